@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs everything Korvex needs to build, run and test on Debian 12 (run as root, or with sudo available).
+set -euo pipefail
+pkgs=(
+  # toolchain and test frameworks
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # Qt 6 widgets
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  # audio: decoding, output, files, MIDI synthesis with a General MIDI soundfont
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  portaudio19-dev libasound2-dev libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm
+  # fonts for the Japanese interface
+  fonts-noto-cjk
+  # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures
+  xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg
+)
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

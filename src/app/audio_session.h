@@ -1,0 +1,35 @@
+#pragma once
+// The program's sound: one engine, its output chosen from the command line or the environment, and the
+// UI-thread pump that delivers the engine's events (end reached, state changed) to the decks.
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/audio/audio_engine.h"
+#include "platform/audio/audio_output.h"
+
+namespace korvex::app {
+
+class AudioSession : public QObject {
+public:
+    // Opens the output named by `--audio-output=MODE` in `args` or KORVEX_AUDIO_OUTPUT (the option wins);
+    // when it cannot be opened, plays silently and says so once on stderr.
+    explicit AudioSession(const std::vector<std::string>& args, QObject* parent = nullptr);
+    ~AudioSession() override;
+
+    audio::AudioEngine& engine() { return engine_; }
+    // How the output is described ("PortAudio: ...", "null", "wav: PATH").
+    std::string outputDescription() const { return output_ ? output_->describe() : std::string(); }
+    // Stops the output; the decks may then be destroyed.
+    void shutdown();
+
+private:
+    audio::AudioEngine engine_;
+    std::unique_ptr<audio::AudioOutput> output_;
+    QTimer pump_;
+};
+
+}  // namespace korvex::app

@@ -1,0 +1,234 @@
+#include "platform/audio/deck_source.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/decode/decoded_audio.h"
+
+namespace korvex::audio {
+
+namespace {
+constexpr int kHalf = dsp::Resampler::kHalfWidth;
+constexpr double kMinRate = 0.01;
+// Source frames one head may need for a full block at the largest increment.
+constexpr std::size_t kGatherFrames =
+    static_cast<std::size_t>(DeckSource::kMaxBlock * dsp::Resampler::kMaxIncrement) + 2 * kHalf + 4;
+}  // namespace
+
+DeckSource::DeckSource(int index, int outputRate, SourceShared& shared, const dsp::Resampler& resampler,
+                       const dsp::DeclickRamp& ramp)
+    : index_(index),
+      outputRate_(outputRate),
+      shared_(shared),
+      resampler_(resampler),
+      ramp_(ramp),
+      voice_(kMaxBlock * 2),
+      gathered_(kGatherFrames * 2),
+      resampled_(kMaxBlock * 2) {}
+
+void DeckSource::apply_rt(const Command& command, EventSink& events) {
+    switch (command.type) {
+        case Command::Type::Load:
+            if (state_ == kPlaying) startTail_rt();
+            if (audio_ != nullptr) release_rt(audio_, events);
+            audio_ = command.audio;
+            main_ = Head{audio_, 0.0, 0, false};
+            setState_rt(kStopped, events);
+            break;
+        case Command::Type::Play: {
+            if (audio_ == nullptr || state_ == kPlaying) break;
+            // Playback never begins before the selection start.
+            const double start = shared_.selectionStart.load(std::memory_order_relaxed) * audio_->sampleRate();
+            if (main_.pos < start) main_.pos = start;
+            main_.audio = audio_;
+            main_.phase = 0;
+            main_.active = true;
+            setState_rt(kPlaying, events);
+            break;
+        }
+        case Command::Type::Pause:
+        case Command::Type::Stop:
+            if (state_ == kPlaying) startTail_rt();
+            main_.active = false;
+            if (audio_ != nullptr || command.type == Command::Type::Stop)
+                setState_rt(command.type == Command::Type::Pause ? kPaused : kStopped, events);
+            break;
+        case Command::Type::Seek: {
+            if (audio_ == nullptr) break;
+            if (state_ == kPlaying) {
+                startTail_rt();
+                main_.phase = 0;
+            }
+            main_.pos = std::max(0.0, command.seconds) * audio_->sampleRate();
+            break;
+        }
+    }
+}
+
+void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
+    const double rate = std::max(kMinRate, shared_.rate.load(std::memory_order_relaxed));
+    const double ratio = audio_ != nullptr ? static_cast<double>(audio_->sampleRate()) / outputRate_ : 1.0;
+    const double target = std::min(rate * ratio, dsp::Resampler::kMaxIncrement);
+    incStart_ = increment_;
+    incStep_ = (target - increment_) / static_cast<double>(frames);
+    increment_ = target;
+
+    std::fill_n(voice_.begin(), frames * 2, 0.0f);
+    bool audible = false;
+    // Tails first, so a tail started by the main head below renders only the rest of this block.
+    for (Head& tail : tails_) {
+        if (!tail.active) continue;
+        renderHead_rt(tail, 0, std::min<std::size_t>(frames, static_cast<std::size_t>(tail.phase)), false);
+        audible = true;
+    }
+    if (state_ == kPlaying && main_.active) {
+        const double end = endFrame_rt();
+        const double after = dsp::Resampler::advance(main_.pos, incStart_, incrementAt(frames), frames);
+        const bool underrun = !audio_->complete() &&
+                              std::floor(after) + kHalf >= static_cast<double>(audio_->availableFrames());
+        if (underrun) {
+            // The decoder has not got this far yet: stay put and fade in once the samples are there.
+            main_.phase = 0;
+        } else if (after >= end) {
+            std::size_t k = 0;
+            for (double p = main_.pos; k < frames && p < end; ++k) p += incrementAt(k);
+            renderHead_rt(main_, 0, k, true);
+            if (Head* tail = startTail_rt())
+                renderHead_rt(*tail, k, std::min(frames - k, static_cast<std::size_t>(tail->phase)), false);
+            // Like a player with auto-rewind: the deck stops back at its selection start.
+            const double start = shared_.selectionStart.load(std::memory_order_relaxed) * audio_->sampleRate();
+            main_ = Head{audio_, std::max(0.0, start), 0, false};
+            setState_rt(kStopped, events);
+            events.post_rt(Event{Event::Type::EndReached, static_cast<std::uint8_t>(index_), 0, 0, nullptr});
+        } else {
+            renderHead_rt(main_, 0, frames, true);
+        }
+        audible = true;
+    }
+
+    const float targetLeft = shared_.gainLeft.load(std::memory_order_relaxed);
+    const float targetRight = shared_.gainRight.load(std::memory_order_relaxed);
+    // Gains glide only while sound flows; a deck that starts takes its level at once.
+    if (!wasAudible_) {
+        gainLeft_ = targetLeft;
+        gainRight_ = targetRight;
+    }
+    wasAudible_ = audible;
+    if (audible) {
+        const float stepLeft = (targetLeft - gainLeft_) / static_cast<float>(frames);
+        const float stepRight = (targetRight - gainRight_) / static_cast<float>(frames);
+        for (std::size_t i = 0; i < frames; ++i) {
+            const float fi = static_cast<float>(i);
+            bus[2 * i] += voice_[2 * i] * (gainLeft_ + stepLeft * fi);
+            bus[2 * i + 1] += voice_[2 * i + 1] * (gainRight_ + stepRight * fi);
+        }
+    }
+    gainLeft_ = targetLeft;
+    gainRight_ = targetRight;
+    releaseRetired_rt(events);
+    publish_rt();
+}
+
+void DeckSource::renderHead_rt(Head& head, std::size_t offset, std::size_t n, bool rising) {
+    if (n == 0 || head.audio == nullptr) {
+        if (!rising && head.phase == 0) head.active = false;
+        return;
+    }
+    const double incBegin = incrementAt(offset);
+    const double incEnd = incrementAt(offset + n);
+    const double endPos = dsp::Resampler::advance(head.pos, incBegin, incEnd, n);
+    const auto first = static_cast<std::int64_t>(std::floor(head.pos)) - kHalf + 1;
+    const auto last = static_cast<std::int64_t>(std::floor(endPos)) + kHalf;
+    const auto count = std::min(static_cast<std::size_t>(last - first + 1), kGatherFrames);
+    head.audio->readFloat_rt(first, count, gathered_.data());
+    resampler_.process_rt(gathered_.data(), count, head.pos - static_cast<double>(first), incBegin, incEnd,
+                          resampled_.data(), n);
+    head.pos = endPos;
+
+    float* out = voice_.data() + offset * 2;
+    const float* in = resampled_.data();
+    std::size_t i = 0;
+    if (rising) {
+        for (; i < n && head.phase < dsp::DeclickRamp::kFrames; ++i, ++head.phase) {
+            const float g = ramp_.gain(head.phase);
+            out[2 * i] += g * in[2 * i];
+            out[2 * i + 1] += g * in[2 * i + 1];
+        }
+        for (; i < n; ++i) {
+            out[2 * i] += in[2 * i];
+            out[2 * i + 1] += in[2 * i + 1];
+        }
+    } else {
+        for (; i < n && head.phase > 0; ++i) {
+            --head.phase;
+            const float g = ramp_.gain(head.phase);
+            out[2 * i] += g * in[2 * i];
+            out[2 * i + 1] += g * in[2 * i + 1];
+        }
+        if (head.phase == 0) head.active = false;
+    }
+}
+
+DeckSource::Head* DeckSource::startTail_rt() {
+    if (!main_.active || main_.phase == 0 || main_.audio == nullptr) return nullptr;
+    Head* slot = &tails_[0];
+    for (Head& tail : tails_) {
+        if (!tail.active) {
+            slot = &tail;
+            break;
+        }
+        if (tail.phase < slot->phase) slot = &tail;
+    }
+    *slot = main_;
+    return slot;
+}
+
+double DeckSource::endFrame_rt() const {
+    double end = audio_->complete() ? static_cast<double>(audio_->availableFrames()) : HUGE_VAL;
+    const double selection = shared_.selectionEnd.load(std::memory_order_relaxed);
+    if (selection > 0.0) end = std::min(end, selection * audio_->sampleRate());
+    return end;
+}
+
+void DeckSource::setState_rt(int state, EventSink& events) {
+    if (state == state_) return;
+    const int old = state_;
+    state_ = state;
+    shared_.state.store(state, std::memory_order_release);
+    events.post_rt(Event{Event::Type::StateChanged, static_cast<std::uint8_t>(index_),
+                         static_cast<std::int8_t>(old), static_cast<std::int8_t>(state), nullptr});
+}
+
+void DeckSource::release_rt(const decode::DecodedAudio* audio, EventSink& events) {
+    for (auto& slot : retired_) {
+        if (slot == nullptr) {
+            slot = audio;
+            return;
+        }
+    }
+    // Every slot taken (loads faster than a ramp): cut the oldest fade short.
+    const decode::DecodedAudio* oldest = retired_[0];
+    for (Head& tail : tails_)
+        if (tail.audio == oldest) tail.active = false;
+    events.post_rt(Event{Event::Type::Released, static_cast<std::uint8_t>(index_), 0, 0, oldest});
+    std::rotate(retired_.begin(), retired_.begin() + 1, retired_.end());
+    retired_.back() = audio;
+}
+
+void DeckSource::releaseRetired_rt(EventSink& events) {
+    for (auto& slot : retired_) {
+        if (slot == nullptr) continue;
+        const bool inUse =
+            std::any_of(tails_.begin(), tails_.end(), [&](const Head& t) { return t.active && t.audio == slot; });
+        if (inUse) continue;
+        events.post_rt(Event{Event::Type::Released, static_cast<std::uint8_t>(index_), 0, 0, slot});
+        slot = nullptr;
+    }
+}
+
+void DeckSource::publish_rt() {
+    const double seconds = audio_ != nullptr ? main_.pos / audio_->sampleRate() : 0.0;
+    shared_.position.store(seconds, std::memory_order_release);
+}
+
+}  // namespace korvex::audio

@@ -1,0 +1,84 @@
+#pragma once
+// One deck's voice on the mixer bus: a decoded track read by a playing head through the resampler, with
+// fading tails left behind by every discontinuity.
+//
+// Everything here runs on the audio thread except construction. Positions are in frames of the track;
+// a head reads frames around its position into a scratch run and the stateless resampler interpolates
+// from there, so a seek simply starts a new head while the old one fades out.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/audio/messages.h"
+#include "platform/dsp/declick.h"
+#include "platform/dsp/resampler.h"
+
+namespace korvex::audio {
+
+// Receives what a source reports while it renders (implemented by the engine's event queue).
+class EventSink {
+public:
+    virtual void post_rt(const Event& event) = 0;
+
+protected:
+    ~EventSink() = default;
+};
+
+class DeckSource {
+public:
+    // Largest block render_rt accepts.
+    static constexpr std::size_t kMaxBlock = 512;
+
+    DeckSource(int index, int outputRate, SourceShared& shared, const dsp::Resampler& resampler,
+               const dsp::DeclickRamp& ramp);
+
+    // Applies one transport command.
+    void apply_rt(const Command& command, EventSink& events);
+    // Adds `frames` (<= kMaxBlock) frames of this deck into the interleaved stereo `bus`.
+    void render_rt(float* bus, std::size_t frames, EventSink& events);
+
+private:
+    // A read position with its de-click ramp phase (0 silent .. ramp length full).
+    struct Head {
+        const decode::DecodedAudio* audio = nullptr;
+        double pos = 0.0;
+        int phase = 0;
+        bool active = false;
+    };
+
+    void setState_rt(int state, EventSink& events);
+    // Leaves the main head behind as a fading tail; null when it was silent anyway.
+    Head* startTail_rt();
+    void release_rt(const decode::DecodedAudio* audio, EventSink& events);
+    void releaseRetired_rt(EventSink& events);
+    double endFrame_rt() const;
+    // Renders n frames of `head` into voice_ at frame offset `offset`; `rising` ramps up, else down.
+    void renderHead_rt(Head& head, std::size_t offset, std::size_t n, bool rising);
+    double incrementAt(std::size_t i) const { return incStart_ + incStep_ * static_cast<double>(i); }
+    void publish_rt();
+
+    const int index_;
+    const int outputRate_;
+    SourceShared& shared_;
+    const dsp::Resampler& resampler_;
+    const dsp::DeclickRamp& ramp_;
+
+    const decode::DecodedAudio* audio_ = nullptr;
+    Head main_;
+    std::array<Head, 3> tails_{};
+    std::array<const decode::DecodedAudio*, 4> retired_{};
+    int state_ = kStopped;
+    double increment_ = 1.0;                  // input frames per output frame at the end of the last block
+    double incStart_ = 1.0;
+    double incStep_ = 0.0;
+    bool wasAudible_ = false;
+    float gainLeft_ = 1.0f;
+    float gainRight_ = 1.0f;
+    std::vector<float> voice_;                // this block's deck output before the channel gains
+    std::vector<float> gathered_;             // source frames around a head
+    std::vector<float> resampled_;            // one head's interpolated frames
+};
+
+}  // namespace korvex::audio

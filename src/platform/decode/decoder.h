@@ -1,0 +1,39 @@
+#pragma once
+// A source of decoded frames for one track: FFmpeg for ordinary music files, FluidSynth for MIDI.
+
+#include <memory>
+#include <string>
+
+#include "platform/decode/decoded_audio.h"
+
+namespace korvex::decode {
+
+// What the probe learns when a file is opened.
+struct TrackInfo {
+    int sampleRate = 44100;   // rate of the decoded frames
+    double duration = 0.0;    // seconds, as far as the container tells before decoding
+};
+
+class Decoder {
+public:
+    virtual ~Decoder() = default;
+    // Decodes the next piece into `out`. Returns false once the track has ended (check failed()).
+    virtual bool decodeSome(DecodedAudio& out) = 0;
+    // True when decoding ended on an error rather than at the end of the file.
+    virtual bool failed() const = 0;
+    // Work worth doing before the open call returns (the first moments of audio).
+    virtual bool primeBeforeReturn() const { return true; }
+};
+
+// Opens `path` with the decoder that suits it. On failure returns null and puts a short reason in `error`.
+std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info,
+                                     std::string& error);
+
+std::unique_ptr<Decoder> openFfmpegDecoder(const std::string& path, TrackInfo& info, std::string& error);
+std::unique_ptr<Decoder> openMidiDecoder(const std::string& path, int sampleRate, TrackInfo& info,
+                                         std::string& error);
+
+// The General MIDI soundfont used for .mid files (KORVEX_SOUNDFONT overrides); empty when none is found.
+std::string findSoundfont();
+
+}  // namespace korvex::decode

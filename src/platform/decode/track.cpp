@@ -1,0 +1,79 @@
+#include "platform/decode/track.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/audio/realtime.h"
+#include "platform/decode/decoder.h"
+
+namespace korvex::decode {
+
+namespace {
+
+// Decoded before open() returns, so a deck can start at once (0.1 s).
+constexpr double kPrimeSeconds = 0.1;
+
+bool looksLikeMidi(const std::string& path) {
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos) return false;
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == "mid" || ext == "midi" || ext == "rmi" || ext == "smf";
+}
+
+}  // namespace
+
+std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info,
+                                     std::string& error) {
+    if (looksLikeMidi(path)) return openMidiDecoder(path, midiRate, info, error);
+    return openFfmpegDecoder(path, info, error);
+}
+
+Track::Track(std::shared_ptr<DecodedAudio> audio, double probedDuration)
+    : audio_(std::move(audio)), probedDuration_(probedDuration) {}
+
+Track::~Track() {
+    audio_->requestCancel();
+    if (worker_.joinable()) worker_.join();
+}
+
+double Track::duration() const {
+    if (audio_->complete()) return static_cast<double>(audio_->availableFrames()) / audio_->sampleRate();
+    return probedDuration_;
+}
+
+std::unique_ptr<Track> Track::open(const std::string& path, int midiRate, std::string& error) {
+    audio::assertNotRealtime();
+    if (path.empty()) {
+        error = "no file name";
+        return nullptr;
+    }
+    TrackInfo info;
+    std::unique_ptr<Decoder> decoder = openDecoder(path, midiRate, info, error);
+    if (!decoder) return nullptr;
+    auto audio = std::make_shared<DecodedAudio>(info.sampleRate);
+    if (decoder->primeBeforeReturn()) {
+        const auto wanted = static_cast<std::size_t>(kPrimeSeconds * info.sampleRate);
+        bool more = true;
+        while (more && audio->availableFrames() < wanted) more = decoder->decodeSome(*audio);
+        if (audio->availableFrames() == 0) {
+            error = "no audio could be decoded";
+            return nullptr;
+        }
+        if (!more) audio->finish(decoder->failed());
+    }
+    std::unique_ptr<Track> track(new Track(audio, info.duration));
+    if (!audio->complete()) {
+        // The worker owns the decoder; it stops at the end of the file or when the track is replaced.
+        track->worker_ = std::thread([audio, dec = std::move(decoder)]() mutable {
+            while (!audio->cancelRequested() && dec->decodeSome(*audio)) {
+            }
+            const bool emptyMidi = audio->availableFrames() == 0;
+            audio->finish(dec->failed() || emptyMidi);
+            dec.reset();
+        });
+    }
+    return track;
+}
+
+}  // namespace korvex::decode

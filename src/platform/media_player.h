@@ -1,0 +1,110 @@
+#pragma once
+// The player behind one deck: opens a music file, plays, pauses, stops and seeks it, with rate, volume,
+// balance, mute and a selection, and reports "end reached" and "state changed".
+//
+// It lives on the UI thread and talks to the engine's audio thread by commands. Whatever it last wrote is
+// what it reads back until the engine has applied the command (a seek followed at once by a position read
+// gives the new position), so callers can write a property and use it in the next statement. Events are
+// delivered on the UI thread when the owner of the engine calls AudioEngine::dispatchEvents().
+//
+// Units: seconds as doubles; volume in hundredths of a dB (0 full, -10000 and below silent); balance
+// -10000 .. 10000 (positive attenuates the left channel by balance/100 dB); play state 0 stopped,
+// 1 paused, 2 playing.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/audio/audio_engine.h"
+
+namespace korvex::decode {
+class Track;
+class DecodedAudio;
+}  // namespace korvex::decode
+
+namespace korvex {
+
+// Contract: the engine's output must not be rendering when a MediaPlayer is destroyed (the audio thread
+// may still read the player's tracks until it reports them released).
+class MediaPlayer {
+public:
+    MediaPlayer(audio::AudioEngine& engine, int deck);
+    ~MediaPlayer();
+    MediaPlayer(const MediaPlayer&) = delete;
+    MediaPlayer& operator=(const MediaPlayer&) = delete;
+
+    // Opens `path` as the deck's media (an empty name closes). The duration and hasError() are known when
+    // this returns; decoding goes on in the background.
+    void setFileName(const std::string& path);
+    const std::string& fileName() const { return fileName_; }
+
+    double currentPosition() const;
+    // Seeks, clamped to 0 .. duration.
+    void setCurrentPosition(double seconds);
+    double duration() const;
+
+    double rate() const { return rate_; }
+    void setRate(double rate);
+    // 2 playing, 1 paused, 0 stopped.
+    int playState() const;
+
+    double selectionStart() const { return selectionStart_; }
+    void setSelectionStart(double seconds);
+    double selectionEnd() const { return selectionEnd_; }
+    void setSelectionEnd(double seconds);
+
+    int volume() const { return volume_; }
+    void setVolume(int hundredthsDb);
+    int balance() const { return balance_; }
+    void setBalance(int balance);
+    bool mute() const { return mute_; }
+    void setMute(bool mute);
+
+    // True when the current file could not be opened or decoded.
+    bool hasError() const;
+    // Why the file could not be opened (empty when it could).
+    const std::string& errorText() const { return error_; }
+
+    void play();
+    void pause();
+    void stop();
+
+    // Called on the UI thread: playback passed the end of the media or of the selection.
+    std::function<void()> onEndReached;
+    // Called on the UI thread whenever the play state changes.
+    std::function<void(int oldState, int newState)> onStateChanged;
+
+    // Blocks until the current file is fully decoded (tools and tests; never on the audio thread).
+    void waitUntilDecoded() const;
+    // The decoded samples of the current file (null when none).
+    const decode::DecodedAudio* decodedAudio() const;
+
+private:
+    void handle(const audio::Event& event);
+    void sendTransport(audio::Command::Type type, int impliedState);
+    void updateGains();
+
+    audio::AudioEngine& engine_;
+    const int deck_;
+    audio::SourceShared& shared_;
+    std::string fileName_;
+    std::string error_;
+    std::unique_ptr<decode::Track> track_;
+    // Tracks handed to the audio thread, kept alive until it says it no longer reads them.
+    std::vector<std::shared_ptr<decode::DecodedAudio>> inFlight_;
+    double rate_ = 1.0;
+    double selectionStart_ = -1.0;
+    double selectionEnd_ = -1.0;
+    int volume_ = 0;
+    int balance_ = 0;
+    bool mute_ = false;
+    // What the last unacknowledged commands imply, for coherent reads.
+    std::uint64_t seekSeq_ = 0;
+    double seekTarget_ = 0.0;
+    std::uint64_t stateSeq_ = 0;
+    int impliedState_ = audio::kStopped;
+};
+
+}  // namespace korvex

@@ -1,0 +1,150 @@
+// korvex-render: plays one file through the deck engine offline, as fast as it goes, into a WAVE file.
+//
+//   korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] [--selection-start S]
+//                 [--selection-end E] [--seconds N]
+//
+// Plays from the selection start (or 0) until the end is reached or N seconds are rendered, then prints
+// "duration=<s> rendered=<s> ns_per_frame=<n>". A file the player cannot open: exit status 2, a one-line
+// message, and no output file.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/audio/audio_engine.h"
+#include "platform/audio/audio_output.h"
+#include "platform/audio/wav_writer.h"
+#include "platform/decode/decoded_audio.h"
+#include "platform/media_player.h"
+
+namespace {
+
+constexpr std::size_t kBlock = 512;
+
+struct Options {
+    std::string input;
+    std::string output;
+    double rate = 1.0;
+    int volume = 0;
+    int balance = 0;
+    double selectionStart = -1.0;
+    double selectionEnd = -1.0;
+    double seconds = -1.0;
+};
+
+int usage(const char* why) {
+    std::fprintf(stderr,
+                 "korvex-render: %s\nusage: korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] "
+                 "[--selection-start S] [--selection-end E] [--seconds N]\n",
+                 why);
+    return 1;
+}
+
+bool number(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end != nullptr && *end == '\0';
+}
+
+bool parse(int argc, char** argv, Options& options, std::string& error) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0) {
+            positional.push_back(arg);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            error = "missing value for " + arg;
+            return false;
+        }
+        double value = 0.0;
+        if (!number(argv[++i], value)) {
+            error = "not a number for " + arg + ": " + argv[i];
+            return false;
+        }
+        if (arg == "--rate") options.rate = value;
+        else if (arg == "--volume") options.volume = static_cast<int>(value);
+        else if (arg == "--balance") options.balance = static_cast<int>(value);
+        else if (arg == "--selection-start") options.selectionStart = value;
+        else if (arg == "--selection-end") options.selectionEnd = value;
+        else if (arg == "--seconds") options.seconds = value;
+        else {
+            error = "unknown option " + arg;
+            return false;
+        }
+    }
+    if (positional.size() != 2) {
+        error = "expected INPUT and OUTPUT.wav";
+        return false;
+    }
+    if (!(options.rate > 0.0)) {
+        error = "the rate must be above 0";
+        return false;
+    }
+    options.input = positional[0];
+    options.output = positional[1];
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!parse(argc, argv, options, error)) return usage(error.c_str());
+
+    korvex::audio::AudioEngine engine(korvex::audio::kOutputRate);
+    korvex::MediaPlayer player(engine, 0);
+    bool ended = false;
+    player.onEndReached = [&ended] { ended = true; };
+    player.setFileName(options.input);
+    if (player.hasError()) {
+        std::fprintf(stderr, "korvex-render: %s: %s\n", options.input.c_str(), player.errorText().c_str());
+        return 2;
+    }
+    player.setRate(options.rate);
+    player.setVolume(options.volume);
+    player.setBalance(options.balance);
+    player.setSelectionStart(options.selectionStart);
+    player.setSelectionEnd(options.selectionEnd);
+
+    korvex::audio::WavWriter writer;
+    if (!writer.open(options.output, engine.sampleRate(), error)) {
+        std::fprintf(stderr, "korvex-render: %s: %s\n", options.output.c_str(), error.c_str());
+        return 1;
+    }
+    player.play();
+
+    const korvex::decode::DecodedAudio* audio = player.decodedAudio();
+    const double limit = options.seconds >= 0.0 ? options.seconds : 1e12;
+    std::vector<float> block(kBlock * 2);
+    std::uint64_t frames = 0;
+    std::chrono::nanoseconds busy{0};
+    while (!ended && static_cast<double>(frames) / engine.sampleRate() < limit) {
+        // Offline there is no deadline: let the decoder stay ahead of the play head.
+        const double ahead = player.currentPosition() + 2.0 * kBlock * options.rate / engine.sampleRate() + 0.01;
+        audio->waitForFrames(static_cast<std::size_t>(ahead * audio->sampleRate()));
+        std::size_t n = kBlock;
+        if (options.seconds >= 0.0)
+            n = static_cast<std::size_t>(
+                std::min<double>(kBlock, limit * engine.sampleRate() - static_cast<double>(frames)));
+        if (n == 0) break;
+        const auto begin = std::chrono::steady_clock::now();
+        engine.render_rt(block.data(), n);
+        busy += std::chrono::steady_clock::now() - begin;
+        engine.dispatchEvents();
+        if (!writer.write(block.data(), n)) {
+            std::fprintf(stderr, "korvex-render: %s: write failed\n", options.output.c_str());
+            return 1;
+        }
+        frames += n;
+    }
+    writer.close();
+    const double nsPerFrame = frames > 0 ? static_cast<double>(busy.count()) / static_cast<double>(frames) : 0.0;
+    std::printf("duration=%.3f rendered=%.3f ns_per_frame=%.1f\n", player.duration(),
+                static_cast<double>(frames) / engine.sampleRate(), nsPerFrame);
+    return 0;
+}
