@@ -23,7 +23,7 @@ def var(n):
     return bytes(out)
 ev = b''
 ev += var(0) + bytes([0xFF, 0x51, 3]) + (500000).to_bytes(3, 'big')
-ev += var(0) + bytes([0xC0, 19])          # church organ: steady pitch
+ev += var(0) + bytes([0xC0, 79])          # ocarina: nearly a pure tone
 ev += var(0) + bytes([0x90, 69, 100])     # A4 on
 ev += var(960) + bytes([0x80, 69, 0])     # off after 2 beats (1 s)
 ev += var(960) + bytes([0xFF, 0x2F, 0])

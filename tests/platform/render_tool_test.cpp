@@ -1,0 +1,77 @@
+// korvex-render end to end: the command a user runs to check a file.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "support/signals.h"
+
+namespace korvex::test {
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string output;
+};
+
+Result run(const std::string& arguments) {
+    const std::string command = std::string("'") + KORVEX_RENDER_EXE + "' " + arguments + " 2>&1";
+    Result result;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::array<char, 512> buffer{};
+    while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) result.output += buffer.data();
+    result.status = WEXITSTATUS(pclose(pipe));
+    return result;
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+TEST(RenderTool, RendersAFileWithItsOptions) {
+    const std::string dir = tempDir();
+    const std::string in = std::string(KORVEX_TEST_DATA) + "/tone440.mp3";
+    Result result = run("'" + in + "' '" + dir + "/a.wav'");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output.rfind("duration=2.0", 0), 0u) << result.output;
+    EXPECT_NE(result.output.find(" ns_per_frame="), std::string::npos);
+    auto out = readSound(dir + "/a.wav");
+    EXPECT_NEAR(static_cast<double>(out.size() / 2) / 44100.0, 2.0, 0.02);
+    EXPECT_NEAR(zeroCrossingFrequency(channel(out, 0, 4410, 44100), 44100), 440.0, 1.0);
+    const double full = rms(channel(out, 1, 4410));
+
+    result = run("'" + in + "' '" + dir + "/b.wav' --rate 1.1 --volume -600 --balance 1000 "
+                 "--selection-start 0.5 --selection-end 1.5 --seconds 0.5");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("rendered=0.500"), std::string::npos) << result.output;
+    out = readSound(dir + "/b.wav");
+    const auto left = channel(out, 0, 4410);
+    const auto right = channel(out, 1, 4410);
+    EXPECT_NEAR(zeroCrossingFrequency(right, 44100), 484.0, 1.0);
+    EXPECT_NEAR(20 * std::log10(rms(right) / full), -6.0, 0.1);
+    EXPECT_NEAR(20 * std::log10(rms(left) / rms(right)), -10.0, 0.05);
+}
+
+TEST(RenderTool, AnUnplayableFileExitsWithStatusTwoAndNoOutput) {
+    const std::string dir = tempDir();
+    const std::string in = std::string(KORVEX_TEST_DATA) + "/text.mp3";
+    const Result result = run("'" + in + "' '" + dir + "/x.wav'");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.output.rfind("korvex-render: " + in + ": ", 0), 0u) << result.output;
+    EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1);
+    EXPECT_FALSE(exists(dir + "/x.wav"));
+
+    EXPECT_EQ(run("'" + dir + "/missing.mp3' '" + dir + "/y.wav'").status, 2);
+    EXPECT_FALSE(exists(dir + "/y.wav"));
+    EXPECT_EQ(run("only-one-argument").status, 1);
+}
+
+}  // namespace
+}  // namespace korvex::test
