@@ -2,7 +2,7 @@
 add_library(korvex_warnings INTERFACE)
 target_compile_options(korvex_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual
-  -Wnull-dereference -Wimplicit-fallthrough)
+  -Wimplicit-fallthrough)
 if(KORVEX_WERROR)
   target_compile_options(korvex_warnings INTERFACE -Werror)
 endif()

@@ -168,16 +168,17 @@ public:
             ended_ = true;
             return false;
         }
-        std::int16_t buffer[kChunkFrames * 2];
-        fluid_synth_write_s16(synth_, kChunkFrames, buffer, 0, 2, buffer, 1, 2);
-        if (!out.append(buffer, kChunkFrames)) ended_ = true;
-        rendered_ += kChunkFrames;
-        if (fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING) {
-            tail_ += kChunkFrames;
-            if (tail_ >= static_cast<long>(kTailSeconds * rate_)) ended_ = true;
+        // The file's own length plus a release tail decides the end, not the player's idea of it.
+        const auto total = static_cast<long>((seconds_ + kTailSeconds) * rate_);
+        const long n = std::min<long>(kChunkFrames, total - rendered_);
+        if (n <= 0) {
+            ended_ = true;
+            return false;
         }
-        // A runaway file (endless loop) stops a little after its announced length.
-        if (static_cast<double>(rendered_) / rate_ > seconds_ + 60.0) ended_ = true;
+        std::int16_t buffer[kChunkFrames * 2];
+        fluid_synth_write_s16(synth_, static_cast<int>(n), buffer, 0, 2, buffer, 1, 2);
+        if (!out.append(buffer, static_cast<std::size_t>(n))) ended_ = true;
+        rendered_ += n;
         return !ended_;
     }
 
@@ -191,6 +192,8 @@ private:
         fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
         fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
         fluid_settings_setint(settings_, "synth.lock-memory", 0);
+        // The synthesiser's default level is far below that of recorded music.
+        fluid_settings_setnum(settings_, "synth.gain", 0.6);
         fluid_settings_setstr(settings_, "player.timing-source", "sample");
         synth_ = new_fluid_synth(settings_);
         if (synth_ == nullptr || fluid_synth_sfload(synth_, soundfont_.c_str(), 1) == FLUID_FAILED)
@@ -211,7 +214,6 @@ private:
     fluid_synth_t* synth_ = nullptr;
     fluid_player_t* player_ = nullptr;
     long rendered_ = 0;
-    long tail_ = 0;
     bool ended_ = false;
     bool failed_ = false;
 };
