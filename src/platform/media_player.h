@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/audio/audio_engine.h"
+#include "platform/deck_player.h"
 
 namespace korvex::decode {
 class Track;
@@ -28,53 +29,48 @@ namespace korvex {
 
 // Contract: the engine's output must not be rendering when a MediaPlayer is destroyed (the audio thread
 // may still read the player's tracks until it reports them released).
-class MediaPlayer {
+class MediaPlayer final : public DeckPlayer {
 public:
     MediaPlayer(audio::AudioEngine& engine, int deck);
-    ~MediaPlayer();
+    ~MediaPlayer() override;
     MediaPlayer(const MediaPlayer&) = delete;
     MediaPlayer& operator=(const MediaPlayer&) = delete;
 
     // Opens `path` as the deck's media (an empty name closes). The duration and hasError() are known when
     // this returns; decoding goes on in the background.
-    void setFileName(const std::string& path);
-    const std::string& fileName() const { return fileName_; }
+    void setFileName(const std::string& path) override;
+    const std::string& fileName() const override { return fileName_; }
 
-    double currentPosition() const;
+    double currentPosition() const override;
     // Seeks, clamped to 0 .. duration.
-    void setCurrentPosition(double seconds);
-    double duration() const;
+    void setCurrentPosition(double seconds) override;
+    double duration() const override;
 
-    double rate() const { return rate_; }
-    void setRate(double rate);
+    double rate() const override { return rate_; }
+    void setRate(double rate) override;
     // 2 playing, 1 paused, 0 stopped.
-    int playState() const;
+    int playState() const override;
 
-    double selectionStart() const { return selectionStart_; }
-    void setSelectionStart(double seconds);
-    double selectionEnd() const { return selectionEnd_; }
-    void setSelectionEnd(double seconds);
+    double selectionStart() const override { return selectionStart_; }
+    void setSelectionStart(double seconds) override;
+    double selectionEnd() const override { return selectionEnd_; }
+    void setSelectionEnd(double seconds) override;
 
-    int volume() const { return volume_; }
-    void setVolume(int hundredthsDb);
-    int balance() const { return balance_; }
-    void setBalance(int balance);
-    bool mute() const { return mute_; }
-    void setMute(bool mute);
+    int volume() const override { return volume_; }
+    void setVolume(int hundredthsDb) override;
+    int balance() const override { return balance_; }
+    void setBalance(int balance) override;
+    bool mute() const override { return mute_; }
+    void setMute(bool mute) override;
 
     // True when the current file could not be opened or decoded.
-    bool hasError() const;
+    bool hasError() const override;
     // Why the file could not be opened (empty when it could).
     const std::string& errorText() const { return error_; }
 
-    void play();
-    void pause();
-    void stop();
-
-    // Called on the UI thread: playback passed the end of the media or of the selection.
-    std::function<void()> onEndReached;
-    // Called on the UI thread whenever the play state changes.
-    std::function<void(int oldState, int newState)> onStateChanged;
+    void play() override;
+    void pause() override;
+    void stop() override;
 
     // Blocks until the current file is fully decoded (tools and tests; never on the audio thread).
     void waitUntilDecoded() const;

@@ -1,0 +1,51 @@
+#pragma once
+// What a deck asks of its player: the operations the transport, the lists and the mixer use. MediaPlayer is
+// the engine's implementation; tests may substitute their own.
+//
+// Units: seconds as doubles; volume in hundredths of a dB (0 full, -10000 and below silent); balance
+// -10000 .. 10000 (positive attenuates the left channel by balance/100 dB); play state 0 stopped,
+// 1 paused, 2 playing. A write is visible to the next read at once.
+
+#include <functional>
+#include <string>
+
+namespace korvex {
+
+class DeckPlayer {
+public:
+    virtual ~DeckPlayer() = default;
+
+    // Opens `path` (UTF-8) as the deck's media; an empty name closes. Duration and hasError() are known
+    // when this returns.
+    virtual void setFileName(const std::string& path) = 0;
+    virtual const std::string& fileName() const = 0;
+    virtual double currentPosition() const = 0;
+    // Seeks, clamped to 0 .. duration.
+    virtual void setCurrentPosition(double seconds) = 0;
+    virtual double duration() const = 0;
+    virtual double rate() const = 0;
+    virtual void setRate(double rate) = 0;
+    virtual int playState() const = 0;
+    virtual double selectionStart() const = 0;
+    virtual void setSelectionStart(double seconds) = 0;
+    virtual double selectionEnd() const = 0;
+    virtual void setSelectionEnd(double seconds) = 0;
+    virtual int volume() const = 0;
+    virtual void setVolume(int hundredthsDb) = 0;
+    virtual int balance() const = 0;
+    virtual void setBalance(int balance) = 0;
+    virtual bool mute() const = 0;
+    virtual void setMute(bool mute) = 0;
+    // True when the current file could not be opened or decoded.
+    virtual bool hasError() const = 0;
+    virtual void play() = 0;
+    virtual void pause() = 0;
+    virtual void stop() = 0;
+
+    // Called on the UI thread: playback passed the end of the media or of the selection.
+    std::function<void()> onEndReached;
+    // Called on the UI thread whenever the play state changes.
+    std::function<void(int oldState, int newState)> onStateChanged;
+};
+
+}  // namespace korvex
