@@ -28,10 +28,13 @@ public:
 
     // Writes `outFrames` interleaved stereo frames to `out`. The first output frame is read at position
     // `pos` (in frames of `in`); frame i+1 is read at frame i's position plus inc_i, where inc_i runs
-    // linearly from incStart (i = 0) to incEnd (i = outFrames - 1), so a block moves the read position by
-    // outFrames * (incStart + incEnd) / 2. Increments lie in (0, kMaxIncrement]. Returns the position
-    // after the last frame, which equals advance(pos, incStart, incEnd, outFrames). Contract: every input
-    // frame the kernel reads lies in [0, inFrames). Real-time safe.
+    // linearly from incStart (i = 0) towards incEnd, reached at i = outFrames: inc_i = incStart +
+    // (incEnd - incStart) * i / outFrames. A block that starts where the last one's ramp ended therefore
+    // continues the same straight ramp, and a block split at frame k, with the increment at k ending the
+    // first part and starting the second, steps as the whole block does (up to rounding). Increments lie in
+    // (0, kMaxIncrement]. Returns the position after the last frame, which equals
+    // advance(pos, incStart, incEnd, outFrames). Contract: every input frame the kernel reads lies in
+    // [0, inFrames). Real-time safe.
     double process_rt(const float* in, std::size_t inFrames, double pos, double incStart, double incEnd,
                       float* out, std::size_t outFrames) const;
 
