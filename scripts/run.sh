@@ -3,4 +3,4 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$("$here/scripts/build.sh")
-exec "$build/src/korvex" "$@"
+exec "$build/korvex" "$@"

@@ -1,10 +1,13 @@
 // Korvex: a two-deck player for the desktop.
 #include <QApplication>
-#include <QWidget>
+#include <QDir>
+#include <QFileInfo>
 #include <string>
 #include <vector>
 
 #include "app/audio_session.h"
+#include "app/ui/main_window.h"
+#include "appearance/font_settings.h"
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -12,9 +15,13 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Korvex"));
     korvex::app::AudioSession audio(args);
 
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Korvex"));
-    window.resize(712, 576);
+    // Skins: beside the program (build tree, portable use), else the installed data folder.
+    QString skins = QCoreApplication::applicationDirPath() + QStringLiteral("/picture");
+    if (!QFileInfo(skins).isDir()) skins = QStringLiteral(KORVEX_DATA_DIR "/picture");
+    const QString skin = skins + QStringLiteral("/orange/");
+    korvex::app::MainWindow window([skin](const QString& file) { return skin + file; });
+    if (auto fonts = korvex::appearance::readFontSettings(skin + QStringLiteral("font.txt")))
+        window.applyFonts(*fonts);
     window.show();
     const int rc = QApplication::exec();
     audio.shutdown();

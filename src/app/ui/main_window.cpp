@@ -1,0 +1,157 @@
+#include "app/ui/main_window.h"
+
+#include <QKeyEvent>
+
+#include "appearance/layout_table.h"
+
+namespace korvex::app {
+
+namespace {
+
+using appearance::kTwipsPerPixel;
+using appearance::Panel;
+using appearance::Role;
+
+int px(double twips) { return static_cast<int>(twips / kTwipsPerPixel + 0.5); }
+QRect pixels(const appearance::Rect& r) { return {px(r.left), px(r.top), px(r.width), px(r.height)}; }
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QColor colour(std::uint32_t value) {
+    return QColor(appearance::redOf(value), appearance::greenOf(value), appearance::blueOf(value));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint), picturePath_(std::move(picturePath)) {
+    setWindowTitle(QStringLiteral("Korvex"));
+    setFocusPolicy(Qt::StrongFocus);
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(24, 24, 26));
+    setPalette(background);
+
+    // Panels first, so everything placed on them lies above.
+    for (const auto& entry : appearance::kLayout) {
+        if (entry.panel != Panel::kWindow || entry.role != Role::kBackground) continue;
+        auto* widget = new appearance::PictureWidget(this);
+        widget->setGeometry(pixels(entry.box));
+        widget->setPicture(picturePath_(qs(appearance::bitmapFile(entry))));
+        pictures_[{std::string(entry.name), entry.index}] = widget;
+        if (entry.name == "Picture8") panels_[0] = widget;
+        if (entry.name == "Picture4") panels_[1] = widget;
+        if (entry.name == "Picture5") panels_[2] = widget;
+    }
+    for (const auto& entry : appearance::kLayout) {
+        if (entry.panel == Panel::kRecorder || entry.role == Role::kKnobBase) continue;
+        if (entry.panel == Panel::kWindow && entry.role == Role::kBackground) continue;
+        QWidget* parentWidget = this;
+        if (entry.panel == Panel::kSamplerStrip) parentWidget = panels_[0];
+        if (entry.panel == Panel::kPlayerPanel) parentWidget = panels_[1];
+        if (entry.panel == Panel::kListPanel) parentWidget = panels_[2];
+        const Key key{std::string(entry.name), entry.index};
+        if (entry.role == Role::kList) {
+            auto* list = new QListWidget(parentWidget);
+            list->setGeometry(pixels(entry.box));
+            list->setFrameShape(QFrame::NoFrame);
+            list->setFocusPolicy(Qt::NoFocus);
+            list->setToolTip(QStringLiteral("右ｸﾘｯｸするとﾌｧｲﾙの編集ができます。"));
+            lists_[entry.index] = list;
+        } else if (entry.role == Role::kLabel) {
+            auto* text = new QLabel(parentWidget);
+            text->setGeometry(pixels(entry.box));
+            text->setAttribute(Qt::WA_TransparentForMouseEvents, entry.name != "text2");
+            labels_[key] = text;
+        } else {
+            auto* widget = new appearance::PictureWidget(parentWidget);
+            widget->setGeometry(pixels(entry.box));
+            if (entry.look != appearance::Look::kNone)
+                widget->setPicture(picturePath_(qs(appearance::bitmapFile(entry))));
+            pictures_[key] = widget;
+        }
+    }
+    // The mini-bar buttons belong to mini mode only.
+    for (const char* name : {"miniplay", "ministop", "minipre", "mininext"}) picture(name)->hide();
+    // The title bar drags the frameless window.
+    if (auto* bar = picture("Image1")) {
+        bar->onPress = [this](Qt::MouseButton button, int x, int y) {
+            if (button == Qt::LeftButton) dragOffset_ = QPoint(px(x), px(y));
+        };
+        bar->onMove = [this](int x, int y) { move(pos() + QPoint(px(x), px(y)) - dragOffset_); };
+    }
+    applyLayout(true, true, false);
+}
+
+bool MainWindow::showBitmap(const std::string& name, int index, const QString& bitmap) {
+    auto* widget = picture(name, index);
+    return widget != nullptr && widget->setPicture(picturePath_(bitmap));
+}
+
+appearance::PictureWidget* MainWindow::picture(const std::string& name, int index) const {
+    const auto it = pictures_.find({name, index});
+    return it == pictures_.end() ? nullptr : it->second;
+}
+
+QLabel* MainWindow::label(const std::string& name, int index) const {
+    const auto it = labels_.find({name, index});
+    return it == labels_.end() ? nullptr : it->second;
+}
+
+QListWidget* MainWindow::titleList(int deck) const { return lists_[deck]; }
+
+void MainWindow::moveTo(const std::string& name, int index, int leftTwips, int topTwips) {
+    QWidget* widget = picture(name, index);
+    if (widget != nullptr) widget->move(px(leftTwips), px(topTwips));
+}
+
+void MainWindow::applyLayout(bool samplerView, bool listView, bool menuView) {
+    const int playerTop = appearance::playerPanelTop(samplerView);
+    panels_[0]->setVisible(samplerView);
+    panels_[1]->move(0, px(playerTop));
+    panels_[2]->move(0, px(playerTop + appearance::kPlayerPanelHeight));
+    panels_[2]->setVisible(listView);
+    setFixedSize(px(appearance::kWindowWidth), px(appearance::windowHeight(samplerView, listView, menuView)));
+}
+
+void MainWindow::applyFonts(const appearance::FontSettings& fonts) {
+    for (int deck = 0; deck < 2; ++deck) {
+        const auto d = static_cast<std::size_t>(deck);
+        QFont display(fonts.names[d]);
+        display.setPointSizeF(fonts.sizes[d]);
+        if (QLabel* text = label("text2", deck)) {
+            text->setFont(display);
+            text->setStyleSheet(QStringLiteral("color: %1").arg(colour(fonts.colours[d]).name()));
+        }
+        QFont small(fonts.names[d]);
+        small.setPointSizeF(7.5);
+        for (const char* name : {"lbfilename", "modelabel", "Pitchper", "Keyfocus", "Totaltime"}) {
+            if (QLabel* text = label(name, deck)) {
+                text->setFont(small);
+                text->setStyleSheet(QStringLiteral("color: %1").arg(colour(fonts.colours[0]).name()));
+            }
+        }
+        QFont listFont(fonts.names[3 + d]);
+        listFont.setPointSizeF(fonts.sizes[3 + d]);
+        lists_[deck]->setFont(listFont);
+        lists_[deck]->setStyleSheet(QStringLiteral("QListWidget { color: %1; background: %2; }")
+                                        .arg(colour(fonts.colours[3 + d]).name(), colour(fonts.listBackground).name()));
+    }
+    QFont slots(fonts.names[2]);
+    slots.setPointSizeF(fonts.sizes[2]);
+    for (int i = 0; i < 8; ++i) {
+        if (QLabel* text = label("Text1", i)) {
+            text->setFont(slots);
+            text->setStyleSheet(QStringLiteral("color: %1").arg(colour(fonts.colours[2]).name()));
+        }
+    }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (onKey) onKey(event, true);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (onKey) onKey(event, false);
+}
+
+}  // namespace korvex::app

@@ -1,0 +1,56 @@
+#pragma once
+// The main window: a frameless, skinned surface built from the layout table. It creates one child per
+// table entry (pictures for buttons, knobs and panels, labels for the displays, lists for the titles),
+// places the panels for the current view, and is dragged by its title bar. Behaviour stays in the
+// models; the composition root connects the children's events to them and writes their state back.
+
+#include <QLabel>
+#include <QListWidget>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "appearance/font_settings.h"
+#include "appearance/ui/picture_widget.h"
+
+namespace korvex::app {
+
+class MainWindow : public QWidget {
+public:
+    // `picturePath` turns a bitmap file name ("cue1.bmp") into the path of the current skin's file.
+    explicit MainWindow(std::function<QString(const QString&)> picturePath, QWidget* parent = nullptr);
+
+    // Shows a picture child's bitmap from the current skin; false when it cannot be loaded.
+    bool showBitmap(const std::string& name, int index, const QString& bitmap);
+    appearance::PictureWidget* picture(const std::string& name, int index = -1) const;
+    QLabel* label(const std::string& name, int index = -1) const;
+    QListWidget* titleList(int deck) const;
+    // Moves a child to a position in twips on its panel (knob indicators, pressed buttons).
+    void moveTo(const std::string& name, int index, int leftTwips, int topTwips);
+
+    // Places the panels and sizes the window for the view (sampler strip, song list, menu bar).
+    void applyLayout(bool samplerView, bool listView, bool menuView);
+    void applyFonts(const appearance::FontSettings& fonts);
+
+    // Called with every key press and release the window receives (auto-repeat included, flagged).
+    std::function<void(QKeyEvent*, bool pressed)> onKey;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    using Key = std::pair<std::string, int>;
+    QWidget* panelWidget(int panel) const;
+
+    std::function<QString(const QString&)> picturePath_;
+    std::map<Key, appearance::PictureWidget*> pictures_;
+    std::map<Key, QLabel*> labels_;
+    QListWidget* lists_[2] = {nullptr, nullptr};
+    appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};
+    QPoint dragOffset_;
+};
+
+}  // namespace korvex::app

@@ -1,0 +1,39 @@
+#pragma once
+// A skinned control: draws one bitmap of the current skin at its own size and reports presses, releases
+// and clicks. Labels draw their text on the panel below instead (no bitmap).
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+namespace korvex::appearance {
+
+class PictureWidget : public QWidget {
+public:
+    explicit PictureWidget(QWidget* parent = nullptr);
+
+    // Shows the bitmap at `path`; an unreadable file keeps the picture shown before. Returns whether the
+    // picture could be loaded.
+    bool setPicture(const QString& path);
+    const QString& picturePath() const { return path_; }
+
+    // Mouse hooks; coordinates are in twips relative to the widget.
+    std::function<void(Qt::MouseButton, int x, int y)> onPress;
+    std::function<void(Qt::MouseButton, int x, int y)> onRelease;
+    std::function<void(int x, int y)> onMove;
+    std::function<void()> onClick;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    QString path_;
+    QPixmap pixmap_;
+    bool down_ = false;
+};
+
+}  // namespace korvex::appearance
