@@ -55,6 +55,7 @@ public:
     // Appends a whole row of seven texts as given (file loaders), leaving the selection alone. False, with
     // nothing changed, when the list is full.
     bool appendRow(const std::array<QString, kColumnCount>& row);
+    // True when no further row fits.
     bool isFull() const { return count() >= kMaxEntries; }
     // Selects `index` (-1 for none) in the path column and then the same in the other six.
     void select(int index);

@@ -1,0 +1,167 @@
+#include "songlist/song_adder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+#include <string>
+
+namespace korvex::songlist {
+
+namespace {
+
+// The player's play state while it plays.
+constexpr int kPlaying = 2;
+
+QString cannotReadMessage() {
+    return QStringLiteral("ファイルが読み込めません。");
+}
+
+bool isDeck(int deck) {
+    return deck == 0 || deck == 1;
+}
+
+// The part of `path` after its last "/" (all of it when there is none).
+QString titleOf(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+// A dropped item is added as a song when its last four characters are exactly one of these. A drop does
+// not take ".wma" files, although the open dialog offers them.
+bool hasDropEnding(const QString& item) {
+    static const std::array<QString, 5> endings = {
+        QStringLiteral(".mp3"), QStringLiteral(".wav"), QStringLiteral(".mid"),
+        QStringLiteral(".wmd"), QStringLiteral(".mpg"),
+    };
+    return std::any_of(endings.begin(), endings.end(),
+                       [&](const QString& ending) { return item.endsWith(ending, Qt::CaseSensitive); });
+}
+
+// `folder` with exactly one "/" after it, so a dropped "/music/" and "/music" give the same song paths.
+QString folderPrefix(const QString& folder) {
+    qsizetype end = folder.size();
+    while (end > 0 && folder[end - 1] == u'/') --end;
+    return folder.left(end) + u'/';
+}
+
+// Name order of a folder's songs: case-insensitive, with names differing only in case kept apart the
+// same way every time.
+bool nameBefore(const QString& a, const QString& b) {
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+}  // namespace
+
+QString dirOf(const QString& path) {
+    return path.left(path.lastIndexOf(u'/') + 1);
+}
+
+QString defaultDialogFolder() {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty() && QFileInfo(music).isDir()) return music;
+    return QDir::homePath();
+}
+
+SongAdder::SongAdder(std::array<SongList*, 2> lists, std::array<DeckPlayer*, 2> players, DialogState& dialog,
+                     FileDialogs& dialogs, DeckLoadTarget& target, const int& newtrim)
+    : lists_(lists),
+      players_(players),
+      dialog_(dialog),
+      dialogs_(dialogs),
+      target_(target),
+      newtrim_(newtrim) {}
+
+void SongAdder::addsongs(int deck) {
+    if (!isDeck(deck)) return;
+    dialog_.fileName.clear();
+    dialog_.title = QStringLiteral("Open music File ");
+    dialog_.defaultExtension = QStringLiteral(".*");
+    dialog_.filter = QStringLiteral("(*.mp3;*.mpg;*.wav;*.mid;*.wma;)|*.mp3;*.mpg;*.wav;*.mid;*.wma;");
+    if (dialog_.initialFolder.isEmpty()) dialog_.initialFolder = defaultDialogFolder();
+
+    if (!dialogs_.showOpen(dialog_)) return;
+    const QString path = dialog_.fileName;
+    if (path.isEmpty()) return;
+    musicFolder_ = dirOf(path);
+    dialog_.initialFolder = musicFolder_;
+
+    // A full list or a file the player refuses leaves the list and the deck as they were.
+    SongList& list = *lists_[deck];
+    if (list.isFull() || !openInPlayer(deck, path)) {
+        target_.showMessage(cannotReadMessage());
+        return;
+    }
+    const QString title = titleOf(path);
+    list.append(path, title, newtrim_);
+    target_.songAdded(deck, title);
+}
+
+void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
+    if (!isDeck(deck)) return;
+    std::array<bool, 2> received{false, false};
+    int lastReceiver = -1;
+    // Appends to the deck in effect; false when its list is full.
+    auto add = [&](const QString& path, const QString& title) {
+        if (!lists_[deck]->append(path, title, newtrim_)) return false;
+        received[deck] = true;
+        lastReceiver = deck;
+        return true;
+    };
+    // Ends the drop; what was added stays and nothing is loaded.
+    auto fail = [&] { target_.showMessage(cannotReadMessage()); };
+
+    for (const QString& item : paths) {
+        if (hasDropEnding(item) && !add(item, titleOf(item))) return fail();
+        if (!QFileInfo(item).isDir()) continue;
+        const std::optional<QStringList> songs = folderSongs(item);
+        if (!songs) return fail();
+        const QString prefix = folderPrefix(item);
+        for (const QString& name : *songs) {
+            if (!add(prefix + name, name)) return fail();
+            if (shift) deck = 1 - deck;
+        }
+    }
+
+    // The deck in effect loads its current entry, which is its last one added. When the switching ended on
+    // a deck this drop gave nothing, the deck that got the last song loads instead, so a drop never
+    // reloads an untouched deck; a drop that added nothing loads nothing.
+    if (lastReceiver < 0) return;
+    const int loadDeck = received[deck] ? deck : lastReceiver;
+    const SongList& list = *lists_[loadDeck];
+    const int index = list.current();
+    if (!openInPlayer(loadDeck, list.field(kPath, index))) return fail();
+    target_.dropLoaded(loadDeck, list.field(kTitle, index));
+}
+
+bool SongAdder::openInPlayer(int deck, const QString& path) {
+    DeckPlayer& player = *players_[deck];
+    const std::string previous = player.fileName();
+    const double position = player.currentPosition();
+    const bool playing = player.playState() == kPlaying;
+    player.setFileName(path.toStdString());
+    if (!player.hasError()) return true;
+
+    player.setFileName(previous);
+    if (!previous.empty()) {
+        player.setCurrentPosition(position);
+        if (playing) player.play();
+    }
+    return false;
+}
+
+std::optional<QStringList> SongAdder::folderSongs(const QString& folder) {
+    const QDir dir(folder);
+    if (!dir.isReadable()) return std::nullopt;
+    QStringList songs;
+    for (const char* pattern : {"*.mp3", "*.wav", "*.mid", "*.wmd"}) {
+        // Name filters match without regard to case; without QDir::Hidden, names beginning with "." are
+        // left out, and without QDir::System so are sockets, devices and broken links.
+        QStringList names = dir.entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Unsorted);
+        std::sort(names.begin(), names.end(), nameBefore);
+        songs += names;
+    }
+    return songs;
+}
+
+}  // namespace korvex::songlist

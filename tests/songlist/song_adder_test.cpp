@@ -1,0 +1,202 @@
+#include "songlist/song_adder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "songlist/songlist_fakes.h"
+
+namespace korvex::songlist {
+namespace {
+
+using testing::FakeDeckSide;
+using testing::FakeDialogs;
+using testing::FakePlayer;
+
+const QString kCannotRead = QStringLiteral("message ファイルが読み込めません。");
+
+class SongAdderTest : public ::testing::Test {
+protected:
+    // Creates the file or folder (a name ending in "/") `name` under the temporary folder; its full path.
+    QString make(const QString& name) {
+        const QString path = tmp_.path() + u'/' + name;
+        if (name.endsWith(u'/')) {
+            EXPECT_TRUE(QDir().mkpath(path));
+            return path.chopped(1);
+        }
+        QDir().mkpath(dirOf(path));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return path;
+    }
+    QStringList titles(int deck) const {
+        QStringList texts;
+        for (int i = 0; i < lists_[deck].count(); ++i) texts << lists_[deck].field(kTitle, i);
+        return texts;
+    }
+
+    QTemporaryDir tmp_;
+    std::array<SongList, 2> lists_;
+    std::array<FakePlayer, 2> players_;
+    DialogState dialog_;
+    FakeDialogs dialogs_;
+    FakeDeckSide deckSide_;
+    int newtrim_ = 20;
+    SongAdder adder_{
+        {&lists_[0], &lists_[1]}, {&players_[0], &players_[1]}, dialog_, dialogs_, deckSide_, newtrim_};
+};
+
+TEST_F(SongAdderTest, DropTakesExactLowerCaseEndingsOnly) {
+    QStringList items;
+    for (const char* name : {"A.MP3", "b.wma", "c.mp3", "d.wav", "e.mid", "f.wmd", "g.txt", "h.mpg"})
+        items << make(name);
+    adder_.drop(0, items, false);
+    EXPECT_EQ(titles(0), QStringList({"c.mp3", "d.wav", "e.mid", "f.wmd", "h.mpg"}));
+    EXPECT_EQ(lists_[0].field(kPath, 0), items[2]);
+    EXPECT_EQ(lists_[0].row(4)[kVolume], " 2000");
+    EXPECT_EQ(players_[0].opened, std::vector<std::string>{items[7].toStdString()});
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 0 h.mpg"});
+    EXPECT_TRUE(players_[1].opened.empty());
+}
+
+TEST_F(SongAdderTest, DroppedFolderGivesItsOrdinarySongsByPatternThenName) {
+    for (const char* name : {"b.MP3", "A.mp3", "c.Wav", "a.mid", "z.wmd", "y.mpg", "x.wma", ".hidden.mp3",
+                             "notes.txt", "inner/s.mp3", "dir.mp3/"})
+        make(QStringLiteral("box/") + name);
+    adder_.drop(1, {make("box/") + u'/'}, false);
+    EXPECT_EQ(titles(1), QStringList({"A.mp3", "b.MP3", "c.Wav", "a.mid", "z.wmd"}));
+    EXPECT_EQ(lists_[1].field(kPath, 0), tmp_.path() + "/box/A.mp3");
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 1 z.wmd"});
+    EXPECT_EQ(lists_[0].count(), 0);
+}
+
+TEST_F(SongAdderTest, FolderNamedLikeASongIsAddedAndScanned) {
+    make("set.mp3/one.wav");
+    adder_.drop(0, {tmp_.path() + "/set.mp3"}, false);
+    EXPECT_EQ(titles(0), QStringList({"set.mp3", "one.wav"}));
+    EXPECT_EQ(lists_[0].field(kPath, 1), tmp_.path() + "/set.mp3/one.wav");
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 0 one.wav"});
+}
+
+TEST_F(SongAdderTest, ShiftSendsFolderSongsToTheDecksInTurn) {
+    QStringList items;
+    for (const char* name :
+         {"f1.mp3", "f2.mp3", "f3.mp3", "box/s1.mp3", "box/s2.mp3", "box/s3.mp3", "box/s4.mp3"})
+        items << make(name);
+    adder_.drop(0, {items[0], items[1], items[2], tmp_.path() + "/box"}, true);
+    EXPECT_EQ(titles(0), QStringList({"f1.mp3", "f2.mp3", "f3.mp3", "s1.mp3", "s3.mp3"}));
+    EXPECT_EQ(titles(1), QStringList({"s2.mp3", "s4.mp3"}));
+    // Four switches end on deck A, which loads its last entry; B keeps what it plays.
+    EXPECT_EQ(players_[0].opened, std::vector<std::string>{items[5].toStdString()});
+    EXPECT_TRUE(players_[1].opened.empty());
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 0 s3.mp3"});
+}
+
+TEST_F(SongAdderTest, DropLoadsOnlyADeckItGaveSongsTo) {
+    make("one/only.mp3");
+    lists_[1].append("/m/playing.mp3", "playing.mp3", 20);
+    adder_.drop(0, {tmp_.path() + "/one"}, true);  // the switch ends on B, which got nothing
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 0 only.mp3"});
+    EXPECT_TRUE(players_[1].opened.empty());
+
+    deckSide_.calls.clear();
+    adder_.drop(1, {make("x.wma"), make("y.MP3")}, false);  // adds nothing
+    adder_.drop(1, {}, false);
+    EXPECT_TRUE(deckSide_.calls.isEmpty());
+    EXPECT_TRUE(players_[1].opened.empty());
+}
+
+TEST_F(SongAdderTest, FailedDropKeepsWhatItAddedAndLoadsNothing) {
+    players_[0].setFileName("/m/live.mp3");
+    players_[0].position = 42.0;
+    players_[0].play();
+    adder_.drop(0, {make("ok.mp3"), make("broken.mp3")}, false);
+    EXPECT_EQ(titles(0), QStringList({"ok.mp3", "broken.mp3"}));
+    EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
+    // The deck goes on with what it played.
+    EXPECT_EQ(players_[0].name, "/m/live.mp3");
+    EXPECT_EQ(players_[0].position, 42.0);
+    EXPECT_EQ(players_[0].state, 2);
+
+    // A full list ends the drop at the first song it cannot take.
+    for (int i = lists_[1].count(); i < kMaxEntries - 1; ++i) lists_[1].appendRow({});
+    deckSide_.calls.clear();
+    adder_.drop(1, {make("p.mp3"), make("q.mp3"), make("r.mp3")}, false);
+    EXPECT_EQ(lists_[1].count(), kMaxEntries);
+    EXPECT_EQ(lists_[1].field(kTitle, kMaxEntries - 1), "p.mp3");
+    EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
+    EXPECT_TRUE(players_[1].opened.empty());
+}
+
+TEST_F(SongAdderTest, FolderThatCannotBeListedEndsTheDrop) {
+    const QString locked = make("locked/");
+    make("locked/in.mp3");
+    QFile::setPermissions(locked, QFileDevice::Permissions());
+    if (QDir(locked).isReadable()) GTEST_SKIP() << "permissions do not bind this user";
+    adder_.drop(0, {make("a.mp3"), locked, make("b.mp3")}, false);
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(titles(0), QStringList{"a.mp3"});
+    EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
+    EXPECT_TRUE(players_[0].opened.empty());
+}
+
+TEST_F(SongAdderTest, CancelledDialogChangesNothing) {
+    adder_.addsongs(0);
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    const DialogState& seen = dialogs_.shown[0];
+    EXPECT_EQ(seen.title, "Open music File ");
+    EXPECT_EQ(seen.filter, "(*.mp3;*.mpg;*.wav;*.mid;*.wma;)|*.mp3;*.mpg;*.wav;*.mid;*.wma;");
+    EXPECT_EQ(seen.defaultExtension, ".*");
+    EXPECT_EQ(seen.initialFolder, defaultDialogFolder());
+    EXPECT_FALSE(seen.initialFolder.isEmpty());
+    EXPECT_EQ(adder_.musicFolder(), "");
+    EXPECT_EQ(lists_[0].count(), 0);
+    EXPECT_TRUE(players_[0].opened.empty());
+    EXPECT_TRUE(deckSide_.calls.isEmpty());
+}
+
+TEST_F(SongAdderTest, ChosenSongIsAddedLoadedAndItsFolderOpensNext) {
+    const QString song = make("music/song.mp3");
+    dialog_.fileName = "left over";
+    dialogs_.answer = song;
+    newtrim_ = 0;
+    adder_.addsongs(1);
+    EXPECT_EQ(dialogs_.shown[0].fileName, "");
+    EXPECT_EQ(lists_[1].row(0),
+              (std::array<QString, kColumnCount>{song, "song.mp3", "100", " 4000", "-1", "-1", "-1"}));
+    EXPECT_EQ(lists_[1].selected(kEnd), 0);
+    EXPECT_EQ(players_[1].name, song.toStdString());
+    EXPECT_EQ(deckSide_.calls, QStringList{"added 1 song.mp3"});
+    EXPECT_EQ(adder_.musicFolder(), tmp_.path() + "/music/");
+
+    dialogs_.answer.reset();
+    adder_.addsongs(0);
+    EXPECT_EQ(dialogs_.shown[1].initialFolder, tmp_.path() + "/music/");
+    EXPECT_EQ(adder_.musicFolder(), tmp_.path() + "/music/");
+}
+
+TEST_F(SongAdderTest, SongThePlayerRefusesIsNotAdded) {
+    players_[0].setFileName("/m/live.mp3");
+    players_[0].position = 7.5;
+    dialogs_.answer = make("other/broken.mp3");
+    adder_.addsongs(0);
+    EXPECT_EQ(lists_[0].count(), 0);
+    EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
+    EXPECT_EQ(players_[0].name, "/m/live.mp3");
+    EXPECT_EQ(players_[0].position, 7.5);
+    EXPECT_EQ(players_[0].state, 0);
+    EXPECT_EQ(adder_.musicFolder(), tmp_.path() + "/other/");
+
+    // Nor is any song added to a full list, and the deck is not touched.
+    for (int i = 0; i < kMaxEntries; ++i) lists_[0].appendRow({});
+    players_[0].opened.clear();
+    dialogs_.answer = make("fine.mp3");
+    adder_.addsongs(0);
+    EXPECT_EQ(lists_[0].count(), kMaxEntries);
+    EXPECT_TRUE(players_[0].opened.empty());
+}
+
+}  // namespace
+}  // namespace korvex::songlist
