@@ -1,0 +1,38 @@
+#pragma once
+// The settings and program-wide flags the transport and the main timer read.
+//
+// A plain struct, created once by the application and passed by reference: the settings file fills it, the
+// configuration dialog and the menus write it, the decks read it at the moment they need a value. Nothing
+// here is copied into the deck objects, so a change is seen on the next button press or timer tick.
+
+#include <array>
+
+namespace korvex::deck {
+
+struct DeckSettings {
+    // Pause-loop interval of deck A in timer ticks (deck B always uses 5).
+    int headinterval = 2;
+    // Early-start lead of continuous play, in hundredths of a second.
+    int gapticks = 10;
+    // Switch time of each fader pattern; the automatic crossfade opens switchtime / 20 s before the end.
+    std::array<int, 3> switchtime{50, 50, 50};
+
+    // "連続再生": continuous play (hand-over near the end, next song at the end).
+    bool autoplay2 = false;
+    // "ﾗﾝﾀﾞﾑ再生": the finished deck's next song is chosen at random.
+    bool random = false;
+    // "ｵｰﾄｸﾛｽﾌｪｰﾄﾞ": the hand-over is an automatic crossfade instead of an early start.
+    bool autocrossfadeplay = false;
+    // "カウントダウン": the deck display shows the time left instead of the time played.
+    bool countdown = false;
+
+    // Record when a deck starts (configuration dialog).
+    bool autorec = false;
+    // The recorder window waits for a deck to start (set by the recorder).
+    bool recarmed = false;
+
+    // Pitch throttle: the pitch knob applies nothing while this is above 0; the main timer counts it down.
+    int pitchwait = 0;
+};
+
+}  // namespace korvex::deck
