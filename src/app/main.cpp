@@ -7,6 +7,7 @@
 
 #include "app/audio_session.h"
 #include "app/ui/main_window.h"
+#include "app/ui/player_controller.h"
 #include "appearance/font_settings.h"
 
 int main(int argc, char* argv[]) {
@@ -22,8 +23,13 @@ int main(int argc, char* argv[]) {
     korvex::app::MainWindow window([skin](const QString& file) { return skin + file; });
     if (auto fonts = korvex::appearance::readFontSettings(skin + QStringLiteral("font.txt")))
         window.applyFonts(*fonts);
-    window.show();
-    const int rc = QApplication::exec();
-    audio.shutdown();
+    int rc = 0;
+    {
+        korvex::app::PlayerController player(window, audio.engine());
+        window.show();
+        rc = QApplication::exec();
+        // The decks' players may only go once the output has stopped reading their tracks.
+        audio.shutdown();
+    }
     return rc;
 }

@@ -51,7 +51,7 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
         if (entry.panel == Panel::kListPanel) parentWidget = panels_[2];
         const Key key{std::string(entry.name), entry.index};
         if (entry.role == Role::kList) {
-            auto* list = new QListWidget(parentWidget);
+            auto* list = new TitleList(parentWidget);
             list->setGeometry(pixels(entry.box));
             list->setFrameShape(QFrame::NoFrame);
             list->setFocusPolicy(Qt::NoFocus);
@@ -97,7 +97,7 @@ QLabel* MainWindow::label(const std::string& name, int index) const {
     return it == labels_.end() ? nullptr : it->second;
 }
 
-QListWidget* MainWindow::titleList(int deck) const { return lists_[deck]; }
+TitleList* MainWindow::titleList(int deck) const { return lists_[deck]; }
 
 void MainWindow::moveTo(const std::string& name, int index, int leftTwips, int topTwips) {
     QWidget* widget = picture(name, index);

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "appearance/font_settings.h"
+#include "app/ui/title_list.h"
 #include "appearance/ui/picture_widget.h"
 
 namespace korvex::app {
@@ -26,7 +27,7 @@ public:
     bool showBitmap(const std::string& name, int index, const QString& bitmap);
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;
     QLabel* label(const std::string& name, int index = -1) const;
-    QListWidget* titleList(int deck) const;
+    TitleList* titleList(int deck) const;
     // Moves a child to a position in twips on its panel (knob indicators, pressed buttons).
     void moveTo(const std::string& name, int index, int leftTwips, int topTwips);
 
@@ -48,7 +49,7 @@ private:
     std::function<QString(const QString&)> picturePath_;
     std::map<Key, appearance::PictureWidget*> pictures_;
     std::map<Key, QLabel*> labels_;
-    QListWidget* lists_[2] = {nullptr, nullptr};
+    TitleList* lists_[2] = {nullptr, nullptr};
     appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};
     QPoint dragOffset_;
 };
