@@ -61,8 +61,8 @@ SingleInstance::Claim SingleInstance::claim() {
 
 // --- Startup --------------------------------------------------------------------------------------------
 
-Startup::Startup(SingleInstance& instance, appearance::SkinPictures& pictures, appearance::PanelLayout& layout,
-                 appearance::PictureCheck& check, StartupHooks hooks)
+Startup::Startup(SingleInstance& instance, appearance::SkinPictures& pictures,
+                 appearance::PanelLayout& layout, appearance::PictureCheck& check, StartupHooks hooks)
     : instance_(instance), pictures_(pictures), layout_(layout), check_(check), hooks_(std::move(hooks)) {}
 
 bool Startup::claimInstance() {
