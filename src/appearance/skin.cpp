@@ -43,10 +43,13 @@ constexpr auto kLoadOrder = std::to_array<ImageRef>({
 // Set by the panel layout, not by loading a skin.
 constexpr auto kLayoutImages = std::to_array<ImageRef>({{"Imgsam", -1}, {"Imglist", -1}});
 
+// Compares values only (no pointers), so it stays a constant expression in sanitizer builds too.
 constexpr bool allInLayoutTable() {
     for (const ImageRef& r : kLoadOrder) {
-        const LayoutEntry* e = findEntry(r.name, r.index);
-        if (e == nullptr || e->look == Look::kNone) return false;
+        bool found = false;
+        for (const LayoutEntry& e : kLayout)
+            if (e.name == r.name && e.index == r.index && e.look != Look::kNone) found = true;
+        if (!found) return false;
     }
     return true;
 }

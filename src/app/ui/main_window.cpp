@@ -31,10 +31,19 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
     background.setColor(QPalette::Window, QColor(24, 24, 26));
     setPalette(background);
 
+    content_ = new QWidget(this);
+    menuBar_ = new QMenuBar(this);
+    // Compact enough for the bar's fixed height above the panels.
+    menuBar_->setStyleSheet(QStringLiteral(
+        "QMenuBar { background: #1c1c1f; color: #dcdce0; font-size: 11px; padding: 0px; }"
+        "QMenuBar::item { padding: 1px 8px; background: transparent; }"
+        "QMenuBar::item:selected { background: #3a3a40; }"
+        "QMenuBar::item:disabled { color: #707076; }"));
+    menuBar_->hide();
     // Panels first, so everything placed on them lies above.
     for (const auto& entry : appearance::kLayout) {
         if (entry.panel != Panel::kWindow || entry.role != Role::kBackground) continue;
-        auto* widget = new appearance::PictureWidget(this);
+        auto* widget = new appearance::PictureWidget(content_);
         widget->setGeometry(pixels(entry.box));
         widget->setPicture(picturePath_(qs(appearance::bitmapFile(entry))));
         pictures_[{std::string(entry.name), entry.index}] = widget;
@@ -45,7 +54,7 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
     for (const auto& entry : appearance::kLayout) {
         if (entry.panel == Panel::kRecorder || entry.role == Role::kKnobBase) continue;
         if (entry.panel == Panel::kWindow && entry.role == Role::kBackground) continue;
-        QWidget* parentWidget = this;
+        QWidget* parentWidget = content_;
         if (entry.panel == Panel::kSamplerStrip) parentWidget = panels_[0];
         if (entry.panel == Panel::kPlayerPanel) parentWidget = panels_[1];
         if (entry.panel == Panel::kListPanel) parentWidget = panels_[2];
@@ -70,6 +79,16 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
             pictures_[key] = widget;
         }
     }
+    // The title bar's texts sit on the dark bar picture.
+    for (const char* name : {"topbar", "bartime"}) {
+        if (QLabel* text = label(name)) {
+            QFont font(QStringLiteral("Noto Sans CJK JP"));
+            font.setPixelSize(10);
+            text->setFont(font);
+            text->setStyleSheet(QStringLiteral("color: #d0d0d4"));
+            text->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+        }
+    }
     // The mini-bar buttons belong to mini mode only.
     for (const char* name : {"miniplay", "ministop", "minipre", "mininext"}) picture(name)->hide();
     // The title bar drags the frameless window.
@@ -78,6 +97,9 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
             if (button == Qt::LeftButton) dragOffset_ = QPoint(px(x), px(y));
         };
         bar->onMove = [this](int x, int y) { move(pos() + QPoint(px(x), px(y)) - dragOffset_); };
+        bar->onDoubleClick = [this] {
+            if (onTitleBarDoubleClick) onTitleBarDoubleClick();
+        };
     }
     applyLayout(true, true, false);
 }
@@ -110,7 +132,13 @@ void MainWindow::applyLayout(bool samplerView, bool listView, bool menuView) {
     panels_[1]->move(0, px(playerTop));
     panels_[2]->move(0, px(playerTop + appearance::kPlayerPanelHeight));
     panels_[2]->setVisible(listView);
-    setFixedSize(px(appearance::kWindowWidth), px(appearance::windowHeight(samplerView, listView, menuView)));
+    // The menu bar takes its height above the panels.
+    const int menuHeight = menuView ? px(appearance::kMenuBarHeight) : 0;
+    menuBar_->setGeometry(0, 0, px(appearance::kWindowWidth), menuHeight);
+    menuBar_->setVisible(menuView);
+    const int height = px(appearance::windowHeight(samplerView, listView, menuView));
+    content_->setGeometry(0, menuHeight, px(appearance::kWindowWidth), height - menuHeight);
+    setFixedSize(px(appearance::kWindowWidth), height);
 }
 
 void MainWindow::applyFonts(const appearance::FontSettings& fonts) {

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -34,9 +35,13 @@ public:
     // Places the panels and sizes the window for the view (sampler strip, song list, menu bar).
     void applyLayout(bool samplerView, bool listView, bool menuView);
     void applyFonts(const appearance::FontSettings& fonts);
+    // The menu bar above the panels; shown only while `menuview` is set.
+    QMenuBar* menuBar() const { return menuBar_; }
 
     // Called with every key press and release the window receives (auto-repeat included, flagged).
     std::function<void(QKeyEvent*, bool pressed)> onKey;
+    // A double-click on the title bar.
+    std::function<void()> onTitleBarDoubleClick;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -52,6 +57,8 @@ private:
     TitleList* lists_[2] = {nullptr, nullptr};
     appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};
     QPoint dragOffset_;
+    QWidget* content_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
 };
 
 }  // namespace korvex::app

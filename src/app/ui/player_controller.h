@@ -24,6 +24,7 @@ public:
     deck::DeckTransport& transport() { return *transport_; }
     songlist::SongList& list(int deck) { return lists_[static_cast<std::size_t>(deck)]; }
     songlist::SongAdder& adder() { return *adder_; }
+    deck::DeckSettings& settings() { return settings_; }
     MediaPlayer& player(int deck) { return *players_[static_cast<std::size_t>(deck)]; }
     // Draws the models' state into the window.
     void refresh();

@@ -48,3 +48,13 @@ void PictureWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 }  // namespace korvex::appearance
+
+namespace korvex::appearance {
+
+void PictureWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A quick second press is still a press (CUE and Play/Pause are tapped fast).
+    mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && onDoubleClick) onDoubleClick();
+}
+
+}  // namespace korvex::appearance

@@ -23,12 +23,14 @@ public:
     std::function<void(Qt::MouseButton, int x, int y)> onRelease;
     std::function<void(int x, int y)> onMove;
     std::function<void()> onClick;
+    std::function<void()> onDoubleClick;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QString path_;

@@ -1,0 +1,66 @@
+#pragma once
+// The composition root of the running program: the sound, the skins, the start-up window, the main window
+// with its menus and chrome, and the decks. main() makes one; the end-to-end tests make one too.
+
+#include <QMenu>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/audio_session.h"
+#include "app/startup.h"
+#include "app/ui/main_window.h"
+#include "app/ui/player_controller.h"
+#include "app/ui/splash_window.h"
+#include "appearance/panel_layout.h"
+#include "appearance/skin.h"
+
+namespace korvex::app {
+
+class KorvexApp {
+public:
+    // Needs a QApplication. `args` are the command line's arguments (without the program name).
+    explicit KorvexApp(const std::vector<std::string>& args);
+    ~KorvexApp();
+    KorvexApp(const KorvexApp&) = delete;
+    KorvexApp& operator=(const KorvexApp&) = delete;
+
+    // Runs the start-up: false when another copy is running (after its message was shown); otherwise the
+    // start-up window is up and hands over to the main window by itself.
+    bool start();
+    // Hands over to the main window now, as a click on the start-up window does.
+    void handOver();
+
+    MainWindow& window() { return *window_; }
+    PlayerController& player() { return *player_; }
+    SplashWindow& splash() { return *splash_; }
+    AudioSession& audio() { return *audio_; }
+    appearance::PanelLayout& layout() { return *layout_; }
+    // Stops the sound output (before the decks go away).
+    void shutdown();
+
+private:
+    class ImageCheck;
+    void buildMenus();
+    void connectChrome();
+    void applySkin();
+    void applyLayout();
+    void showAbout();
+
+    std::unique_ptr<AudioSession> audio_;
+    std::unique_ptr<appearance::PictureCheck> check_;
+    SingleInstance instance_;
+    std::unique_ptr<appearance::SkinPictures> pictures_;
+    std::unique_ptr<appearance::PanelLayout> layout_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<PlayerController> player_;
+    std::unique_ptr<SplashWindow> splash_;
+    std::unique_ptr<Startup> startup_;
+    QTimer handOverTimer_;
+    QAction* startupItem_ = nullptr;
+    bool minimizedflag_ = false;
+};
+
+}  // namespace korvex::app
