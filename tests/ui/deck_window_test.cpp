@@ -1,0 +1,148 @@
+// The main window as a user works it: titles, drops, the transport buttons, the start-up hand-over.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include "app/ui/korvex_app.h"
+#include "appearance/layout_table.h"
+#include "support/signals.h"
+
+namespace korvex::test {
+namespace {
+
+using app::KorvexApp;
+
+// Drops `paths` on `target` as the desktop's file manager would.
+void dropFiles(QWidget* target, const QStringList& paths, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    const QPointF at(10, 10);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+QString toneFile(const QString& dir, const QString& name, double freq) {
+    const QString path = dir + QLatin1Char('/') + name;
+    writeWav16(path.toStdString(), sine(freq, 3.0));
+    return path;
+}
+
+class DeckWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app_ = std::make_unique<KorvexApp>(std::vector<std::string>{"--audio-output=null"});
+        ASSERT_TRUE(app_->start());
+        app_->handOver();
+    }
+    void TearDown() override { app_->shutdown(); }
+    app::MainWindow& window() { return app_->window(); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<KorvexApp> app_;
+};
+
+TEST_F(DeckWindow, DroppingAFolderAddsItsSongsAndDoubleClickLoadsATitle) {
+    toneFile(dir_.path(), QStringLiteral("b.wav"), 440);
+    toneFile(dir_.path(), QStringLiteral("a.wav"), 550);
+    QFile(dir_.path() + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
+    auto* list = window().titleList(0);
+    dropFiles(list->viewport(), {dir_.path()});
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("a.wav"));
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("b.wav"));
+    // The drop loads the last added song.
+    EXPECT_EQ(app_->player().player(0).fileName(), (dir_.path() + QStringLiteral("/b.wav")).toStdString());
+
+    // A single click selects; a double-click loads the title.
+    const QRect first = list->visualItemRect(list->item(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    EXPECT_EQ(app_->player().list(0).current(), 0);
+    EXPECT_EQ(app_->player().player(0).fileName(), (dir_.path() + QStringLiteral("/b.wav")).toStdString());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    EXPECT_EQ(app_->player().player(0).fileName(), (dir_.path() + QStringLiteral("/a.wav")).toStdString());
+    EXPECT_EQ(window().label("text2", 0)->text().left(5), QStringLiteral("a.wav"));
+}
+
+TEST_F(DeckWindow, PlayPausePressAndReleaseChangePictureAndPosition) {
+    dropFiles(window().titleList(0)->viewport(), {toneFile(dir_.path(), QStringLiteral("tone.wav"), 440)});
+    auto* play = window().picture("Pause", 0);
+    const QPoint rest = play->pos();
+    EXPECT_TRUE(play->picturePath().endsWith(QStringLiteral("/play1.bmp")));
+
+    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(play->picturePath().endsWith(QStringLiteral("/play2.bmp")));
+    EXPECT_EQ(play->pos(), rest + QPoint(0, 1)) << "moves down 10 twips while pressed";
+    EXPECT_EQ(app_->player().player(0).playState(), 2);
+    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(play->pos(), rest);
+    EXPECT_TRUE(play->picturePath().endsWith(QStringLiteral("/play2.bmp"))) << "the playing look stays";
+
+    // Stop: the pressed look while held, then the idle looks and the title again.
+    auto* stop = window().picture("Stop", 0);
+    QTest::mousePress(stop, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(stop->picturePath().endsWith(QStringLiteral("/stop2.bmp")));
+    QTest::mouseRelease(stop, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(stop->picturePath().endsWith(QStringLiteral("/stop1.bmp")));
+    EXPECT_TRUE(play->picturePath().endsWith(QStringLiteral("/play1.bmp")));
+    EXPECT_NE(app_->player().player(0).playState(), 2);
+}
+
+TEST_F(DeckWindow, ViewButtonsResizeTheWindow) {
+    const int px = appearance::kTwipsPerPixel;
+    EXPECT_EQ(window().height(), (8640 + px / 2) / px);
+    QTest::mouseClick(window().picture("Imgmenu"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(window().height(), (8920 + px / 2) / px);
+    EXPECT_TRUE(window().menuBar()->isVisible());
+    QTest::mouseClick(window().picture("Imglist"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(window().height(), (6480 + 280 + px / 2) / px);
+    EXPECT_TRUE(window().picture("Imglist")->picturePath().endsWith(QStringLiteral("/list1.bmp")));
+}
+
+TEST(StartupWindow, AClickHandsOverAtOnceAndTheMainWindowTakesTheKeyboard) {
+    KorvexApp app({"--audio-output=null"});
+    ASSERT_TRUE(app.start());
+    EXPECT_TRUE(app.splash().isVisible());
+    EXPECT_FALSE(app.window().isVisible());
+    EXPECT_EQ(app.splash().versionText(), QStringLiteral("Version 0.1.0"));
+    QTest::mouseClick(&app.splash(), Qt::LeftButton);
+    EXPECT_TRUE(app.window().isVisible());
+    EXPECT_FALSE(app.splash().isVisible());
+
+    // A user's first key press reaches the main window.
+    int keys = 0;
+    app.window().onKey = [&keys](QKeyEvent*, bool pressed) { keys += pressed ? 1 : 0; };
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app.window()));
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, Qt::Key_Space);
+    EXPECT_EQ(keys, 1);
+    app.shutdown();
+}
+
+TEST(StartupWindow, ASecondCopyIsRefused) {
+    KorvexApp first({"--audio-output=null"});
+    ASSERT_TRUE(first.start());
+    KorvexApp second({"--audio-output=null"});
+    // The refusal shows a modal message; answer it as a user would.
+    QTimer::singleShot(200, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("APP Load Error"));
+            box->close();
+        }
+    });
+    EXPECT_FALSE(second.start());
+    first.shutdown();
+}
+
+}  // namespace
+}  // namespace korvex::test
