@@ -45,41 +45,26 @@ PlayerController::~PlayerController() { tick_.stop(); }
 
 void PlayerController::connectDeck(int deck) {
     auto& transport = *transport_;
-    if (auto* play = window_.picture("Pause", deck)) {
-        play->onPress = [this, deck, &transport](Qt::MouseButton button, int, int) {
-            if (button != Qt::LeftButton) return;
-            transport.playPress(deck);
+    // A transport button: the model handles the left button's press and release; the window redraws.
+    auto button = [this, deck](const char* name, void (deck::DeckTransport::*press)(int),
+                               void (deck::DeckTransport::*release)(int)) {
+        auto* picture = window_.picture(name, deck);
+        if (picture == nullptr) return picture;
+        picture->onPress = [this, deck, press](Qt::MouseButton b, int, int) {
+            if (b != Qt::LeftButton) return;
+            (transport_.get()->*press)(deck);
             refresh();
         };
-        play->onRelease = [this, deck, &transport](Qt::MouseButton button, int, int) {
-            if (button != Qt::LeftButton) return;
-            transport.playRelease(deck);
+        picture->onRelease = [this, deck, release](Qt::MouseButton b, int, int) {
+            if (b != Qt::LeftButton) return;
+            (transport_.get()->*release)(deck);
             refresh();
         };
-    }
-    if (auto* cue = window_.picture("Play", deck)) {
-        cue->onPress = [this, deck, &transport](Qt::MouseButton button, int, int) {
-            if (button != Qt::LeftButton) return;
-            transport.cuePress(deck);
-            refresh();
-        };
-        cue->onRelease = [this, deck, &transport](Qt::MouseButton button, int, int) {
-            if (button != Qt::LeftButton) return;
-            transport.cueRelease(deck);
-            refresh();
-        };
-    }
-    if (auto* stop = window_.picture("Stop", deck)) {
-        stop->onPress = [this, deck, &transport](Qt::MouseButton button, int, int) {
-            if (button != Qt::LeftButton) return;
-            transport.stopPress(deck);
-            refresh();
-        };
-        stop->onRelease = [this, deck, &transport](Qt::MouseButton button, int, int) {
-            if (button != Qt::LeftButton) return;
-            transport.stopRelease(deck);
-            refresh();
-        };
+        return picture;
+    };
+    button("Pause", &deck::DeckTransport::playPress, &deck::DeckTransport::playRelease);
+    button("Play", &deck::DeckTransport::cuePress, &deck::DeckTransport::cueRelease);
+    if (auto* stop = button("Stop", &deck::DeckTransport::stopPress, &deck::DeckTransport::stopRelease)) {
         stop->onClick = [this, deck, &transport] {
             transport.stopdeck(deck);
             refresh();
