@@ -79,6 +79,11 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
             pictures_[key] = widget;
         }
     }
+    for (int deck = 0; deck < 2; ++deck) {
+        picture("Play", deck)->setToolTip(QStringLiteral("CUE/Memory(Enter)"));
+        picture("Pause", deck)->setToolTip(QStringLiteral("Play/Pause (BackSpace)"));
+        picture("Stop", deck)->setToolTip(QStringLiteral("STOP(Del)"));
+    }
     // The title bar's texts sit on the dark bar picture.
     for (const char* name : {"topbar", "bartime"}) {
         if (QLabel* text = label(name)) {
