@@ -52,7 +52,7 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
         if (entry.name == "Picture5") panels_[2] = widget;
     }
     for (const auto& entry : appearance::kLayout) {
-        if (entry.panel == Panel::kRecorder || entry.role == Role::kKnobBase) continue;
+        if (entry.panel == Panel::kRecorder) continue;
         if (entry.panel == Panel::kWindow && entry.role == Role::kBackground) continue;
         QWidget* parentWidget = content_;
         if (entry.panel == Panel::kSamplerStrip) parentWidget = panels_[0];
@@ -71,6 +71,15 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
             text->setGeometry(pixels(entry.box));
             text->setAttribute(Qt::WA_TransparentForMouseEvents, entry.name != "text2");
             labels_[key] = text;
+        } else if (entry.role == Role::kKnobBase) {
+            // The base is painted on the panel; this invisible area takes the knob's mouse input.
+            auto* widget = new appearance::PictureWidget(parentWidget);
+            widget->setGeometry(pixels(entry.box));
+            pictures_[key] = widget;
+            if (entry.name == "Trimbase") {
+                const auto& b = entry.box;
+                needles_[entry.index] = new TrimNeedle(parentWidget, QRect(b.left, b.top, b.width, b.height));
+            }
         } else {
             auto* widget = new appearance::PictureWidget(parentWidget);
             widget->setGeometry(pixels(entry.box));
@@ -79,11 +88,18 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
             pictures_[key] = widget;
         }
     }
+    const std::pair<const char*, const char*> knobTips[] = {
+        {"pitchbase", "Pitch"}, {"jogbase", "MicroSearch"}, {"Volbase", "Volume"}, {"Panbase", "Pan"},
+        {"Trimbase", "Trim"}};
     for (int deck = 0; deck < 2; ++deck) {
+        for (const auto& [name, tip] : knobTips) picture(name, deck)->setToolTip(QString::fromLatin1(tip));
         picture("Play", deck)->setToolTip(QStringLiteral("CUE/Memory(Enter)"));
         picture("Pause", deck)->setToolTip(QStringLiteral("Play/Pause (BackSpace)"));
         picture("Stop", deck)->setToolTip(QStringLiteral("STOP(Del)"));
     }
+    picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
+    picture("masterbase", 0)->setToolTip(QStringLiteral("MonitorVolume"));
+    picture("masterbase", 1)->setToolTip(QStringLiteral("MasterVolume"));
     // The title bar's texts sit on the dark bar picture.
     for (const char* name : {"topbar", "bartime"}) {
         if (QLabel* text = label(name)) {
@@ -125,6 +141,8 @@ QLabel* MainWindow::label(const std::string& name, int index) const {
 }
 
 TitleList* MainWindow::titleList(int deck) const { return lists_[deck]; }
+
+TrimNeedle* MainWindow::trimNeedle(int deck) const { return needles_[deck]; }
 
 void MainWindow::moveTo(const std::string& name, int index, int leftTwips, int topTwips) {
     QWidget* widget = picture(name, index);

@@ -15,6 +15,7 @@
 
 #include "appearance/font_settings.h"
 #include "app/ui/title_list.h"
+#include "app/ui/trim_needle.h"
 #include "appearance/ui/picture_widget.h"
 
 namespace korvex::app {
@@ -29,6 +30,7 @@ public:
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;
     QLabel* label(const std::string& name, int index = -1) const;
     TitleList* titleList(int deck) const;
+    TrimNeedle* trimNeedle(int deck) const;
     // Moves a child to a position in twips on its panel (knob indicators, pressed buttons).
     void moveTo(const std::string& name, int index, int leftTwips, int topTwips);
 
@@ -55,6 +57,7 @@ private:
     std::map<Key, appearance::PictureWidget*> pictures_;
     std::map<Key, QLabel*> labels_;
     TitleList* lists_[2] = {nullptr, nullptr};
+    TrimNeedle* needles_[2] = {nullptr, nullptr};
     appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};
     QPoint dragOffset_;
     QWidget* content_ = nullptr;
