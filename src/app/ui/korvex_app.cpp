@@ -148,6 +148,15 @@ void KorvexApp::buildMenus() {
         player_->adder().addsongs(1);
         player_->refresh();
     });
+    for (const songlist::MenuEntry& entry : songlist::songListMenu()) {
+        file->addAction(entry.caption, [this, name = entry.name] {
+            songlist::SongListFile& lists = player_->listFile();
+            if (name == QStringLiteral("songlistload")) lists.load();
+            if (name == QStringLiteral("songlist0")) lists.save();
+            if (name == QStringLiteral("songclear")) lists.clear();
+            player_->refresh();
+        });
+    }
     file->addSeparator();
     file->addAction(QStringLiteral("Korvexの終了"), [this] { window_->close(); });
 
@@ -224,8 +233,16 @@ void KorvexApp::connectChrome() {
             applyLayout();
         };
     }
-    // A click on a deck's display adds songs to that deck.
+    // A click on a deck's display adds songs to that deck; a click on its mode label cycles the memory mode.
     for (int deck = 0; deck < 2; ++deck) {
+        if (QLabel* mode = window_->label("modelabel", deck)) {
+            mode->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+            mode->setToolTip(songlist::modeTooltip());
+            mode->installEventFilter(new ClickFilter(mode, [this, deck] {
+                player_->memories().cycleMode(deck);
+                player_->refresh();
+            }));
+        }
         if (QLabel* display = window_->label("text2", deck)) {
             display->installEventFilter(new ClickFilter(display, [this, deck] {
                 player_->adder().addsongs(deck);

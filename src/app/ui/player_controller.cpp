@@ -1,7 +1,5 @@
 #include "app/ui/player_controller.h"
 
-#include <QFileDialog>
-#include <QMessageBox>
 
 #include "appearance/layout_table.h"
 
@@ -15,24 +13,24 @@ void setText(QLabel* label, const QString& text) {
     if (label != nullptr && label->text() != text) label->setText(text);
 }
 
-// "(*.mp3;*.wav;)|*.mp3;*.wav;" to the dialog's "(*.mp3;*.wav;) (*.mp3 *.wav)".
-QString qtFilter(const QString& filter) {
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    if (parts.size() < 2) return filter;
-    QStringList patterns = parts[1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    return parts[0] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
-}
 }  // namespace
 
-PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engine) : window_(window) {
+PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engine)
+    : window_(window), dialogs_(&window) {
     for (int deck = 0; deck < 2; ++deck)
         players_[static_cast<std::size_t>(deck)] = std::make_unique<MediaPlayer>(engine, deck);
+    const std::array<songlist::SongList*, 2> lists{&lists_[0], &lists_[1]};
+    const std::array<DeckPlayer*, 2> players{players_[0].get(), players_[1].get()};
     transport_ = std::make_unique<deck::DeckTransport>(*players_[0], *players_[1], lists_[0], lists_[1], settings_);
+    transport_->setHooks(*this);
     timer_ = std::make_unique<deck::MainTimer>(*transport_);
-    adder_ = std::make_unique<songlist::SongAdder>(
-        std::array<songlist::SongList*, 2>{&lists_[0], &lists_[1]},
-        std::array<DeckPlayer*, 2>{players_[0].get(), players_[1].get()}, dialog_, *this, *this, newtrim_);
+    adder_ = std::make_unique<songlist::SongAdder>(lists, players, dialog_, dialogs_, *this, newtrim_);
+    listFile_ = std::make_unique<songlist::SongListFile>(lists, dialog_, dialogs_, dialogs_);
+    editor_ = std::make_unique<songlist::ListEditor>(*transport_);
+    memories_ = std::make_unique<songlist::SongMemories>(lists, players);
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
+    connectListButton("ImgtoB", -1, songlist::ListButton::ToB, 0, [this] { editor_->toOtherDeckClick(0); });
+    connectListButton("ImgtoA", -1, songlist::ListButton::ToA, 1, [this] { editor_->toOtherDeckClick(1); });
     QObject::connect(&tick_, &QTimer::timeout, [this] {
         timer_->tick();
         refresh();
@@ -70,19 +68,19 @@ void PlayerController::connectDeck(int deck) {
             refresh();
         };
     }
-    if (auto* add = window_.picture("Imgadd", deck)) {
-        add->onPress = [this, deck](Qt::MouseButton, int, int) { window_.showBitmap("Imgadd", deck, "add2.bmp"); };
-        add->onRelease = [this, deck](Qt::MouseButton, int, int) { window_.showBitmap("Imgadd", deck, "add1.bmp"); };
-        add->onClick = [this, deck] {
-            adder_->addsongs(deck);
-            refresh();
-        };
-    }
+    using songlist::ListButton;
+    connectListButton("Imgadd", deck, ListButton::Add, deck, [this, deck] { adder_->addsongs(deck); });
+    connectListButton("Imgdell", deck, ListButton::Delete, deck, [this, deck] { editor_->deleteClick(deck); });
+    connectListButton("Imgup", deck, ListButton::Up, deck, [this, deck] { editor_->upClick(deck); });
+    connectListButton("Imgdwn", deck, ListButton::Down, deck, [this, deck] { editor_->downClick(deck); });
+    connectListButton("SongNext", deck, ListButton::Next, deck, [this, deck] { editor_->nextClick(deck); });
+    connectListButton("SongPre", deck, ListButton::Previous, deck, [this, deck] { editor_->previousClick(deck); });
+
     TitleList* titles = window_.titleList(deck);
-    titles->onPress = [this, deck, titles](Qt::MouseButton) {
-        auto& list = lists_[static_cast<std::size_t>(deck)];
-        list.setSelected(songlist::kTitle, titles->currentRow());
-        list.synchroniseFromTitles();
+    titles->onPress = [this, deck, titles](Qt::MouseButton mouse) {
+        lists_[static_cast<std::size_t>(deck)].setSelected(songlist::kTitle, titles->currentRow());
+        editor_->titlePress(deck, mouse, dialogs_);
+        refresh();
     };
     titles->onDoubleClick = [this, deck, &transport] {
         transport.loadsong(deck);
@@ -90,6 +88,26 @@ void PlayerController::connectDeck(int deck) {
     };
     titles->onDrop = [this, deck](const QStringList& paths, bool shift) {
         adder_->drop(deck, paths, shift);
+        refresh();
+    };
+}
+
+void PlayerController::connectListButton(const char* name, int index, songlist::ListButton button, int deck,
+                                         std::function<void()> click) {
+    auto* picture = window_.picture(name, index);
+    if (picture == nullptr) return;
+    picture->onPress = [this, button, deck](Qt::MouseButton mouse, int, int) {
+        if (mouse != Qt::LeftButton) return;
+        editor_->press(button, deck);
+        refresh();
+    };
+    picture->onRelease = [this, button, deck](Qt::MouseButton mouse, int, int) {
+        if (mouse != Qt::LeftButton) return;
+        editor_->release(button, deck);
+        refresh();
+    };
+    picture->onClick = [this, click = std::move(click)] {
+        click();
         refresh();
     };
 }
@@ -120,24 +138,16 @@ void PlayerController::refresh() {
         window_.moveTo("Pause", deck, play.left, play.top + view.playOffset);
         const auto cue = appearance::boxOf("Play", deck);
         window_.moveTo("Play", deck, cue.left, cue.top + view.cueOffset);
+        setText(window_.label("modelabel", deck), memories_->modeCaption(deck));
+        using songlist::ListButton;
+        const std::pair<const char*, ListButton> buttons[] = {
+            {"Imgadd", ListButton::Add},    {"Imgdell", ListButton::Delete}, {"Imgup", ListButton::Up},
+            {"Imgdwn", ListButton::Down},   {"SongNext", ListButton::Next},  {"SongPre", ListButton::Previous}};
+        for (const auto& [name, button] : buttons) window_.showBitmap(name, deck, editor_->picture(button, deck));
         refreshList(deck);
     }
-}
-
-bool PlayerController::showOpen(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getOpenFileName(&window_, state.title, state.initialFolder + state.fileName,
-                                                        qtFilter(state.filter));
-    if (chosen.isEmpty()) return false;
-    state.fileName = chosen;
-    return true;
-}
-
-bool PlayerController::showSave(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getSaveFileName(&window_, state.title, state.initialFolder + state.fileName,
-                                                        qtFilter(state.filter));
-    if (chosen.isEmpty()) return false;
-    state.fileName = chosen;
-    return true;
+    window_.showBitmap("ImgtoB", -1, editor_->picture(songlist::ListButton::ToB, 0));
+    window_.showBitmap("ImgtoA", -1, editor_->picture(songlist::ListButton::ToA, 1));
 }
 
 void PlayerController::songAdded(int deck, const QString& title) {
@@ -158,7 +168,9 @@ void PlayerController::dropLoaded(int deck, const QString& title) {
 }
 
 void PlayerController::showMessage(const QString& text) {
-    QMessageBox::information(&window_, QString(), text, QMessageBox::Ok);
+    dialogs_.inform(text, QString(), songlist::MessageIcon::None);
 }
+
+void PlayerController::storememory(int deck, double position) { memories_->storememory(deck, position); }
 
 }  // namespace korvex::app

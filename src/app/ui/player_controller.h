@@ -1,22 +1,28 @@
 #pragma once
-// Connects the main window to the decks: forwards presses, drops, double-clicks and the 30 ms tick to the
-// models, and draws their state (pictures, captions, titles) back into the window after each of them.
+// Connects the main window to the decks and their lists: forwards presses, drops, double-clicks and the
+// 30 ms tick to the models, answers the models' calls to other parts (the deck hooks), and draws their
+// state (pictures, captions, titles) back into the window after each of them.
 
 #include <QTimer>
 #include <array>
 #include <memory>
 
 #include "app/ui/main_window.h"
+#include "app/ui/qt_dialogs.h"
+#include "deck/deck_hooks.h"
 #include "deck/deck_settings.h"
 #include "deck/deck_transport.h"
 #include "deck/main_timer.h"
 #include "platform/media_player.h"
+#include "songlist/list_editor.h"
 #include "songlist/song_adder.h"
 #include "songlist/song_list.h"
+#include "songlist/song_list_file.h"
+#include "songlist/song_memories.h"
 
 namespace korvex::app {
 
-class PlayerController : public songlist::FileDialogs, public songlist::DeckLoadTarget {
+class PlayerController final : public songlist::DeckLoadTarget, public deck::DeckHooks {
 public:
     PlayerController(MainWindow& window, audio::AudioEngine& engine);
     ~PlayerController() override;
@@ -24,24 +30,30 @@ public:
     deck::DeckTransport& transport() { return *transport_; }
     songlist::SongList& list(int deck) { return lists_[static_cast<std::size_t>(deck)]; }
     songlist::SongAdder& adder() { return *adder_; }
+    songlist::SongListFile& listFile() { return *listFile_; }
+    songlist::ListEditor& editor() { return *editor_; }
+    songlist::SongMemories& memories() { return *memories_; }
     deck::DeckSettings& settings() { return settings_; }
     MediaPlayer& player(int deck) { return *players_[static_cast<std::size_t>(deck)]; }
+    QtDialogs& dialogs() { return dialogs_; }
     // Draws the models' state into the window.
     void refresh();
 
-    // FileDialogs
-    bool showOpen(songlist::DialogState& state) override;
-    bool showSave(songlist::DialogState& state) override;
     // DeckLoadTarget
     void songAdded(int deck, const QString& title) override;
     void dropLoaded(int deck, const QString& title) override;
     void showMessage(const QString& text) override;
+    // DeckHooks
+    void storememory(int deck, double position) override;
 
 private:
     void connectDeck(int deck);
+    void connectListButton(const char* name, int index, songlist::ListButton button, int deck,
+                           std::function<void()> click);
     void refreshList(int deck);
 
     MainWindow& window_;
+    QtDialogs dialogs_;
     std::array<std::unique_ptr<MediaPlayer>, 2> players_;
     std::array<songlist::SongList, 2> lists_;
     deck::DeckSettings settings_;
@@ -50,6 +62,9 @@ private:
     std::unique_ptr<deck::DeckTransport> transport_;
     std::unique_ptr<deck::MainTimer> timer_;
     std::unique_ptr<songlist::SongAdder> adder_;
+    std::unique_ptr<songlist::SongListFile> listFile_;
+    std::unique_ptr<songlist::ListEditor> editor_;
+    std::unique_ptr<songlist::SongMemories> memories_;
     QTimer tick_;
 };
 

@@ -32,7 +32,9 @@ void TitleList::dropEvent(QDropEvent* event) {
 }
 
 void TitleList::mousePressEvent(QMouseEvent* event) {
-    QListWidget::mousePressEvent(event);
+    // Only the left button selects the title under the pointer; a right press works on the title
+    // already highlighted (its menu acts on that one).
+    if (event->button() == Qt::LeftButton) QListWidget::mousePressEvent(event);
     if (onPress) onPress(event->button());
 }
 

@@ -1,0 +1,103 @@
+#include "app/ui/qt_dialogs.h"
+
+#include <QCursor>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+
+namespace korvex::app {
+
+namespace {
+
+// "(*.mp3;*.wav;)|*.mp3;*.wav;" to the dialog's "(*.mp3;*.wav;) (*.mp3 *.wav)".
+QString qtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    if (parts.size() < 2) return filter;
+    const QStringList patterns = parts[1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    return parts[0] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+// Where a dialog opens: the proposed name inside the initial folder (an absolute name stands alone).
+QString startPath(const songlist::DialogState& state) {
+    if (state.fileName.isEmpty()) return state.initialFolder;
+    return QDir(state.initialFolder).filePath(state.fileName);
+}
+
+QMessageBox::Icon iconOf(songlist::MessageIcon icon) {
+    switch (icon) {
+        case songlist::MessageIcon::Information:
+            return QMessageBox::Information;
+        case songlist::MessageIcon::Question:
+            return QMessageBox::Question;
+        case songlist::MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case songlist::MessageIcon::Critical:
+            return QMessageBox::Critical;
+        case songlist::MessageIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString titleOr(const QString& title) { return title.isEmpty() ? QStringLiteral("Korvex") : title; }
+
+}  // namespace
+
+bool QtDialogs::showOpen(songlist::DialogState& state) {
+    const QString chosen = QFileDialog::getOpenFileName(parent_, state.title, startPath(state), qtFilter(state.filter));
+    if (chosen.isEmpty()) return false;
+    state.fileName = chosen;
+    return true;
+}
+
+bool QtDialogs::showSave(songlist::DialogState& state) {
+    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state), qtFilter(state.filter));
+    if (chosen.isEmpty()) return false;
+    state.fileName = chosen;
+    return true;
+}
+
+songlist::MessageAnswer QtDialogs::ask(const QString& text, const QString& title, songlist::MessageButtons buttons,
+                                       songlist::MessageIcon icon) {
+    using songlist::MessageAnswer;
+    using songlist::MessageButtons;
+    QMessageBox::StandardButtons shown = QMessageBox::Ok;
+    if (buttons == MessageButtons::OkCancel) shown = QMessageBox::Ok | QMessageBox::Cancel;
+    if (buttons == MessageButtons::YesNo) shown = QMessageBox::Yes | QMessageBox::No;
+    if (buttons == MessageButtons::YesNoCancel) shown = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    QMessageBox box(iconOf(icon), titleOr(title), text, shown, parent_);
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        case QMessageBox::Ok:
+            return MessageAnswer::Ok;
+        default:
+            // Closed without a button: Cancel where there is one, else No, else Ok.
+            if (buttons == MessageButtons::OkCancel || buttons == MessageButtons::YesNoCancel)
+                return MessageAnswer::Cancel;
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+}
+
+void QtDialogs::inform(const QString& text, const QString& title, songlist::MessageIcon icon) {
+    QMessageBox box(iconOf(icon), titleOr(title), text, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+std::optional<songlist::ListCommand> QtDialogs::showPopup(int, const songlist::PopupMenu& menu) {
+    // The menu's items pop up directly at the pointer.
+    QMenu popup(parent_);
+    popup.setTitle(menu.caption);
+    std::optional<songlist::ListCommand> chosen;
+    for (const songlist::PopupItem& item : menu.items) {
+        const songlist::ListCommand command = item.command;
+        popup.addAction(item.caption, [&chosen, command] { chosen = command; });
+    }
+    popup.exec(QCursor::pos());
+    return chosen;
+}
+
+}  // namespace korvex::app

@@ -1,0 +1,28 @@
+#pragma once
+// The window system's side of the models' questions: Qt's file dialogs with the one shared dialog state,
+// message boxes with the program's texts and icons, and the title lists' popup menus.
+
+#include <QWidget>
+
+#include "songlist/list_editor.h"
+#include "songlist/message_boxes.h"
+#include "songlist/song_adder.h"
+
+namespace korvex::app {
+
+class QtDialogs final : public songlist::FileDialogs, public songlist::MessageBoxes, public songlist::PopupMenuHost {
+public:
+    explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+
+    bool showOpen(songlist::DialogState& state) override;
+    bool showSave(songlist::DialogState& state) override;
+    songlist::MessageAnswer ask(const QString& text, const QString& title, songlist::MessageButtons buttons,
+                                songlist::MessageIcon icon) override;
+    void inform(const QString& text, const QString& title, songlist::MessageIcon icon) override;
+    std::optional<songlist::ListCommand> showPopup(int deck, const songlist::PopupMenu& menu) override;
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace korvex::app
