@@ -1,0 +1,115 @@
+// Cost of one 30 ms main-timer tick on the user-interface thread, with both decks playing through the engine,
+// a crossfader slide running (a level update on every tick) and the title marquees of both decks scrolling.
+
+#include <benchmark/benchmark.h>
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "deck/continuous_play.h"
+#include "deck/deck_hooks.h"
+#include "deck/deck_settings.h"
+#include "deck/deck_transport.h"
+#include "deck/main_timer.h"
+#include "mixer/master_output.h"
+#include "mixer/mixer.h"
+#include "platform/audio/audio_engine.h"
+#include "platform/media_player.h"
+#include "songlist/song_list.h"
+#include "support/signals.h"
+
+namespace {
+
+using korvex::MediaPlayer;
+using korvex::audio::AudioEngine;
+
+const std::string& songFile() {
+    static const std::string path = [] {
+        std::string p = korvex::test::tempDir() + "/tick.wav";
+        korvex::test::writeWav16(p, korvex::test::sine(440.0, 30.0));
+        return p;
+    }();
+    return path;
+}
+
+// The transport's hooks forwarding to the mixer and continuous play, as the application wires them.
+class Hooks final : public korvex::deck::DeckHooks {
+public:
+    Hooks(korvex::mixer::Mixer& mixer, korvex::deck::ContinuousPlay& continuous)
+        : mixer_(mixer), continuous_(continuous) {}
+    void volcontrol() override { mixer_.volcontrol(); }
+    void pitchset(int deck, double tempo) override { mixer_.pitchsetForTempo(deck, tempo); }
+    void switching() override { mixer_.switching(); }
+    bool slideflag() const override { return mixer_.slideflag(); }
+    int faderpattern() const override { return mixer_.faderpattern(); }
+    bool slideStep() override { return mixer_.tick(); }
+    void searchegnL(int deck) override { mixer_.searchegnL(deck); }
+    void searchegnR(int deck) override { mixer_.searchegnR(deck); }
+    void trimlinedraw(int deck) override { mixer_.trimlinedraw(deck); }
+    void nonstop(int deck) override { continuous_.nonstop(deck); }
+
+private:
+    korvex::mixer::Mixer& mixer_;
+    korvex::deck::ContinuousPlay& continuous_;
+};
+
+void BM_MainTimerTick(benchmark::State& state) {
+    AudioEngine engine(44100);
+    MediaPlayer playerA(engine, 0);
+    MediaPlayer playerB(engine, 1);
+    korvex::songlist::SongList listA;
+    korvex::songlist::SongList listB;
+    korvex::deck::DeckSettings settings;
+    settings.autoplay2 = true;
+    korvex::deck::DeckTransport transport(playerA, playerB, listA, listB, settings);
+    korvex::mixer::EngineMasterOutput master(engine);
+    korvex::mixer::Mixer mixer(transport, master);
+    korvex::deck::ContinuousPlay continuous(transport);
+    Hooks hooks(mixer, continuous);
+    transport.setHooks(hooks);
+    korvex::deck::MainTimer timer(transport);
+    mixer.start();
+
+    // Titles whose first "." lies far in, so the file label and the deck display both scroll.
+    const QString path = QString::fromStdString(songFile());
+    listA.append(path, QStringLiteral("A rather long title of the first song on deck A.wav"), 20);
+    listB.append(path, QStringLiteral("Another long title, this one of the song on deck B.wav"), 20);
+    for (int deck = 0; deck < 2; ++deck) {
+        transport.loadsong(deck);
+        transport.PLAYBTNON(deck);
+    }
+    playerA.waitUntilDecoded();
+    playerB.waitUntilDecoded();
+    // A slide of one position per tick: a thousand ticks from one end to the other.
+    settings.switchtime[0] = 700;
+    mixer.lvolPress();
+    // Starts a slide; the deck display of both decks scrolls as after a load (the Switch ends that for the
+    // deck it starts).
+    const auto startSlide = [&] {
+        mixer.switching();
+        for (int deck = 0; deck < 2; ++deck) transport.record(deck).freshload = true;
+    };
+    startSlide();
+    std::vector<float> out(512);
+    engine.render_rt(out.data(), 256);
+
+    std::int64_t slides = 0;
+    for (auto _ : state) {
+        timer.tick();
+        if (!mixer.slideflag()) {
+            state.PauseTiming();
+            startSlide();
+            ++slides;
+            engine.render_rt(out.data(), 256);
+            engine.dispatchEvents();
+            state.ResumeTiming();
+        }
+    }
+    state.counters["playing"] = playerA.playState() == 2 && playerB.playState() == 2 ? 1 : 0;
+    state.counters["slides"] = static_cast<double>(slides);
+}
+BENCHMARK(BM_MainTimerTick)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,139 @@
+// The Switch and its slide, CUT IN, and the crossfader's buttons.
+
+#include <gtest/gtest.h>
+
+#include "mixer/knob_geometry.h"
+#include "mixer_fakes.h"
+
+namespace korvex::mixer {
+namespace {
+
+class CrossfaderTest : public ::testing::Test {
+protected:
+    // Slide steps until the slide ends (at most `limit`); the fader position P after each step.
+    std::vector<float> slide(int limit = 2000) {
+        std::vector<float> positions;
+        for (int i = 0; i < limit; ++i) {
+            const bool ended = mixer.slideStep();
+            positions.push_back(mixer.faderPosition());
+            if (ended) break;
+        }
+        return positions;
+    }
+
+    testing::MixerRig rig;
+    Mixer& mixer = rig.mixer;
+};
+
+TEST_F(CrossfaderTest, SlideMovesFloorOf700OverTheSwitchTimePerTickAndStopsAtTheEnd) {
+    // Switch time, units per tick, ticks from one end to the other (the last one lands on the end).
+    for (auto [time, step, ticks] : {std::tuple{50, 14, 72}, {100, 7, 143}, {3, 233, 5}, {700, 1, 1000}}) {
+        rig.settings.switchtime[0] = time;
+        mixer.lvolPress();
+        mixer.switching();
+        EXPECT_EQ(mixer.slidestate(), kSlideTowardsB);
+        const std::vector<float> p = slide();
+        ASSERT_EQ(p.size(), static_cast<std::size_t>(ticks)) << time;
+        EXPECT_EQ(p[0], static_cast<float>(-500 + step)) << time;
+        EXPECT_EQ(p[p.size() - 2], static_cast<float>(-500 + step * (ticks - 1))) << time;
+        EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftB);
+        EXPECT_EQ(mixer.slidestate(), kSlideIdle);
+        EXPECT_FALSE(mixer.slideflag());
+    }
+    // Towards A with pattern B's own time, the levels following every step.
+    rig.settings.switchtime[1] = 70;
+    mixer.FDpaturn(1);
+    mixer.switching();
+    EXPECT_EQ(mixer.slidestate(), kSlideTowardsA);
+    rig.playerA.volumeWrites = 0;
+    EXPECT_EQ(slide().size(), 100u);
+    EXPECT_EQ(rig.playerA.volumeWrites, 100);
+    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA);
+    EXPECT_EQ(rig.playerB.level, -10000);
+}
+
+TEST_F(CrossfaderTest, ASecondSwitchStopsTheSlideWhereItStands) {
+    mixer.lvolPress();
+    mixer.switching();
+    slide(10);
+    mixer.switching();
+    EXPECT_EQ(mixer.slidestate(), kSlideIdle);
+    EXPECT_TRUE(mixer.slideflag());  // continuous play keeps waiting until a slide ends
+    slide(5);
+    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA + 3 * 140);
+    // Still on A's side: the next Switch heads for B again, from there.
+    mixer.switching();
+    EXPECT_EQ(slide().size(), 62u);
+    // From the exact centre the Switch heads for A; from just left of it, onto the grid towards B.
+    mixer.centerClick();
+    mixer.switching();
+    EXPECT_EQ(mixer.slidestate(), kSlideTowardsA);
+    mixer.switching();
+    mixer.faderKnob().setLeft(5129);
+    mixer.switching();
+    mixer.slideStep();
+    EXPECT_EQ(mixer.faderKnob().left(), 5130.0f + 3 * 14);
+}
+
+TEST_F(CrossfaderTest, SwitchTimesOutsideOneTo700) {
+    rig.settings.switchtime[0] = 701;
+    mixer.lvolPress();
+    mixer.switching();
+    EXPECT_EQ(slide(500).size(), 500u);
+    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA);
+    // A time below 1 (a damaged settings file) counts as 100.
+    for (int time : {0, -50}) {
+        rig.settings.switchtime[0] = time;
+        const float before = mixer.faderPosition();
+        mixer.slideStep();
+        EXPECT_EQ(mixer.faderPosition(), before + 7) << time;
+    }
+}
+
+TEST_F(CrossfaderTest, CutInJumpsToTheOtherEndWithoutASlide) {
+    mixer.FDpaturn(3);
+    EXPECT_EQ(mixer.view().patternPicture,
+              (std::array<QString, 4>{"fdp11.bmp", "fdp21.bmp", "fdp31.bmp", "fdp42.bmp"}));
+    EXPECT_EQ(mixer.faderpattern(), 0);
+    mixer.lvolPress();
+    mixer.switching();
+    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftB);
+    EXPECT_FALSE(mixer.slideflag() || mixer.slidestate() != kSlideIdle);
+    EXPECT_EQ(rig.playerA.level, -10000);
+    mixer.switching();
+    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA);
+    mixer.FDpaturn(1);
+    EXPECT_FALSE(mixer.cutin());
+    EXPECT_EQ(mixer.faderpattern(), 1);
+    EXPECT_EQ(mixer.view().patternPicture[1], "fdp22.bmp");
+}
+
+TEST_F(CrossfaderTest, SwitchStartsTheIncomingDeckWhenPlayOnSwitchIsSet) {
+    rig.load(1, QStringLiteral("b.mp3"));
+    rig.load(0, QStringLiteral("a.mp3"));
+    rig.transport.cuedown(1);  // B stands by at its cue point
+    rig.transport.cueup(1);
+    rig.transport.PLAYBTNON(0);  // A plays, then pauses into its pause loop
+    rig.transport.PLAYBTNON(0);
+    mixer.lvolPress();
+    mixer.switchPress();
+    EXPECT_EQ(mixer.view().switchPicture, "switch2.bmp");
+    const deck::DeckRecord& b = rig.transport.record(1);
+    EXPECT_EQ(rig.playerB.state, 2);
+    EXPECT_FALSE(b.cuestandby || b.deckheld || b.freshload || b.headplay);
+    const deck::DeckView& v = rig.transport.view(1);
+    EXPECT_EQ(v.playPicture + v.cuePicture + v.totaltime, "play2.bmpcue1.bmp/03'20");
+    // Towards the paused deck A: it leaves its pause loop and plays on.
+    slide();
+    mixer.switching();
+    EXPECT_FALSE(rig.transport.record(0).headplay || rig.transport.record(0).deckheld);
+    // Without play-on-switch the decks are left alone.
+    slide();
+    mixer.settings().playonswitch = false;
+    rig.transport.stopdeck(1);
+    mixer.switching();
+    EXPECT_EQ(rig.playerB.state, 0);
+}
+
+}  // namespace
+}  // namespace korvex::mixer
