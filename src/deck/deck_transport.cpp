@@ -68,9 +68,10 @@ void DeckTransport::loadsong(int deck) {
     DeckView& v = view(deck);
 
     p.setFileName(songs.currentField(songlist::kPath).toStdString());
-    // A column without a selection reads empty; that is no tempo memory, not a tempo of 0 %.
+    // A column without a selection reads empty and a hand-edited one may not be a number: neither is a
+    // tempo of 0 %, so both play at normal speed.
     const QString tempo = songs.currentField(songlist::kTempo);
-    hooks_->pitchset(deck, tempo.trimmed().isEmpty() ? 100.0 : songlist::memoryValue(tempo));
+    hooks_->pitchset(deck, songlist::memoryNumber(tempo).value_or(100.0));
     hooks_->trimlinedraw(deck);
     hooks_->volcontrol();
     r.freshload = true;

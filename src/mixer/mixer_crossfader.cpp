@@ -10,8 +10,10 @@ namespace korvex::mixer {
 
 void Mixer::switching() {
     if (slidestate_ != kSlideIdle) {
-        // A second Switch stops the slide where it stands.
+        // A second Switch stops the slide where it stands. Continuous play, which waits while a slide runs,
+        // carries on afterwards (the timer asks for one crossfade per song end, so none restarts by itself).
         slidestate_ = kSlideIdle;
+        slideflag_ = false;
         touch();
         return;
     }

@@ -117,7 +117,9 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
         bar->onPress = [this](Qt::MouseButton button, int x, int y) {
             if (button == Qt::LeftButton) dragOffset_ = QPoint(px(x), px(y));
         };
-        bar->onMove = [this](int x, int y) { move(pos() + QPoint(px(x), px(y)) - dragOffset_); };
+        bar->onMove = [this](Qt::MouseButtons buttons, int x, int y) {
+            if (buttons & Qt::LeftButton) move(pos() + QPoint(px(x), px(y)) - dragOffset_);
+        };
         bar->onDoubleClick = [this] {
             if (onTitleBarDoubleClick) onTitleBarDoubleClick();
         };

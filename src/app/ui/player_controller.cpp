@@ -16,19 +16,25 @@ void setText(QLabel* label, const QString& text) {
 }  // namespace
 
 PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engine)
-    : window_(window), dialogs_(&window) {
+    : window_(window), dialogs_(&window), masterOutput_(engine) {
     for (int deck = 0; deck < 2; ++deck)
         players_[static_cast<std::size_t>(deck)] = std::make_unique<MediaPlayer>(engine, deck);
     const std::array<songlist::SongList*, 2> lists{&lists_[0], &lists_[1]};
     const std::array<DeckPlayer*, 2> players{players_[0].get(), players_[1].get()};
     transport_ = std::make_unique<deck::DeckTransport>(*players_[0], *players_[1], lists_[0], lists_[1], settings_);
+    mixer_ = std::make_unique<mixer::Mixer>(*transport_, masterOutput_);
+    continuous_ = std::make_unique<deck::ContinuousPlay>(*transport_);
     transport_->setHooks(*this);
     timer_ = std::make_unique<deck::MainTimer>(*transport_);
     adder_ = std::make_unique<songlist::SongAdder>(lists, players, dialog_, dialogs_, *this, newtrim_);
     listFile_ = std::make_unique<songlist::SongListFile>(lists, dialog_, dialogs_, dialogs_);
     editor_ = std::make_unique<songlist::ListEditor>(*transport_);
     memories_ = std::make_unique<songlist::SongMemories>(lists, players);
+    // Continuous play steps through the lists as the Next button does.
+    continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck); });
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
+    connectMixer();
+    mixer_->start();
     connectListButton("ImgtoB", -1, songlist::ListButton::ToB, 0, [this] { editor_->toOtherDeckClick(0); });
     connectListButton("ImgtoA", -1, songlist::ListButton::ToA, 1, [this] { editor_->toOtherDeckClick(1); });
     QObject::connect(&tick_, &QTimer::timeout, [this] {
@@ -148,6 +154,7 @@ void PlayerController::refresh() {
     }
     window_.showBitmap("ImgtoB", -1, editor_->picture(songlist::ListButton::ToB, 0));
     window_.showBitmap("ImgtoA", -1, editor_->picture(songlist::ListButton::ToA, 1));
+    refreshMixer();
 }
 
 void PlayerController::songAdded(int deck, const QString& title) {
@@ -172,5 +179,96 @@ void PlayerController::showMessage(const QString& text) {
 }
 
 void PlayerController::storememory(int deck, double position) { memories_->storememory(deck, position); }
+
+void PlayerController::connectKnob(const char* base, const char* indicator, int index, mixer::Knob& knob) {
+    auto wire = [this, &knob](appearance::PictureWidget* widget, mixer::KnobPart part) {
+        if (widget == nullptr) return;
+        widget->onPress = [this, &knob, part](Qt::MouseButton button, int x, int y) {
+            knob.press(part, static_cast<int>(button), static_cast<float>(x), static_cast<float>(y));
+            refreshMixer();
+        };
+        widget->onMove = [this, &knob, part](Qt::MouseButtons buttons, int x, int y) {
+            knob.move(part, static_cast<int>(buttons), static_cast<float>(x), static_cast<float>(y));
+            refreshMixer();
+        };
+        widget->onRelease = [this, &knob, part](Qt::MouseButton button, int x, int y) {
+            knob.release(part, static_cast<int>(button), static_cast<float>(x), static_cast<float>(y));
+            refreshMixer();
+        };
+    };
+    wire(window_.picture(base, index), mixer::KnobPart::kBase);
+    if (indicator != nullptr) wire(window_.picture(indicator, index), mixer::KnobPart::kIndicator);
+}
+
+void PlayerController::connectButton(const char* name, int index, std::function<void()> press,
+                                     std::function<void()> release, std::function<void()> click) {
+    auto* picture = window_.picture(name, index);
+    if (picture == nullptr) return;
+    picture->onPress = [this, press = std::move(press)](Qt::MouseButton b, int, int) {
+        if (b != Qt::LeftButton) return;
+        if (press) press();
+        refresh();
+    };
+    picture->onRelease = [this, release = std::move(release)](Qt::MouseButton b, int, int) {
+        if (b != Qt::LeftButton) return;
+        if (release) release();
+        refresh();
+    };
+    if (click) {
+        picture->onClick = [this, click = std::move(click)] {
+            click();
+            refresh();
+        };
+    }
+}
+
+void PlayerController::connectMixer() {
+    mixer::Mixer& m = *mixer_;
+    for (int deck = 0; deck < 2; ++deck) {
+        connectKnob("pitchbase", "pitchbtn", deck, m.pitchKnob(deck));
+        connectKnob("jogbase", "jogbtn", deck, m.jogKnob(deck));
+        connectKnob("Volbase", "Volbtn", deck, m.volumeKnob(deck));
+        connectKnob("Panbase", "panbtn", deck, m.panKnob(deck));
+        connectKnob("Trimbase", nullptr, deck, m.trimKnob(deck));
+        connectKnob("masterbase", "masterbtn", deck, m.masterKnob(deck));
+        connectButton("searchL", deck, [&m, deck] { m.searchLPress(deck); }, [&m, deck] { m.searchLRelease(deck); },
+                      nullptr);
+        connectButton("searchR", deck, [&m, deck] { m.searchRPress(deck); }, [&m, deck] { m.searchRRelease(deck); },
+                      nullptr);
+    }
+    connectKnob("Faderbase", "Faderbtn", -1, m.faderKnob());
+    for (int i = 0; i < 4; ++i) connectButton("FDpaturn", i, nullptr, nullptr, [&m, i] { m.FDpaturn(i); });
+    connectButton("center", -1, [&m] { m.centerPress(); }, [&m] { m.centerRelease(); }, [&m] { m.centerClick(); });
+    connectButton("Lvol", -1, [&m] { m.lvolPress(); }, [&m] { m.lvolRelease(); }, nullptr);
+    connectButton("volR", -1, [&m] { m.volRPress(); }, [&m] { m.volRRelease(); }, nullptr);
+    connectButton("switch", -1, [&m] { m.switchPress(); }, [&m] { m.switchRelease(); }, nullptr);
+}
+
+void PlayerController::refreshMixer() {
+    mixer::Mixer& m = *mixer_;
+    auto place = [this](const char* name, int index, const mixer::Knob& knob) {
+        window_.moveTo(name, index, qRound(knob.left()), qRound(knob.top()));
+    };
+    const mixer::MixerView& view = m.view();
+    for (int deck = 0; deck < 2; ++deck) {
+        const auto d = static_cast<std::size_t>(deck);
+        place("pitchbtn", deck, m.pitchKnob(deck));
+        place("jogbtn", deck, m.jogKnob(deck));
+        place("Volbtn", deck, m.volumeKnob(deck));
+        place("panbtn", deck, m.panKnob(deck));
+        place("masterbtn", deck, m.masterKnob(deck));
+        if (TrimNeedle* needle = window_.trimNeedle(deck))
+            needle->setEnd(m.trimKnob(deck).lineX2(), m.trimKnob(deck).lineY2());
+        setText(window_.label("Pitchper", deck), view.pitchper[d]);
+        window_.showBitmap("searchL", deck, view.searchLPicture[d]);
+        window_.showBitmap("searchR", deck, view.searchRPicture[d]);
+    }
+    place("Faderbtn", -1, m.faderKnob());
+    for (int i = 0; i < 4; ++i) window_.showBitmap("FDpaturn", i, view.patternPicture[static_cast<std::size_t>(i)]);
+    window_.showBitmap("switch", -1, view.switchPicture);
+    window_.showBitmap("center", -1, view.centerPicture);
+    window_.showBitmap("Lvol", -1, view.lvolPicture);
+    window_.showBitmap("volR", -1, view.volRPicture);
+}
 
 }  // namespace korvex::app

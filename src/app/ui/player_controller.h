@@ -12,7 +12,10 @@
 #include "deck/deck_hooks.h"
 #include "deck/deck_settings.h"
 #include "deck/deck_transport.h"
+#include "deck/continuous_play.h"
 #include "deck/main_timer.h"
+#include "mixer/master_output.h"
+#include "mixer/mixer.h"
 #include "platform/media_player.h"
 #include "songlist/list_editor.h"
 #include "songlist/song_adder.h"
@@ -43,14 +46,32 @@ public:
     void songAdded(int deck, const QString& title) override;
     void dropLoaded(int deck, const QString& title) override;
     void showMessage(const QString& text) override;
+    mixer::Mixer& mixer() { return *mixer_; }
     // DeckHooks
     void storememory(int deck, double position) override;
+    void volcontrol() override { mixer_->volcontrol(); }
+    void pitchset(int deck, double tempo) override { mixer_->pitchsetForTempo(deck, tempo); }
+    void switching() override { mixer_->switching(); }
+    bool slideflag() const override { return mixer_->slideflag(); }
+    int faderpattern() const override { return mixer_->faderpattern(); }
+    // The mixer's tick applies a pitch the throttle held back, then the slide step.
+    bool slideStep() override { return mixer_->tick(); }
+    void searchegnL(int deck) override { mixer_->searchegnL(deck); }
+    void searchegnR(int deck) override { mixer_->searchegnR(deck); }
+    void trimlinedraw(int deck) override { mixer_->trimlinedraw(deck); }
+    void nonstop(int deck) override { continuous_->nonstop(deck); }
 
 private:
     void connectDeck(int deck);
     void connectListButton(const char* name, int index, songlist::ListButton button, int deck,
                            std::function<void()> click);
     void refreshList(int deck);
+    void connectMixer();
+    void connectKnob(const char* base, const char* indicator, int index, mixer::Knob& knob);
+    // A picture button: the left button's press and release, and optionally its click.
+    void connectButton(const char* name, int index, std::function<void()> press, std::function<void()> release,
+                       std::function<void()> click);
+    void refreshMixer();
 
     MainWindow& window_;
     QtDialogs dialogs_;
@@ -59,7 +80,10 @@ private:
     deck::DeckSettings settings_;
     int newtrim_ = 20;
     songlist::DialogState dialog_;
+    mixer::EngineMasterOutput masterOutput_;
     std::unique_ptr<deck::DeckTransport> transport_;
+    std::unique_ptr<mixer::Mixer> mixer_;
+    std::unique_ptr<deck::ContinuousPlay> continuous_;
     std::unique_ptr<deck::MainTimer> timer_;
     std::unique_ptr<songlist::SongAdder> adder_;
     std::unique_ptr<songlist::SongListFile> listFile_;

@@ -44,7 +44,7 @@ void PictureWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void PictureWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (onMove) onMove(twips(event->position().x()), twips(event->position().y()));
+    if (onMove) onMove(event->buttons(), twips(event->position().x()), twips(event->position().y()));
 }
 
 }  // namespace korvex::appearance

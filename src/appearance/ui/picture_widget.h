@@ -21,7 +21,7 @@ public:
     // Mouse hooks; coordinates are in twips relative to the widget.
     std::function<void(Qt::MouseButton, int x, int y)> onPress;
     std::function<void(Qt::MouseButton, int x, int y)> onRelease;
-    std::function<void(int x, int y)> onMove;
+    std::function<void(Qt::MouseButtons, int x, int y)> onMove;
     std::function<void()> onClick;
     std::function<void()> onDoubleClick;
 
