@@ -4,6 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QString>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "mixer/master_output.h"
 #include "mixer/mixer.h"
 #include "platform/audio/audio_engine.h"
+#include "platform/dsp/gain.h"
 #include "platform/media_player.h"
 #include "songlist/song_list.h"
 #include "support/signals.h"
@@ -111,5 +114,58 @@ void BM_MainTimerTick(benchmark::State& state) {
     state.counters["slides"] = static_cast<double>(slides);
 }
 BENCHMARK(BM_MainTimerTick)->Unit(benchmark::kMicrosecond);
+
+// Knob drag to audible change: after each drag of deck A's volume knob, the first block the engine renders
+// ends at the new level (no backlog of queued updates). The counter is the largest number of extra blocks
+// any drag needed, over a long run of fast drags.
+void BM_KnobDragToAudibleChange(benchmark::State& state) {
+    AudioEngine engine(44100);
+    MediaPlayer playerA(engine, 0);
+    MediaPlayer playerB(engine, 1);
+    korvex::songlist::SongList listA;
+    korvex::songlist::SongList listB;
+    korvex::deck::DeckSettings settings;
+    korvex::deck::DeckTransport transport(playerA, playerB, listA, listB, settings);
+    korvex::mixer::EngineMasterOutput master(engine);
+    korvex::mixer::Mixer mixer(transport, master);
+    korvex::deck::ContinuousPlay continuous(transport);
+    Hooks hooks(mixer, continuous);
+    transport.setHooks(hooks);
+    mixer.start();
+    mixer.lvolPress();  // crossfader at deck A's end: deck A at its own level
+    // A steady level (half scale) makes every output sample show the gain it was played at.
+    const std::string steady = korvex::test::tempDir() + "/steady.wav";
+    korvex::test::writeWav16(steady, std::vector<float>(44100 * 20 * 2, 0.5f));
+    listA.append(QString::fromStdString(steady), QStringLiteral("steady.wav"), 20);
+    transport.loadsong(0);
+    playerA.waitUntilDecoded();
+    transport.PLAYBTNON(0);
+    std::vector<float> out(512);
+    for (int i = 0; i < 4; ++i) engine.render_rt(out.data(), 256);
+
+    korvex::mixer::Knob& volume = mixer.volumeKnob(0);
+    double worst = 0;
+    int step = 0;
+    for (auto _ : state) {
+        const double before = engine.deck(0).gainLeft.load();
+        // Press on the base and drag to a new place; every drag event reaches the knob's consumer.
+        const float y = 100.0f + static_cast<float>((step++ * 97) % 1400);
+        volume.press(korvex::mixer::KnobPart::kBase, korvex::mixer::kLeftButton, 300.0f, y);
+        volume.move(korvex::mixer::KnobPart::kBase, korvex::mixer::kLeftButton, 300.0f, y + 40.0f);
+        volume.release(korvex::mixer::KnobPart::kBase, korvex::mixer::kLeftButton, 300.0f, y + 40.0f);
+        // The level the drag asked for, as the engine will read it at the start of its next block.
+        const double wanted = korvex::dsp::volumeToGain(playerA.volume()) *
+                              korvex::dsp::balanceToGains(playerA.balance()).left;
+        const bool seen = std::abs(engine.deck(0).gainLeft.load() - wanted) < 1e-6;
+        engine.render_rt(out.data(), 256);
+        // The gain glides across the block and its last frame plays at (within one step of) the new level.
+        const double last = out[2 * 255] / 0.5;
+        const bool heard = std::abs(last - wanted) <= std::abs(before - wanted) / 256.0 + 1e-4;
+        worst = std::max<double>(worst, seen && heard ? 0 : 1);
+        engine.dispatchEvents();
+    }
+    state.counters["blocks_of_delay"] = worst;
+}
+BENCHMARK(BM_KnobDragToAudibleChange)->Iterations(2000);
 
 }  // namespace
