@@ -158,7 +158,10 @@ void KorvexApp::buildMenus() {
         });
     }
     file->addSeparator();
-    file->addAction(QStringLiteral("Korvexの終了"), [this] { window_->close(); });
+    file->addAction(QStringLiteral("Korvexの終了"), [this] {
+        closingForGood_ = true;
+        window_->close();
+    });
 
     bar->addAction(QStringLiteral("設定"))->setEnabled(false);
     bar->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"), [this] { showAbout(); });
@@ -213,6 +216,21 @@ void KorvexApp::connectChrome() {
         };
     }
     if (auto* close = window_->picture("Formend")) close->onClick = [this] { window_->close(); };
+    // Every way of closing the window but the File menu's leave item asks whether to save first.
+    window_->onCloseRequest = [this] { return closingForGood_ || leave(); };
+    window_->onRestored = [this] {
+        if (!minimizedflag_) return;
+        minimizedflag_ = false;
+        window_->setWindowTitle(QString());
+        applyLayout();
+    };
+    window_->onFirstShow = [this] {
+        // "起動と同時に再生": deck A starts as if its Play/Pause button were pressed.
+        if (!startup_->takeStartplay()) return;
+        player_->transport().playPress(0);
+        player_->transport().playRelease(0);
+        player_->refresh();
+    };
 
     // The view buttons switch panels through the layout model, which also names their pictures.
     if (auto* sampler = window_->picture("Imgsam")) {
@@ -250,6 +268,17 @@ void KorvexApp::connectChrome() {
             }));
         }
     }
+}
+
+void KorvexApp::saveSettings() {}
+
+bool KorvexApp::leave() {
+    const auto answer = player_->dialogs().ask(QStringLiteral("現在の状態を保存しますか？"), QString(),
+                                               songlist::MessageButtons::YesNoCancel, songlist::MessageIcon::Question);
+    if (answer == songlist::MessageAnswer::Cancel) return false;
+    if (answer == songlist::MessageAnswer::Yes) saveSettings();
+    closingForGood_ = true;
+    return true;
 }
 
 void KorvexApp::showAbout() {

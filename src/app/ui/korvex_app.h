@@ -48,6 +48,10 @@ private:
     void applySkin();
     void applyLayout();
     void showAbout();
+    // The leave dialog: true when the program is to end (after saving, when asked to).
+    bool leave();
+    // Writes the settings file.
+    void saveSettings();
 
     std::unique_ptr<AudioSession> audio_;
     std::unique_ptr<appearance::PictureCheck> check_;
@@ -61,6 +65,8 @@ private:
     QTimer handOverTimer_;
     QAction* startupItem_ = nullptr;
     bool minimizedflag_ = false;
+    // The window is closing for good (answered, or left through the File menu).
+    bool closingForGood_ = false;
 };
 
 }  // namespace korvex::app

@@ -1,6 +1,8 @@
 #include "app/ui/main_window.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
+#include <QTimer>
 
 #include "appearance/layout_table.h"
 
@@ -205,6 +207,27 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
     if (onKey) onKey(event, false);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (onCloseRequest && !onCloseRequest()) event->ignore();
+    else event->accept();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        if (change->oldState().testFlag(Qt::WindowMinimized) && !isMinimized() && onRestored) onRestored();
+    }
+    QWidget::changeEvent(event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    // After the first paint, as the window's own first look settles.
+    if (onFirstShow) QTimer::singleShot(0, this, [this] { onFirstShow(); });
 }
 
 }  // namespace korvex::app

@@ -44,10 +44,19 @@ public:
     std::function<void(QKeyEvent*, bool pressed)> onKey;
     // A double-click on the title bar.
     std::function<void()> onTitleBarDoubleClick;
+    // The window system asks the window to close; return false to keep it open.
+    std::function<bool()> onCloseRequest;
+    // The window came back from being minimised.
+    std::function<void()> onRestored;
+    // The window was painted (shown) for the first time.
+    std::function<void()> onFirstShow;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     using Key = std::pair<std::string, int>;
@@ -60,6 +69,7 @@ private:
     TrimNeedle* needles_[2] = {nullptr, nullptr};
     appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};
     QPoint dragOffset_;
+    bool shownOnce_ = false;
     QWidget* content_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
 };
