@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QMessageBox>
+#include <QTimer>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -142,6 +145,39 @@ TEST(StartupWindow, ASecondCopyIsRefused) {
     });
     EXPECT_FALSE(second.start());
     first.shutdown();
+}
+
+}  // namespace
+}  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+// Answers the next modal question with `button` once it shows.
+void answerNextQuestion(QMessageBox::StandardButton button, QString* text = nullptr) {
+    QTimer::singleShot(50, [button, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        if (text != nullptr) *text = box->text();
+        box->button(button)->click();
+    });
+}
+
+TEST_F(DeckWindow, TheCloseButtonAsksAndCancelLeavesEverythingPlaying) {
+    dropFiles(window().titleList(0)->viewport(), {toneFile(dir_.path(), QStringLiteral("tone.wav"), 440)});
+    auto* play = window().picture("Pause", 0);
+    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
+    QString question;
+    answerNextQuestion(QMessageBox::Cancel, &question);
+    QTest::mouseClick(window().picture("Formend"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(question, QStringLiteral("現在の状態を保存しますか？"));
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_EQ(app_->player().player(0).playState(), 2);
+
+    answerNextQuestion(QMessageBox::No);
+    QTest::mouseClick(window().picture("Formend"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_FALSE(window().isVisible());
 }
 
 }  // namespace
