@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/player_hooks.h"
 #include "deck/continuous_play.h"
 #include "deck/deck_hooks.h"
 #include "deck/deck_settings.h"
@@ -37,43 +38,31 @@ const std::string& songFile() {
     return path;
 }
 
-// The transport's hooks forwarding to the mixer and continuous play, as the application wires them.
-class Hooks final : public korvex::deck::DeckHooks {
-public:
-    Hooks(korvex::mixer::Mixer& mixer, korvex::deck::ContinuousPlay& continuous)
-        : mixer_(mixer), continuous_(continuous) {}
-    void volcontrol() override { mixer_.volcontrol(); }
-    void pitchset(int deck, double tempo) override { mixer_.pitchsetForTempo(deck, tempo); }
-    void switching() override { mixer_.switching(); }
-    bool slideflag() const override { return mixer_.slideflag(); }
-    int faderpattern() const override { return mixer_.faderpattern(); }
-    bool slideStep() override { return mixer_.tick(); }
-    void searchegnL(int deck) override { mixer_.searchegnL(deck); }
-    void searchegnR(int deck) override { mixer_.searchegnR(deck); }
-    void trimlinedraw(int deck) override { mixer_.trimlinedraw(deck); }
-    void nonstop(int deck) override { continuous_.nonstop(deck); }
-
-private:
-    korvex::mixer::Mixer& mixer_;
-    korvex::deck::ContinuousPlay& continuous_;
-};
-
-void BM_MainTimerTick(benchmark::State& state) {
-    AudioEngine engine(44100);
-    MediaPlayer playerA(engine, 0);
-    MediaPlayer playerB(engine, 1);
+// Both decks with their lists, the mixer and continuous play, wired as the player wires them.
+struct Rig {
+    AudioEngine engine{44100};
+    MediaPlayer playerA{engine, 0};
+    MediaPlayer playerB{engine, 1};
     korvex::songlist::SongList listA;
     korvex::songlist::SongList listB;
     korvex::deck::DeckSettings settings;
+    korvex::deck::DeckTransport transport{playerA, playerB, listA, listB, settings};
+    korvex::mixer::EngineMasterOutput master{engine};
+    korvex::mixer::Mixer mixer{transport, master};
+    korvex::deck::ContinuousPlay continuous{transport};
+    korvex::app::PlayerHooks hooks{mixer, continuous, nullptr};
+
+    Rig() {
+        transport.setHooks(hooks);
+        mixer.start();
+    }
+};
+
+void BM_MainTimerTick(benchmark::State& state) {
+    Rig rig;
+    auto& [engine, playerA, playerB, listA, listB, settings, transport, master, mixer, continuous, hooks] = rig;
     settings.autoplay2 = true;
-    korvex::deck::DeckTransport transport(playerA, playerB, listA, listB, settings);
-    korvex::mixer::EngineMasterOutput master(engine);
-    korvex::mixer::Mixer mixer(transport, master);
-    korvex::deck::ContinuousPlay continuous(transport);
-    Hooks hooks(mixer, continuous);
-    transport.setHooks(hooks);
     korvex::deck::MainTimer timer(transport);
-    mixer.start();
 
     // Titles whose first "." lies far in, so the file label and the deck display both scroll.
     const QString path = QString::fromStdString(songFile());
@@ -119,19 +108,8 @@ BENCHMARK(BM_MainTimerTick)->Unit(benchmark::kMicrosecond);
 // ends at the new level (no backlog of queued updates). The counter is the largest number of extra blocks
 // any drag needed, over a long run of fast drags.
 void BM_KnobDragToAudibleChange(benchmark::State& state) {
-    AudioEngine engine(44100);
-    MediaPlayer playerA(engine, 0);
-    MediaPlayer playerB(engine, 1);
-    korvex::songlist::SongList listA;
-    korvex::songlist::SongList listB;
-    korvex::deck::DeckSettings settings;
-    korvex::deck::DeckTransport transport(playerA, playerB, listA, listB, settings);
-    korvex::mixer::EngineMasterOutput master(engine);
-    korvex::mixer::Mixer mixer(transport, master);
-    korvex::deck::ContinuousPlay continuous(transport);
-    Hooks hooks(mixer, continuous);
-    transport.setHooks(hooks);
-    mixer.start();
+    Rig rig;
+    auto& [engine, playerA, playerB, listA, listB, settings, transport, master, mixer, continuous, hooks] = rig;
     mixer.lvolPress();  // crossfader at deck A's end: deck A at its own level
     // A steady level (half scale) makes every output sample show the gain it was played at.
     const std::string steady = korvex::test::tempDir() + "/steady.wav";

@@ -24,12 +24,13 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     transport_ = std::make_unique<deck::DeckTransport>(*players_[0], *players_[1], lists_[0], lists_[1], settings_);
     mixer_ = std::make_unique<mixer::Mixer>(*transport_, masterOutput_);
     continuous_ = std::make_unique<deck::ContinuousPlay>(*transport_);
-    transport_->setHooks(*this);
     timer_ = std::make_unique<deck::MainTimer>(*transport_);
     adder_ = std::make_unique<songlist::SongAdder>(lists, players, dialog_, dialogs_, *this, newtrim_);
     listFile_ = std::make_unique<songlist::SongListFile>(lists, dialog_, dialogs_, dialogs_);
     editor_ = std::make_unique<songlist::ListEditor>(*transport_);
     memories_ = std::make_unique<songlist::SongMemories>(lists, players);
+    hooks_ = std::make_unique<PlayerHooks>(*mixer_, *continuous_, memories_.get());
+    transport_->setHooks(*hooks_);
     // Continuous play steps through the lists as the Next button does.
     continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck); });
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
@@ -178,7 +179,6 @@ void PlayerController::showMessage(const QString& text) {
     dialogs_.inform(text, QString(), songlist::MessageIcon::None);
 }
 
-void PlayerController::storememory(int deck, double position) { memories_->storememory(deck, position); }
 
 void PlayerController::connectKnob(const char* base, const char* indicator, int index, mixer::Knob& knob) {
     auto wire = [this, &knob](appearance::PictureWidget* widget, mixer::KnobPart part) {

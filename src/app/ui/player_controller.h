@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+#include "app/player_hooks.h"
 #include "app/ui/main_window.h"
 #include "app/ui/qt_dialogs.h"
 #include "deck/deck_hooks.h"
@@ -25,7 +26,7 @@
 
 namespace korvex::app {
 
-class PlayerController final : public songlist::DeckLoadTarget, public deck::DeckHooks {
+class PlayerController final : public songlist::DeckLoadTarget {
 public:
     PlayerController(MainWindow& window, audio::AudioEngine& engine);
     ~PlayerController() override;
@@ -47,19 +48,6 @@ public:
     void dropLoaded(int deck, const QString& title) override;
     void showMessage(const QString& text) override;
     mixer::Mixer& mixer() { return *mixer_; }
-    // DeckHooks
-    void storememory(int deck, double position) override;
-    void volcontrol() override { mixer_->volcontrol(); }
-    void pitchset(int deck, double tempo) override { mixer_->pitchsetForTempo(deck, tempo); }
-    void switching() override { mixer_->switching(); }
-    bool slideflag() const override { return mixer_->slideflag(); }
-    int faderpattern() const override { return mixer_->faderpattern(); }
-    // The mixer's tick applies a pitch the throttle held back, then the slide step.
-    bool slideStep() override { return mixer_->tick(); }
-    void searchegnL(int deck) override { mixer_->searchegnL(deck); }
-    void searchegnR(int deck) override { mixer_->searchegnR(deck); }
-    void trimlinedraw(int deck) override { mixer_->trimlinedraw(deck); }
-    void nonstop(int deck) override { continuous_->nonstop(deck); }
 
 private:
     void connectDeck(int deck);
@@ -84,6 +72,7 @@ private:
     std::unique_ptr<deck::DeckTransport> transport_;
     std::unique_ptr<mixer::Mixer> mixer_;
     std::unique_ptr<deck::ContinuousPlay> continuous_;
+    std::unique_ptr<PlayerHooks> hooks_;
     std::unique_ptr<deck::MainTimer> timer_;
     std::unique_ptr<songlist::SongAdder> adder_;
     std::unique_ptr<songlist::SongListFile> listFile_;

@@ -1,0 +1,39 @@
+#pragma once
+// The deck transport's calls into the rest of the program, answered by the mixer, continuous play and the
+// song memories. One class, so the player and the benchmarks wire the decks the same way.
+
+#include "deck/continuous_play.h"
+#include "deck/deck_hooks.h"
+#include "mixer/mixer.h"
+#include "songlist/song_memories.h"
+
+namespace korvex::app {
+
+class PlayerHooks final : public deck::DeckHooks {
+public:
+    // `memories` may be null (no memory is stored then). All must outlive the hooks.
+    PlayerHooks(mixer::Mixer& mixer, deck::ContinuousPlay& continuous, songlist::SongMemories* memories)
+        : mixer_(mixer), continuous_(continuous), memories_(memories) {}
+
+    void volcontrol() override { mixer_.volcontrol(); }
+    void pitchset(int deck, double tempo) override { mixer_.pitchsetForTempo(deck, tempo); }
+    void switching() override { mixer_.switching(); }
+    bool slideflag() const override { return mixer_.slideflag(); }
+    int faderpattern() const override { return mixer_.faderpattern(); }
+    // The mixer's tick applies a pitch the throttle held back, then the slide step.
+    bool slideStep() override { return mixer_.tick(); }
+    void searchegnL(int deck) override { mixer_.searchegnL(deck); }
+    void searchegnR(int deck) override { mixer_.searchegnR(deck); }
+    void trimlinedraw(int deck) override { mixer_.trimlinedraw(deck); }
+    void storememory(int deck, double position) override {
+        if (memories_ != nullptr) memories_->storememory(deck, position);
+    }
+    void nonstop(int deck) override { continuous_.nonstop(deck); }
+
+private:
+    mixer::Mixer& mixer_;
+    deck::ContinuousPlay& continuous_;
+    songlist::SongMemories* memories_;
+};
+
+}  // namespace korvex::app
