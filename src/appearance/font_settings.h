@@ -2,6 +2,7 @@
 // A skin's font.txt: sizes, names and colours of the deck displays, the sampler slot labels and the song
 // lists, sixteen lines in a fixed order. Colours are 32-bit values with red in the low byte.
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -22,6 +23,9 @@ struct FontSettings {
 
 // Reads a font.txt; empty when the file cannot be read or a line is missing or malformed.
 std::optional<FontSettings> readFontSettings(const QString& path);
+// The same for a font.txt's bytes (UTF-8, or CP932 when they are not valid UTF-8). A size that is not a
+// finite number counts as malformed.
+std::optional<FontSettings> parseFontSettings(const QByteArray& bytes);
 
 // Red, green and blue of a colour value (red in the low byte).
 inline int redOf(std::uint32_t c) { return static_cast<int>(c & 0xFF); }

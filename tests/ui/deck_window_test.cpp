@@ -182,3 +182,30 @@ TEST_F(DeckWindow, TheCloseButtonAsksAndCancelLeavesEverythingPlaying) {
 
 }  // namespace
 }  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+TEST_F(DeckWindow, TheWholePlayerAnswersTheKeyboard) {
+    dropFiles(window().titleList(0)->viewport(), {toneFile(dir_.path(), QStringLiteral("a.wav"), 440)});
+    dropFiles(window().titleList(1)->viewport(), {toneFile(dir_.path(), QStringLiteral("b.wav"), 660)});
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    // Backspace plays the focus deck (A); Right moves the keyboard to deck B, whose marker shows.
+    QTest::keyClick(focus, Qt::Key_Backspace);
+    EXPECT_EQ(app_->player().player(0).playState(), 2);
+    EXPECT_NE(app_->player().player(1).playState(), 2);
+    EXPECT_TRUE(window().label("Keyfocus", 0)->isVisible());
+    QTest::keyClick(focus, Qt::Key_Right);
+    EXPECT_FALSE(window().label("Keyfocus", 0)->isVisible());
+    EXPECT_TRUE(window().label("Keyfocus", 1)->isVisible());
+    QTest::keyClick(focus, Qt::Key_Backspace);
+    EXPECT_EQ(app_->player().player(1).playState(), 2);
+    // M throws the crossfader to deck B's end.
+    QTest::keyClick(focus, Qt::Key_M);
+    EXPECT_EQ(window().picture("Faderbtn")->x(), qRound(6630 / 15.0));
+}
+
+}  // namespace
+}  // namespace korvex::test

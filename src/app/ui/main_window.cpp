@@ -215,6 +215,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && onFocusLost) onFocusLost();
     if (event->type() == QEvent::WindowStateChange) {
         const auto* change = static_cast<QWindowStateChangeEvent*>(event);
         if (change->oldState().testFlag(Qt::WindowMinimized) && !isMinimized() && onRestored) onRestored();

@@ -48,6 +48,8 @@ public:
     std::function<bool()> onCloseRequest;
     // The window came back from being minimised.
     std::function<void()> onRestored;
+    // The window lost the keyboard (another window or a dialog took it): held keys will not be released.
+    std::function<void()> onFocusLost;
     // The window was painted (shown) for the first time.
     std::function<void()> onFirstShow;
 

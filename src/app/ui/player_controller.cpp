@@ -1,5 +1,7 @@
 #include "app/ui/player_controller.h"
 
+#include <QKeyEvent>
+
 
 #include "appearance/layout_table.h"
 
@@ -31,10 +33,12 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     memories_ = std::make_unique<songlist::SongMemories>(lists, players);
     hooks_ = std::make_unique<PlayerHooks>(*mixer_, *continuous_, memories_.get());
     transport_->setHooks(*hooks_);
+    keyboard_ = std::make_unique<songlist::Keyboard>(*transport_, *mixer_, *editor_, *memories_);
     // Continuous play steps through the lists as the Next button does.
     continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck); });
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
     connectMixer();
+    connectKeyboard();
     mixer_->start();
     connectListButton("ImgtoB", -1, songlist::ListButton::ToB, 0, [this] { editor_->toOtherDeckClick(0); });
     connectListButton("ImgtoA", -1, songlist::ListButton::ToA, 1, [this] { editor_->toOtherDeckClick(1); });
@@ -146,6 +150,7 @@ void PlayerController::refresh() {
         const auto cue = appearance::boxOf("Play", deck);
         window_.moveTo("Play", deck, cue.left, cue.top + view.cueOffset);
         setText(window_.label("modelabel", deck), memories_->modeCaption(deck));
+        if (QLabel* focus = window_.label("Keyfocus", deck)) focus->setVisible(keyboard_->keyfocusVisible(deck));
         using songlist::ListButton;
         const std::pair<const char*, ListButton> buttons[] = {
             {"Imgadd", ListButton::Add},    {"Imgdell", ListButton::Delete}, {"Imgup", ListButton::Up},
@@ -242,6 +247,22 @@ void PlayerController::connectMixer() {
     connectButton("Lvol", -1, [&m] { m.lvolPress(); }, [&m] { m.lvolRelease(); }, nullptr);
     connectButton("volR", -1, [&m] { m.volRPress(); }, [&m] { m.volRRelease(); }, nullptr);
     connectButton("switch", -1, [&m] { m.switchPress(); }, [&m] { m.switchRelease(); }, nullptr);
+}
+
+void PlayerController::connectKeyboard() {
+    window_.onKey = [this](QKeyEvent* event, bool pressed) {
+        const int code = songlist::virtualKey(event->key(), event->modifiers().testFlag(Qt::KeypadModifier));
+        if (pressed) keyboard_->keyDown(code, event->nativeScanCode());
+        else keyboard_->keyUp(code, event->isAutoRepeat(), event->nativeScanCode());
+        event->accept();
+        refresh();
+    };
+    window_.onFocusLost = [this] {
+        keyboard_->focusLost();
+        refresh();
+    };
+    for (int deck = 0; deck < 2; ++deck)
+        if (QLabel* focus = window_.label("Keyfocus", deck)) focus->setText(QStringLiteral("◆ KEY"));
 }
 
 void PlayerController::refreshMixer() {

@@ -18,6 +18,7 @@
 #include "mixer/master_output.h"
 #include "mixer/mixer.h"
 #include "platform/media_player.h"
+#include "songlist/keyboard.h"
 #include "songlist/list_editor.h"
 #include "songlist/song_adder.h"
 #include "songlist/song_list.h"
@@ -37,6 +38,7 @@ public:
     songlist::SongListFile& listFile() { return *listFile_; }
     songlist::ListEditor& editor() { return *editor_; }
     songlist::SongMemories& memories() { return *memories_; }
+    songlist::Keyboard& keyboard() { return *keyboard_; }
     deck::DeckSettings& settings() { return settings_; }
     MediaPlayer& player(int deck) { return *players_[static_cast<std::size_t>(deck)]; }
     QtDialogs& dialogs() { return dialogs_; }
@@ -60,6 +62,7 @@ private:
     void connectButton(const char* name, int index, std::function<void()> press, std::function<void()> release,
                        std::function<void()> click);
     void refreshMixer();
+    void connectKeyboard();
 
     MainWindow& window_;
     QtDialogs dialogs_;
@@ -73,6 +76,7 @@ private:
     std::unique_ptr<mixer::Mixer> mixer_;
     std::unique_ptr<deck::ContinuousPlay> continuous_;
     std::unique_ptr<PlayerHooks> hooks_;
+    std::unique_ptr<songlist::Keyboard> keyboard_;
     std::unique_ptr<deck::MainTimer> timer_;
     std::unique_ptr<songlist::SongAdder> adder_;
     std::unique_ptr<songlist::SongListFile> listFile_;

@@ -1,0 +1,386 @@
+#include "app/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "deck/deck_fakes.h"
+#include "songlist/list_fakes.h"
+
+namespace korvex::app {
+namespace {
+
+using deck::testing::DeckRig;
+using songlist::MessageIcon;
+using songlist::SongList;
+
+// Everything the settings file reaches, with fake decks; `effects` logs initsound and the slot loads.
+struct SettingsRig {
+    explicit SettingsRig(const QString& path)
+        : file(path,
+               SettingsTargets{decks.transport, mixer, view, skinname, newtrim, startup, samplerenabled,
+                               dialogFolder, kept, slots},
+               messages,
+               SettingsEffects{[this] { initsound(); },
+                               [this](int slot, int mode, const QString& p) {
+                                   effects.push_back("loadslot " + std::to_string(slot) + " " +
+                                                     std::to_string(mode) + " " + p.toStdString());
+                               }}) {}
+
+    void initsound() {
+        effects.push_back("initsound");
+        if (noDevice) samplerenabled = false;
+    }
+
+    DeckRig decks;
+    mixer::MixerSettings mixer;
+    appearance::ViewFlags view;
+    QString skinname = QStringLiteral("orange");
+    int newtrim = 20;
+    bool startup = false;
+    bool samplerenabled = true;
+    QString dialogFolder;
+    KeptSettings kept;
+    SlotSettings slots;
+    bool noDevice = false;
+    std::vector<std::string> effects;
+    songlist::testing::FakeMessages messages;
+    SettingsFile file;
+};
+
+// Where some settings are in a file whose lists are both empty.
+constexpr int kSamplerEnabledLine = 15;
+constexpr int kSlotModeLine = 37;
+constexpr int kSlotPathLine = 45;
+
+// The lines of a fresh state with both lists empty.
+QStringList freshLines() {
+    QStringList lines{"0", "0",    "-1",     "-1", "True", "True", "False", "False", "False", "0", "0",
+                      "2", "True", "orange", "",   "True", "20",   "10",    "False", "False", "0", "True"};
+    lines << QStringList{"500", "500", "0", "0", "0", "500", "0", "500", "0", "0", "500", "500"};
+    lines << QStringList{"50", "50", "50"};
+    for (int i = 0; i < kSlotCount; ++i) lines << "0";
+    for (int i = 0; i < kSlotCount; ++i) lines << "";
+    return lines;
+}
+
+// `block` put into `lines` before line `at`.
+void insertLines(QStringList& lines, qsizetype at, const QStringList& block) {
+    lines = lines.mid(0, at) + block + lines.mid(at);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    QString path() const { return dir.filePath(QStringLiteral("korvexp.ini")); }
+    QTemporaryDir dir;
+};
+
+TEST_F(SettingsFileTest, FreshStateHasTheFixedLayoutWithCrLf) {
+    SettingsRig rig(path());
+    EXPECT_EQ(rig.file.lines(), freshLines());
+    ASSERT_TRUE(rig.file.savest());
+    EXPECT_TRUE(readBytes(path()).startsWith("0\r\n0\r\n-1\r\n-1\r\nTrue\r\n"));
+    EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+TEST_F(SettingsFileTest, SignedFormsReadBackIdentically) {
+    SettingsRig saved(path());
+    saved.decks.addSong(0, QStringLiteral("a.mp3"), QStringLiteral(" 12.375"), QStringLiteral("-1"),
+                        QStringLiteral(" 0"));
+    saved.decks.listA.setField(songlist::kTempo, 0, QStringLiteral(" 112.5"));
+    saved.decks.addSong(1, QStringLiteral("b.mp3"), QStringLiteral("12.5"));
+    ASSERT_TRUE(saved.file.savest());
+    EXPECT_TRUE(readBytes(path()).contains("\r\n 112.5\r\n 2000\r\n 12.375\r\n-1\r\n 0\r\n1\r\n"));
+
+    SettingsRig loaded(path());
+    ASSERT_EQ(loaded.file.loadsettings(), SettingsLoad::kRead);
+    for (int c = 0; c < songlist::kColumnCount; ++c) {
+        const auto column = static_cast<songlist::Column>(c);
+        EXPECT_EQ(loaded.decks.listA.field(column, 0), saved.decks.listA.field(column, 0)) << c;
+        EXPECT_EQ(loaded.decks.listB.field(column, 0), saved.decks.listB.field(column, 0)) << c;
+    }
+}
+
+TEST_F(SettingsFileTest, RoundTripRestoresEveryGroup) {
+    SettingsRig saved(path());
+    for (const char* title : {"a.mp3", "b.mp3", "c.mp3"}) saved.decks.addSong(0, QString::fromUtf8(title));
+    saved.decks.addSong(1, QStringLiteral("曲.mp3"));
+    saved.decks.listA.select(1);
+    saved.view.samplerview = false;
+    saved.view.listview = false;
+    deck::DeckSettings& d = saved.decks.settings;
+    d.autoplay2 = d.random = d.autocrossfadeplay = d.countdown = true;
+    d.headinterval = 7;
+    d.gapticks = 55;
+    d.switchtime = {1, 200, 700};
+    saved.startup = true;
+    saved.kept = {1234.5f, -15.0f, -3, false};
+    saved.mixer = {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, false};
+    saved.skinname = QStringLiteral("blue");
+    saved.dialogFolder = QStringLiteral("/home/dj/曲/");
+    saved.samplerenabled = false;
+    saved.newtrim = 33;
+    saved.slots.slotmode = {0, 1, 2, 3, 0, 1, 2, 3};
+    saved.slots.slotpath[2] = QStringLiteral("/s/kick.wav");
+    ASSERT_TRUE(saved.file.savest());
+    // Pattern by pattern, each pattern's points in slider order; the window edges in the plain form.
+    const QStringList lines = saved.file.lines();
+    EXPECT_EQ(lines.mid(2 + 7 * 4 + 2 + 5, 2), (QStringList{"1234.5", "-15"}));
+    EXPECT_EQ(lines.mid(2 + 7 * 4 + 2 + 18, 4), (QStringList{"1", "4", "7", "10"}));
+
+    SettingsRig loaded(path());
+    ASSERT_EQ(loaded.file.loadsettings(), SettingsLoad::kRead);
+    EXPECT_EQ(loaded.file.lines(), lines);
+    EXPECT_EQ(loaded.decks.listA.count(), 3);
+    EXPECT_EQ(loaded.decks.listB.field(songlist::kTitle, 0), QStringLiteral("曲.mp3"));
+    EXPECT_EQ(loaded.decks.listA.current(), 1);
+    EXPECT_EQ(loaded.decks.listB.current(), 0);
+    EXPECT_FALSE(loaded.view.samplerview || loaded.view.listview || loaded.samplerenabled);
+    EXPECT_TRUE(loaded.decks.settings.autoplay2 && loaded.decks.settings.random &&
+                loaded.decks.settings.autocrossfadeplay && loaded.decks.settings.countdown && loaded.startup);
+    EXPECT_EQ(loaded.decks.settings.headinterval, 7);
+    EXPECT_EQ(loaded.decks.settings.gapticks, 55);
+    EXPECT_EQ(loaded.decks.settings.switchtime, d.switchtime);
+    EXPECT_EQ(loaded.mixer.fadertable, saved.mixer.fadertable);
+    EXPECT_FALSE(loaded.mixer.playonswitch);
+    EXPECT_EQ(loaded.kept.windowTop, 1234.5f);
+    EXPECT_EQ(loaded.kept.windowLeft, -15.0f);
+    EXPECT_EQ(loaded.kept.reservedNumber, -3);
+    EXPECT_FALSE(loaded.kept.reservedFlag);
+    EXPECT_EQ(loaded.skinname, QStringLiteral("blue"));
+    EXPECT_EQ(loaded.dialogFolder, saved.dialogFolder);
+    EXPECT_EQ(loaded.newtrim, 33);
+    EXPECT_EQ(loaded.slots.slotmode, saved.slots.slotmode);
+    // With the sampler off nothing is loaded, but the slot's path is written back.
+    EXPECT_TRUE(loaded.effects.empty());
+    EXPECT_EQ(loaded.file.lines().last(6), lines.last(6));
+    EXPECT_TRUE(loaded.messages.shown.empty());
+}
+
+TEST_F(SettingsFileTest, CurrentSongsAreGivenToTheDecks) {
+    QStringList lines = freshLines();
+    lines.replace(0, "2");
+    lines.replace(1, "1");
+    lines.replace(2, "1");
+    lines.replace(3, "0");
+    insertLines(lines, 1,
+                {"/m/a.mp3", "/m/b.mp3", "a.mp3", "b.mp3", "100", " 112.5", " 2000", " 1500", "-1", "-1",
+                 "-1", " 12.5", "-1", "-1"});
+    insertLines(lines, 16, {"/m/c.mp3", "c.mp3", "oops", " 2000", "-1", "3", "-1"});
+    SettingsRig rig(path());
+    ASSERT_EQ(rig.file.loadLines(lines), SettingsLoad::kRead);
+    EXPECT_EQ(rig.decks.log,
+              (std::vector<std::string>{"A load /m/b.mp3", "pitchset 0 112.5", "trimlinedraw 0",
+                                        "A selstart 12.5", "B load /m/c.mp3", "pitchset 1 100",
+                                        "trimlinedraw 1", "B selstart 3", "volcontrol"}));
+    EXPECT_EQ(rig.decks.transport.view(0).text2, QStringLiteral("b.mp3"));
+    EXPECT_EQ(rig.decks.listA.selected(songlist::kEnd), 1);
+
+    // A current row the list does not have resets.
+    lines.replace(16 + 7 + 1, QStringLiteral("1"));
+    SettingsRig outside(path());
+    EXPECT_EQ(outside.file.loadLines(lines), SettingsLoad::kReset);
+}
+
+TEST_F(SettingsFileTest, DeckBEmptyRestoresNeitherCurrentSong) {
+    QStringList lines = freshLines();
+    lines.replace(0, "1");
+    lines.replace(2, "0");
+    insertLines(lines, 1, {"/m/a.mp3", "a.mp3", "100", " 2000", "-1", "-1", "-1"});
+    SettingsRig rig(path());
+    ASSERT_EQ(rig.file.loadLines(lines), SettingsLoad::kRead);
+    EXPECT_EQ(rig.decks.listA.count(), 1);
+    EXPECT_EQ(rig.decks.listA.current(), -1);
+    EXPECT_TRUE(rig.decks.playerA.file.empty());
+    EXPECT_EQ(rig.decks.log, std::vector<std::string>{"volcontrol"});
+}
+
+TEST_F(SettingsFileTest, NonNumericIntegerLineResetsKeepingWhatWasRead) {
+    SettingsRig saved(path());
+    saved.decks.addSong(0, QStringLiteral("a.mp3"));
+    saved.decks.addSong(1, QStringLiteral("b.mp3"));
+    saved.decks.settings.autoplay2 = true;
+    saved.decks.settings.random = true;
+    saved.kept.windowTop = 900.0f;
+    saved.view.listview = false;
+    saved.skinname = QStringLiteral("blue");
+    QStringList lines = saved.file.lines();
+    lines.replace(2 + 7 * 2 + 2 + 7, QStringLiteral("two"));  // headinterval
+
+    SettingsRig rig(path());
+    rig.newtrim = 5;
+    ASSERT_EQ(rig.file.loadLines(lines), SettingsLoad::kReset);
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("Korvexの状態を初期化します。"));
+    EXPECT_EQ(rig.messages.shown[0].title, QString());
+    EXPECT_EQ(rig.messages.shown[0].icon, MessageIcon::None);
+    // Read before the fault and not reset: kept. Reset: back to the defaults.
+    EXPECT_EQ(rig.decks.listB.current(), 0);
+    EXPECT_TRUE(rig.decks.settings.autoplay2);
+    EXPECT_EQ(rig.kept.windowTop, 900.0f);
+    EXPECT_FALSE(rig.decks.settings.random);
+    EXPECT_TRUE(rig.view.listview);
+    EXPECT_EQ(rig.newtrim, 20);
+    EXPECT_EQ(rig.skinname, QStringLiteral("orange"));
+    EXPECT_EQ(rig.effects, std::vector<std::string>{"initsound"});
+}
+
+TEST_F(SettingsFileTest, TruncatedOrMissingFileResets) {
+    QStringList lines = freshLines();
+    lines.replace(0, "2");
+    insertLines(lines, 1, {"/m/a.mp3", "/m/b.mp3", "a.mp3", "b.mp3", "100", "100", " 2000"});
+    SettingsRig cut(path());
+    EXPECT_EQ(cut.file.loadLines(lines.mid(0, 8)), SettingsLoad::kReset);
+    EXPECT_EQ(cut.decks.listA.count(), 0);  // no song was read in full
+    EXPECT_EQ(cut.messages.shown.size(), 1u);
+
+    SettingsRig late(path());
+    late.mixer.fadertable = {};
+    EXPECT_EQ(late.file.loadLines(freshLines().mid(0, 30)), SettingsLoad::kReset);
+    EXPECT_EQ(late.mixer.fadertable, mixer::kDefaultFaderTable);
+
+    SettingsRig missing(path());
+    missing.samplerenabled = false;
+    EXPECT_EQ(missing.file.loadsettings(), SettingsLoad::kReset);
+    EXPECT_EQ(missing.messages.texts(), QStringList{QStringLiteral("Korvexの状態を初期化します。")});
+    EXPECT_TRUE(missing.samplerenabled);
+    EXPECT_EQ(missing.effects, std::vector<std::string>{"initsound"});
+}
+
+TEST_F(SettingsFileTest, OutOfRangeValuesReset) {
+    for (const auto& [line, text] : std::vector<std::pair<int, QString>>{{11, QStringLiteral("40000")},
+                                                                         {9, QStringLiteral("1e39")},
+                                                                         {4, QStringLiteral("yes")},
+                                                                         {4, QString()}}) {
+        QStringList lines = freshLines();
+        lines.replace(line, text);
+        SettingsRig rig(path());
+        EXPECT_EQ(rig.file.loadLines(lines), SettingsLoad::kReset) << line;
+    }
+    // Booleans take numbers and any case; numbers take blanks around them.
+    QStringList lines = freshLines();
+    lines.replace(4, QStringLiteral("0"));
+    lines.replace(5, QStringLiteral(" false "));
+    lines.replace(6, QStringLiteral("-1"));
+    lines.replace(11, QStringLiteral(" 7"));
+    SettingsRig rig(path());
+    ASSERT_EQ(rig.file.loadLines(lines), SettingsLoad::kRead);
+    EXPECT_FALSE(rig.view.samplerview || rig.view.listview);
+    EXPECT_TRUE(rig.decks.settings.autoplay2);
+    EXPECT_EQ(rig.decks.settings.headinterval, 7);
+}
+
+TEST_F(SettingsFileTest, SamplerOnCreatesTheDeviceThenLoadsTheSlots) {
+    QStringList lines = freshLines();
+    lines.replace(kSlotModeLine + 2, QStringLiteral("1"));
+    lines.replace(kSlotPathLine + 2, QStringLiteral("/s/kick.wav"));
+    SettingsRig rig(path());
+    ASSERT_EQ(rig.file.loadLines(lines), SettingsLoad::kRead);
+    EXPECT_EQ(rig.effects, (std::vector<std::string>{"initsound", "loadslot 2 1 /s/kick.wav"}));
+    EXPECT_EQ(rig.slots.slotpath[2], QStringLiteral("/s/kick.wav"));
+
+    // Without a device nothing is loaded; the path is still written back.
+    SettingsRig failing(path());
+    failing.noDevice = true;
+    ASSERT_EQ(failing.file.loadLines(lines), SettingsLoad::kRead);
+    EXPECT_EQ(failing.effects, std::vector<std::string>{"initsound"});
+    EXPECT_EQ(failing.file.lines().at(kSlotPathLine + 2), QStringLiteral("/s/kick.wav"));
+    EXPECT_EQ(failing.file.lines().at(kSamplerEnabledLine), QStringLiteral("False"));
+
+    // The slot paths may be missing only while the sampler is off.
+    SettingsRig cut(path());
+    EXPECT_EQ(cut.file.loadLines(lines.mid(0, lines.size() - 3)), SettingsLoad::kReset);
+    lines.replace(kSamplerEnabledLine, QStringLiteral("False"));
+    SettingsRig off(path());
+    EXPECT_EQ(off.file.loadLines(lines.mid(0, lines.size() - 3)), SettingsLoad::kRead);
+}
+
+TEST_F(SettingsFileTest, LineBreaksInTextsCannotShiftTheFile) {
+    SettingsRig rig(path());
+    rig.skinname = QStringLiteral("a\nb");
+    EXPECT_EQ(rig.file.lines().size(), freshLines().size());
+    EXPECT_EQ(rig.file.lines().at(13), QStringLiteral("a\uFFFDb"));
+}
+
+TEST_F(SettingsFileTest, Cp932AndLfFilesAreRead) {
+    QByteArray bytes =
+        "0\n1\n/m/\x83\x65\x83\x58\x83\x67.mp3\n\x83\x65\x83\x58\x83\x67.mp3\n100\n 2000\n-1\n-1\n-1\n"
+        "-1\n0\n";
+    for (const QString& line : freshLines().mid(4)) bytes += line.toUtf8() + "\n";
+    writeFile(path(), bytes);
+    SettingsRig rig(path());
+    ASSERT_EQ(rig.file.loadsettings(), SettingsLoad::kRead);
+    EXPECT_EQ(rig.decks.listB.field(songlist::kTitle, 0), QStringLiteral("テスト.mp3"));
+    EXPECT_EQ(rig.decks.transport.view(1).text2, QStringLiteral("テスト.mp3"));
+}
+
+TEST_F(SettingsFileTest, InterruptedSaveLeavesThePreviousFile) {
+    // A short file fails only when its buffer is flushed, a long one already while it is written.
+    for (const int songs : {200, 3000}) {
+        const QByteArray previous = "previous state\r\n";
+        writeFile(path(), previous);
+        SettingsRig rig(path());
+        for (int i = 0; i < songs; ++i) rig.decks.addSong(0, QStringLiteral("song%1.mp3").arg(i));
+        // The disk is "full" after 4 kB.
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool saved = rig.file.savest();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+
+        EXPECT_FALSE(saved) << songs;
+        EXPECT_EQ(readBytes(path()), previous);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("korvexp.ini")});
+        ASSERT_EQ(rig.messages.shown.size(), 1u);
+        EXPECT_EQ(rig.messages.shown[0].text, path() + QStringLiteral("の保存に問題が発生しました。"));
+        EXPECT_EQ(rig.messages.shown[0].icon, MessageIcon::Critical);
+    }
+}
+
+TEST_F(SettingsFileTest, SaveCreatesTheFolderOrFailsWhereNoneCanBe) {
+    SettingsRig fresh(dir.filePath(QStringLiteral("config/korvex/korvexp.ini")));
+    EXPECT_TRUE(fresh.file.savest());
+    EXPECT_TRUE(QFile::exists(fresh.file.path()));
+
+    writeFile(dir.filePath(QStringLiteral("plain")), "x");
+    SettingsRig blocked(dir.filePath(QStringLiteral("plain/korvexp.ini")));
+    EXPECT_FALSE(blocked.file.savest());
+    EXPECT_EQ(blocked.messages.shown.size(), 1u);
+}
+
+TEST_F(SettingsFileTest, LocationIsBesideTheProgramOnlyWhenAFileIsThere) {
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), QStringLiteral("/home/dj"));
+    EXPECT_EQ(settingsFilePath(dir.path(), env), QStringLiteral("/home/dj/.config/korvex/korvexp.ini"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("relative/cfg"));
+    EXPECT_EQ(settingsFilePath(dir.path(), env), QStringLiteral("/home/dj/.config/korvex/korvexp.ini"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("/cfg/"));
+    EXPECT_EQ(settingsFilePath(dir.path(), env), QStringLiteral("/cfg/korvex/korvexp.ini"));
+    writeFile(path(), "0\r\n");
+    EXPECT_EQ(settingsFilePath(dir.path(), env), path());
+    EXPECT_EQ(settingsFilePath(QString(), QProcessEnvironment()), QString());
+}
+
+}  // namespace
+}  // namespace korvex::app
