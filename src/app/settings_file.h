@@ -81,7 +81,9 @@ struct SettingsTargets {
 // What loading sets off beyond storing values. Either may be left empty; it then does nothing.
 struct SettingsEffects {
     // `initsound`: creates the sampler's sound device. Run when the file says the sampler is on, and by
-    // the reset; it may clear `samplerenabled` (and `samplerview`) when there is no usable device.
+    // the reset; it may clear `samplerenabled` (and `samplerview`) when there is no usable device. It can
+    // run twice in one load (a file cut short in its slot paths resets after it ran), so a device that
+    // exists already is kept.
     std::function<void()> initsound;
     // Loads the wave file `path` into `slot` with mode `mode` and labels the slot (sampler on only; the
     // slot's mode and path are already stored in SlotSettings).

@@ -114,7 +114,8 @@ bool writeTextFile(const QString& path, const QStringList& lines) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray bytes = encodeLines(lines);
-    if (file.write(bytes) != bytes.size()) {
+    // QSaveFile buffers small writes and its commit() ignores a failing flush, so flush first and check.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         file.commit();  // removes the new file; `path` stays as it was
         return false;
