@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QTemporaryDir>
 
 int main(int argc, char** argv) {
@@ -12,6 +14,13 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
     QApplication app(argc, argv);
+    // A first start finds no settings file and says it starts afresh; answer that box as a user would.
+    QTimer resetAnswer;
+    QObject::connect(&resetAnswer, &QTimer::timeout, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && box->text() == QStringLiteral("Korvexの状態を初期化します。")) box->accept();
+    });
+    resetAnswer.start(20);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

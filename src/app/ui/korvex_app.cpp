@@ -1,6 +1,9 @@
 #include "app/ui/korvex_app.h"
 
 #include <QActionGroup>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalBlocker>
 #include <QApplication>
 #include <QEvent>
 #include <QImageReader>
@@ -10,6 +13,7 @@
 #include <QMouseEvent>
 
 #include "appearance/font_settings.h"
+#include "appearance/layout_table.h"
 
 namespace korvex::app {
 
@@ -57,7 +61,19 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     buildMenus();
     connectChrome();
 
+    settings_ = std::make_unique<SettingsFile>(
+        standardSettingsFilePath(),
+        SettingsTargets{player_->transport(), player_->mixer().settings(), layout_->flags, skinname_,
+                        player_->newtrim(), startupFlag_, samplerenabled_, player_->dialogState().initialFolder,
+                        kept_, slots_},
+        player_->dialogs());
+
     StartupHooks hooks;
+    hooks.loadsettings = [this] {
+        settings_->loadsettings();
+        applySettings();
+    };
+    hooks.skinname = [this] { return skinname_; };
     hooks.loadfonts = [this] {
         if (auto fonts = appearance::readFontSettings(pictures_->pictureFor(QStringLiteral("font.txt"))))
             window_->applyFonts(*fonts);
@@ -66,7 +82,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         for (const char* name : {"miniplay", "ministop", "minipre", "mininext"})
             if (auto* button = window_->picture(name)) button->hide();
     };
-    hooks.startupChecked = [this] { return startupItem_ != nullptr && startupItem_->isChecked(); };
+    hooks.startupChecked = [this] { return startupFlag_; };
     hooks.resetHeadplay = [this] {
         for (int deck = 0; deck < 2; ++deck) player_->transport().record(deck).headplay = false;
     };
@@ -177,15 +193,20 @@ void KorvexApp::buildMenus() {
         }
         return item;
     };
-    checkable(autoplay, QStringLiteral("連続再生"), &settings.autoplay2);
-    checkable(autoplay, QStringLiteral("ﾗﾝﾀﾞﾑ再生"), &settings.random);
-    checkable(autoplay, QStringLiteral("ｵｰﾄｸﾛｽﾌｪｰﾄﾞ"), &settings.autocrossfadeplay);
-    startupItem_ = checkable(autoplay, QStringLiteral("起動と同時に再生"), nullptr);
+    auto flagItem = [this, &checkable](QMenu* menu, const QString& caption, bool* flag) {
+        QAction* item = checkable(menu, caption, flag);
+        flagItems_.emplace_back(item, flag);
+        return item;
+    };
+    flagItem(autoplay, QStringLiteral("連続再生"), &settings.autoplay2);
+    flagItem(autoplay, QStringLiteral("ﾗﾝﾀﾞﾑ再生"), &settings.random);
+    flagItem(autoplay, QStringLiteral("ｵｰﾄｸﾛｽﾌｪｰﾄﾞ"), &settings.autocrossfadeplay);
+    startupItem_ = flagItem(autoplay, QStringLiteral("起動と同時に再生"), &startupFlag_);
 
     bar->addAction(QStringLiteral("ｽｷﾝ"))->setEnabled(false);
 
     QMenu* view = bar->addMenu(QStringLiteral("表示"));
-    checkable(view, QStringLiteral("カウントダウン"), &settings.countdown);
+    flagItem(view, QStringLiteral("カウントダウン"), &settings.countdown);
     QAction* onTop = checkable(view, QStringLiteral("常に手前に表示"), nullptr);
     QObject::connect(onTop, &QAction::toggled, [this](bool on) {
         window_->setWindowFlag(Qt::WindowStaysOnTopHint, on);
@@ -270,7 +291,28 @@ void KorvexApp::connectChrome() {
     }
 }
 
-void KorvexApp::saveSettings() {}
+void KorvexApp::saveSettings() {
+    kept_.windowLeft = static_cast<float>(window_->x() * appearance::kTwipsPerPixel);
+    kept_.windowTop = static_cast<float>(window_->y() * appearance::kTwipsPerPixel);
+    settings_->savest();
+}
+
+void KorvexApp::applySettings() {
+    for (auto& [item, flag] : flagItems_) {
+        const QSignalBlocker quiet(item);
+        item->setChecked(*flag);
+    }
+    // The window goes back where it was, as long as that is on a screen.
+    const QPoint place(qRound(kept_.windowLeft / appearance::kTwipsPerPixel),
+                       qRound(kept_.windowTop / appearance::kTwipsPerPixel));
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().contains(place + QPoint(40, 10))) {
+            window_->move(place);
+            break;
+        }
+    }
+    player_->refresh();
+}
 
 bool KorvexApp::leave() {
     const auto answer = player_->dialogs().ask(QStringLiteral("現在の状態を保存しますか？"), QString(),

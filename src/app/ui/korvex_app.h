@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/audio_session.h"
+#include "app/settings_file.h"
 #include "app/startup.h"
 #include "app/ui/main_window.h"
 #include "app/ui/player_controller.h"
@@ -52,6 +53,8 @@ private:
     bool leave();
     // Writes the settings file.
     void saveSettings();
+    // Puts the menu check marks and the window where the settings say.
+    void applySettings();
 
     std::unique_ptr<AudioSession> audio_;
     std::unique_ptr<appearance::PictureCheck> check_;
@@ -64,6 +67,15 @@ private:
     std::unique_ptr<Startup> startup_;
     QTimer handOverTimer_;
     QAction* startupItem_ = nullptr;
+    // Menu items that show a flag: refreshed from the flags after the settings are read.
+    std::vector<std::pair<QAction*, bool*>> flagItems_;
+    // What the settings file keeps beyond the models.
+    QString skinname_ = QStringLiteral("orange");
+    bool startupFlag_ = false;
+    bool samplerenabled_ = false;
+    KeptSettings kept_;
+    SlotSettings slots_;
+    std::unique_ptr<SettingsFile> settings_;
     bool minimizedflag_ = false;
     // The window is closing for good (answered, or left through the File menu).
     bool closingForGood_ = false;

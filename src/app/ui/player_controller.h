@@ -40,6 +40,10 @@ public:
     songlist::SongMemories& memories() { return *memories_; }
     songlist::Keyboard& keyboard() { return *keyboard_; }
     deck::DeckSettings& settings() { return settings_; }
+    // `newtrim`: initial trim of added songs.
+    int& newtrim() { return newtrim_; }
+    // The one file dialog state the player's dialogs share.
+    songlist::DialogState& dialogState() { return dialog_; }
     MediaPlayer& player(int deck) { return *players_[static_cast<std::size_t>(deck)]; }
     QtDialogs& dialogs() { return dialogs_; }
     // Draws the models' state into the window.
