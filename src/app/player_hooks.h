@@ -12,7 +12,7 @@ namespace korvex::app {
 class PlayerHooks final : public deck::DeckHooks {
 public:
     // `memories` may be null (no memory is stored then). All must outlive the hooks.
-    PlayerHooks(mixer::Mixer& mixer, deck::ContinuousPlay& continuous, songlist::SongMemories* memories)
+    PlayerHooks(mixer::Mixer& mixer, deck::ContinuousPlay& continuous, songlist::SongMemories* memories = nullptr)
         : mixer_(mixer), continuous_(continuous), memories_(memories) {}
 
     void volcontrol() override { mixer_.volcontrol(); }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/player_hooks.h"
 #include "deck/continuous_play.h"
 #include "deck/main_timer.h"
 #include "mixer/mixer.h"
@@ -73,25 +74,8 @@ public:
     int writes = 0;
 };
 
-// The transport's hooks as the application forwards them.
-class MixerHooks final : public deck::DeckHooks {
-public:
-    MixerHooks(Mixer& mixer, deck::ContinuousPlay& continuous) : mixer_(mixer), continuous_(continuous) {}
-    void volcontrol() override { mixer_.volcontrol(); }
-    void pitchset(int deck, double tempo) override { mixer_.pitchsetForTempo(deck, tempo); }
-    void switching() override { mixer_.switching(); }
-    bool slideflag() const override { return mixer_.slideflag(); }
-    int faderpattern() const override { return mixer_.faderpattern(); }
-    bool slideStep() override { return mixer_.tick(); }
-    void searchegnL(int deck) override { mixer_.searchegnL(deck); }
-    void searchegnR(int deck) override { mixer_.searchegnR(deck); }
-    void trimlinedraw(int deck) override { mixer_.trimlinedraw(deck); }
-    void nonstop(int deck) override { continuous_.nonstop(deck); }
-
-private:
-    Mixer& mixer_;
-    deck::ContinuousPlay& continuous_;
-};
+// The transport's hooks as the application forwards them (no song memories here).
+using MixerHooks = app::PlayerHooks;
 
 struct MixerRig {
     MixerRig() {
