@@ -166,6 +166,9 @@ inline constexpr auto kLayout = [] {
         {"searchR", 1, P, {9165, 2550, 495, 375}, kButton, "sgo", kPair},
 
         // Knobs: bases and indicators.
+        // The pitch reset: a click on the caption above each pitch slider.
+        {"def", 0, P, {240, 1260, 495, 165}, kLabel, "", kNone},
+        {"def", 1, P, {9900, 1260, 495, 165}, kLabel, "", kNone},
         {"pitchbase", 0, P, {240, 1560, 495, 1920}, kKnobBase, "", kNone},
         {"pitchbase", 1, P, {9900, 1560, 495, 1920}, kKnobBase, "", kNone},
         {"pitchbtn", 0, P, {220, 2400, 495, 255}, kIndicator, "ctrlbtn", kSingle},

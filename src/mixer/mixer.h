@@ -38,7 +38,7 @@ struct MixerSettings {
 // Texts and bitmap names the window shows besides the knobs.
 struct MixerView {
     // `Pitchper`: each deck's pitch in percent.
-    std::array<QString, 2> pitchper{QStringLiteral("+00.0%"), QStringLiteral("+00.0%")};
+    std::array<QString, 2> pitchper{QStringLiteral("00.0%"), QStringLiteral("00.0%")};
     // `FDpaturn`(0..3): "fdpN2.bmp" for the selected pattern button, "fdpN1.bmp" for the others.
     std::array<QString, 4> patternPicture{QStringLiteral("fdp12.bmp"), QStringLiteral("fdp21.bmp"),
                                           QStringLiteral("fdp31.bmp"), QStringLiteral("fdp41.bmp")};

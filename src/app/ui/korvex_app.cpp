@@ -274,6 +274,14 @@ void KorvexApp::connectChrome() {
     }
     // A click on a deck's display adds songs to that deck; a click on its mode label cycles the memory mode.
     for (int deck = 0; deck < 2; ++deck) {
+        if (QLabel* reset = window_->label("def", deck)) {
+            reset->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+            reset->setCursor(Qt::PointingHandCursor);
+            reset->installEventFilter(new ClickFilter(reset, [this, deck] {
+                player_->mixer().pitchReset(deck);
+                player_->refresh();
+            }));
+        }
         if (QLabel* mode = window_->label("modelabel", deck)) {
             mode->setAttribute(Qt::WA_TransparentForMouseEvents, false);
             mode->setToolTip(songlist::modeTooltip());
