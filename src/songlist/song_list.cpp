@@ -70,7 +70,9 @@ const QString& SongList::field(Column column, int index) const {
 }
 
 void SongList::setField(Column column, int index, const QString& text) {
-    if (hasRow(index)) columns_[column][index] = text;
+    if (!hasRow(index)) return;
+    columns_[column][index] = text;
+    ++revision_;
 }
 
 QString SongList::currentField(Column column) const {
@@ -91,6 +93,7 @@ bool SongList::append(const QString& path, const QString& title, int newtrim) {
 bool SongList::appendRow(const std::array<QString, kColumnCount>& row) {
     if (isFull()) return false;
     for (int c = 0; c < kColumnCount; ++c) columns_[c].append(row[c]);
+    ++revision_;
     return true;
 }
 
@@ -110,11 +113,13 @@ void SongList::setSelected(Column column, int index) {
 void SongList::clear() {
     for (QStringList& column : columns_) column.clear();
     selection_.fill(-1);
+    ++revision_;
 }
 
 void SongList::removeRow(int index) {
     if (!hasRow(index)) return;
     for (QStringList& column : columns_) column.removeAt(index);
+    ++revision_;
     for (int& selected : selection_) {
         if (selected == index) {
             selected = -1;
@@ -127,6 +132,7 @@ void SongList::removeRow(int index) {
 void SongList::swapRows(int a, int b) {
     if (!hasRow(a) || !hasRow(b)) return;
     for (QStringList& column : columns_) column.swapItemsAt(a, b);
+    ++revision_;
 }
 
 std::array<QString, kColumnCount> SongList::row(int index) const {

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <cstdint>
 #include <optional>
 
 namespace korvex::songlist {
@@ -70,6 +71,8 @@ public:
     void removeRow(int index);
     // Swaps rows `a` and `b` in all seven columns; the selections stay where they are.
     void swapRows(int a, int b);
+    // Grows with every change of the entries (not of the selections), so a view redraws only then.
+    std::uint64_t revision() const { return revision_; }
     // The seven texts of one row (all "" when there is no such row).
     std::array<QString, kColumnCount> row(int index) const;
 
@@ -78,6 +81,7 @@ private:
 
     std::array<QStringList, kColumnCount> columns_;
     std::array<int, kColumnCount> selection_{-1, -1, -1, -1, -1, -1, -1};
+    std::uint64_t revision_ = 0;
 };
 
 // The signed number form the program writes into memories: a leading blank for values >= 0, "-" for

@@ -143,6 +143,7 @@ void KorvexApp::applySkin() {
         if (image.path.isEmpty()) continue;
         if (auto* widget = window_->picture(std::string(image.name), image.index)) widget->setPicture(image.path);
     }
+    window_->forgetBitmaps();
     player_->refresh();
 }
 

@@ -131,7 +131,12 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
 
 bool MainWindow::showBitmap(const std::string& name, int index, const QString& bitmap) {
     auto* widget = picture(name, index);
-    return widget != nullptr && widget->setPicture(picturePath_(bitmap));
+    if (widget == nullptr) return false;
+    QString& shown = shownBitmap_[{name, index}];
+    if (shown == bitmap) return true;
+    if (!widget->setPicture(picturePath_(bitmap))) return false;
+    shown = bitmap;
+    return true;
 }
 
 appearance::PictureWidget* MainWindow::picture(const std::string& name, int index) const {

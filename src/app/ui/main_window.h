@@ -27,6 +27,8 @@ public:
 
     // Shows a picture child's bitmap from the current skin; false when it cannot be loaded.
     bool showBitmap(const std::string& name, int index, const QString& bitmap);
+    // Forgets which bitmaps the children show (after a skin change every picture is looked up again).
+    void forgetBitmaps() { shownBitmap_.clear(); }
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;
     QLabel* label(const std::string& name, int index = -1) const;
     TitleList* titleList(int deck) const;
@@ -67,6 +69,9 @@ private:
     std::function<QString(const QString&)> picturePath_;
     std::map<Key, appearance::PictureWidget*> pictures_;
     std::map<Key, QLabel*> labels_;
+    // The bitmap each picture child shows, so the 30 ms redraw touches neither the disk nor the pixmaps
+    // when nothing changed.
+    std::map<Key, QString> shownBitmap_;
     TitleList* lists_[2] = {nullptr, nullptr};
     TrimNeedle* needles_[2] = {nullptr, nullptr};
     appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};

@@ -124,13 +124,17 @@ void PlayerController::connectListButton(const char* name, int index, songlist::
 }
 
 void PlayerController::refreshList(int deck) {
-    const auto& list = lists_[static_cast<std::size_t>(deck)];
+    const auto d = static_cast<std::size_t>(deck);
+    const auto& list = lists_[d];
     TitleList* titles = window_.titleList(deck);
-    bool same = titles->count() == list.count();
-    for (int i = 0; same && i < list.count(); ++i) same = titles->item(i)->text() == list.field(songlist::kTitle, i);
-    if (!same) {
+    // Rebuilt only when the entries changed: a list may hold 32767 titles and this runs every tick.
+    if (list.revision() != listRevision_[d]) {
+        listRevision_[d] = list.revision();
         titles->clear();
-        for (int i = 0; i < list.count(); ++i) titles->addItem(list.field(songlist::kTitle, i));
+        QStringList texts;
+        texts.reserve(list.count());
+        for (int i = 0; i < list.count(); ++i) texts << list.field(songlist::kTitle, i);
+        titles->addItems(texts);
     }
     const int selected = list.selected(songlist::kTitle);
     if (titles->currentRow() != selected) titles->setCurrentRow(selected);

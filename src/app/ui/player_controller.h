@@ -87,6 +87,8 @@ private:
     std::unique_ptr<songlist::ListEditor> editor_;
     std::unique_ptr<songlist::SongMemories> memories_;
     QTimer tick_;
+    // The list revisions the title lists show (none yet: the first refresh draws them).
+    std::array<std::uint64_t, 2> listRevision_{~std::uint64_t{0}, ~std::uint64_t{0}};
 };
 
 }  // namespace korvex::app
