@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(
   # toolchain and test frameworks
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   # Qt 6 widgets
   qt6-base-dev qt6-base-dev-tools libgl-dev

@@ -26,6 +26,14 @@ struct DeckSettings {
     // "カウントダウン": the deck display shows the time left instead of the time played.
     bool countdown = false;
 
+    // Recording format (configuration dialog; not kept in the settings file): 8-bit instead of 16-bit, mono
+    // instead of stereo, rate 0 = 44100, 1 = 22050, 2 = 11025 samples per second.
+    bool rec8bit = false;
+    bool recmono = false;
+    int recrate = 0;
+    // What the recorder records: the default capture device, or the player's own master mix.
+    enum class RecordSource { Input, Mix };
+    RecordSource recsource = RecordSource::Input;
     // Record when a deck starts (configuration dialog).
     bool autorec = false;
     // The recorder window waits for a deck to start (set by the recorder).
