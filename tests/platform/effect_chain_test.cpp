@@ -109,7 +109,11 @@ TEST(EffectChain, AnEmptyChainPassesSoundThrough) {
 
 TEST(EffectChain, AChangeIsHeardInTheNextBlock) {
     // Every kind: two identical chains, one of them changed between blocks; the very next block differs.
-    const std::vector<EffectParams> changes{EchoParams{0, 50, 500, 500, 0}, ParamEqParams{1000, 12, 12}};
+    const std::vector<EffectParams> changes{
+        EchoParams{0, 50, 500, 500, 0},        ChorusParams{80, 10, 25, 1.1f, 1, 16, 3},
+        FlangerParams{50, 100, -50, 0.25f, 1, 2, 0}, DistortionParams{-6, 15, 2400, 2400, 8000},
+        CompressorParams{6, 10, 200, -20, 3, 4}, ParamEqParams{1000, 12, 12},
+        GargleParams{20, 1}};
     for (const EffectParams& change : changes) {
         const EffectKind kind = kindOf(change);
         EffectChain changed({kind}, kRate);

@@ -5,8 +5,12 @@
 
 #include "platform/audio/realtime.h"
 #include "platform/dsp/effect_info.h"
+#include "platform/dsp/effects/compressor.h"
+#include "platform/dsp/effects/distortion.h"
 #include "platform/dsp/effects/echo.h"
 #include "platform/dsp/effects/effect.h"
+#include "platform/dsp/effects/gargle.h"
+#include "platform/dsp/effects/modulated_delay.h"
 #include "platform/dsp/effects/param_eq.h"
 
 #if defined(__SSE__)
@@ -17,20 +21,17 @@ namespace korvex::dsp {
 
 namespace {
 
-// Stands in for an effect whose sound is not written yet: hears every record, changes nothing.
-class PassThrough final : public Effect {
-public:
-    void setParameters_rt(const EffectParams&) override {}
-    void process_rt(float*, std::size_t) override {}
-    void reset_rt() override {}
-};
-
 std::unique_ptr<Effect> makeEffect(EffectKind kind, int sampleRate) {
     switch (kind) {
+        case EffectKind::Chorus: return std::make_unique<fx::ModulatedDelay>(true, sampleRate);
+        case EffectKind::Compressor: return std::make_unique<fx::Compressor>(sampleRate);
+        case EffectKind::Distortion: return std::make_unique<fx::Distortion>(sampleRate);
         case EffectKind::Echo: return std::make_unique<fx::Echo>(sampleRate);
+        case EffectKind::Flanger: return std::make_unique<fx::ModulatedDelay>(false, sampleRate);
+        case EffectKind::Gargle: return std::make_unique<fx::Gargle>(sampleRate);
         case EffectKind::ParamEq: return std::make_unique<fx::ParamEq>(sampleRate);
-        default: return std::make_unique<PassThrough>();
     }
+    return nullptr;
 }
 
 // Feedback paths decay into denormal numbers, which some processors handle a hundred times slower: flush

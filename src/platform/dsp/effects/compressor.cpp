@@ -1,7 +1,8 @@
 // The followers run on the gain reduction in dB (not on the level), so the attack and release times are
 // those of the gain a listener hears: after a step in level the reduction closes 90 % of its step in the
-// set time. The peak hold lets the reduction start at once on a rise and wait one to two windows (10 to
-// 20 ms) before releasing, which keeps the gain from rippling with the waves of a bass tone down to 50 Hz.
+// set time. The detector's window lets the reduction start at once on a rise but makes it wait one window
+// (10 ms) before releasing, which keeps the gain from rippling with the waves of a bass tone; the release
+// follower is that much quicker, so a release still takes the set time in all.
 
 #include "platform/dsp/effects/compressor.h"
 
@@ -29,6 +30,11 @@ Compressor::Compressor(int sampleRate)
       left_(static_cast<std::size_t>(kMaxPredelayMs / 1000.0 * sampleRate) + 2),
       right_(static_cast<std::size_t>(kMaxPredelayMs / 1000.0 * sampleRate) + 2),
       window_(std::max<std::size_t>(1, static_cast<std::size_t>(kWindowSeconds * sampleRate))) {
+    std::size_t size = 1;
+    while (size < window_ + 1) size <<= 1;
+    peakValues_.assign(size, 0.0f);
+    peakFrames_.assign(size, 0);
+    mask_ = size - 1;
     predelay_.coefficient = outputDb_.coefficient = glideCoefficient(kGlideSeconds, sampleRate);
     setParameters_rt(CompressorParams{});
 }
@@ -39,7 +45,7 @@ void Compressor::setParameters_rt(const EffectParams& params) {
     threshold_ = p->fThreshold;
     slope_ = 1.0f - 1.0f / p->fRatio;
     attack_ = closing(p->fAttack, sampleRate_);
-    release_ = closing(p->fRelease, sampleRate_);
+    release_ = closing(p->fRelease - kWindowSeconds * 1000.0, sampleRate_);
     predelay_.target = static_cast<float>(p->fPredelay / 1000.0 * sampleRate_);
     outputDb_.target = p->fGain;
 }
@@ -47,8 +53,7 @@ void Compressor::setParameters_rt(const EffectParams& params) {
 void Compressor::reset_rt() {
     left_.clear();
     right_.clear();
-    windowFill_ = 0;
-    currentPeak_ = lastPeak_ = 0.0f;
+    head_ = tail_ = 0;
     reductionDb_ = 0.0f;
     fresh_ = true;
 }
@@ -62,13 +67,14 @@ void Compressor::process_rt(float* stereo, std::size_t frames) {
     for (std::size_t i = 0; i < frames; ++i) {
         const float inL = stereo[2 * i];
         const float inR = stereo[2 * i + 1];
-        currentPeak_ = std::max(currentPeak_, 0.5f * (std::abs(inL) + std::abs(inR)));
-        const float level = std::max({currentPeak_, lastPeak_, kFloor});
-        if (++windowFill_ == window_) {
-            lastPeak_ = currentPeak_;
-            currentPeak_ = 0.0f;
-            windowFill_ = 0;
-        }
+        const float rectified = 0.5f * (std::abs(inL) + std::abs(inR));
+        while (tail_ != head_ && peakValues_[(tail_ - 1) & mask_] <= rectified) --tail_;
+        peakValues_[tail_ & mask_] = rectified;
+        peakFrames_[tail_ & mask_] = frame_;
+        ++tail_;
+        if (peakFrames_[head_ & mask_] + window_ <= frame_) ++head_;
+        ++frame_;
+        const float level = std::max(peakValues_[head_ & mask_], kFloor);
         const float over = gainToDb(level) - threshold_;
         const float wanted = over > 0.0f ? over * slope_ : 0.0f;
         reductionDb_ += (wanted > reductionDb_ ? attack_ : release_) * (wanted - reductionDb_);
