@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 
 #include "platform/dsp/effect_spec.h"
@@ -128,6 +129,78 @@ TEST(EffectChain, AChangeIsHeardInTheNextBlock) {
         changed.process_rt(a.data() + 8 * kBlockFrames, kBlockFrames);
         kept.process_rt(b.data() + 8 * kBlockFrames, kBlockFrames);
         EXPECT_NE(a, b) << effectName(kind) << " did not change in the first block after the record";
+    }
+}
+
+// Largest step between neighbouring samples, on either channel from frame `first` on, against the sound's
+// peak level within 2 ms around it. A tone's own steps stay near its angular frequency per sample whatever
+// its level; a click stands out as a step of the order of the level itself.
+double largestStep(const std::vector<float>& stereo, std::size_t first) {
+    constexpr std::size_t kAround = 88;
+    double worst = 0.0;
+    for (int which = 0; which < 2; ++which) {
+        const auto mono = channel(stereo, which, first);
+        double loudest = 0.0;
+        for (float v : mono) loudest = std::max(loudest, static_cast<double>(std::abs(v)));
+        for (std::size_t i = kAround + 1; i + kAround < mono.size(); ++i) {
+            double peak = 0.05 * loudest;
+            for (std::size_t j = i - kAround; j <= i + kAround; ++j) peak = std::max(peak, static_cast<double>(std::abs(mono[j])));
+            worst = std::max(worst, std::abs(static_cast<double>(mono[i]) - mono[i - 1]) / peak);
+        }
+    }
+    return worst;
+}
+
+TEST(EffectChain, RecordsSwitchedBackAndForthNeverClick) {
+    // Two far-apart records per kind, swapped every three blocks under a steady tone. A moving filter or a
+    // quick gain change may bend the tone's shape a little, so its steps may grow to three times its own at
+    // either record held steady; a click (a jump of a good part of the level) lies far beyond that.
+    const std::vector<std::pair<EffectParams, EffectParams>> pairs{
+        {EchoParams{50, 50, 300, 300, 0}, EchoParams{100, 80, 700, 200, 1}},
+        {ChorusParams{50, 10, 25, 1.1f, 1, 16, 3}, ChorusParams{100, 60, -60, 4, 0, 5, 0}},
+        {FlangerParams{50, 100, -50, 0.25f, 1, 2, 2}, FlangerParams{90, 30, 80, 3, 0, 4, 4}},
+        {DistortionParams{-30, 10, 1000, 1000, 4000}, DistortionParams{0, 12, 3000, 2000, 2000}},
+        {CompressorParams{0, 10, 200, -20, 3, 4}, CompressorParams{12, 1, 100, -40, 20, 1}},
+        {ParamEqParams{200, 4, 15}, ParamEqParams{2000, 36, -15}},
+        {GargleParams{20, 0}, GargleParams{300, 0}},
+    };
+    // A tone faded in, so its start leaves no kink for an echo to repeat.
+    auto in = sine(220.0, 2.0, kRate, 0.5f);
+    for (std::size_t i = 0; i < kRate / 10; ++i) {
+        const auto fade = static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * static_cast<double>(i) / (kRate / 10)));
+        in[2 * i] *= fade;
+        in[2 * i + 1] *= fade;
+    }
+    for (const auto& [a, b] : pairs) {
+        const EffectKind kind = kindOf(a);
+        double steady = 0.0;
+        for (const EffectParams& p : {a, b}) {
+            EffectChain chain({kind}, kRate);
+            ASSERT_TRUE(chain.setParameters(0, p));
+            steady = std::max(steady, largestStep(runChain(chain, in), kRate));
+        }
+        EffectChain chain({kind}, kRate);
+        auto out = in;
+        for (std::size_t block = 0; block * kBlockFrames < kRate * 2; ++block) {
+            if (block % 3 == 0) {
+                ASSERT_TRUE(chain.setParameters(0, block % 2 == 0 ? a : b));
+            }
+            chain.process_rt(out.data() + 2 * block * kBlockFrames,
+                             std::min(kBlockFrames, 2 * kRate - block * kBlockFrames));
+        }
+        EXPECT_LT(largestStep(out, kRate / 10), 3.0 * steady) << effectName(kind) << " steady " << steady;
+    }
+}
+
+TEST(EffectChain, ResetForgetsTheSoundSoFar) {
+    for (int k = 0; k < kEffectKinds; ++k) {
+        EffectChain chain({static_cast<EffectKind>(k)}, kRate);
+        auto loud = noise(kRate);
+        chain.process_rt(loud.data(), kRate);
+        chain.reset_rt();
+        auto quiet = silence(kRate / 2);
+        chain.process_rt(quiet.data(), kRate / 2);
+        EXPECT_EQ(quiet, silence(kRate / 2)) << effectName(static_cast<EffectKind>(k));
     }
 }
 

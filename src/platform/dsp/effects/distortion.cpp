@@ -54,7 +54,7 @@ void Distortion::reset_rt() {
 void Distortion::updateFilters() {
     const double cutoff = std::exp2(static_cast<double>(log2Cutoff_.value));
     lowpass_ = static_cast<float>(1.0 - std::exp(-2.0 * std::numbers::pi * cutoff / sampleRate_));
-    bandPass_ = BiquadCoefficients::bandPass(sampleRate_, std::exp2(static_cast<double>(log2Centre_.value)),
+    bandPass_ = FilterCoefficients::bandPass(sampleRate_, std::exp2(static_cast<double>(log2Centre_.value)),
                                              std::exp2(static_cast<double>(log2Bandwidth_.value)));
 }
 
@@ -77,7 +77,7 @@ void Distortion::process_rt(float* stereo, std::size_t frames) {
         const float drive = dbToGain(driveDb_.value);
         const float norm = 1.0f / softTanh(drive);
         const float a = lowpass_;
-        const BiquadCoefficients c = bandPass_;
+        const FilterCoefficients c = bandPass_;
         const std::size_t end = std::min(frames, done + kStep);
         for (std::size_t i = done; i < end; ++i) {
             const float g = gain_.step();

@@ -2,7 +2,7 @@
 // Distortion (all wet): a one-pole low-pass at the pre-low-pass cutoff, a soft clipper whose knee drops as
 // the edge rises, a band-pass post-EQ at the centre and bandwidth, then the gain.
 
-#include "platform/dsp/effects/biquad.h"
+#include "platform/dsp/effects/state_variable_filter.h"
 #include "platform/dsp/effects/dsp_math.h"
 #include "platform/dsp/effects/effect.h"
 
@@ -28,9 +28,9 @@ private:
     float lowpass_ = 1.0f;  // one-pole coefficient
     float lowL_ = 0.0f;
     float lowR_ = 0.0f;
-    BiquadCoefficients bandPass_;
-    BiquadState left_;
-    BiquadState right_;
+    FilterCoefficients bandPass_;
+    FilterState left_;
+    FilterState right_;
     bool fresh_ = true;
 };
 

@@ -2,6 +2,7 @@
 // Gargle (all wet): the sound times a triangle (0 up to 1 and back over a period) or a square (1 for the
 // first half of the period, 0 for the second) at the rate.
 
+#include "platform/dsp/effects/dsp_math.h"
 #include "platform/dsp/effects/effect.h"
 
 namespace korvex::dsp::fx {
@@ -17,7 +18,10 @@ private:
     double sampleRate_;
     double increment_ = 0.0;  // turns per sample
     double phase_ = 0.0;      // turns, 0 .. 1
-    bool square_ = false;
+    float squareTarget_ = 0.0f;  // 1 square, 0 triangle
+    float square_ = 0.0f;        // the blend heard, gliding to the target so a switch does not click
+    float glide_;                // per-sample glide coefficient
+    bool fresh_ = true;
 };
 
 }  // namespace korvex::dsp::fx

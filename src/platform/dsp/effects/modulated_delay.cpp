@@ -9,6 +9,9 @@ namespace {
 constexpr double kChorusMaxMs = 20.0;
 constexpr double kFlangerMaxMs = 4.0;
 constexpr double kGlideSeconds = 0.01;
+// The tap's centre, swing and the right side's lead move more slowly: a read head that moves fast bends
+// the pitch.
+constexpr double kTapGlideSeconds = 0.06;
 }  // namespace
 
 ModulatedDelay::ModulatedDelay(bool chorus, int sampleRate)
@@ -17,9 +20,8 @@ ModulatedDelay::ModulatedDelay(bool chorus, int sampleRate)
       // The centre plus the widest swing (half the centre) and a sample to spare.
       left_(static_cast<std::size_t>(1.5 * (chorus ? kChorusMaxMs : kFlangerMaxMs) / 1000.0 * sampleRate) + 2),
       right_(chorus ? 1 : static_cast<std::size_t>(1.5 * kFlangerMaxMs / 1000.0 * sampleRate) + 2) {
-    const float c = glideCoefficient(kGlideSeconds, sampleRate);
-    wet_.coefficient = feedback_.coefficient = delay_.coefficient = swing_.coefficient = c;
-    sine_.coefficient = offset_.coefficient = c;
+    wet_.coefficient = feedback_.coefficient = sine_.coefficient = glideCoefficient(kGlideSeconds, sampleRate);
+    delay_.coefficient = swing_.coefficient = offset_.coefficient = glideCoefficient(kTapGlideSeconds, sampleRate);
     if (chorus_) setParameters_rt(ChorusParams{});
     else setParameters_rt(FlangerParams{});
 }

@@ -39,7 +39,7 @@ void ParamEq::reset_rt() {
 }
 
 void ParamEq::updateCoefficients() {
-    coefficients_ = BiquadCoefficients::peaking(sampleRate_, std::exp2(static_cast<double>(log2Centre_.value)),
+    coefficients_ = FilterCoefficients::peaking(sampleRate_, std::exp2(static_cast<double>(log2Centre_.value)),
                                                 octaves_.value, gainDb_.value);
 }
 
@@ -63,7 +63,7 @@ void ParamEq::process_rt(float* stereo, std::size_t frames) {
             updateCoefficients();
         }
         const std::size_t end = std::min(frames, done + kStep);
-        const BiquadCoefficients c = coefficients_;
+        const FilterCoefficients c = coefficients_;
         for (std::size_t i = done; i < end; ++i) {
             stereo[2 * i] = left_.process(c, stereo[2 * i]);
             stereo[2 * i + 1] = right_.process(c, stereo[2 * i + 1]);

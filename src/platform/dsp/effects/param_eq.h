@@ -2,7 +2,7 @@
 // Parametric EQ: one peaking band on both channels. Centre, width and gain glide, and the coefficients
 // follow them every few frames while they move.
 
-#include "platform/dsp/effects/biquad.h"
+#include "platform/dsp/effects/state_variable_filter.h"
 #include "platform/dsp/effects/dsp_math.h"
 #include "platform/dsp/effects/effect.h"
 
@@ -22,9 +22,9 @@ private:
     Glide log2Centre_;  // log2 of the centre in Hz, held at or below a third of the sample rate
     Glide octaves_;
     Glide gainDb_;
-    BiquadCoefficients coefficients_;
-    BiquadState left_;
-    BiquadState right_;
+    FilterCoefficients coefficients_;
+    FilterState left_;
+    FilterState right_;
     bool fresh_ = true;
 };
 
