@@ -101,6 +101,24 @@ TEST(EffectChain, RefusedRecordsLeaveTheEffectAsItWas) {
     EXPECT_EQ(runChain(chain, in), runChain(echoOnly, in));
 }
 
+TEST(EffectChain, RunsItsEffectsInOrder) {
+    // A -30 dB tone at 1 kHz, a 15 dB boost there and a compressor at -20 dB, 3:1. Boosted first, the tone
+    // reaches -15 dB and is compressed to -20 + 5/3; compressed first, it is still under the threshold and
+    // comes out boosted to -15 dB.
+    const auto in = sine(1000.0, 1.0, kRate, static_cast<float>(std::pow(10.0, -30.0 / 20)));
+    const auto levelThrough = [&in](const std::vector<EffectKind>& kinds) {
+        EffectChain chain(kinds, kRate);
+        for (std::size_t i = 0; i < kinds.size(); ++i) {
+            if (kinds[i] == EffectKind::ParamEq) EXPECT_TRUE(chain.setParameters(i, ParamEqParams{1000, 12, 15}));
+            else EXPECT_TRUE(chain.setParameters(i, CompressorParams{0, 10, 200, -20, 3, 0}));
+        }
+        const auto out = runChain(chain, in);
+        return -30.0 + db(rms(channel(out, 0, kRate / 2)) / rms(channel(in, 0, kRate / 2)));
+    };
+    EXPECT_NEAR(levelThrough({EffectKind::ParamEq, EffectKind::Compressor}), -20.0 + 5.0 / 3, 1.0);
+    EXPECT_NEAR(levelThrough({EffectKind::Compressor, EffectKind::ParamEq}), -15.0, 0.5);
+}
+
 TEST(EffectChain, AnEmptyChainPassesSoundThrough) {
     EffectChain chain({}, kRate);
     EXPECT_EQ(chain.size(), 0u);
