@@ -242,13 +242,13 @@ TEST(EffectSpec, ReadsNamesFieldsAndValues) {
     EXPECT_EQ(std::get<ParamEqParams>(spec.params).fGain, -7.5f);
     ASSERT_TRUE(parseEffectSpec("distortion:posteqcenterfrequency=1000,prelowpasscutoff=500", spec, error));
     ASSERT_TRUE(parseEffectSpec("compressor:attack=0.01,predelay=0,ratio=100", spec, error));
-    ASSERT_TRUE(parseEffectSpec("flanger:waveform=0,phase=4", spec, error));
+    ASSERT_TRUE(parseEffectSpec("Flanger:WaveForm=0,phase=4", spec, error));
     EXPECT_EQ(std::get<FlangerParams>(spec.params).lPhase, 4);
 
     const EffectSpec before = spec;
-    for (const char* bad : {"reverb", "Echo", "echo:volume=3", "echo:feedback", "echo:feedback=abc",
+    for (const char* bad : {"reverb", "echo:", "echo:volume=3", "echo:feedback", "echo:feedback=abc",
                             "echo:leftdelay=0", "chorus:waveform=0.5", "chorus:phase=5", "gargle:ratehz=1001",
-                            "parameq:center=", "parameq:center=1000,", "echo:fFeedback=10"}) {
+                            "parameq:center=", "parameq:center=1000,", "echo:fFeedback=10", "echo:feedback=1e999"}) {
         error.clear();
         EXPECT_FALSE(parseEffectSpec(bad, spec, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;

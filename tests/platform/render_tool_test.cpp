@@ -101,6 +101,16 @@ TEST(RenderTool, RunsTheSoundThroughTheEffects) {
     EXPECT_NEAR(static_cast<double>(peakAt(out, 0, 0, 5000)), 1000.0, 1.0);
     EXPECT_NEAR(static_cast<double>(peakAt(out, 0, 5000, 30000)), 1000.0 + 11025.0, 1.0);
     EXPECT_NEAR(static_cast<double>(peakAt(out, 1, 5000, 30000)), 1000.0 + 17640.0, 1.0);
+
+    // Past the end of the file, --seconds lets the echo ring on.
+    std::vector<float> late(2 * 44100, 0.0f);
+    late[2 * 43000] = late[2 * 43000 + 1] = 0.5f;
+    writeWav16(dir + "/late.wav", late);
+    result = run("'" + dir + "/late.wav' '" + dir + "/tail.wav' --seconds 1.5 --fx ECHO:LeftDelay=250");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("rendered=1.500"), std::string::npos) << result.output;
+    const auto tail = readSound(dir + "/tail.wav");
+    EXPECT_NEAR(static_cast<double>(peakAt(tail, 0, 44100, 66150)), 43000.0 + 11025.0, 1.0);
 }
 
 TEST(RenderTool, ABadEffectExitsWithStatusTwoAndAOneLineReason) {

@@ -9,7 +9,9 @@
 //
 // Each --fx adds an effect, in chain order, and the deck's output runs through that chain exactly as a
 // sampler slot in effecter mode runs its sound (e.g. --fx echo:feedback=0,leftdelay=250 --fx parameq:gain=6).
-// An unknown effect or field, or a value out of range: exit status 2 and a one-line reason.
+// With effects, --seconds may reach past the end of the file so the tail of an echo is heard; without
+// --seconds the rendering stops at the end as usual. An unknown effect or field, or a value out of range:
+// exit status 2 and a one-line reason.
 
 #include <chrono>
 #include <cstdio>
@@ -151,7 +153,9 @@ int main(int argc, char** argv) {
     std::vector<float> block(kBlock * 2);
     std::uint64_t frames = 0;
     std::chrono::nanoseconds busy{0};
-    while (!ended && static_cast<double>(frames) / engine.sampleRate() < limit) {
+    // Effects may ring on after the end: then the --seconds limit ends the rendering.
+    const bool tail = !options.effects.empty() && options.seconds >= 0.0;
+    while ((!ended || tail) && static_cast<double>(frames) / engine.sampleRate() < limit) {
         // Offline there is no deadline: let the decoder stay ahead of the play head.
         const double ahead = player.currentPosition() + 2.0 * kBlock * options.rate / engine.sampleRate() + 0.01;
         audio->waitForFrames(static_cast<std::size_t>(ahead * audio->sampleRate()));

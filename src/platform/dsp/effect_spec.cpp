@@ -1,5 +1,6 @@
 #include "platform/dsp/effect_spec.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -100,7 +101,11 @@ bool assign(Record& record, std::string_view name, std::string_view text, std::s
 
 }  // namespace
 
-bool parseEffectSpec(std::string_view text, EffectSpec& spec, std::string& error) {
+bool parseEffectSpec(std::string_view original, EffectSpec& spec, std::string& error) {
+    // Names compare in lower case, as the effect lists compare them.
+    std::string lower(original);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string_view text = lower;
     const std::size_t colon = text.find(':');
     const std::string_view name = text.substr(0, colon);
     const auto kind = effectKindFromName(name);

@@ -4,8 +4,8 @@
 //   NAME[:FIELD=VALUE,...]
 //
 // NAME as in the effect lists (echo, chorus, flanger, distortion, compressor, parameq, gargle); FIELD the
-// record's field name without its type prefix, in lower case (wetdrymix, leftdelay, ratehz ...). Fields
-// not given keep their defaults.
+// record's field name without its type prefix (wetdrymix, leftdelay, ratehz ...), both compared in lower
+// case. Fields not given keep their defaults.
 
 #include <string>
 #include <string_view>
