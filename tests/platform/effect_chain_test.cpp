@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <numbers>
 #include <random>
+#include <thread>
 
 #include "platform/dsp/effect_spec.h"
 #include "platform/effect_support.h"
@@ -117,6 +119,36 @@ TEST(EffectChain, RunsItsEffectsInOrder) {
     };
     EXPECT_NEAR(levelThrough({EffectKind::ParamEq, EffectKind::Compressor}), -20.0 + 5.0 / 3, 1.0);
     EXPECT_NEAR(levelThrough({EffectKind::Compressor, EffectKind::ParamEq}), -15.0, 0.5);
+}
+
+TEST(EffectChain, RecordsFromAnotherThreadArriveWhileTheSoundRuns) {
+    // A settings dialog writing records while the audio thread renders: the audio side never waits, and
+    // once the writer stops, the last record written is the one heard.
+    EffectChain chain({EffectKind::Gargle, EffectKind::ParamEq}, kRate);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 20000; ++i) {
+            ASSERT_TRUE(chain.setParameters(0, GargleParams{1 + i % 1000, i % 2}));
+            ASSERT_TRUE(chain.setParameters(1, ParamEqParams{80.0f + static_cast<float>(i % 100), 12, -3}));
+        }
+        ASSERT_TRUE(chain.setParameters(0, GargleParams{100, 1}));
+        done = true;
+    });
+    auto block = noise(kBlockFrames);
+    while (!done) chain.process_rt(block.data(), kBlockFrames);
+    writer.join();
+    EXPECT_EQ(std::get<GargleParams>(chain.parameters(0)).dwRateHz, 100);
+
+    // After a reset it sounds exactly like a fresh chain given only the last records.
+    chain.reset_rt();
+    std::vector<float> ones(2 * kRate / 10, 1.0f);
+    chain.process_rt(ones.data(), kRate / 10);
+    auto expected = std::vector<float>(2 * kRate / 10, 1.0f);
+    EffectChain fresh({EffectKind::Gargle, EffectKind::ParamEq}, kRate);
+    ASSERT_TRUE(fresh.setParameters(0, GargleParams{100, 1}));
+    ASSERT_TRUE(fresh.setParameters(1, ParamEqParams{179, 12, -3}));
+    fresh.process_rt(expected.data(), kRate / 10);
+    for (std::size_t i = 0; i < ones.size(); ++i) ASSERT_NEAR(ones[i], expected[i], 1e-5) << i;
 }
 
 TEST(EffectChain, AnEmptyChainPassesSoundThrough) {
