@@ -102,6 +102,7 @@ public:
     // The sample written `delay` writes before the latest one (read(0) is the latest), interpolated
     // linearly between neighbours. 0 <= delay <= the capacity asked for.
     float read(float delay) const {
+        delay = std::max(delay, 0.0f);  // rounding may leave a swing's low end a hair below zero
         const auto whole = static_cast<std::size_t>(delay);
         const float frac = delay - static_cast<float>(whole);
         const float a = samples_[(cursor_ - whole) & mask_];
