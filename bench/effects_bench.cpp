@@ -50,7 +50,8 @@ public:
         frames_ += frames;
     }
     void report(benchmark::State& state) const {
-        state.counters["ns_per_frame"] = frames_ > 0 ? static_cast<double>(busy_) / static_cast<double>(frames_) : 0.0;
+        state.counters["ns_per_frame"] =
+            frames_ > 0 ? static_cast<double>(busy_) / static_cast<double>(frames_) : 0.0;
     }
 
 private:
@@ -122,11 +123,13 @@ BENCHMARK(BM_ParamEqWhileDragged);
 
 // Blocks between setting a record and hearing it, the worst of the seven. Times nothing useful.
 void BM_ParameterChangeLatency(benchmark::State& state) {
-    const std::vector<EffectParams> changes{
-        EchoParams{20, 50, 500, 500, 0},       ChorusParams{80, 10, 25, 1.1f, 1, 16, 3},
-        FlangerParams{50, 100, -50, 0.25f, 1, 2, 0}, DistortionParams{-6, 15, 2400, 2400, 8000},
-        CompressorParams{6, 10, 200, -20, 3, 4}, ParamEqParams{1000, 12, 12},
-        GargleParams{20, 1}};
+    const std::vector<EffectParams> changes{EchoParams{20, 50, 500, 500, 0},
+                                            ChorusParams{80, 10, 25, 1.1f, 1, 16, 3},
+                                            FlangerParams{50, 100, -50, 0.25f, 1, 2, 0},
+                                            DistortionParams{-6, 15, 2400, 2400, 8000},
+                                            CompressorParams{6, 10, 200, -20, 3, 4},
+                                            ParamEqParams{1000, 12, 12},
+                                            GargleParams{20, 1}};
     const std::vector<float> source = noise(kStreamFrames);
     int worst = 0;
     for (auto _ : state) {

@@ -111,8 +111,10 @@ TEST(EffectChain, RunsItsEffectsInOrder) {
     const auto levelThrough = [&in](const std::vector<EffectKind>& kinds) {
         EffectChain chain(kinds, kRate);
         for (std::size_t i = 0; i < kinds.size(); ++i) {
-            if (kinds[i] == EffectKind::ParamEq) EXPECT_TRUE(chain.setParameters(i, ParamEqParams{1000, 12, 15}));
-            else EXPECT_TRUE(chain.setParameters(i, CompressorParams{0, 10, 200, -20, 3, 0}));
+            if (kinds[i] == EffectKind::ParamEq)
+                EXPECT_TRUE(chain.setParameters(i, ParamEqParams{1000, 12, 15}));
+            else
+                EXPECT_TRUE(chain.setParameters(i, CompressorParams{0, 10, 200, -20, 3, 0}));
         }
         const auto out = runChain(chain, in);
         return -30.0 + db(rms(channel(out, 0, kRate / 2)) / rms(channel(in, 0, kRate / 2)));
@@ -160,11 +162,13 @@ TEST(EffectChain, AnEmptyChainPassesSoundThrough) {
 
 TEST(EffectChain, AChangeIsHeardInTheNextBlock) {
     // Every kind: two identical chains, one of them changed between blocks; the very next block differs.
-    const std::vector<EffectParams> changes{
-        EchoParams{0, 50, 500, 500, 0},        ChorusParams{80, 10, 25, 1.1f, 1, 16, 3},
-        FlangerParams{50, 100, -50, 0.25f, 1, 2, 0}, DistortionParams{-6, 15, 2400, 2400, 8000},
-        CompressorParams{6, 10, 200, -20, 3, 4}, ParamEqParams{1000, 12, 12},
-        GargleParams{20, 1}};
+    const std::vector<EffectParams> changes{EchoParams{0, 50, 500, 500, 0},
+                                            ChorusParams{80, 10, 25, 1.1f, 1, 16, 3},
+                                            FlangerParams{50, 100, -50, 0.25f, 1, 2, 0},
+                                            DistortionParams{-6, 15, 2400, 2400, 8000},
+                                            CompressorParams{6, 10, 200, -20, 3, 4},
+                                            ParamEqParams{1000, 12, 12},
+                                            GargleParams{20, 1}};
     for (const EffectParams& change : changes) {
         const EffectKind kind = kindOf(change);
         EffectChain changed({kind}, kRate);
@@ -194,7 +198,8 @@ double largestStep(const std::vector<float>& stereo, std::size_t first) {
         for (float v : mono) loudest = std::max(loudest, static_cast<double>(std::abs(v)));
         for (std::size_t i = kAround + 1; i + kAround < mono.size(); ++i) {
             double peak = 0.05 * loudest;
-            for (std::size_t j = i - kAround; j <= i + kAround; ++j) peak = std::max(peak, static_cast<double>(std::abs(mono[j])));
+            for (std::size_t j = i - kAround; j <= i + kAround; ++j)
+                peak = std::max(peak, static_cast<double>(std::abs(mono[j])));
             worst = std::max(worst, std::abs(static_cast<double>(mono[i]) - mono[i - 1]) / peak);
         }
     }
@@ -217,7 +222,8 @@ TEST(EffectChain, RecordsSwitchedBackAndForthNeverClick) {
     // A tone faded in, so its start leaves no kink for an echo to repeat.
     auto in = sine(220.0, 2.0, kRate, 0.5f);
     for (std::size_t i = 0; i < kRate / 10; ++i) {
-        const auto fade = static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * static_cast<double>(i) / (kRate / 10)));
+        const auto fade = static_cast<float>(
+            0.5 - 0.5 * std::cos(std::numbers::pi * static_cast<double>(i) / (kRate / 10)));
         in[2 * i] *= fade;
         in[2 * i + 1] *= fade;
     }
@@ -257,7 +263,8 @@ TEST(EffectChain, ResetForgetsTheSoundSoFar) {
 TEST(EffectSpec, ReadsNamesFieldsAndValues) {
     EffectSpec spec;
     std::string error;
-    ASSERT_TRUE(parseEffectSpec("echo:wetdrymix=50,feedback=0,leftdelay=250,rightdelay=400,pandelay=1", spec, error))
+    ASSERT_TRUE(
+        parseEffectSpec("echo:wetdrymix=50,feedback=0,leftdelay=250,rightdelay=400,pandelay=1", spec, error))
         << error;
     EXPECT_EQ(spec.kind, EffectKind::Echo);
     const auto echo = std::get<EchoParams>(spec.params);
@@ -278,9 +285,10 @@ TEST(EffectSpec, ReadsNamesFieldsAndValues) {
     EXPECT_EQ(std::get<FlangerParams>(spec.params).lPhase, 4);
 
     const EffectSpec before = spec;
-    for (const char* bad : {"reverb", "echo:", "echo:volume=3", "echo:feedback", "echo:feedback=abc",
-                            "echo:leftdelay=0", "chorus:waveform=0.5", "chorus:phase=5", "gargle:ratehz=1001",
-                            "parameq:center=", "parameq:center=1000,", "echo:fFeedback=10", "echo:feedback=1e999"}) {
+    for (const char* bad :
+         {"reverb", "echo:", "echo:volume=3", "echo:feedback", "echo:feedback=abc", "echo:leftdelay=0",
+          "chorus:waveform=0.5", "chorus:phase=5", "gargle:ratehz=1001",
+          "parameq:center=", "parameq:center=1000,", "echo:fFeedback=10", "echo:feedback=1e999"}) {
         error.clear();
         EXPECT_FALSE(parseEffectSpec(bad, spec, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;

@@ -32,9 +32,13 @@ std::unique_ptr<dsp::EffectChain> single(const Params& params, int rate = kRate)
     return chain;
 }
 
-inline double db(double ratio) { return 20.0 * std::log10(ratio); }
+inline double db(double ratio) {
+    return 20.0 * std::log10(ratio);
+}
 
 // Interleaved stereo of `frames` zeros.
-inline std::vector<float> silence(std::size_t frames) { return std::vector<float>(2 * frames, 0.0f); }
+inline std::vector<float> silence(std::size_t frames) {
+    return std::vector<float>(2 * frames, 0.0f);
+}
 
 }  // namespace korvex::test

@@ -45,8 +45,10 @@ TEST(Echo, AnImpulseComesBackAfterEachSidesDelayLowerByTheFeedbackEachTime) {
             const std::size_t at = peakFrame(out, side, repeat * delay - 100, repeat * delay + 100);
             EXPECT_NEAR(static_cast<double>(at), static_cast<double>(repeat * delay), 1.0) << side << repeat;
             const double level = std::abs(out[2 * at + side]);
-            if (repeat == 1) EXPECT_NEAR(level, 0.5 * std::sqrt(0.75), 1e-4);
-            else EXPECT_NEAR(level / previous, 0.5, 0.01) << side << repeat;
+            if (repeat == 1)
+                EXPECT_NEAR(level, 0.5 * std::sqrt(0.75), 1e-4);
+            else
+                EXPECT_NEAR(level / previous, 0.5, 0.01) << side << repeat;
             previous = level;
         }
         // Nothing between the repeats.
@@ -105,7 +107,8 @@ TEST(ParamEq, ACentreAboveAThirdOfTheRateIsHeldThere) {
     const auto out = runChain(*low, in);
     const auto tail = channel(out, 0, 11025);
     EXPECT_NEAR(db(rms(tail) / rms(channel(in, 0, 11025))), 15.0, 0.5);
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return std::isfinite(v) && std::abs(v) < 2; }));
+    EXPECT_TRUE(
+        std::all_of(out.begin(), out.end(), [](float v) { return std::isfinite(v) && std::abs(v) < 2; }));
 }
 
 // ---- chorus and flanger ---------------------------------------------------------------------------------
@@ -121,7 +124,8 @@ std::vector<float> tracer(std::size_t frames) {
 // The delay each frame was read at, from `first` on, on channel `which`.
 std::vector<double> delays(const std::vector<float>& out, int which, std::size_t first) {
     std::vector<double> d;
-    for (std::size_t i = first; 2 * i < out.size(); ++i) d.push_back(static_cast<double>(i) - out[2 * i + which]);
+    for (std::size_t i = first; 2 * i < out.size(); ++i)
+        d.push_back(static_cast<double>(i) - out[2 * i + which]);
     return d;
 }
 
@@ -246,7 +250,8 @@ TEST(Distortion, ContentAboveThePreLowPassFallsAndTheGainComesLast) {
     // At 22.05 kHz an 8 kHz centre and cutoff are held at 7350 Hz and the filters stay stable.
     auto low = single(DistortionParams{0, 100, 8000, 8000, 8000}, 22050);
     const auto out = runChain(*low, sine(5000.0, 1.0, 22050, 0.9f));
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return std::isfinite(v) && std::abs(v) < 4; }));
+    EXPECT_TRUE(
+        std::all_of(out.begin(), out.end(), [](float v) { return std::isfinite(v) && std::abs(v) < 4; }));
     EXPECT_GT(rms(channel(out, 0, 11025)), 0.05);
 }
 
@@ -295,7 +300,8 @@ double secondsUntil(const std::vector<double>& values, std::size_t from, Test re
 TEST(Compressor, AttackAndReleaseCloseNinetyPercentOfAStepInTheirTimes) {
     // 20 dB over a 3:1 threshold: 13.3 dB of reduction to reach and to give back.
     const double full = 20.0 * (1 - 1 / 3.0);
-    for (const auto& [attack, release] : {std::pair{10.0f, 200.0f}, std::pair{50.0f, 1000.0f}, std::pair{1.0f, 50.0f}}) {
+    for (const auto& [attack, release] :
+         {std::pair{10.0f, 200.0f}, std::pair{50.0f, 1000.0f}, std::pair{1.0f, 50.0f}}) {
         const auto r = reductionOverSteps(attack, release);
         EXPECT_NEAR(r[kRate / 2 - 1], 0.0, 1e-3);
         EXPECT_NEAR(r[3 * kRate / 2 - 1], full, 0.05);

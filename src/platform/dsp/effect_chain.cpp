@@ -2,7 +2,6 @@
 
 #include <utility>
 
-
 #include "platform/audio/realtime.h"
 #include "platform/dsp/effect_info.h"
 #include "platform/dsp/effects/compressor.h"
@@ -23,13 +22,20 @@ namespace {
 
 std::unique_ptr<Effect> makeEffect(EffectKind kind, int sampleRate) {
     switch (kind) {
-        case EffectKind::Chorus: return std::make_unique<fx::ModulatedDelay>(true, sampleRate);
-        case EffectKind::Compressor: return std::make_unique<fx::Compressor>(sampleRate);
-        case EffectKind::Distortion: return std::make_unique<fx::Distortion>(sampleRate);
-        case EffectKind::Echo: return std::make_unique<fx::Echo>(sampleRate);
-        case EffectKind::Flanger: return std::make_unique<fx::ModulatedDelay>(false, sampleRate);
-        case EffectKind::Gargle: return std::make_unique<fx::Gargle>(sampleRate);
-        case EffectKind::ParamEq: return std::make_unique<fx::ParamEq>(sampleRate);
+        case EffectKind::Chorus:
+            return std::make_unique<fx::ModulatedDelay>(true, sampleRate);
+        case EffectKind::Compressor:
+            return std::make_unique<fx::Compressor>(sampleRate);
+        case EffectKind::Distortion:
+            return std::make_unique<fx::Distortion>(sampleRate);
+        case EffectKind::Echo:
+            return std::make_unique<fx::Echo>(sampleRate);
+        case EffectKind::Flanger:
+            return std::make_unique<fx::ModulatedDelay>(false, sampleRate);
+        case EffectKind::Gargle:
+            return std::make_unique<fx::Gargle>(sampleRate);
+        case EffectKind::ParamEq:
+            return std::make_unique<fx::ParamEq>(sampleRate);
     }
     return nullptr;
 }
@@ -39,8 +45,12 @@ std::unique_ptr<Effect> makeEffect(EffectKind kind, int sampleRate) {
 class FlushDenormals {
 public:
 #if defined(__SSE__)
-    FlushDenormals() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | 0x8040u); }
-    ~FlushDenormals() { _mm_setcsr(saved_); }
+    FlushDenormals() : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ | 0x8040u);
+    }
+    ~FlushDenormals() {
+        _mm_setcsr(saved_);
+    }
 
 private:
     unsigned saved_;
@@ -65,9 +75,13 @@ EffectChain::EffectChain(const std::vector<EffectKind>& kinds, int sampleRate) {
 
 EffectChain::~EffectChain() = default;
 
-std::size_t EffectChain::size() const { return stages_.size(); }
+std::size_t EffectChain::size() const {
+    return stages_.size();
+}
 
-EffectKind EffectChain::kind(std::size_t index) const { return stages_.at(index)->kind; }
+EffectKind EffectChain::kind(std::size_t index) const {
+    return stages_.at(index)->kind;
+}
 
 bool EffectChain::setParameters(std::size_t index, const EffectParams& params) {
     audio::assertNotRealtime();

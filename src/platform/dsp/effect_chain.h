@@ -29,8 +29,9 @@ public:
 
     std::size_t size() const;
     EffectKind kind(std::size_t index) const;  // index < size(), as for parameters()
-    // Any thread but the audio thread: the whole record of effect `index`. False, and nothing changes, when the
-    // record is of another kind or out of range. Handed over lock-free; heard from the next process_rt on.
+    // Any thread but the audio thread: the whole record of effect `index`. False, and nothing changes, when
+    // the record is of another kind or out of range. Handed over lock-free; heard from the next process_rt
+    // on.
     bool setParameters(std::size_t index, const EffectParams& params);
     EffectParams parameters(std::size_t index) const;  // the last accepted record (defaults at first)
     // Audio thread: processes interleaved stereo in place.

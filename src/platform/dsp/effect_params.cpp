@@ -17,7 +17,9 @@ static_assert(kAt<EffectKind::Chorus, ChorusParams> && kAt<EffectKind::Compresso
               kAt<EffectKind::ParamEq, ParamEqParams>);
 
 // Closed range test that refuses NaN as well.
-bool within(float value, float low, float high) { return value >= low && value <= high; }
+bool within(float value, float low, float high) {
+    return value >= low && value <= high;
+}
 
 bool valid(const EchoParams& p) {
     return within(p.fWetDryMix, 0, 100) && within(p.fFeedback, 0, 100) && within(p.fLeftDelay, 1, 2000) &&
@@ -37,8 +39,9 @@ bool valid(const FlangerParams& p) {
 }
 
 bool valid(const DistortionParams& p) {
-    return within(p.fGain, -60, 0) && within(p.fEdge, 0, 100) && within(p.fPostEQCenterFrequency, 100, 8000) &&
-           within(p.fPostEQBandwidth, 100, 8000) && within(p.fPreLowpassCutoff, 100, 8000);
+    return within(p.fGain, -60, 0) && within(p.fEdge, 0, 100) &&
+           within(p.fPostEQCenterFrequency, 100, 8000) && within(p.fPostEQBandwidth, 100, 8000) &&
+           within(p.fPreLowpassCutoff, 100, 8000);
 }
 
 bool valid(const CompressorParams& p) {
@@ -72,13 +75,20 @@ EffectKind kindOf(const EffectParams& params) {
 
 EffectParams defaultParams(EffectKind kind) {
     switch (kind) {
-        case EffectKind::Chorus: return ChorusParams{};
-        case EffectKind::Compressor: return CompressorParams{};
-        case EffectKind::Distortion: return DistortionParams{};
-        case EffectKind::Echo: return EchoParams{};
-        case EffectKind::Flanger: return FlangerParams{};
-        case EffectKind::Gargle: return GargleParams{};
-        case EffectKind::ParamEq: return ParamEqParams{};
+        case EffectKind::Chorus:
+            return ChorusParams{};
+        case EffectKind::Compressor:
+            return CompressorParams{};
+        case EffectKind::Distortion:
+            return DistortionParams{};
+        case EffectKind::Echo:
+            return EchoParams{};
+        case EffectKind::Flanger:
+            return FlangerParams{};
+        case EffectKind::Gargle:
+            return GargleParams{};
+        case EffectKind::ParamEq:
+            return ParamEqParams{};
     }
     return EchoParams{};
 }

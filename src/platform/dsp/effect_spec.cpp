@@ -34,13 +34,17 @@ Fields<EchoParams> fields(const EchoParams*) {
 
 template <typename Record>  // chorus and flanger share their field names
 Fields<Record> modulationFields() {
-    return {{"wetdrymix", &Record::fWetDryMix}, {"depth", &Record::fDepth},
-            {"feedback", &Record::fFeedback},   {"frequency", &Record::fFrequency},
+    return {{"wetdrymix", &Record::fWetDryMix},        {"depth", &Record::fDepth},
+            {"feedback", &Record::fFeedback},          {"frequency", &Record::fFrequency},
             {"waveform", nullptr, &Record::lWaveform}, {"delay", &Record::fDelay},
             {"phase", nullptr, &Record::lPhase}};
 }
-Fields<ChorusParams> fields(const ChorusParams*) { return modulationFields<ChorusParams>(); }
-Fields<FlangerParams> fields(const FlangerParams*) { return modulationFields<FlangerParams>(); }
+Fields<ChorusParams> fields(const ChorusParams*) {
+    return modulationFields<ChorusParams>();
+}
+Fields<FlangerParams> fields(const FlangerParams*) {
+    return modulationFields<FlangerParams>();
+}
 
 Fields<DistortionParams> fields(const DistortionParams*) {
     return {{"gain", &DistortionParams::fGain},
@@ -51,9 +55,9 @@ Fields<DistortionParams> fields(const DistortionParams*) {
 }
 
 Fields<CompressorParams> fields(const CompressorParams*) {
-    return {{"gain", &CompressorParams::fGain},           {"attack", &CompressorParams::fAttack},
-            {"release", &CompressorParams::fRelease},     {"threshold", &CompressorParams::fThreshold},
-            {"ratio", &CompressorParams::fRatio},         {"predelay", &CompressorParams::fPredelay}};
+    return {{"gain", &CompressorParams::fGain},       {"attack", &CompressorParams::fAttack},
+            {"release", &CompressorParams::fRelease}, {"threshold", &CompressorParams::fThreshold},
+            {"ratio", &CompressorParams::fRatio},     {"predelay", &CompressorParams::fPredelay}};
 }
 
 Fields<ParamEqParams> fields(const ParamEqParams*) {
@@ -126,7 +130,9 @@ bool parseEffectSpec(std::string_view original, EffectSpec& spec, std::string& e
                 return false;
             }
             const bool ok = std::visit(
-                [&](auto& record) { return assign(record, item.substr(0, equals), item.substr(equals + 1), error); },
+                [&](auto& record) {
+                    return assign(record, item.substr(0, equals), item.substr(equals + 1), error);
+                },
                 params);
             if (!ok) return false;
             // The defaults are in range, so the field just set is the one at fault.

@@ -26,7 +26,8 @@ float softTanh(float x) {
 
 Distortion::Distortion(int sampleRate) : sampleRate_(sampleRate) {
     const float slow = glideCoefficient(kGlideSeconds, sampleRate / static_cast<double>(kStep));
-    log2Cutoff_.coefficient = log2Centre_.coefficient = log2Bandwidth_.coefficient = driveDb_.coefficient = slow;
+    log2Cutoff_.coefficient = log2Centre_.coefficient = log2Bandwidth_.coefficient = driveDb_.coefficient =
+        slow;
     gain_.coefficient = glideCoefficient(kGlideSeconds / 2, sampleRate);
     setParameters_rt(DistortionParams{});
     for (Glide* g : {&log2Cutoff_, &log2Centre_, &log2Bandwidth_, &driveDb_, &gain_}) g->snap();

@@ -2,9 +2,9 @@
 // Distortion (all wet): a one-pole low-pass at the pre-low-pass cutoff, a soft clipper whose knee drops as
 // the edge rises, a band-pass post-EQ at the centre and bandwidth, then the gain.
 
-#include "platform/dsp/effects/state_variable_filter.h"
 #include "platform/dsp/effects/dsp_math.h"
 #include "platform/dsp/effects/effect.h"
+#include "platform/dsp/effects/state_variable_filter.h"
 
 namespace korvex::dsp::fx {
 
@@ -23,8 +23,8 @@ private:
     Glide log2Cutoff_;
     Glide log2Centre_;
     Glide log2Bandwidth_;
-    Glide driveDb_;  // the clipper's drive, 0 .. 36 dB as the edge goes 0 .. 100
-    Glide gain_;     // linear
+    Glide driveDb_;         // the clipper's drive, 0 .. 36 dB as the edge goes 0 .. 100
+    Glide gain_;            // linear
     float lowpass_ = 1.0f;  // one-pole coefficient
     float lowL_ = 0.0f;
     float lowR_ = 0.0f;

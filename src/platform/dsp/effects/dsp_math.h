@@ -15,8 +15,10 @@ namespace korvex::dsp::fx {
 // sin(2*pi*turns) for any turns, within 5e-6.
 inline float sinTurns(float turns) {
     float x = turns - std::floor(turns + 0.5f);  // -0.5 .. 0.5
-    if (x > 0.25f) x = 0.5f - x;
-    else if (x < -0.25f) x = -0.5f - x;
+    if (x > 0.25f)
+        x = 0.5f - x;
+    else if (x < -0.25f)
+        x = -0.5f - x;
     const float t = 2.0f * std::numbers::pi_v<float> * x;  // -pi/2 .. pi/2
     const float t2 = t * t;
     return t * (1.0f + t2 * (-1.0f / 6 + t2 * (1.0f / 120 + t2 * (-1.0f / 5040 + t2 * (1.0f / 362880)))));
@@ -38,8 +40,8 @@ inline float log2Approx(float x) {
     // log2(m) on [1, 2) through u = (m - 1) / (m + 1): log2(m) = 2/ln2 * (u + u^3/3 + u^5/5 + u^7/7).
     const float u = (m - 1.0f) / (m + 1.0f);
     const float u2 = u * u;
-    return exponent + u * (2.8853900817779268f + u2 * (0.9617966939259756f + u2 * (0.5770780163555854f +
-                                                                                  u2 * 0.41219858311f)));
+    return exponent + u * (2.8853900817779268f +
+                           u2 * (0.9617966939259756f + u2 * (0.5770780163555854f + u2 * 0.41219858311f)));
 }
 
 // 2^x for x in about -126 .. 127, within 2e-6 relative.
@@ -50,7 +52,8 @@ inline float exp2Approx(float x) {
     // 2^f by its Taylor series in f*ln2, to the sixth power.
     const float t = f * std::numbers::ln2_v<float>;
     const float p =
-        1.0f + t * (1.0f + t * (0.5f + t * (1.0f / 6 + t * (1.0f / 24 + t * (1.0f / 120 + t * (1.0f / 720))))));
+        1.0f +
+        t * (1.0f + t * (0.5f + t * (1.0f / 6 + t * (1.0f / 24 + t * (1.0f / 120 + t * (1.0f / 720))))));
     const auto e = static_cast<std::uint32_t>(static_cast<int>(whole) + 127) << 23;
     return p * std::bit_cast<float>(e);
 }
@@ -59,8 +62,12 @@ inline float exp2Approx(float x) {
 inline constexpr float kLog2Of10 = 3.32192809488736234787f;
 
 // Decibels to a linear factor and back.
-inline float dbToGain(float db) { return exp2Approx(db * (kLog2Of10 / 20.0f)); }
-inline float gainToDb(float gain) { return log2Approx(gain) * (20.0f / kLog2Of10); }
+inline float dbToGain(float db) {
+    return exp2Approx(db * (kLog2Of10 / 20.0f));
+}
+inline float gainToDb(float gain) {
+    return log2Approx(gain) * (20.0f / kLog2Of10);
+}
 
 // Per-sample coefficient of a one-pole glide whose time constant is `seconds`.
 inline float glideCoefficient(double seconds, double sampleRate) {

@@ -16,8 +16,8 @@ public:
 
 private:
     double sampleRate_;
-    double increment_ = 0.0;  // turns per sample
-    double phase_ = 0.0;      // turns, 0 .. 1
+    double increment_ = 0.0;     // turns per sample
+    double phase_ = 0.0;         // turns, 0 .. 1
     float squareTarget_ = 0.0f;  // 1 square, 0 triangle
     float square_ = 0.0f;        // the blend heard, gliding to the target so a switch does not click
     float glide_;                // per-sample glide coefficient

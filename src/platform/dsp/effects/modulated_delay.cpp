@@ -18,12 +18,17 @@ ModulatedDelay::ModulatedDelay(bool chorus, int sampleRate)
     : chorus_(chorus),
       sampleRate_(sampleRate),
       // The centre plus the widest swing (half the centre) and a sample to spare.
-      left_(static_cast<std::size_t>(1.5 * (chorus ? kChorusMaxMs : kFlangerMaxMs) / 1000.0 * sampleRate) + 2),
+      left_(static_cast<std::size_t>(1.5 * (chorus ? kChorusMaxMs : kFlangerMaxMs) / 1000.0 * sampleRate) +
+            2),
       right_(chorus ? 1 : static_cast<std::size_t>(1.5 * kFlangerMaxMs / 1000.0 * sampleRate) + 2) {
-    wet_.coefficient = feedback_.coefficient = sine_.coefficient = glideCoefficient(kGlideSeconds, sampleRate);
-    delay_.coefficient = swing_.coefficient = offset_.coefficient = glideCoefficient(kTapGlideSeconds, sampleRate);
-    if (chorus_) setParameters_rt(ChorusParams{});
-    else setParameters_rt(FlangerParams{});
+    wet_.coefficient = feedback_.coefficient = sine_.coefficient =
+        glideCoefficient(kGlideSeconds, sampleRate);
+    delay_.coefficient = swing_.coefficient = offset_.coefficient =
+        glideCoefficient(kTapGlideSeconds, sampleRate);
+    if (chorus_)
+        setParameters_rt(ChorusParams{});
+    else
+        setParameters_rt(FlangerParams{});
 }
 
 void ModulatedDelay::setTargets(float wetDryMix, float depth, float feedback, float frequency, int waveform,
@@ -41,7 +46,8 @@ void ModulatedDelay::setTargets(float wetDryMix, float depth, float feedback, fl
 void ModulatedDelay::setParameters_rt(const EffectParams& params) {
     if (chorus_) {
         if (const auto* p = std::get_if<ChorusParams>(&params))
-            setTargets(p->fWetDryMix, p->fDepth, p->fFeedback, p->fFrequency, p->lWaveform, p->fDelay, p->lPhase);
+            setTargets(p->fWetDryMix, p->fDepth, p->fFeedback, p->fFrequency, p->lWaveform, p->fDelay,
+                       p->lPhase);
     } else if (const auto* p = std::get_if<FlangerParams>(&params)) {
         setTargets(p->fWetDryMix, p->fDepth, p->fFeedback, p->fFrequency, p->lWaveform, p->fDelay, p->lPhase);
     }

@@ -18,19 +18,19 @@ public:
 
 private:
     // The fields chorus and flanger share.
-    void setTargets(float wetDryMix, float depth, float feedback, float frequency, int waveform, float delayMs,
-                    int phase);
+    void setTargets(float wetDryMix, float depth, float feedback, float frequency, int waveform,
+                    float delayMs, int phase);
 
     bool chorus_;
     double sampleRate_;
-    DelayLine left_;   // the shared line of the chorus
-    DelayLine right_;  // unused by the chorus
-    Glide wet_;        // 0 .. 1
-    Glide feedback_;   // -0.99 .. 0.99
-    Glide delay_;      // centre, samples
-    Glide swing_;      // samples either side of the centre
-    Glide sine_;       // 1 sine, 0 triangle (a switch glides between the two shapes)
-    Glide offset_;     // the right oscillator's lead in turns
+    DelayLine left_;          // the shared line of the chorus
+    DelayLine right_;         // unused by the chorus
+    Glide wet_;               // 0 .. 1
+    Glide feedback_;          // -0.99 .. 0.99
+    Glide delay_;             // centre, samples
+    Glide swing_;             // samples either side of the centre
+    Glide sine_;              // 1 sine, 0 triangle (a switch glides between the two shapes)
+    Glide offset_;            // the right oscillator's lead in turns
     float increment_ = 0.0f;  // oscillator turns per sample
     float phase_ = 0.0f;      // turns, 0 .. 1
     bool fresh_ = true;

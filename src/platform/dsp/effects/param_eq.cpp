@@ -39,8 +39,8 @@ void ParamEq::reset_rt() {
 }
 
 void ParamEq::updateCoefficients() {
-    coefficients_ = FilterCoefficients::peaking(sampleRate_, std::exp2(static_cast<double>(log2Centre_.value)),
-                                                octaves_.value, gainDb_.value);
+    coefficients_ = FilterCoefficients::peaking(
+        sampleRate_, std::exp2(static_cast<double>(log2Centre_.value)), octaves_.value, gainDb_.value);
 }
 
 void ParamEq::process_rt(float* stereo, std::size_t frames) {

@@ -2,9 +2,9 @@
 // Parametric EQ: one peaking band on both channels. Centre, width and gain glide, and the coefficients
 // follow them every few frames while they move.
 
-#include "platform/dsp/effects/state_variable_filter.h"
 #include "platform/dsp/effects/dsp_math.h"
 #include "platform/dsp/effects/effect.h"
+#include "platform/dsp/effects/state_variable_filter.h"
 
 namespace korvex::dsp::fx {
 
