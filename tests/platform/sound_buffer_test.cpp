@@ -392,6 +392,58 @@ TEST_F(SoundBufferTest, EffectChainsAreSetWhileStoppedAndReachTheirEffects) {
     render(1024);
 }
 
+TEST_F(SoundBufferTest, AnEchoRingsOutAfterAOneShotUnlessItIsStopped) {
+    // A 200 ms burst, its echo 300 ms later.
+    auto buffer = make(file("burst.wav", monoSine(1000.0, kRate / 5), 1), kEffecter);
+    ASSERT_NE(buffer, nullptr);
+    ASSERT_EQ(buffer->setFX({dsp::EffectKind::Echo}, nullptr), SoundError::None);
+    dsp::EchoParams echo;
+    echo.fLeftDelay = 300.0f;
+    echo.fRightDelay = 300.0f;
+    ASSERT_TRUE(buffer->effect(dsp::EffectKind::Echo, 0)->setAllParameters(echo));
+    const auto window = [](const std::vector<float>& out, double from, double to) {
+        return rms(channel(out, 0, static_cast<std::size_t>(from * kRate),
+                           static_cast<std::size_t>((to - from) * kRate)));
+    };
+
+    buffer->play(SoundBuffer::kPlayOnce);
+    auto out = render(kRate);
+    EXPECT_EQ(buffer->status(), 0);
+    EXPECT_GT(window(out, 0.32, 0.48), 0.02);  // the first repeat, after the buffer itself ended
+    EXPECT_GT(window(out, 0.62, 0.78), 0.01);  // the second
+
+    // Stopped, the tail is cut (softly) and does not come back.
+    buffer->setCurrentPosition(0);
+    buffer->play(SoundBuffer::kPlayOnce);
+    auto head = render(kRate / 4);
+    buffer->stop();
+    out = render(kRate);
+    head.insert(head.end(), out.begin(), out.end());
+    EXPECT_LT(maxStep(channel(head, 0)), 0.2);
+    for (std::size_t i = 2 * 300; i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << i;
+
+    // A new chain set while the tail rings fades the old one out before it takes over.
+    buffer->setCurrentPosition(0);
+    buffer->play(SoundBuffer::kPlayOnce);
+    head = render(kRate / 4);
+    ASSERT_EQ(buffer->status(), 0);
+    ASSERT_EQ(buffer->setFX({dsp::EffectKind::Gargle}, nullptr), SoundError::None);
+    out = render(kRate);
+    head.insert(head.end(), out.begin(), out.end());
+    EXPECT_LT(maxStep(channel(head, 0)), 0.2);
+    for (std::size_t i = 2 * 300; i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << i;
+    ASSERT_EQ(buffer->setFX({dsp::EffectKind::Echo}, nullptr), SoundError::None);
+
+    // The record reaches the sound: all dry, no repeat.
+    echo.fWetDryMix = 0.0f;
+    ASSERT_TRUE(buffer->effect(dsp::EffectKind::Echo, 0)->setAllParameters(echo));
+    buffer->setCurrentPosition(0);
+    buffer->play(SoundBuffer::kPlayOnce);
+    out = render(kRate);
+    EXPECT_GT(window(out, 0.02, 0.18), 0.3);
+    EXPECT_LT(window(out, 0.32, 0.48), 1e-4);
+}
+
 TEST_F(SoundBufferTest, MoreThanTwoChannelsFoldToStereo) {
     // Six channels in the usual WAVE order; only the front left one sounds.
     std::vector<float> six(6 * 8000, 0.0f);

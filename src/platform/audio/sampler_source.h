@@ -22,51 +22,8 @@
 
 #include "platform/audio/spsc_queue.h"
 #include "platform/dsp/declick.h"
-#include "platform/dsp/resampler.h"
-
-#if __has_include("platform/dsp/effect_chain.h")
 #include "platform/dsp/effect_chain.h"
-#else
-#include <variant>
-
-#include "platform/dsp/effect_params.h"
-namespace korvex::dsp {
-// STAND-IN until the effect DSP is in the tree: keeps the records and passes the sound through untouched.
-class EffectChain {
-public:
-    EffectChain(const std::vector<EffectKind>& kinds, int) : kinds_(kinds) {
-        for (EffectKind kind : kinds) params_.push_back(defaults(kind));
-    }
-    std::size_t size() const { return kinds_.size(); }
-    EffectKind kind(std::size_t i) const { return kinds_[i]; }
-    bool setParameters(std::size_t i, const EffectParams& p) {
-        if (p.index() != static_cast<std::size_t>(kinds_[i])) return false;
-        params_[i] = p;
-        return true;
-    }
-    EffectParams parameters(std::size_t i) const { return params_[i]; }
-    void process_rt(float*, std::size_t) {}
-    void reset_rt() {}
-
-private:
-    static EffectParams defaults(EffectKind kind) {
-        EffectParams p;
-        switch (kind) {
-            case EffectKind::Chorus: p = ChorusParams{}; break;
-            case EffectKind::Compressor: p = CompressorParams{}; break;
-            case EffectKind::Distortion: p = DistortionParams{}; break;
-            case EffectKind::Echo: p = EchoParams{}; break;
-            case EffectKind::Flanger: p = FlangerParams{}; break;
-            case EffectKind::Gargle: p = GargleParams{}; break;
-            case EffectKind::ParamEq: p = ParamEqParams{}; break;
-        }
-        return p;
-    }
-    std::vector<EffectKind> kinds_;
-    std::vector<EffectParams> params_;
-};
-}  // namespace korvex::dsp
-#endif
+#include "platform/dsp/resampler.h"
 
 namespace korvex::audio {
 
