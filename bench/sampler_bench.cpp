@@ -133,8 +133,8 @@ void BM_EightSlotsTwoDecks(benchmark::State& state) {
 }
 BENCHMARK(BM_EightSlotsTwoDecks)->Unit(benchmark::kMicrosecond);
 
-// Blocks rendered after a slot's play before it sounds (0: in the first block), for a one-shot restart
-// and a looping start, with a deck playing.
+// Blocks rendered after a slot's play before it sounds (0: in the first block), for a one-shot started
+// from the top.
 void BM_SlotTriggerBlocksOfDelay(benchmark::State& state) {
     AudioEngine engine(kRate);
     korvex::audio::ManualOutput output(engine);

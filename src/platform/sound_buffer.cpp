@@ -374,15 +374,16 @@ std::unique_ptr<SoundBuffer> SoundEngineDevice::createSoundBufferFromFile(const 
         return fail(SoundError::Other);
     if (static_cast<std::size_t>(info.frames) > kMaxSamples / static_cast<std::size_t>(info.channels))
         return fail(SoundError::Other);
-    if ((caps & kCtrlFx) != 0 && static_cast<double>(info.frames) < kMinFxSeconds * info.samplerate)
-        return fail(SoundError::BufferTooSmall);
-    if ((caps & kCtrl3D) != 0 && info.channels != 1) return fail(SoundError::InvalidArgument);
 
     std::vector<float> raw(static_cast<std::size_t>(info.frames) * static_cast<std::size_t>(info.channels));
     const sf_count_t got = sf_readf_float(in.file, raw.data(), info.frames);
     if (got < 1) return fail(SoundError::Other);
+    // A truncated file counts by what could be read.
     const auto frames = static_cast<std::size_t>(got);
     raw.resize(frames * static_cast<std::size_t>(info.channels));
+    if ((caps & kCtrlFx) != 0 && static_cast<double>(frames) < kMinFxSeconds * info.samplerate)
+        return fail(SoundError::BufferTooSmall);
+    if ((caps & kCtrl3D) != 0 && info.channels != 1) return fail(SoundError::InvalidArgument);
     // A damaged file may decode to values that are not numbers: those become silence.
     for (float& v : raw)
         if (!std::isfinite(v)) v = 0.0f;

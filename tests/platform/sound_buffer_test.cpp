@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 
 #include "platform/audio/audio_engine.h"
@@ -299,6 +300,11 @@ TEST_F(SoundBufferTest, CreationFailuresAreToldApart) {
     std::fclose(f);
     EXPECT_EQ(failure(text, kSampler), SoundError::Other);
     EXPECT_EQ(failure(file("empty.wav", {}, 2), kSampler), SoundError::Other);
+    // Cut short after its header promised a second: what is there counts.
+    const std::string cut = file("cut.wav", monoSine(440.0, kRate), 1);
+    std::filesystem::resize_file(cut, 44 + 2 * 2000);
+    EXPECT_EQ(failure(cut, kEffecter), SoundError::BufferTooSmall);
+    EXPECT_NE(make(cut, kSampler), nullptr);
 
     // The same files with capabilities they can have.
     EXPECT_NE(make(stereo, kSampler), nullptr);
