@@ -20,9 +20,13 @@
 #include <memory>
 
 #include "app/ui/main_window.h"
+#include "platform/audio/audio_engine.h"
+#include "platform/audio/manual_output.h"
+#include "platform/sound_buffer.h"
 #include "sampler/effect_list.h"
 #include "songlist/list_fakes.h"
 #include "support/fake_sound_buffer.h"
+#include "support/signals.h"
 
 namespace korvex::test {
 namespace {
@@ -313,6 +317,62 @@ TEST(EffectDialogs, SettingsButtonOpensTheDialogOverTheMainWindowAndTheListsShow
     host.closeDialogsOn(&buffer);
     EXPECT_TRUE(host.openDialogs().empty());
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+// The whole path on the real engine: a looping slot in effecter mode, echo and flanger ticked, the
+// flanger's settings opened while it loops and a slider dragged.
+TEST(EffectDialogs, ASliderDraggedWhileTheSlotLoopsReachesTheEnginesChain) {
+    audio::AudioEngine engine(44100);
+    audio::ManualOutput output(engine);
+    SoundEngineDevice device(engine);
+    const std::string path = tempDir() + "/loop.wav";
+    writeWav16(path, sine(440.0, 1.0));
+    SoundError error = SoundError::None;
+    std::unique_ptr<SoundBuffer> buffer =
+        device.createSoundBufferFromFile(path, kCtrlVolume | kCtrlFx | kCtrlPan, &error);
+    ASSERT_NE(buffer, nullptr);
+
+    app::MainWindow window([](const QString&) { return QString(); });
+    sampler::EffectLists lists;
+    songlist::testing::FakeMessages boxes;
+    sampler::SlotEffects effects(lists, [&](int slot) { return slot == 0 ? buffer.get() : nullptr; }, boxes);
+    sampler::EffectDialogHost host(&window);
+    effects.showDialog = [&](EffectKind kind, SoundBuffer& b) { host.open(kind, b); };
+    effects.onListChanged = [&](int slot) { window.showEffectList(slot, lists.entries[static_cast<std::size_t>(slot)]); };
+    lists.entries[0] = {sampler::newEntry(QStringLiteral("Echo")), sampler::newEntry(QStringLiteral("Flanger"))};
+
+    // The sampler dialog's "OK" applies the chain while the slot is stopped; then the slot loops.
+    ASSERT_TRUE(effects.applyslotfx(0, false));
+    ASSERT_EQ(window.effectList(0)->count(), 2);
+    EXPECT_EQ(window.effectList(0)->item(0)->text(), QStringLiteral("Echo - Software"));
+    EXPECT_EQ(window.effectList(0)->item(1)->text(), QStringLiteral("Flanger - Software"));
+    buffer->play(SoundBuffer::kPlayLooping);
+    output.render(1024);
+    engine.dispatchEvents();
+
+    lists.currentfx = 2;
+    ASSERT_TRUE(effects.openfxdialog(0));
+    ASSERT_EQ(host.openDialogs().size(), 1u);
+    EffectDialog* flanger = host.openDialogs()[0];
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(flanger));
+    auto* feedback = flanger->findChild<QSlider*>(QStringLiteral("sldFeedback"));
+    ASSERT_EQ(feedback->value(), -50);
+    dragSlider(feedback, 80);
+    ASSERT_GT(feedback->value(), -50);
+    const auto record = std::get<dsp::FlangerParams>(buffer->effect(EffectKind::Flanger, 0)->allParameters());
+    EXPECT_EQ(record.fFeedback, static_cast<float>(feedback->value()));
+    EXPECT_EQ(record.fDepth, 100.0f);
+    EXPECT_EQ(record.fDelay, 2.0f);
+    // The chain keeps playing: the loop is heard through it.
+    const std::vector<float> after = output.render(4096);
+    engine.dispatchEvents();
+    EXPECT_GT(rms(channel(after, 0)), 0.05);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    host.closeDialogsOn(buffer.get());
+    buffer.reset();
+    output.render(1024);
+    engine.dispatchEvents();
 }
 
 }  // namespace
