@@ -11,7 +11,9 @@ using songlist::MessageAnswer;
 using songlist::MessageButtons;
 using songlist::MessageIcon;
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // The descriptions of a list's chain: one effect per entry that names a known effect, in list order.
 std::vector<dsp::EffectKind> chainOf(const QStringList& entries) {
@@ -51,11 +53,13 @@ const EffectInfo* effectOfEntry(const QString& entry) {
     return nullptr;
 }
 
-QString newEntry(const QString& caption) { return caption + QStringLiteral(" (Unallocated)"); }
+QString newEntry(const QString& caption) {
+    return caption + QStringLiteral(" (Unallocated)");
+}
 
 QString statusText(int resultCode) {
-    static const char* const kTexts[] = {" - Present", " - Hardware", " - Software",
-                                         " - Unallocated", " - Failed", " - Unknown"};
+    static const char* const kTexts[] = {" - Present",     " - Hardware", " - Software",
+                                         " - Unallocated", " - Failed",   " - Unknown"};
     if (resultCode < 0 || resultCode > 5) return {};
     return QString::fromLatin1(kTexts[resultCode]);
 }

@@ -85,7 +85,8 @@ struct EffectLists {
 
 // The messages `applyslotfx` shows.
 namespace fxmessages {
-inline const QString kNoBuffer = QStringLiteral("エフェクトを選択する前にＷａｖｅファイルを選択してください。");
+inline const QString kNoBuffer =
+    QStringLiteral("エフェクトを選択する前にＷａｖｅファイルを選択してください。");
 inline const QString kNoBufferTitle = QStringLiteral("バッファがありません。");
 inline const QString kPlaying = QStringLiteral("エフェクトを選択する前に再生を止めてください。");
 inline const QString kPlayingTitle = QStringLiteral("再生中です。");
@@ -105,7 +106,8 @@ class SlotEffects {
 public:
     // `slotBuffer(slot)` gives the slot's buffer or nullptr (`slotbuffer`); `lists` and `boxes` must outlive
     // the model.
-    SlotEffects(EffectLists& lists, std::function<SoundBuffer*(int slot)> slotBuffer, songlist::MessageBoxes& boxes);
+    SlotEffects(EffectLists& lists, std::function<SoundBuffer*(int slot)> slotBuffer,
+                songlist::MessageBoxes& boxes);
 
     // True when the slot's chain is in place on its buffer. Not forced, a playing buffer is refused with a
     // message; an empty list asks whether to remove every effect. The chain is applied only when the slot's

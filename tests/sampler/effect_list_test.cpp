@@ -31,7 +31,9 @@ protected:
     SlotEffectsTest() {
         for (auto& buffer : buffers_) buffer = std::make_unique<FakeSoundBuffer>();
         model_.onListChanged = [this](int slot) { changed_.push_back(slot); };
-        model_.showDialog = [this](EffectKind kind, SoundBuffer& buffer) { opened_.emplace_back(kind, &buffer); };
+        model_.showDialog = [this](EffectKind kind, SoundBuffer& buffer) {
+            opened_.emplace_back(kind, &buffer);
+        };
     }
     FakeSoundBuffer& buffer(int slot) { return *buffers_[static_cast<std::size_t>(slot)]; }
     QStringList& list(int slot) { return lists_.entries[static_cast<std::size_t>(slot)]; }
@@ -75,7 +77,8 @@ TEST_F(SlotEffectsTest, ApplyPlacesTheChainAndRewritesEveryEntry) {
     list(2) = entries({"Echo", "Flanger"});
     EXPECT_TRUE(model_.applyslotfx(2, false));
     EXPECT_EQ(buffer(2).kinds(), (std::vector{EffectKind::Echo, EffectKind::Flanger}));
-    EXPECT_EQ(list(2), (QStringList{QStringLiteral("Echo - Software"), QStringLiteral("Flanger - Software")}));
+    EXPECT_EQ(list(2),
+              (QStringList{QStringLiteral("Echo - Software"), QStringLiteral("Flanger - Software")}));
     EXPECT_EQ(lists_.fxsignature, 32 + 1 + 128);
     EXPECT_EQ(changed_, std::vector<int>{2});
     EXPECT_TRUE(boxes_.shown.empty());
@@ -84,10 +87,11 @@ TEST_F(SlotEffectsTest, ApplyPlacesTheChainAndRewritesEveryEntry) {
     list(3) = entries({"Echo", "Chorus", "Flanger", "Distortion", "Compressor", "ParamEQ", "Gargle"});
     buffer(3).resultCodes = {0, 1, 2, 3, 4, 5, 6};
     EXPECT_TRUE(model_.applyslotfx(3, false));
-    EXPECT_EQ(list(3), (QStringList{QStringLiteral("Echo - Present"), QStringLiteral("Chorus - Hardware"),
-                                    QStringLiteral("Flanger - Software"), QStringLiteral("Distortion - Unallocated"),
-                                    QStringLiteral("Compressor - Failed"), QStringLiteral("ParamEQ - Unknown"),
-                                    QStringLiteral("Gargle (Unallocated)")}));
+    EXPECT_EQ(list(3),
+              (QStringList{QStringLiteral("Echo - Present"), QStringLiteral("Chorus - Hardware"),
+                           QStringLiteral("Flanger - Software"), QStringLiteral("Distortion - Unallocated"),
+                           QStringLiteral("Compressor - Failed"), QStringLiteral("ParamEQ - Unknown"),
+                           QStringLiteral("Gargle (Unallocated)")}));
 }
 
 TEST_F(SlotEffectsTest, EveryMessageWithItsTitleIconAndButtons) {
@@ -96,7 +100,8 @@ TEST_F(SlotEffectsTest, EveryMessageWithItsTitleIconAndButtons) {
     list(0) = entries({"Echo"});
     EXPECT_FALSE(model_.applyslotfx(0, false));
     ASSERT_EQ(boxes_.shown.size(), 1u);
-    EXPECT_EQ(boxes_.shown[0].text, QStringLiteral("エフェクトを選択する前にＷａｖｅファイルを選択してください。"));
+    EXPECT_EQ(boxes_.shown[0].text,
+              QStringLiteral("エフェクトを選択する前にＷａｖｅファイルを選択してください。"));
     EXPECT_EQ(boxes_.shown[0].title, QStringLiteral("バッファがありません。"));
     EXPECT_EQ(boxes_.shown[0].icon, MessageIcon::Information);
 
@@ -218,14 +223,16 @@ TEST_F(SlotEffectsTest, SettingsButtonOpensTheDialogOfTheListedEffectOnly) {
     ASSERT_EQ(opened_.size(), 1u);
     EXPECT_EQ(opened_[0].first, EffectKind::Flanger);
     EXPECT_EQ(opened_[0].second, &buffer(4));
-    EXPECT_EQ(list(4), (QStringList{QStringLiteral("Echo - Software"), QStringLiteral("Flanger - Software")}));
+    EXPECT_EQ(list(4),
+              (QStringList{QStringLiteral("Echo - Software"), QStringLiteral("Flanger - Software")}));
 
     // An effect the list does not name opens nothing.
     lists_.currentfx = 1;
     EXPECT_FALSE(model_.openfxdialog(4));
     EXPECT_EQ(opened_.size(), 1u);
 
-    // While the slot loops: with its chain in place the dialog opens; with a new chain nothing happens, silently.
+    // While the slot loops: with its chain in place the dialog opens; with a new chain nothing happens,
+    // silently.
     buffer(4).play(SoundBuffer::kPlayLooping);
     lists_.currentfx = 0;
     EXPECT_TRUE(model_.openfxdialog(4));

@@ -90,7 +90,9 @@ public:
         for (const auto& e : chain) k.push_back(e->kind());
         return k;
     }
-    FakeEffect* fake(dsp::EffectKind kind, int index = 0) { return static_cast<FakeEffect*>(effect(kind, index)); }
+    FakeEffect* fake(dsp::EffectKind kind, int index = 0) {
+        return static_cast<FakeEffect*>(effect(kind, index));
+    }
 
     unsigned caps_;
     int status_ = 0;

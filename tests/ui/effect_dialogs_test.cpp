@@ -48,13 +48,14 @@ void dragSlider(QSlider* slider, int dx) {
     opt.tickPosition = slider->tickPosition();
     opt.tickInterval = slider->tickInterval();
     opt.subControls = QStyle::SC_All;
-    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider);
+    const QRect handle =
+        slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider);
     const QPoint from = handle.center();
     QTest::mousePress(slider, Qt::LeftButton, {}, from);
     for (int step = 1; step <= 4; ++step) {
         QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(dx * step / 4, 0)),
-                         slider->mapToGlobal(QPointF(from + QPoint(dx * step / 4, 0))), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
+                         slider->mapToGlobal(QPointF(from + QPoint(dx * step / 4, 0))), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(slider, &move);
     }
     QTest::mouseRelease(slider, Qt::LeftButton, {}, from + QPoint(dx, 0));
@@ -62,7 +63,8 @@ void dragSlider(QSlider* slider, int dx) {
 
 // A dialog of `kind` on `buffer`, shown; deleted with the test when still open.
 struct OpenDialog {
-    OpenDialog(EffectKind kind, FakeSoundBuffer& buffer) : dialog(sampler::createEffectDialog(kind, nullptr)) {
+    OpenDialog(EffectKind kind, FakeSoundBuffer& buffer)
+        : dialog(sampler::createEffectDialog(kind, nullptr)) {
         dialog->SetBuffer(&buffer, 0);
         dialog->show();
     }
@@ -89,13 +91,15 @@ struct DialogDesign {
 
 TEST(EffectDialogs, EveryDialogHasItsTitleSlidersRangesStepsLabelsAndOptions) {
     const std::vector<DialogDesign> designs = {
-        {EffectKind::Echo, "エコー設定",
+        {EffectKind::Echo,
+         "エコー設定",
          {{"sldWetDry", 0, 100, 10, 5, "ウェット/ドライ(Wet Dry Mix)"},
           {"sldFeedback", 0, 100, 10, 1, "フィードバック(FeedBack)"},
           {"sldLeft", 1, 2000, 100, 10, "左ディレイ(LeftDelay)"},
           {"sldRight", 1, 2000, 100, 10, "右ディレイ(RightDelay)"}},
          {{"chkPan", "パンのディレイをＭＡＸ"}}},
-        {EffectKind::Chorus, "コーラス設定",
+        {EffectKind::Chorus,
+         "コーラス設定",
          {{"sldWetDry", 0, 100, 10, 5, "ウェット/ドライ(Wet Dry Mix)"},
           {"sldDepth", 0, 100, 5, 1, "深さ（ｄｅｐｔｈ）"},
           {"sldFeedback", -99, 99, 10, 1, "フィードバック(FeedBack)"},
@@ -103,7 +107,8 @@ TEST(EffectDialogs, EveryDialogHasItsTitleSlidersRangesStepsLabelsAndOptions) {
           {"sldDelay", 0, 20, 5, 1, "ディレイ(Delay)"},
           {"sldPhase", 0, 4, 2, 1, "フェイズ(Phase)"}},
          {{"optSin", "サイン波"}, {"optTriangle", "三角波"}}},
-        {EffectKind::Flanger, "フランジ設定",
+        {EffectKind::Flanger,
+         "フランジ設定",
          {{"sldWetDry", 0, 100, 10, 5, "ウェット/ドライ(Wet Dry Mix)"},
           {"sldDepth", 0, 100, 5, 1, "深さ（Depth）"},
           {"sldFeedback", -99, 99, 10, 1, "フィードバック(FeedBack)"},
@@ -111,14 +116,16 @@ TEST(EffectDialogs, EveryDialogHasItsTitleSlidersRangesStepsLabelsAndOptions) {
           {"sldDelay", 0, 4, 2, 1, "ディレイ(Delay)"},
           {"sldPhase", 0, 4, 2, 1, "フェイズ(Phase)"}},
          {{"optSin", "サイン波"}, {"optTriangle", "トライアングル"}}},
-        {EffectKind::Distortion, "ディストーション設定",
+        {EffectKind::Distortion,
+         "ディストーション設定",
          {{"sldGain", -60, 0, 10, 1, "ゲイン(Gain)"},
           {"sldEdge", 0, 100, 10, 1, "エッジ(Edge)"},
           {"sldPostEQCenter", 100, 8000, 500, 100, "センターバンド"},
           {"sldPostEQBand", 100, 8000, 500, 100, "バンド"},
           {"sldPreLow", 100, 8000, 500, 100, "ローパス(Prelow Pass Cutoff)"}},
          {}},
-        {EffectKind::Compressor, "Compressor 設定",
+        {EffectKind::Compressor,
+         "Compressor 設定",
          {{"sldOutputGain", -60, 60, 10, 2, "ゲイン(Gain)"},
           {"sldAttack", 1, 500, 10, 5, "アタック(Attack)"},
           {"sldRelease", 50, 3000, 10, 5, "リリース（Release）"},
@@ -126,12 +133,14 @@ TEST(EffectDialogs, EveryDialogHasItsTitleSlidersRangesStepsLabelsAndOptions) {
           {"sldRatio", 1, 100, 10, 1, "レイシオ（Ratio）"},
           {"sldDelay", 0, 4, 1, 1, "ディレイ(Pre-Delay)"}},
          {}},
-        {EffectKind::ParamEq, "パラメータイコライザ設定",
+        {EffectKind::ParamEq,
+         "パラメータイコライザ設定",
          {{"sldCenter", 80, 16000, 500, 100, "センター（Center ）"},
           {"sldBand", 1, 36, 4, 1, "バンド（Bandwidth）"},
           {"sldGain", -15, 15, 5, 1, "ゲイン（Gain）"}},
          {}},
-        {EffectKind::Gargle, "Ｇａｇｌｅ設定",
+        {EffectKind::Gargle,
+         "Ｇａｇｌｅ設定",
          {{"sldRate", 1, 1000, 100, 10, " Hz"}},
          {{"optSquare", "方形波"}, {"optTriangle", "三角波"}}},
     };
@@ -141,7 +150,8 @@ TEST(EffectDialogs, EveryDialogHasItsTitleSlidersRangesStepsLabelsAndOptions) {
         SCOPED_TRACE(design.title);
         EXPECT_EQ(open.dialog->windowTitle(), QString::fromUtf8(design.title));
         EXPECT_FALSE(open.dialog->isModal());
-        EXPECT_EQ(open.dialog->findChildren<QSlider*>().size(), static_cast<qsizetype>(design.sliders.size()));
+        EXPECT_EQ(open.dialog->findChildren<QSlider*>().size(),
+                  static_cast<qsizetype>(design.sliders.size()));
         for (const SliderRow& row : design.sliders) {
             auto* slider = open.child<QSlider>(row.name);
             ASSERT_NE(slider, nullptr) << row.name;
@@ -149,7 +159,8 @@ TEST(EffectDialogs, EveryDialogHasItsTitleSlidersRangesStepsLabelsAndOptions) {
             EXPECT_EQ(slider->maximum(), row.maximum) << row.name;
             EXPECT_EQ(slider->pageStep(), row.large) << row.name;
             EXPECT_EQ(slider->singleStep(), row.small) << row.name;
-            auto* label = open.dialog->findChild<QLabel*>(QString::fromLatin1(row.name) + QStringLiteral("Label"));
+            auto* label =
+                open.dialog->findChild<QLabel*>(QString::fromLatin1(row.name) + QStringLiteral("Label"));
             ASSERT_NE(label, nullptr) << row.name;
             EXPECT_EQ(label->text(), QString::fromUtf8(row.label)) << row.name;
         }
@@ -283,12 +294,16 @@ TEST(EffectDialogs, SettingsButtonOpensTheDialogOverTheMainWindowAndTheListsShow
     FakeSoundBuffer buffer;
     sampler::EffectLists lists;
     songlist::testing::FakeMessages boxes;
-    sampler::SlotEffects effects(lists, [&](int slot) { return slot == 5 ? &buffer : nullptr; }, boxes);
+    sampler::SlotEffects effects(
+        lists, [&](int slot) { return slot == 5 ? &buffer : nullptr; }, boxes);
     sampler::EffectDialogHost host(&window);
     effects.showDialog = [&](EffectKind kind, SoundBuffer& b) { host.open(kind, b); };
-    effects.onListChanged = [&](int slot) { window.showEffectList(slot, lists.entries[static_cast<std::size_t>(slot)]); };
+    effects.onListChanged = [&](int slot) {
+        window.showEffectList(slot, lists.entries[static_cast<std::size_t>(slot)]);
+    };
 
-    lists.entries[5] = {sampler::newEntry(QStringLiteral("Echo")), sampler::newEntry(QStringLiteral("Flanger"))};
+    lists.entries[5] = {sampler::newEntry(QStringLiteral("Echo")),
+                        sampler::newEntry(QStringLiteral("Flanger"))};
     lists.currentfx = 2;
     ASSERT_TRUE(effects.openfxdialog(5));
     QListWidget* list = window.effectList(5);
@@ -335,11 +350,15 @@ TEST(EffectDialogs, ASliderDraggedWhileTheSlotLoopsReachesTheEnginesChain) {
     app::MainWindow window([](const QString&) { return QString(); });
     sampler::EffectLists lists;
     songlist::testing::FakeMessages boxes;
-    sampler::SlotEffects effects(lists, [&](int slot) { return slot == 0 ? buffer.get() : nullptr; }, boxes);
+    sampler::SlotEffects effects(
+        lists, [&](int slot) { return slot == 0 ? buffer.get() : nullptr; }, boxes);
     sampler::EffectDialogHost host(&window);
     effects.showDialog = [&](EffectKind kind, SoundBuffer& b) { host.open(kind, b); };
-    effects.onListChanged = [&](int slot) { window.showEffectList(slot, lists.entries[static_cast<std::size_t>(slot)]); };
-    lists.entries[0] = {sampler::newEntry(QStringLiteral("Echo")), sampler::newEntry(QStringLiteral("Flanger"))};
+    effects.onListChanged = [&](int slot) {
+        window.showEffectList(slot, lists.entries[static_cast<std::size_t>(slot)]);
+    };
+    lists.entries[0] = {sampler::newEntry(QStringLiteral("Echo")),
+                        sampler::newEntry(QStringLiteral("Flanger"))};
 
     // The sampler dialog's "OK" applies the chain while the slot is stopped; then the slot loops.
     ASSERT_TRUE(effects.applyslotfx(0, false));

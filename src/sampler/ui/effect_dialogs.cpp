@@ -19,7 +19,9 @@ namespace korvex::sampler {
 
 namespace {
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // The record a dialog shows when its buffer holds no such effect.
 dsp::EffectParams defaultRecord(dsp::EffectKind kind) {
@@ -42,7 +44,9 @@ dsp::EffectParams defaultRecord(dsp::EffectKind kind) {
     return dsp::EchoParams{};
 }
 
-float valueOf(const QSlider* slider) { return static_cast<float>(slider->value()); }
+float valueOf(const QSlider* slider) {
+    return static_cast<float>(slider->value());
+}
 
 }  // namespace
 
@@ -78,7 +82,9 @@ void EffectDialog::SetBuffer(SoundBuffer* buffer, int index) {
     index_ = index;
 }
 
-SoundEffect* EffectDialog::effect() const { return buffer_ != nullptr ? buffer_->effect(kind_, index_) : nullptr; }
+SoundEffect* EffectDialog::effect() const {
+    return buffer_ != nullptr ? buffer_->effect(kind_, index_) : nullptr;
+}
 
 void EffectDialog::load() {
     loaded_ = true;
@@ -103,10 +109,12 @@ void EffectDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void EffectDialog::setRounded(QSlider* slider, double value) { slider->setValue(roundHalfEven(value)); }
+void EffectDialog::setRounded(QSlider* slider, double value) {
+    slider->setValue(roundHalfEven(value));
+}
 
-QSlider* EffectDialog::addSlider(const char* name, const QString& label, int minimum, int maximum, int largeStep,
-                                 int smallStep, bool unitAfter) {
+QSlider* EffectDialog::addSlider(const char* name, const QString& label, int minimum, int maximum,
+                                 int largeStep, int smallStep, bool unitAfter) {
     const int row = rows_->rowCount();
     auto* slider = new QSlider(Qt::Horizontal, this);
     slider->setObjectName(QString::fromLatin1(name));
@@ -146,8 +154,10 @@ QCheckBox* EffectDialog::addCheck(const char* name, const QString& text) {
     return box;
 }
 
-std::pair<QRadioButton*, QRadioButton*> EffectDialog::addOptions(const QString& heading, const char* firstName,
-                                                                 const QString& firstText, const char* secondName,
+std::pair<QRadioButton*, QRadioButton*> EffectDialog::addOptions(const QString& heading,
+                                                                 const char* firstName,
+                                                                 const QString& firstText,
+                                                                 const char* secondName,
                                                                  const QString& secondText) {
     auto* frame = new QGroupBox(heading, this);
     auto* layout = new QHBoxLayout(frame);
@@ -209,8 +219,8 @@ ModulationDialog::ModulationDialog(dsp::EffectKind kind, QWidget* owner, const Q
     sldDepth_ = addSlider("sldDepth", depthLabel, 0, 100, 5, 1);
     sldFeedback_ = addSlider("sldFeedback", QStringLiteral("フィードバック(FeedBack)"), -99, 99, 10, 1);
     sldFreq_ = addSlider("sldFreq", QStringLiteral("周波数(Frequency)"), 0, 10, 5, 1);
-    std::tie(optSin_, optTriangle_) =
-        addOptions(QStringLiteral("Wave 形式"), "optSin", QStringLiteral("サイン波"), "optTriangle", triangleText);
+    std::tie(optSin_, optTriangle_) = addOptions(QStringLiteral("Wave 形式"), "optSin",
+                                                 QStringLiteral("サイン波"), "optTriangle", triangleText);
     sldDelay_ = addSlider("sldDelay", QStringLiteral("ディレイ(Delay)"), 0, delayMaximum, delayLargeStep, 1);
     sldPhase_ = addSlider("sldPhase", QStringLiteral("フェイズ(Phase)"), 0, 4, 2, 1);
 }
@@ -249,7 +259,9 @@ void frmChorus::setControls(const dsp::EffectParams& params) {
     if (const auto* p = std::get_if<dsp::ChorusParams>(&params)) setFields(*p);
 }
 
-dsp::EffectParams frmChorus::readControls() const { return fields<dsp::ChorusParams>(); }
+dsp::EffectParams frmChorus::readControls() const {
+    return fields<dsp::ChorusParams>();
+}
 
 frmFlanger::frmFlanger(QWidget* owner)
     : ModulationDialog(dsp::EffectKind::Flanger, owner, QStringLiteral("深さ（Depth）"), 4, 2,
@@ -259,7 +271,9 @@ void frmFlanger::setControls(const dsp::EffectParams& params) {
     if (const auto* p = std::get_if<dsp::FlangerParams>(&params)) setFields(*p);
 }
 
-dsp::EffectParams frmFlanger::readControls() const { return fields<dsp::FlangerParams>(); }
+dsp::EffectParams frmFlanger::readControls() const {
+    return fields<dsp::FlangerParams>();
+}
 
 // --- Distortion ------------------------------------------------------------------------------------------
 
@@ -352,8 +366,9 @@ dsp::EffectParams frmParamEQ::readControls() const {
 
 frmGargle::frmGargle(QWidget* owner) : EffectDialog(dsp::EffectKind::Gargle, owner) {
     sldRate_ = addSlider("sldRate", QStringLiteral(" Hz"), 1, 1000, 100, 10, true);
-    std::tie(optSquare_, optTriangle_) = addOptions(QStringLiteral("Wave 形式"), "optSquare", QStringLiteral("方形波"),
-                                                    "optTriangle", QStringLiteral("三角波"));
+    std::tie(optSquare_, optTriangle_) =
+        addOptions(QStringLiteral("Wave 形式"), "optSquare", QStringLiteral("方形波"), "optTriangle",
+                   QStringLiteral("三角波"));
 }
 
 void frmGargle::setControls(const dsp::EffectParams& params) {
