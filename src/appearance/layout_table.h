@@ -222,6 +222,16 @@ inline constexpr auto kLayout = [] {
         {"Imgdell", 1, L, {5730, 615, 450, 405}, kButton, "dell", kPair},
         {"Imgup", 1, L, {5730, 1110, 450, 405}, kButton, "up", kPair},
         {"Imgdwn", 1, L, {5730, 1605, 450, 405}, kButton, "down", kPair},
+        // The sampler slots' effect lists, two rows of four. They lie below the part of the panel the window
+        // shows (the panel is 2160 high), so they keep each slot's effect entries out of sight.
+        {"lstUse", 0, L, {1680, 4200, 1635, 420}, kList, "", kNone},
+        {"lstUse", 1, L, {3480, 4200, 1635, 420}, kList, "", kNone},
+        {"lstUse", 2, L, {5280, 4200, 1635, 420}, kList, "", kNone},
+        {"lstUse", 3, L, {7080, 4200, 1635, 420}, kList, "", kNone},
+        {"lstUse", 4, L, {1680, 4800, 1635, 420}, kList, "", kNone},
+        {"lstUse", 5, L, {3480, 4800, 1635, 420}, kList, "", kNone},
+        {"lstUse", 6, L, {5280, 4800, 1635, 420}, kList, "", kNone},
+        {"lstUse", 7, L, {7080, 4800, 1635, 420}, kList, "", kNone},
 
         // Recorder window.
         {"Picture1", -1, R, {0, 0, 2895, 1575}, kBackground, "recorderbase", kSingle},

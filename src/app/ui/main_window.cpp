@@ -61,7 +61,13 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
         if (entry.panel == Panel::kPlayerPanel) parentWidget = panels_[1];
         if (entry.panel == Panel::kListPanel) parentWidget = panels_[2];
         const Key key{std::string(entry.name), entry.index};
-        if (entry.role == Role::kList) {
+        if (entry.role == Role::kList && entry.name == "lstUse") {
+            auto* list = new QListWidget(parentWidget);
+            list->setGeometry(pixels(entry.box));
+            list->setFocusPolicy(Qt::NoFocus);
+            list->setSelectionMode(QAbstractItemView::NoSelection);
+            effectLists_[entry.index] = list;
+        } else if (entry.role == Role::kList) {
             auto* list = new TitleList(parentWidget);
             list->setGeometry(pixels(entry.box));
             list->setFrameShape(QFrame::NoFrame);
@@ -152,6 +158,17 @@ QLabel* MainWindow::label(const std::string& name, int index) const {
 TitleList* MainWindow::titleList(int deck) const { return lists_[deck]; }
 
 TrimNeedle* MainWindow::trimNeedle(int deck) const { return needles_[deck]; }
+
+QListWidget* MainWindow::effectList(int slot) const {
+    return slot >= 0 && slot < 8 ? effectLists_[slot] : nullptr;
+}
+
+void MainWindow::showEffectList(int slot, const QStringList& entries) {
+    QListWidget* list = effectList(slot);
+    if (list == nullptr) return;
+    list->clear();
+    list->addItems(entries);
+}
 
 void MainWindow::moveTo(const std::string& name, int index, int leftTwips, int topTwips) {
     QWidget* widget = picture(name, index);

@@ -33,6 +33,9 @@ public:
     QLabel* label(const std::string& name, int index = -1) const;
     TitleList* titleList(int deck) const;
     TrimNeedle* trimNeedle(int deck) const;
+    // `lstUse(slot)`: the sampler slot's effect entries (slots 0..7), and redrawing it from the entries.
+    QListWidget* effectList(int slot) const;
+    void showEffectList(int slot, const QStringList& entries);
     // Moves a child to a position in twips on its panel (knob indicators, pressed buttons).
     void moveTo(const std::string& name, int index, int leftTwips, int topTwips);
 
@@ -74,6 +77,7 @@ private:
     std::map<Key, QString> shownBitmap_;
     TitleList* lists_[2] = {nullptr, nullptr};
     TrimNeedle* needles_[2] = {nullptr, nullptr};
+    QListWidget* effectLists_[8] = {};
     appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};
     QPoint dragOffset_;
     bool shownOnce_ = false;
