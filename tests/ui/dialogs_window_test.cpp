@@ -337,3 +337,41 @@ TEST_F(DialogsWindow, MinimisedTheCaptionShowsTimeAndTitleUntilRestored) {
 
 }  // namespace
 }  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+// Pictures of the three windows for the documentation: set KORVEX_SCREENSHOT_DIR to write them.
+TEST_F(DialogsWindow, Screenshots) {
+    const QString dir = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) GTEST_SKIP() << "KORVEX_SCREENSHOT_DIR is not set";
+
+    mixer::ConfigurationWindow* config = app_->showConfiguration();
+    QTest::mouseClick(config->patern(1), Qt::LeftButton);
+    config->fdSlider(0)->setValue(180);
+    config->fdSlider(3)->setValue(320);
+    config->adjustSize();
+    EXPECT_TRUE(config->grab().save(dir + QStringLiteral("/config-dialog.png")));
+    config->close();
+
+    appearance::FontWindow* skin = app_->showSkinDialog();
+    QTest::mouseClick(skin->areaButton(0), Qt::LeftButton);
+    const auto fonts = skin->fontList()->findItems(QStringLiteral("Noto Sans CJK JP"), Qt::MatchExactly);
+    if (!fonts.isEmpty()) skin->fontList()->setCurrentItem(fonts[0]);
+    const auto orange = skin->skinList()->findItems(app_->skinname(), Qt::MatchExactly);
+    if (!orange.isEmpty()) skin->skinList()->setCurrentItem(orange[0]);
+    skin->adjustSize();
+    EXPECT_TRUE(skin->grab().save(dir + QStringLiteral("/skin-dialog.png")));
+    skin->close();
+
+    dropFiles(window().titleList(0)->viewport(), {tone(QStringLiteral("Sunrise Groove (Extended Mix).wav"))});
+    auto* play = window().picture("Pause", 0);
+    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(window().picture("Tobar"), Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::qWait(1200);
+    EXPECT_TRUE(window().grab().save(dir + QStringLiteral("/mini-bar.png")));
+}
+
+}  // namespace
+}  // namespace korvex::test

@@ -109,6 +109,8 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
             font.setPixelSize(10);
             text->setFont(font);
             text->setStyleSheet(QStringLiteral("color: #d0d0d4"));
+            // The time's box reaches below the mini bar's bottom edge: its text keeps to the top.
+            text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             text->setAttribute(Qt::WA_TransparentForMouseEvents, true);
         }
     }

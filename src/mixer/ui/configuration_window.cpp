@@ -96,7 +96,8 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
     dialogFont.setPointSize(9);
     setFont(dialogFont);
 
-    auto* columns = new QHBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    auto* columns = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     left->addWidget(crossfaderFrame());
     left->addWidget(gapFrame());
@@ -104,10 +105,11 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
     auto* right = new QVBoxLayout;
     right->addWidget(faderFrame());
     right->addWidget(recordingFrame());
-    right->addWidget(samplerFrame());
     right->addStretch(1);
     columns->addLayout(left);
     columns->addLayout(right);
+    outer->addLayout(columns);
+    outer->addWidget(samplerFrame());
 
     model_.load();
     showState();
@@ -262,9 +264,10 @@ QWidget* ConfigurationWindow::samplerFrame() {
         command1_[i] = new QPushButton(digits.mid(i, 1));
         command1_[i]->setObjectName(QStringLiteral("Command1_%1").arg(i));
         command1_[i]->setFixedWidth(34);
-        slots->addWidget(command1_[i], i / 4, i % 4);
+        slots->addWidget(command1_[i], 0, i);
         QObject::connect(command1_[i], &QPushButton::clicked, this, [this, i] { model_.slotClick(i); });
     }
+    slots->setColumnStretch(8, 1);
     layout->addLayout(slots);
     auto* hint =
         new QLabel(QStringLiteral("メインプレーヤにノイズがのる場合はサンプラーをＯＦＦにしてください。"));
