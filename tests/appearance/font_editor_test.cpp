@@ -62,13 +62,15 @@ TEST(LoadFonts, StopsAtTheFirstUnusableLineKeepingWhatCameBefore) {
     {
         // Ten lines: sizes and names, no colours at all (not even the labels').
         DisplayFonts fonts;
+        fonts.labelColours = {1, 2};
+        fonts.totaltimeColours = {3, 4};
         EXPECT_EQ(applyFontFile(fileOf(kSixteen.mid(0, 10)), fonts), 10);
         EXPECT_EQ(fonts.controls.sizes[4], 11);
         EXPECT_EQ(fonts.controls.names[4], QStringLiteral("Noto Sans CJK JP"));
         EXPECT_EQ(fonts.controls.colours, before.controls.colours);
         EXPECT_EQ(fonts.controls.listBackground, before.controls.listBackground);
-        EXPECT_EQ(fonts.labelColours, before.labelColours);
-        EXPECT_EQ(fonts.totaltimeColours, before.totaltimeColours);
+        EXPECT_EQ(fonts.labelColours, (std::array<std::uint32_t, 2>{1, 2}));
+        EXPECT_EQ(fonts.totaltimeColours, (std::array<std::uint32_t, 2>{3, 4}));
     }
     for (const auto& [line, text] :
          {std::pair{2, "x"}, {0, "0"}, {1, "inf"}, {6, "  "}, {12, "-3"}, {15, "1.5"}}) {

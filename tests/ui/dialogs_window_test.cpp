@@ -25,6 +25,10 @@
 #include "appearance/layout_table.h"
 #include "support/signals.h"
 
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace korvex::test {
 namespace {
 
@@ -54,6 +58,11 @@ public:
 private:
     QTimer timer_;
 };
+
+// Clicks a check box or an option button on its indicator (a wide button's centre may lie beyond its text).
+void clickIndicator(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
 
 QAction* menuAction(QMenuBar* bar, const QString& caption) {
     for (QAction* action : bar->actions())
@@ -123,7 +132,7 @@ TEST_F(DialogsWindow, ConfigurationOpensFromItsMenuAndWritesTheSettingsAtOnce) {
     EXPECT_EQ(time->text(), QStringLiteral(" 100"));
 
     // "11,025kHz" stores 2 and is selected again when the dialog opens anew.
-    QTest::mouseClick(dialog->bitrate(0), Qt::LeftButton);
+    clickIndicator(dialog->bitrate(0));
     EXPECT_EQ(app_->player().settings().recrate, 2);
     QTest::mouseClick(dialog->gyap(), Qt::LeftButton, {}, QPoint(dialog->gyap()->width() - 2, 5));
     EXPECT_GT(app_->player().settings().gapticks, 10);
@@ -153,11 +162,11 @@ TEST_F(DialogsWindow, TheSamplerSwitchHidesAndRestoresTheSamplerStrip) {
 
     const int full = window().height();
     EXPECT_FALSE(dialog->sampoff()->isChecked());
-    QTest::mouseClick(dialog->sampoff(), Qt::LeftButton);
+    clickIndicator(dialog->sampoff());
     EXPECT_TRUE(dialog->sampoff()->isChecked());
     EXPECT_FALSE(app_->layout().flags.samplerview);
     EXPECT_EQ(window().height(), px(7600));
-    QTest::mouseClick(dialog->sampoff(), Qt::LeftButton);
+    clickIndicator(dialog->sampoff());
     EXPECT_TRUE(app_->layout().flags.samplerview);
     EXPECT_EQ(window().height(), full);
     EXPECT_TRUE(window().picture("Imgsam")->picturePath().endsWith(QStringLiteral("/sampler2.bmp")));
@@ -173,7 +182,7 @@ TEST_F(DialogsWindow, FontSizeAboveFiftyIsAppliedAsFifty) {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("SKIN"));
     EXPECT_EQ(dialog->heading()->text(), app_->skinname() + QStringLiteral("のフォントの編集"));
     EXPECT_FALSE(dialog->sizeBox()->isEnabled());
-    QTest::mouseClick(dialog->areaButton(0), Qt::LeftButton);
+    clickIndicator(dialog->areaButton(0));
     ASSERT_TRUE(dialog->sizeBox()->isEnabled());
     EXPECT_GT(dialog->fontList()->count(), 0);
     dialog->sizeBox()->clear();
@@ -244,7 +253,7 @@ TEST_F(DialogsWindow, ASkinLackingSwitch1KeepsThePreviousPicturesFromTheSwitchOn
     // Saving the fonts writes the skin's own font.txt.
     BoxAnswerer boxes;
     boxes.answer = QMessageBox::Yes;
-    QTest::mouseClick(dialog->areaButton(1), Qt::LeftButton);
+    clickIndicator(dialog->areaButton(1));
     QTest::mouseClick(dialog->saveButton(), Qt::LeftButton);
     EXPECT_EQ(boxes.texts, QStringList{QStringLiteral(
                                "partialのフォントの設定を変更しようとしています。本当によろしいですか？")});
@@ -347,7 +356,7 @@ TEST_F(DialogsWindow, Screenshots) {
     if (dir.isEmpty()) GTEST_SKIP() << "KORVEX_SCREENSHOT_DIR is not set";
 
     mixer::ConfigurationWindow* config = app_->showConfiguration();
-    QTest::mouseClick(config->patern(1), Qt::LeftButton);
+    clickIndicator(config->patern(1));
     config->fdSlider(0)->setValue(180);
     config->fdSlider(3)->setValue(320);
     config->adjustSize();
@@ -355,7 +364,7 @@ TEST_F(DialogsWindow, Screenshots) {
     config->close();
 
     appearance::FontWindow* skin = app_->showSkinDialog();
-    QTest::mouseClick(skin->areaButton(0), Qt::LeftButton);
+    clickIndicator(skin->areaButton(0));
     const auto fonts = skin->fontList()->findItems(QStringLiteral("Noto Sans CJK JP"), Qt::MatchExactly);
     if (!fonts.isEmpty()) skin->fontList()->setCurrentItem(fonts[0]);
     const auto orange = skin->skinList()->findItems(app_->skinname(), Qt::MatchExactly);
