@@ -17,7 +17,10 @@ Configuration::Configuration(ConfigurationTargets targets, songlist::MessageBoxe
 }
 
 void Configuration::load() {
+    // A new dialog: what was not stored in the last one is gone.
     pattern_ = 0;
+    sliders_ = kDesignSliders;
+    curve_ = kDesignCurve;
     switchText_ = switchTimeText(targets_.deck.switchtime[0]);
 }
 

@@ -123,7 +123,8 @@ public:
     int bitrateOption() const { return 2 - recrate(); }
 
     // --- events -------------------------------------------------------------------------------------------
-    // The dialog opens: pattern A, its switch time; the sliders keep their design values.
+    // The dialog opens: pattern A, its switch time, the sliders at their design values and the curve with
+    // them (an unstored edit of the last dialog is dropped).
     void load();
     // `patern`(i): edit pattern i; the sliders and the switch time from the settings, the curve redrawn.
     void paternClick(int pattern);

@@ -235,6 +235,16 @@ TEST_F(FontEditorTest, SkinChangeRunsLoadskinLoadfontsLayoutpanelsInOrder) {
     EXPECT_EQ(e.fontFilePath(), dir.path() + QStringLiteral("/shipped/picture/steel/font.txt"));
 }
 
+TEST_F(FontEditorTest, ASkinWithoutAFolderOfItsOwnSavesIntoTheUsersSkins) {
+    skinname = QStringLiteral("ghost");
+    FontEditor& e = editor();
+    const QString user = dir.path() + QStringLiteral("/user/picture/ghost/font.txt");
+    EXPECT_EQ(e.fontFilePath(), user);
+    e.areaClick(kAreaMainDisplay);
+    ASSERT_TRUE(e.saveClick());
+    EXPECT_EQ(*songlist::readTextFile(user), fontFileLines(fonts.controls));
+}
+
 TEST(FontEditorSkins, AnEmptySkinsFolderGivesAnEmptyList) {
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("picture"));

@@ -88,6 +88,14 @@ TEST_F(ConfigurationTest, ChoosingAPatternLoadsItsPointsAndTimeAndStoresIntoIt) 
     EXPECT_EQ(mixer.fadertable[4], 200);
     EXPECT_EQ(deck.switchtime[1], 120);
     EXPECT_EQ(deck.switchtime[0], 50);
+
+    // Opening the dialog again drops an edit that was not stored.
+    c.sliderChange(2, 77);
+    c.load();
+    EXPECT_EQ(c.pattern(), 0);
+    EXPECT_EQ(c.sliders(), kDesignSliders);
+    EXPECT_EQ(c.curve(), kDesignCurve);
+    EXPECT_EQ(mixer.fadertable[7], 300);
 }
 
 TEST_F(ConfigurationTest, EachSliderMovesItsTwoLineEnds) {
