@@ -99,6 +99,10 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
 
 KorvexApp::~KorvexApp() {
     handOverTimer_.stop();
+    // The dialogs and the window's redraw use models that go before the window does.
+    delete configurationWindow_.data();
+    delete skinWindow_.data();
+    if (player_) player_->afterRefresh = nullptr;
     shutdown();
 }
 
