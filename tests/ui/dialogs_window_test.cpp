@@ -160,6 +160,8 @@ TEST_F(DialogsWindow, TheSamplerSwitchHidesAndRestoresTheSamplerStrip) {
     QTest::mouseClick(dialog->slotButton(4), Qt::LeftButton);
     EXPECT_EQ(opened, std::vector<int>{4});
 
+    EXPECT_EQ(dialog->sampoff()->toolTip(),
+              QStringLiteral("メインプレーヤにノイズがのる場合はサンプラーをＯＦＦにしてください。"));
     const int full = window().height();
     EXPECT_FALSE(dialog->sampoff()->isChecked());
     clickIndicator(dialog->sampoff());

@@ -269,8 +269,10 @@ QWidget* ConfigurationWindow::samplerFrame() {
     }
     slots->setColumnStretch(8, 1);
     layout->addLayout(slots);
-    auto* hint =
-        new QLabel(QStringLiteral("メインプレーヤにノイズがのる場合はサンプラーをＯＦＦにしてください。"));
+    const QString hintText =
+        QStringLiteral("メインプレーヤにノイズがのる場合はサンプラーをＯＦＦにしてください。");
+    sampoff_->setToolTip(hintText);
+    auto* hint = new QLabel(hintText);
     hint->setWordWrap(true);
     layout->addWidget(hint);
     QObject::connect(sampoff_, &QCheckBox::clicked, this, [this](bool on) {
