@@ -2,6 +2,8 @@
 // The deck transport's calls into the rest of the program, answered by the mixer, continuous play and the
 // song memories. One class, so the player and the benchmarks wire the decks the same way.
 
+#include <functional>
+
 #include "deck/continuous_play.h"
 #include "deck/deck_hooks.h"
 #include "mixer/mixer.h"
@@ -29,11 +31,16 @@ public:
         if (memories_ != nullptr) memories_->storememory(deck, position);
     }
     void nonstop(int deck) override { continuous_.nonstop(deck); }
+    bool minimumdisplay() override { return minimumdisplay_ && minimumdisplay_(); }
+
+    // The mini bar's step of the main timer (none until the window chrome plugs it in).
+    void setMinimumdisplay(std::function<bool()> step) { minimumdisplay_ = std::move(step); }
 
 private:
     mixer::Mixer& mixer_;
     deck::ContinuousPlay& continuous_;
     songlist::SongMemories* memories_;
+    std::function<bool()> minimumdisplay_;
 };
 
 }  // namespace korvex::app

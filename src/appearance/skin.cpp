@@ -128,8 +128,8 @@ QString SkinFolders::writablePath(const QString& skin, const QString& file) cons
 SkinPictures::SkinPictures(SkinFolders folders)
     : folders_(std::move(folders)), skinname_(toQString(kDefaultSkin)) {
     images_.reserve(kLoadOrder.size() + kLayoutImages.size());
-    for (const ImageRef& r : kLoadOrder) images_.push_back({r.name, r.index, {}, {}});
-    for (const ImageRef& r : kLayoutImages) images_.push_back({r.name, r.index, {}, {}});
+    for (const ImageRef& r : kLoadOrder) images_.push_back({r.name, r.index, {}, {}, skinname_});
+    for (const ImageRef& r : kLayoutImages) images_.push_back({r.name, r.index, {}, {}, skinname_});
 }
 
 bool SkinPictures::loadskin(const QString& skinname, int faderpattern, PictureCheck& check) {
@@ -148,6 +148,11 @@ bool SkinPictures::loadskin(const QString& skinname, int faderpattern, PictureCh
 
 QString SkinPictures::pictureFor(const QString& bitmap) const {
     return folders_.filePath(skinname_, bitmap);
+}
+
+QString SkinPictures::pictureFor(std::string_view name, int index, const QString& bitmap) const {
+    const ImagePicture* image = find(name, index);
+    return folders_.filePath(image == nullptr ? skinname_ : image->skin, bitmap);
 }
 
 bool SkinPictures::show(std::string_view name, int index, const QString& bitmap, PictureCheck& check) {
@@ -190,7 +195,7 @@ std::vector<ImagePicture> SkinPictures::recorderPictures(PictureCheck& check) co
         const QString bitmap = QString::fromStdString(bitmapFile(e));
         const QString path = pictureFor(bitmap);
         if (path.isEmpty() || !check.canLoad(path)) break;
-        loaded.push_back({e.name, e.index, bitmap, path});
+        loaded.push_back({e.name, e.index, bitmap, path, skinname_});
     }
     return loaded;
 }
@@ -198,6 +203,7 @@ std::vector<ImagePicture> SkinPictures::recorderPictures(PictureCheck& check) co
 void SkinPictures::set(ImagePicture& image, const QString& bitmap, const QString& path) {
     image.bitmap = bitmap;
     image.path = path;
+    image.skin = skinname_;
     ++revision_;
 }
 

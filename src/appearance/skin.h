@@ -80,6 +80,8 @@ struct ImagePicture {
     QString bitmap;
     // The file the picture was loaded from.
     QString path;
+    // The skin the image's pictures come from: the last skin whose loading reached it.
+    QString skin;
 };
 
 // The pictures of the main window's images and the current skin.
@@ -102,6 +104,11 @@ public:
     // The path of `bitmap` ("cue2.bmp") in the current skin, for the pictures that change on a press or a
     // state; empty when the current skin's name cannot name a folder.
     QString pictureFor(const QString& bitmap) const;
+
+    // The path of `bitmap` for an image: from the skin the image's pictures come from, so an image that a
+    // stopped skin load did not reach swaps its pressed and idle looks within its previous skin. Images that
+    // are not in the list take the current skin.
+    QString pictureFor(std::string_view name, int index, const QString& bitmap) const;
 
     // Shows `bitmap` of the current skin on an image, when it can be loaded; otherwise the image keeps its
     // picture and the result is false. Also false for an image that is not in the list.

@@ -1,6 +1,7 @@
 #include "app/ui/korvex_app.h"
 
 #include <QActionGroup>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -14,6 +15,7 @@
 
 #include "appearance/font_settings.h"
 #include "appearance/layout_table.h"
+#include "platform/os/volume_mixer.h"
 
 namespace korvex::app {
 
@@ -42,9 +44,6 @@ private:
     std::function<void()> action_;
 };
 
-// "Ver." and the version, as the title bar shows it.
-QString barVersion() { return QStringLiteral("Ver.") + versionNumber(); }
-
 }  // namespace
 
 KorvexApp::KorvexApp(const std::vector<std::string>& args) {
@@ -55,11 +54,16 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     pictures_ = std::make_unique<appearance::SkinPictures>(
         appearance::SkinFolders::standard(QStringLiteral(KORVEX_DATA_DIR)));
     layout_ = std::make_unique<appearance::PanelLayout>(*pictures_, *check_);
-    window_ = std::make_unique<MainWindow>([this](const QString& file) { return pictures_->pictureFor(file); });
+    window_ = std::make_unique<MainWindow>([this](const std::string& name, int index, const QString& bitmap) {
+        return pictures_->pictureFor(name, index, bitmap);
+    });
     player_ = std::make_unique<PlayerController>(*window_, audio_->engine());
     splash_ = std::make_unique<SplashWindow>();
+    mini_ = std::make_unique<appearance::MiniMode>(player_->transport(), player_->editor(), player_->mixer(), *layout_,
+                                                   versionNumber());
     buildMenus();
     connectChrome();
+    connectMiniBar();
 
     settings_ = std::make_unique<SettingsFile>(
         standardSettingsFilePath(),
@@ -74,14 +78,8 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         applySettings();
     };
     hooks.skinname = [this] { return skinname_; };
-    hooks.loadfonts = [this] {
-        if (auto fonts = appearance::readFontSettings(pictures_->pictureFor(QStringLiteral("font.txt"))))
-            window_->applyFonts(*fonts);
-    };
-    hooks.parkMiniButtons = [this] {
-        for (const char* name : {"miniplay", "ministop", "minipre", "mininext"})
-            if (auto* button = window_->picture(name)) button->hide();
-    };
+    hooks.loadfonts = [this] { loadFonts(); };
+    hooks.parkMiniButtons = [this] { drawChrome(); };
     hooks.startupChecked = [this] { return startupFlag_; };
     hooks.resetHeadplay = [this] {
         for (int deck = 0; deck < 2; ++deck) player_->transport().record(deck).headplay = false;
@@ -101,6 +99,10 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
 
 KorvexApp::~KorvexApp() {
     handOverTimer_.stop();
+    // The dialogs and the window's redraw use models that go before the window does.
+    delete configurationWindow_.data();
+    delete skinWindow_.data();
+    if (player_) player_->afterRefresh = nullptr;
     shutdown();
 }
 
@@ -120,7 +122,6 @@ bool KorvexApp::start() {
     splash_->setVersionText(startup_->versionLabel());
     applySkin();
     applyLayout();
-    if (auto* topbar = window_->label("topbar")) topbar->setText(barVersion());
     handOverTimer_.start(Startup::kHandOverIntervalMs);
     return true;
 }
@@ -149,8 +150,128 @@ void KorvexApp::applySkin() {
 
 void KorvexApp::applyLayout() {
     const appearance::ViewFlags& flags = layout_->flags;
-    window_->applyLayout(flags.samplerview, flags.listview, flags.menuview);
+    if (mini_->miniflag()) window_->applyMiniBar(mini_->windowWidth(), mini_->windowHeight());
+    else window_->applyLayout(flags.samplerview, flags.listview, flags.menuview);
     applySkin();
+    drawChrome();
+}
+
+void KorvexApp::loadSkin() {
+    const mixer::Mixer& m = player_->mixer();
+    pictures_->loadskin(skinname_, m.cutin() ? 3 : m.faderpattern(), *check_);
+    applySkin();
+}
+
+void KorvexApp::layoutPanels() {
+    layout_->layoutpanels();
+    applyLayout();
+}
+
+void KorvexApp::loadFonts() {
+    appearance::loadfonts(pictures_->pictureFor(QStringLiteral("font.txt")), fonts_);
+    window_->applyFonts(fonts_);
+}
+
+void KorvexApp::drawChrome() {
+    auto setText = [](QLabel* label, const QString& text) {
+        if (label != nullptr && label->text() != text) label->setText(text);
+    };
+    setText(window_->label("topbar"), mini_->topbar());
+    setText(window_->label("bartime"), mini_->bartime());
+    if (mini_->caption() != shownCaption_) {
+        shownCaption_ = mini_->caption();
+        window_->setWindowTitle(shownCaption_);
+    }
+    const int top = mini_->miniButtonsTop();
+    for (const char* name : {"miniplay", "ministop", "minipre", "mininext"}) {
+        if (auto* button = window_->picture(name)) {
+            window_->moveTo(name, -1, appearance::boxOf(name).left, top);
+            // Parked below the bar, where the panels would cover them.
+            button->setVisible(top == appearance::kMiniButtonsShownTop);
+            if (button->isVisible()) button->raise();
+        }
+    }
+}
+
+void KorvexApp::connectMiniBar() {
+    if (auto* tobar = window_->picture("Tobar")) {
+        tobar->onClick = [this] {
+            mini_->tobarClick();
+            applyLayout();
+        };
+    }
+    // A double-click on the title bar (its texts let the clicks through to the bar picture).
+    window_->onTitleBarDoubleClick = [this] {
+        if (!mini_->miniflag()) return;
+        mini_->formtobig();
+        applyLayout();
+    };
+    const std::pair<const char*, void (appearance::MiniMode::*)()> buttons[] = {
+        {"miniplay", &appearance::MiniMode::miniplayClick},
+        {"ministop", &appearance::MiniMode::ministopClick},
+        {"minipre", &appearance::MiniMode::miniprevClick},
+        {"mininext", &appearance::MiniMode::mininextClick}};
+    for (const auto& [name, click] : buttons) {
+        if (auto* button = window_->picture(name)) {
+            button->onClick = [this, click] {
+                (mini_.get()->*click)();
+                player_->refresh();
+            };
+        }
+    }
+    player_->setMinimumdisplay([this] { return mini_->minimumdisplay(); });
+    player_->afterRefresh = [this] { drawChrome(); };
+}
+
+mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
+    if (!configuration_) {
+        mixer::ConfigurationTargets targets{player_->settings(), player_->mixer().settings(), player_->newtrim(),
+                                            samplerenabled_, layout_->flags.samplerview, layout_->flags.dsready};
+        mixer::ConfigurationHooks hooks;
+        hooks.layoutpanels = [this] { layoutPanels(); };
+        hooks.initsound = [this] {
+            if (initsound) initsound();
+        };
+        hooks.startVolumeMixer = [] { os::startVolumeMixer(); };
+        hooks.openSlot = [this](int slot) {
+            if (openSamplerSlot) openSamplerSlot(slot);
+        };
+        configuration_ = std::make_unique<mixer::Configuration>(targets, player_->dialogs(), std::move(hooks));
+    }
+    // A dialog closed a moment ago may still wait for its deletion: a new one reads the settings afresh.
+    if (configurationWindow_ != nullptr && !configurationWindow_->isVisible()) delete configurationWindow_.data();
+    if (configurationWindow_ == nullptr) {
+        configurationWindow_ = new mixer::ConfigurationWindow(*configuration_, window_.get());
+        configurationWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        configurationWindow_->setWindowFlag(Qt::Window);
+    }
+    configurationWindow_->show();
+    configurationWindow_->raise();
+    configurationWindow_->activateWindow();
+    return configurationWindow_;
+}
+
+appearance::FontWindow* KorvexApp::showSkinDialog() {
+    if (!fontEditor_) {
+        appearance::FontEditorHooks hooks;
+        hooks.loadskin = [this] { loadSkin(); };
+        hooks.loadfonts = [this] { loadFonts(); };
+        hooks.layoutpanels = [this] { layoutPanels(); };
+        hooks.fontsChanged = [this] { window_->applyFonts(fonts_); };
+        hooks.fontFamilies = [] { return QFontDatabase::families(); };
+        fontEditor_ = std::make_unique<appearance::FontEditor>(fonts_, skinname_, pictures_->folders(),
+                                                               player_->dialogs(), std::move(hooks));
+    }
+    if (skinWindow_ != nullptr && !skinWindow_->isVisible()) delete skinWindow_.data();
+    if (skinWindow_ == nullptr) {
+        skinWindow_ = new appearance::FontWindow(*fontEditor_, window_.get());
+        skinWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        skinWindow_->setWindowFlag(Qt::Window);
+    }
+    skinWindow_->show();
+    skinWindow_->raise();
+    skinWindow_->activateWindow();
+    return skinWindow_;
 }
 
 void KorvexApp::buildMenus() {
@@ -180,7 +301,7 @@ void KorvexApp::buildMenus() {
         window_->close();
     });
 
-    bar->addAction(QStringLiteral("設定"))->setEnabled(false);
+    bar->addAction(QStringLiteral("設定"), [this] { showConfiguration(); });
     bar->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"), [this] { showAbout(); });
 
     deck::DeckSettings& settings = player_->settings();
@@ -204,7 +325,7 @@ void KorvexApp::buildMenus() {
     flagItem(autoplay, QStringLiteral("ｵｰﾄｸﾛｽﾌｪｰﾄﾞ"), &settings.autocrossfadeplay);
     startupItem_ = flagItem(autoplay, QStringLiteral("起動と同時に再生"), &startupFlag_);
 
-    bar->addAction(QStringLiteral("ｽｷﾝ"))->setEnabled(false);
+    bar->addAction(QStringLiteral("ｽｷﾝ"), [this] { showSkinDialog(); });
 
     QMenu* view = bar->addMenu(QStringLiteral("表示"));
     flagItem(view, QStringLiteral("カウントダウン"), &settings.countdown);
@@ -232,8 +353,8 @@ void KorvexApp::connectChrome() {
     pressLook("Formend", QStringLiteral("formend1.bmp"), QStringLiteral("formend2.bmp"));
     if (auto* minimum = window_->picture("Minimum")) {
         minimum->onClick = [this] {
-            minimizedflag_ = true;
-            window_->setWindowTitle(QStringLiteral("Korvex Ver.") + versionNumber());
+            mini_->minimumClick();
+            drawChrome();
             window_->showMinimized();
         };
     }
@@ -241,10 +362,7 @@ void KorvexApp::connectChrome() {
     // Every way of closing the window but the File menu's leave item asks whether to save first.
     window_->onCloseRequest = [this] { return closingForGood_ || leave(); };
     window_->onRestored = [this] {
-        if (!minimizedflag_) return;
-        minimizedflag_ = false;
-        window_->setWindowTitle(QString());
-        applyLayout();
+        if (mini_->restored()) applyLayout();
     };
     window_->onFirstShow = [this] {
         // "起動と同時に再生": deck A starts as if its Play/Pause button were pressed.

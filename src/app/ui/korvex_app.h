@@ -4,7 +4,9 @@
 
 #include <QMenu>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,8 +17,14 @@
 #include "app/ui/main_window.h"
 #include "app/ui/player_controller.h"
 #include "app/ui/splash_window.h"
+#include "appearance/font_editor.h"
+#include "appearance/font_settings.h"
+#include "appearance/mini_mode.h"
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
+#include "appearance/ui/font_window.h"
+#include "mixer/configuration.h"
+#include "mixer/ui/configuration_window.h"
 
 namespace korvex::app {
 
@@ -39,6 +47,27 @@ public:
     SplashWindow& splash() { return *splash_; }
     AudioSession& audio() { return *audio_; }
     appearance::PanelLayout& layout() { return *layout_; }
+    appearance::SkinPictures& pictures() { return *pictures_; }
+    appearance::MiniMode& mini() { return *mini_; }
+    // What the main window's texts show (fonts and colours).
+    const appearance::DisplayFonts& fonts() const { return fonts_; }
+    // `skinname`: the current skin.
+    const QString& skinname() const { return skinname_; }
+    // The menu entries "設定" and "ｽｷﾝ": open (or raise) the configuration dialog and the font and skin
+    // dialog. Each is modeless and destroyed when closed; null while it is not open.
+    mixer::ConfigurationWindow* showConfiguration();
+    appearance::FontWindow* showSkinDialog();
+    mixer::ConfigurationWindow* configurationWindow() const { return configurationWindow_; }
+    appearance::FontWindow* skinWindow() const { return skinWindow_; }
+    // `loadfonts`: the current skin's font.txt into the main window.
+    void loadFonts();
+
+    // The configuration dialog's slot buttons "１" .. "８": opens the sampler dialog of the slot when it
+    // holds a sound. Nothing happens while it is empty.
+    std::function<void(int slot)> openSamplerSlot;
+    // `initsound`: creates the sampler's sound device (and sets the layout's `dsready` when it could); the
+    // configuration's sampler switch runs it when the sampler is switched back on. May stay empty.
+    std::function<void()> initsound;
     // Stops the sound output (before the decks go away).
     void shutdown();
 
@@ -48,6 +77,13 @@ private:
     void connectChrome();
     void applySkin();
     void applyLayout();
+    // `loadskin` of the current skin, then its pictures into the window.
+    void loadSkin();
+    // `layoutpanels`, then the window follows.
+    void layoutPanels();
+    // The title bar's texts, the caption and the mini buttons from the mini-bar model.
+    void drawChrome();
+    void connectMiniBar();
     void showAbout();
     // The leave dialog: true when the program is to end (after saving, when asked to).
     bool leave();
@@ -76,7 +112,14 @@ private:
     KeptSettings kept_;
     SlotSettings slots_;
     std::unique_ptr<SettingsFile> settings_;
-    bool minimizedflag_ = false;
+    appearance::DisplayFonts fonts_;
+    std::unique_ptr<appearance::MiniMode> mini_;
+    std::unique_ptr<mixer::Configuration> configuration_;
+    std::unique_ptr<appearance::FontEditor> fontEditor_;
+    QPointer<mixer::ConfigurationWindow> configurationWindow_;
+    QPointer<appearance::FontWindow> skinWindow_;
+    // The caption last written to the window.
+    QString shownCaption_;
     // The window is closing for good (answered, or left through the File menu).
     bool closingForGood_ = false;
 };

@@ -24,7 +24,7 @@ QColor colour(std::uint32_t value) {
 
 }  // namespace
 
-MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidget* parent)
+MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint), picturePath_(std::move(picturePath)) {
     setWindowTitle(QStringLiteral("Korvex"));
     setFocusPolicy(Qt::StrongFocus);
@@ -47,7 +47,7 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
         if (entry.panel != Panel::kWindow || entry.role != Role::kBackground) continue;
         auto* widget = new appearance::PictureWidget(content_);
         widget->setGeometry(pixels(entry.box));
-        widget->setPicture(picturePath_(qs(appearance::bitmapFile(entry))));
+        widget->setPicture(picturePath_(std::string(entry.name), entry.index, qs(appearance::bitmapFile(entry))));
         pictures_[{std::string(entry.name), entry.index}] = widget;
         if (entry.name == "Picture8") panels_[0] = widget;
         if (entry.name == "Picture4") panels_[1] = widget;
@@ -92,7 +92,7 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
             auto* widget = new appearance::PictureWidget(parentWidget);
             widget->setGeometry(pixels(entry.box));
             if (entry.look != appearance::Look::kNone)
-                widget->setPicture(picturePath_(qs(appearance::bitmapFile(entry))));
+                widget->setPicture(picturePath_(key.first, key.second, qs(appearance::bitmapFile(entry))));
             pictures_[key] = widget;
         }
     }
@@ -115,6 +115,8 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
             font.setPixelSize(10);
             text->setFont(font);
             text->setStyleSheet(QStringLiteral("color: #d0d0d4"));
+            // The time's box reaches below the mini bar's bottom edge: its text keeps to the top.
+            text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             text->setAttribute(Qt::WA_TransparentForMouseEvents, true);
         }
     }
@@ -140,7 +142,7 @@ bool MainWindow::showBitmap(const std::string& name, int index, const QString& b
     if (widget == nullptr) return false;
     QString& shown = shownBitmap_[{name, index}];
     if (shown == bitmap) return true;
-    if (!widget->setPicture(picturePath_(bitmap))) return false;
+    if (!widget->setPicture(picturePath_(name, index, bitmap))) return false;
     shown = bitmap;
     return true;
 }
@@ -190,35 +192,44 @@ void MainWindow::applyLayout(bool samplerView, bool listView, bool menuView) {
     setFixedSize(px(appearance::kWindowWidth), height);
 }
 
-void MainWindow::applyFonts(const appearance::FontSettings& fonts) {
+void MainWindow::applyMiniBar(int widthTwips, int heightTwips) {
+    menuBar_->hide();
+    content_->move(0, 0);
+    setFixedSize(px(widthTwips), px(heightTwips));
+}
+
+void MainWindow::applyFonts(const appearance::DisplayFonts& fonts) {
+    const appearance::FontSettings& c = fonts.controls;
+    auto colourSheet = [](std::uint32_t value) { return QStringLiteral("color: %1").arg(colour(value).name()); };
     for (int deck = 0; deck < 2; ++deck) {
         const auto d = static_cast<std::size_t>(deck);
-        QFont display(fonts.names[d]);
-        display.setPointSizeF(fonts.sizes[d]);
+        QFont display(c.names[d]);
+        display.setPointSizeF(c.sizes[d]);
         if (QLabel* text = label("text2", deck)) {
             text->setFont(display);
-            text->setStyleSheet(QStringLiteral("color: %1").arg(colour(fonts.colours[d]).name()));
+            text->setStyleSheet(colourSheet(c.colours[d]));
         }
-        QFont small(fonts.names[d]);
+        QFont small(c.names[d]);
         small.setPointSizeF(7.5);
         for (const char* name : {"lbfilename", "modelabel", "Pitchper", "Keyfocus", "Totaltime"}) {
             if (QLabel* text = label(name, deck)) {
                 text->setFont(small);
-                text->setStyleSheet(QStringLiteral("color: %1").arg(colour(fonts.colours[0]).name()));
+                const bool length = std::string_view(name) == "Totaltime";
+                text->setStyleSheet(colourSheet(length ? fonts.totaltimeColours[d] : fonts.labelColours[d]));
             }
         }
-        QFont listFont(fonts.names[3 + d]);
-        listFont.setPointSizeF(fonts.sizes[3 + d]);
+        QFont listFont(c.names[3 + d]);
+        listFont.setPointSizeF(c.sizes[3 + d]);
         lists_[deck]->setFont(listFont);
         lists_[deck]->setStyleSheet(QStringLiteral("QListWidget { color: %1; background: %2; }")
-                                        .arg(colour(fonts.colours[3 + d]).name(), colour(fonts.listBackground).name()));
+                                        .arg(colour(c.colours[3 + d]).name(), colour(c.listBackground).name()));
     }
-    QFont slots(fonts.names[2]);
-    slots.setPointSizeF(fonts.sizes[2]);
+    QFont slots(c.names[2]);
+    slots.setPointSizeF(c.sizes[2]);
     for (int i = 0; i < 8; ++i) {
         if (QLabel* text = label("Text1", i)) {
             text->setFont(slots);
-            text->setStyleSheet(QStringLiteral("color: %1").arg(colour(fonts.colours[2]).name()));
+            text->setStyleSheet(colourSheet(c.colours[2]));
         }
     }
 }

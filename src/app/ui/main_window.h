@@ -22,8 +22,10 @@ namespace korvex::app {
 
 class MainWindow : public QWidget {
 public:
-    // `picturePath` turns a bitmap file name ("cue1.bmp") into the path of the current skin's file.
-    explicit MainWindow(std::function<QString(const QString&)> picturePath, QWidget* parent = nullptr);
+    // Turns a child's name and index and a bitmap file name ("cue1.bmp") into the path of the file it shows
+    // (from the skin the child's pictures come from).
+    using PicturePath = std::function<QString(const std::string& name, int index, const QString& bitmap)>;
+    explicit MainWindow(PicturePath picturePath, QWidget* parent = nullptr);
 
     // Shows a picture child's bitmap from the current skin; false when it cannot be loaded.
     bool showBitmap(const std::string& name, int index, const QString& bitmap);
@@ -41,7 +43,10 @@ public:
 
     // Places the panels and sizes the window for the view (sampler strip, song list, menu bar).
     void applyLayout(bool samplerView, bool listView, bool menuView);
-    void applyFonts(const appearance::FontSettings& fonts);
+    // Shrinks the window to the mini bar (`widthTwips` × `heightTwips`, no menu bar); applyLayout() brings
+    // the panels back.
+    void applyMiniBar(int widthTwips, int heightTwips);
+    void applyFonts(const appearance::DisplayFonts& fonts);
     // The menu bar above the panels; shown only while `menuview` is set.
     QMenuBar* menuBar() const { return menuBar_; }
 
@@ -69,7 +74,7 @@ private:
     using Key = std::pair<std::string, int>;
     QWidget* panelWidget(int panel) const;
 
-    std::function<QString(const QString&)> picturePath_;
+    PicturePath picturePath_;
     std::map<Key, appearance::PictureWidget*> pictures_;
     std::map<Key, QLabel*> labels_;
     // The bitmap each picture child shows, so the 30 ms redraw touches neither the disk nor the pixmaps

@@ -165,6 +165,7 @@ void PlayerController::refresh() {
     window_.showBitmap("ImgtoB", -1, editor_->picture(songlist::ListButton::ToB, 0));
     window_.showBitmap("ImgtoA", -1, editor_->picture(songlist::ListButton::ToA, 1));
     refreshMixer();
+    if (afterRefresh) afterRefresh();
 }
 
 void PlayerController::songAdded(int deck, const QString& title) {

@@ -48,6 +48,11 @@ public:
     QtDialogs& dialogs() { return dialogs_; }
     // Draws the models' state into the window.
     void refresh();
+    // Called at the end of every refresh(), for what the window draws beyond the decks and the mixer.
+    std::function<void()> afterRefresh;
+    // The mini bar's step of the main timer: runs while the mini bar is up or the window is minimised and
+    // then ends the tick.
+    void setMinimumdisplay(std::function<bool()> step) { hooks_->setMinimumdisplay(std::move(step)); }
 
     // DeckLoadTarget
     void songAdded(int deck, const QString& title) override;

@@ -1,0 +1,260 @@
+// font.txt as `loadfonts` applies it, and the font and skin dialog's model.
+
+#include "appearance/font_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "songlist/text_lines.h"
+
+namespace korvex::appearance {
+namespace {
+
+class Messages final : public songlist::MessageBoxes {
+public:
+    songlist::MessageAnswer ask(const QString& text, const QString&, songlist::MessageButtons,
+                                songlist::MessageIcon) override {
+        shown << text;
+        return answer;
+    }
+    void inform(const QString& text, const QString&, songlist::MessageIcon) override { shown << text; }
+    QStringList shown;
+    songlist::MessageAnswer answer = songlist::MessageAnswer::Yes;
+};
+
+const QStringList kSixteen{QStringLiteral("20"),
+                           QStringLiteral(" 21 "),
+                           QStringLiteral("8"),
+                           QStringLiteral("10"),
+                           QStringLiteral("11"),
+                           QStringLiteral("Noto Sans"),
+                           QStringLiteral("DejaVu Sans"),
+                           QStringLiteral("Noto Serif"),
+                           QStringLiteral("Noto Sans Mono"),
+                           QStringLiteral("Noto Sans CJK JP"),
+                           QStringLiteral("255"),
+                           QStringLiteral("65280"),
+                           QStringLiteral("16711680"),
+                           QStringLiteral("1193046"),
+                           QStringLiteral("3355443"),
+                           QStringLiteral("4473924")};
+
+QByteArray fileOf(const QStringList& lines) {
+    return songlist::encodeLines(lines);
+}
+
+TEST(LoadFonts, AWholeFileSetsEveryControlAndTheLabelsTakeDeckAsDisplayColour) {
+    DisplayFonts fonts;
+    EXPECT_EQ(applyFontFile(fileOf(kSixteen), fonts), 16);
+    EXPECT_EQ(fonts.controls.sizes, (std::array<double, 5>{20, 21, 8, 10, 11}));
+    EXPECT_EQ(fonts.controls.names[1], QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(fonts.controls.colours, (std::array<std::uint32_t, 5>{255, 65280, 16711680, 1193046, 3355443}));
+    EXPECT_EQ(fonts.controls.listBackground, 4473924u);
+    EXPECT_EQ(fonts.labelColours, (std::array<std::uint32_t, 2>{255, 255}));
+    EXPECT_EQ(fonts.totaltimeColours, (std::array<std::uint32_t, 2>{255, 255}));
+}
+
+TEST(LoadFonts, StopsAtTheFirstUnusableLineKeepingWhatCameBefore) {
+    const DisplayFonts before;
+    {
+        // Ten lines: sizes and names, no colours at all (not even the labels').
+        DisplayFonts fonts;
+        fonts.labelColours = {1, 2};
+        fonts.totaltimeColours = {3, 4};
+        EXPECT_EQ(applyFontFile(fileOf(kSixteen.mid(0, 10)), fonts), 10);
+        EXPECT_EQ(fonts.controls.sizes[4], 11);
+        EXPECT_EQ(fonts.controls.names[4], QStringLiteral("Noto Sans CJK JP"));
+        EXPECT_EQ(fonts.controls.colours, before.controls.colours);
+        EXPECT_EQ(fonts.controls.listBackground, before.controls.listBackground);
+        EXPECT_EQ(fonts.labelColours, (std::array<std::uint32_t, 2>{1, 2}));
+        EXPECT_EQ(fonts.totaltimeColours, (std::array<std::uint32_t, 2>{3, 4}));
+    }
+    for (const auto& [line, text] :
+         {std::pair{2, "x"}, {0, "0"}, {1, "inf"}, {6, "  "}, {12, "-3"}, {15, "1.5"}}) {
+        SCOPED_TRACE(text);
+        QStringList lines = kSixteen;
+        lines[line] = QString::fromLatin1(text);
+        DisplayFonts fonts;
+        EXPECT_EQ(applyFontFile(fileOf(lines), fonts), line);
+        DisplayFonts expected;
+        applyFontFile(fileOf(kSixteen.mid(0, line)), expected);
+        EXPECT_EQ(fonts, expected);
+    }
+    DisplayFonts untouched;
+    EXPECT_FALSE(loadfonts(QStringLiteral("/nonexistent/font.txt"), untouched));
+    EXPECT_EQ(untouched, before);
+}
+
+class FontEditorTest : public ::testing::Test {
+protected:
+    FontEditorTest() {
+        QDir(dir.path()).mkpath(QStringLiteral("shipped/picture/orange"));
+        QDir(dir.path()).mkpath(QStringLiteral("shipped/picture/steel"));
+        QFile file(fontPath());
+        file.open(QIODevice::WriteOnly);
+        file.write(fileOf(kSixteen));
+        file.close();
+        loadfonts(fontPath(), fonts);
+    }
+    QString fontPath() const { return dir.path() + QStringLiteral("/shipped/picture/orange/font.txt"); }
+    FontEditor& editor() {
+        FontEditorHooks hooks;
+        hooks.loadskin = [this] { calls << QStringLiteral("loadskin:") + skinname; };
+        hooks.loadfonts = [this] {
+            calls << QStringLiteral("loadfonts");
+            loadfonts(folders.filePath(skinname, QStringLiteral("font.txt")), fonts);
+        };
+        hooks.layoutpanels = [this] { calls << QStringLiteral("layoutpanels"); };
+        hooks.fontsChanged = [this] { ++redraws; };
+        hooks.fontFamilies = [] {
+            return QStringList{QStringLiteral("Noto Sans"), QStringLiteral("Noto Serif")};
+        };
+        model = std::make_unique<FontEditor>(fonts, skinname, folders, messages, std::move(hooks));
+        return *model;
+    }
+
+    QTemporaryDir dir;
+    SkinFolders folders{{}, dir.path() + QStringLiteral("/shipped"), dir.path() + QStringLiteral("/user")};
+    DisplayFonts fonts;
+    QString skinname = QStringLiteral("orange");
+    Messages messages;
+    QStringList calls;
+    int redraws = 0;
+    std::unique_ptr<FontEditor> model;
+};
+
+TEST_F(FontEditorTest, OpeningShowsTheSkinsAndNothingIsEditableUntilAnAreaIsChosen) {
+    FontEditor& e = editor();
+    EXPECT_EQ(e.heading(), QStringLiteral("orangeのフォントの編集"));
+    EXPECT_EQ(e.skins(), (QStringList{QStringLiteral("orange"), QStringLiteral("steel")}));
+    EXPECT_FALSE(e.editEnabled());
+    EXPECT_TRUE(e.fontNames().isEmpty());
+    e.sizeChange(QStringLiteral("30"));
+    EXPECT_EQ(fonts.controls.sizes[0], 20);
+    e.areaClick(kAreaSampler);
+    EXPECT_TRUE(e.editEnabled());
+    EXPECT_FALSE(e.backColourEnabled());
+    EXPECT_EQ(e.fontNames().size(), 2);
+    EXPECT_EQ(e.preview(), (FontPreview{QStringLiteral("Noto Serif"), 8, 16711680, 0}));
+    EXPECT_EQ(e.sizeLabel(), QStringLiteral("8"));
+    e.areaClick(kAreaList);
+    EXPECT_TRUE(e.backColourEnabled());
+    EXPECT_EQ(e.preview(), (FontPreview{QStringLiteral("Noto Sans Mono"), 10, 1193046, 4473924}));
+}
+
+TEST_F(FontEditorTest, SizeAbove50BecomesFiftyAndIsApplied) {
+    FontEditor& e = editor();
+    e.areaClick(kAreaMainDisplay);
+    e.sizeChange(QStringLiteral("72"));
+    EXPECT_EQ(e.sizeText(), QStringLiteral("50"));
+    EXPECT_EQ(fonts.controls.sizes[0], 50);
+    EXPECT_EQ(fonts.controls.sizes[1], 50);
+    EXPECT_EQ(e.preview().size, 50);
+    e.areaClick(kAreaSampler);
+    e.sizeChange(QStringLiteral("12"));
+    EXPECT_EQ(fonts.controls.sizes[2], 12);
+    EXPECT_EQ(fonts.controls.sizes[0], 50);
+    // The song lists take colours only.
+    e.areaClick(kAreaList);
+    e.sizeChange(QStringLiteral("14"));
+    e.fontNameClick(QStringLiteral("Noto Sans"));
+    EXPECT_EQ(messages.shown,
+              QStringList(2, QStringLiteral("リストボックスのフォントの設定はカラー変更のみです。")));
+    EXPECT_EQ(fonts.controls.sizes[3], 10);
+    EXPECT_EQ(fonts.controls.names[3], QStringLiteral("Noto Sans Mono"));
+}
+
+TEST_F(FontEditorTest, TheLengthLabelsColourLagsUntilTheFontsAreLoadedAgain) {
+    FontEditor& e = editor();
+    e.areaClick(kAreaMainDisplay);
+    e.fontColourChosen(0x123456);
+    EXPECT_EQ(fonts.controls.colours[0], 0x123456u);
+    EXPECT_EQ(fonts.controls.colours[1], 0x123456u);
+    EXPECT_EQ(fonts.labelColours, (std::array<std::uint32_t, 2>{0x123456, 0x123456}));
+    EXPECT_EQ(fonts.totaltimeColours, (std::array<std::uint32_t, 2>{255, 255}));
+    EXPECT_EQ(e.preview().colour, 0x123456u);
+    ASSERT_TRUE(e.saveClick());
+    e.defaultClick();
+    EXPECT_EQ(fonts.totaltimeColours, (std::array<std::uint32_t, 2>{0x123456, 0x123456}));
+}
+
+TEST_F(FontEditorTest, SaveAsksThenWritesTheSixteenLinesThatReadBackTheSame) {
+    FontEditor& e = editor();
+    e.areaClick(kAreaList);
+    e.fontColourChosen(0x00AA00);
+    e.backColourChosen(0x101010);
+    e.areaClick(kAreaSampler);
+    e.fontNameClick(QStringLiteral("Noto Sans"));
+    e.sizeChange(QStringLiteral("9.5"));
+    messages.answer = songlist::MessageAnswer::No;
+    EXPECT_FALSE(e.saveClick());
+    EXPECT_EQ(messages.shown.last(),
+              QStringLiteral("orangeのフォントの設定を変更しようとしています。本当によろしいですか？"));
+    EXPECT_EQ(*songlist::readTextFile(fontPath()), kSixteen);
+
+    messages.answer = songlist::MessageAnswer::Yes;
+    ASSERT_TRUE(e.saveClick());
+    const auto lines = songlist::readTextFile(fontPath());
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->size(), 16);
+    EXPECT_EQ(lines->at(2), QStringLiteral("9.5"));
+    EXPECT_EQ(lines->at(7), QStringLiteral("Noto Sans"));
+    QFile raw(fontPath());
+    raw.open(QIODevice::ReadOnly);
+    EXPECT_EQ(raw.readAll().count("\r\n"), 16);
+    DisplayFonts back;
+    EXPECT_EQ(applyFontFile(fileOf(*lines), back), 16);
+    EXPECT_EQ(back.controls, fonts.controls);
+}
+
+TEST_F(FontEditorTest, DefaultDiscardsUnsavedChanges) {
+    FontEditor& e = editor();
+    e.areaClick(kAreaMainDisplay);
+    e.sizeChange(QStringLiteral("33"));
+    e.fontNameClick(QStringLiteral("Noto Serif"));
+    e.defaultClick();
+    EXPECT_EQ(fonts.controls.sizes[0], 20);
+    EXPECT_EQ(fonts.controls.names[0], QStringLiteral("Noto Sans"));
+    EXPECT_EQ(e.preview().size, 20);
+}
+
+TEST_F(FontEditorTest, SkinChangeRunsLoadskinLoadfontsLayoutpanelsInOrder) {
+    FontEditor& e = editor();
+    e.skinClick(QStringLiteral("steel"));
+    EXPECT_EQ(skinname, QStringLiteral("steel"));
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("loadskin:steel"), QStringLiteral("loadfonts"),
+                                  QStringLiteral("layoutpanels")}));
+    EXPECT_EQ(e.heading(), QStringLiteral("steelのフォントの編集"));
+    EXPECT_EQ(e.skinLabel(), QStringLiteral("steel"));
+    // The steel skin has no font.txt: the fonts stay as they were.
+    EXPECT_EQ(fonts.controls.sizes[0], 20);
+    // A save for a skin without a folder of its own in the user's skins goes there.
+    EXPECT_EQ(e.fontFilePath(), dir.path() + QStringLiteral("/shipped/picture/steel/font.txt"));
+}
+
+TEST_F(FontEditorTest, ASkinWithoutAFolderOfItsOwnSavesIntoTheUsersSkins) {
+    skinname = QStringLiteral("ghost");
+    FontEditor& e = editor();
+    const QString user = dir.path() + QStringLiteral("/user/picture/ghost/font.txt");
+    EXPECT_EQ(e.fontFilePath(), user);
+    e.areaClick(kAreaMainDisplay);
+    ASSERT_TRUE(e.saveClick());
+    EXPECT_EQ(*songlist::readTextFile(user), fontFileLines(fonts.controls));
+}
+
+TEST(FontEditorSkins, AnEmptySkinsFolderGivesAnEmptyList) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("picture"));
+    const SkinFolders folders({}, dir.path(), dir.path() + QStringLiteral("/nouser"));
+    DisplayFonts fonts;
+    QString skinname = QStringLiteral("orange");
+    Messages messages;
+    FontEditor e(fonts, skinname, folders, messages, {});
+    EXPECT_TRUE(e.skins().isEmpty());
+}
+
+}  // namespace
+}  // namespace korvex::appearance

@@ -1,0 +1,247 @@
+// The configuration dialog's model: the pattern store, the switch time's checks, the curve lines, the
+// recording options and the sampler switch.
+
+#include "mixer/configuration.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <vector>
+
+namespace korvex::mixer {
+namespace {
+
+class Messages final : public songlist::MessageBoxes {
+public:
+    songlist::MessageAnswer ask(const QString& text, const QString&, songlist::MessageButtons,
+                                songlist::MessageIcon) override {
+        shown << text;
+        return songlist::MessageAnswer::Ok;
+    }
+    void inform(const QString& text, const QString&, songlist::MessageIcon) override { shown << text; }
+    QStringList shown;
+};
+
+class ConfigurationTest : public ::testing::Test {
+protected:
+    Configuration& open() {
+        ConfigurationHooks hooks;
+        hooks.layoutpanels = [this] { ++layouts; };
+        hooks.initsound = [this] {
+            ++initsounds;
+            if (deviceAvailable) dsready = true;
+        };
+        hooks.openSlot = [this](int slot) { opened.push_back(slot); };
+        hooks.startVolumeMixer = [this] { ++mixerStarts; };
+        model = std::make_unique<Configuration>(
+            ConfigurationTargets{deck, mixer, newtrim, samplerenabled, samplerview, dsready}, messages,
+            std::move(hooks));
+        return *model;
+    }
+
+    deck::DeckSettings deck;
+    MixerSettings mixer;
+    int newtrim = 20;
+    bool samplerenabled = true;
+    bool samplerview = true;
+    bool dsready = false;
+    bool deviceAvailable = false;
+    int layouts = 0, initsounds = 0, mixerStarts = 0;
+    std::vector<int> opened;
+    Messages messages;
+    std::unique_ptr<Configuration> model;
+};
+
+TEST_F(ConfigurationTest, StoreWithoutChoosingAPatternKeepsTheDesignSlidersAndShownTimeInPatternA) {
+    deck.switchtime = {37, 60, 70};
+    mixer.fadertable = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    Configuration& c = open();
+    EXPECT_EQ(c.pattern(), 0);
+    EXPECT_EQ(c.switchText(), QStringLiteral(" 37"));
+    // The sliders keep their design values until a pattern is chosen.
+    EXPECT_EQ(c.sliders(), (std::array<int, 4>{500, 500, 0, 0}));
+    EXPECT_EQ(c.curve(), kDesignCurve);
+    c.fdrecClick();
+    EXPECT_EQ(mixer.fadertable, (FaderTable{500, 2, 3, 500, 5, 6, 0, 8, 9, 0, 11, 12}));
+    EXPECT_EQ(deck.switchtime, (std::array<int, 3>{37, 60, 70}));
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(ConfigurationTest, ChoosingAPatternLoadsItsPointsAndTimeAndStoresIntoIt) {
+    deck.switchtime = {50, 80, 50};
+    mixer.fadertable = {500, 100, 0, 500, 200, 0, 0, 300, 500, 0, 400, 500};
+    Configuration& c = open();
+    c.paternClick(1);
+    EXPECT_EQ(c.sliders(), (std::array<int, 4>{100, 200, 300, 400}));
+    EXPECT_EQ(c.switchText(), QStringLiteral(" 80"));
+    // Every line follows the four sliders; the fixed ends and the heights stay.
+    EXPECT_EQ(c.curve()[3], (CurveLine{267, 480, 467, 480}));
+    EXPECT_EQ(c.curve()[4], (CurveLine{467, 480, 1667, 840}));
+    EXPECT_EQ(c.curve()[5], (CurveLine{1667, 840, 2300, 840}));
+    EXPECT_EQ(c.curve()[2], (CurveLine{240, 840, 867, 840}));
+    EXPECT_EQ(c.curve()[0], (CurveLine{867, 840, 2067, 480}));
+    EXPECT_EQ(c.curve()[1], (CurveLine{2067, 480, 2280, 480}));
+    c.sliderChange(0, 150);
+    c.switchTextChange(QStringLiteral("120"));
+    c.fdrecClick();
+    EXPECT_EQ(mixer.fadertable[1], 150);
+    EXPECT_EQ(mixer.fadertable[4], 200);
+    EXPECT_EQ(deck.switchtime[1], 120);
+    EXPECT_EQ(deck.switchtime[0], 50);
+
+    // Opening the dialog again drops an edit that was not stored.
+    c.sliderChange(2, 77);
+    c.load();
+    EXPECT_EQ(c.pattern(), 0);
+    EXPECT_EQ(c.sliders(), kDesignSliders);
+    EXPECT_EQ(c.curve(), kDesignCurve);
+    EXPECT_EQ(mixer.fadertable[7], 300);
+}
+
+TEST_F(ConfigurationTest, EachSliderMovesItsTwoLineEnds) {
+    Configuration& c = open();
+    struct Case {
+        int slider, value;
+        std::size_t first;
+        bool firstIsEnd;  // the first line's X2, else its X1
+        std::size_t second;
+        int x;
+    };
+    const Case cases[] = {{0, 100, 3, true, 4, 467},
+                          {1, 250, 4, true, 5, 1767},
+                          {2, 50, 2, true, 0, 367},
+                          {3, 0, 0, true, 1, 1267}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.slider);
+        CurveLines before = c.curve();
+        c.sliderChange(k.slider, k.value);
+        const CurveLines& after = c.curve();
+        EXPECT_EQ(after[k.first].x2, k.x);
+        EXPECT_EQ(after[k.second].x1, k.x);
+        before[k.first].x2 = k.x;
+        before[k.second].x1 = k.x;
+        EXPECT_EQ(after, before) << "only the two ends move";
+    }
+}
+
+TEST_F(ConfigurationTest, AnInvalidSwitchTimeSaysSoAndStores100) {
+    Configuration& c = open();
+    for (const char* text : {"0", "abc", "", "-5", "32768", "40000", "0.4", "nan"}) {
+        SCOPED_TRACE(text);
+        messages.shown.clear();
+        deck.switchtime[0] = 50;
+        c.switchTextChange(QString::fromLatin1(text));
+        c.fdrecClick();
+        EXPECT_EQ(messages.shown, QStringList{QStringLiteral("値が不正です。")});
+        EXPECT_EQ(deck.switchtime[0], 100);
+        EXPECT_EQ(c.switchText(), QStringLiteral(" 100"));
+    }
+    messages.shown.clear();
+    for (const auto& [text, stored] :
+         {std::pair{"32767", 32767}, {" 700 ", 700}, {"2.5", 2}, {"3.5", 4}, {"1", 1}}) {
+        c.switchTextChange(QString::fromLatin1(text));
+        c.fdrecClick();
+        EXPECT_EQ(deck.switchtime[0], stored) << text;
+    }
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(ConfigurationTest, ControlsWriteTheirSettingsAtOnce) {
+    Configuration& c = open();
+    c.gapChange(35);
+    c.headIntervalChange(7);
+    c.trimChange(12);
+    c.playOnSwitchClick(false);
+    c.autorecClick(true);
+    EXPECT_EQ(deck.gapticks, 35);
+    EXPECT_EQ(deck.headinterval, 7);
+    EXPECT_EQ(newtrim, 12);
+    EXPECT_FALSE(mixer.playonswitch);
+    EXPECT_TRUE(deck.autorec);
+    // Held to the sliders' ranges.
+    c.gapChange(500);
+    c.headIntervalChange(-1);
+    c.trimChange(41);
+    EXPECT_EQ(deck.gapticks, 100);
+    EXPECT_EQ(deck.headinterval, 0);
+    EXPECT_EQ(newtrim, 40);
+}
+
+TEST_F(ConfigurationTest, RecordingFormatOptionsAndTheirSelectionOnReopening) {
+    Configuration& c = open();
+    EXPECT_EQ(c.bitOption(), 1);
+    EXPECT_EQ(c.stereoOption(), 1);
+    EXPECT_EQ(c.bitrateOption(), 2);
+    c.bitrateClick(0);  // "11,025kHz"
+    EXPECT_EQ(deck.recrate, 2);
+    c.bitClick(0);
+    EXPECT_TRUE(deck.rec8bit);
+    c.stereoClick(0);
+    EXPECT_TRUE(deck.recmono);
+    c.recordMixClick(true);
+    EXPECT_EQ(deck.recsource, deck::DeckSettings::RecordSource::Mix);
+    Configuration& again = open();
+    EXPECT_EQ(again.bitrateOption(), 0);
+    EXPECT_EQ(again.bitOption(), 0);
+    EXPECT_EQ(again.stereoOption(), 0);
+    EXPECT_TRUE(again.recordMix());
+    again.bitrateClick(1);
+    EXPECT_EQ(deck.recrate, 1);
+    again.bitClick(1);
+    again.stereoClick(1);
+    again.recordMixClick(false);
+    EXPECT_FALSE(deck.rec8bit);
+    EXPECT_FALSE(deck.recmono);
+    EXPECT_EQ(deck.recsource, deck::DeckSettings::RecordSource::Input);
+}
+
+TEST_F(ConfigurationTest, SamplerSwitchOffHidesTheStripAndOnBringsItBackWithADevice) {
+    dsready = true;
+    Configuration& c = open();
+    EXPECT_FALSE(c.samplerOff());
+    c.sampoffClick(true);
+    EXPECT_FALSE(samplerenabled);
+    EXPECT_FALSE(samplerview);
+    EXPECT_EQ(layouts, 1);
+    c.sampoffClick(false);
+    EXPECT_TRUE(samplerenabled);
+    EXPECT_TRUE(samplerview);
+    EXPECT_EQ(layouts, 2);
+    EXPECT_EQ(initsounds, 0) << "the device exists already";
+}
+
+TEST_F(ConfigurationTest, SamplerSwitchOnWithoutADeviceTriesToCreateIt) {
+    samplerenabled = false;
+    samplerview = false;
+    Configuration& c = open();
+    EXPECT_TRUE(c.samplerOff());
+    // No device can be had: the sampler is on for the next start, the strip stays hidden.
+    c.sampoffClick(false);
+    EXPECT_TRUE(samplerenabled);
+    EXPECT_FALSE(samplerview);
+    EXPECT_EQ(initsounds, 1);
+    EXPECT_EQ(layouts, 0);
+    // Now it can: the strip comes back at once.
+    c.sampoffClick(true);
+    deviceAvailable = true;
+    c.sampoffClick(false);
+    EXPECT_TRUE(dsready);
+    EXPECT_TRUE(samplerview);
+}
+
+TEST_F(ConfigurationTest, SlotButtonsNeedTheSoundDeviceAndTheVolumeMixerButtonStartsIt) {
+    Configuration& c = open();
+    EXPECT_FALSE(c.slotsEnabled());
+    c.slotClick(2);
+    EXPECT_TRUE(opened.empty());
+    dsready = true;
+    EXPECT_TRUE(c.slotsEnabled());
+    c.slotClick(2);
+    c.slotClick(8);
+    EXPECT_EQ(opened, std::vector<int>{2});
+    c.startvolconClick();
+    EXPECT_EQ(mixerStarts, 1);
+}
+
+}  // namespace
+}  // namespace korvex::mixer

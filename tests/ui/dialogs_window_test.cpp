@@ -1,0 +1,388 @@
+// The configuration dialog, the font and skin dialog and the mini bar as a user works them in the player.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/startup.h"
+#include "app/ui/korvex_app.h"
+#include "appearance/layout_table.h"
+#include "support/signals.h"
+
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace korvex::test {
+namespace {
+
+using app::KorvexApp;
+
+int px(int twips) {
+    return qRound(twips / static_cast<double>(appearance::kTwipsPerPixel));
+}
+
+// Answers every message box that shows with its first button, noting its text.
+class BoxAnswerer {
+public:
+    BoxAnswerer() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            texts << box->text();
+            QAbstractButton* button = box->button(answer);
+            if (button == nullptr) button = box->buttons().value(0);
+            button->click();
+        });
+        timer_.start(10);
+    }
+    QStringList texts;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+
+private:
+    QTimer timer_;
+};
+
+// Clicks a check box or an option button on its indicator (a wide button's centre may lie beyond its text).
+void clickIndicator(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+QAction* menuAction(QMenuBar* bar, const QString& caption) {
+    for (QAction* action : bar->actions())
+        if (action->text() == caption) return action;
+    return nullptr;
+}
+
+void dropFiles(QWidget* target, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+class DialogsWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app_ = std::make_unique<KorvexApp>(std::vector<std::string>{"--audio-output=null"});
+        ASSERT_TRUE(app_->start());
+        app_->handOver();
+    }
+    void TearDown() override { app_->shutdown(); }
+    app::MainWindow& window() { return app_->window(); }
+    QString tone(const QString& name) {
+        const QString path = dir_.path() + QLatin1Char('/') + name;
+        writeWav16(path.toStdString(), sine(440, 3.0));
+        return path;
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<KorvexApp> app_;
+};
+
+TEST_F(DialogsWindow, ConfigurationOpensFromItsMenuAndWritesTheSettingsAtOnce) {
+    QAction* item = menuAction(window().menuBar(), QStringLiteral("設定"));
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(item->isEnabled());
+    item->trigger();
+    mixer::ConfigurationWindow* dialog = app_->configurationWindow();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Korvexの設定"));
+
+    // A slider move redraws its two line ends in the curve picture.
+    dialog->fdSlider(0)->setValue(100);
+    EXPECT_EQ(dialog->curve()->lines()[3].x2, 467);
+    EXPECT_EQ(dialog->curve()->lines()[4].x1, 467);
+    dialog->fdSlider(3)->setValue(250);
+    EXPECT_EQ(dialog->curve()->lines()[0].x2, 1767);
+    EXPECT_EQ(dialog->curve()->lines()[1].x1, 1767);
+
+    // "記憶" with a switch time of 0: the message, then 100.
+    BoxAnswerer boxes;
+    QLineEdit* time = dialog->switchTimeBox();
+    time->clear();
+    QTest::keyClicks(time, QStringLiteral("0"));
+    QTest::mouseClick(dialog->fdrec(), Qt::LeftButton);
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("値が不正です。")});
+    EXPECT_EQ(app_->player().settings().switchtime[0], 100);
+    EXPECT_EQ(app_->player().mixer().settings().fadertable[0], 100);
+    EXPECT_EQ(app_->player().mixer().settings().fadertable[9], 250);
+    EXPECT_EQ(time->text(), QStringLiteral(" 100"));
+
+    // "11,025kHz" stores 2 and is selected again when the dialog opens anew.
+    clickIndicator(dialog->bitrate(0));
+    EXPECT_EQ(app_->player().settings().recrate, 2);
+    QTest::mouseClick(dialog->gyap(), Qt::LeftButton, {}, QPoint(dialog->gyap()->width() - 2, 5));
+    EXPECT_GT(app_->player().settings().gapticks, 10);
+    dialog->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(app_->configurationWindow(), nullptr);
+    dialog = app_->showConfiguration();
+    EXPECT_TRUE(dialog->bitrate(0)->isChecked());
+    EXPECT_FALSE(dialog->bitrate(2)->isChecked());
+    EXPECT_EQ(dialog->switchTimeBox()->text(), QStringLiteral(" 100"));
+    EXPECT_EQ(dialog->gyap()->value(), app_->player().settings().gapticks);
+}
+
+TEST_F(DialogsWindow, TheSamplerSwitchHidesAndRestoresTheSamplerStrip) {
+    std::vector<int> opened;
+    app_->openSamplerSlot = [&opened](int slot) { opened.push_back(slot); };
+    mixer::ConfigurationWindow* dialog = app_->showConfiguration();
+    // Without a sound device the slot buttons are off.
+    EXPECT_FALSE(dialog->slotButton(0)->isEnabled());
+    dialog->close();
+
+    app_->layout().flags.dsready = true;
+    dialog = app_->showConfiguration();
+    ASSERT_TRUE(dialog->slotButton(4)->isEnabled());
+    QTest::mouseClick(dialog->slotButton(4), Qt::LeftButton);
+    EXPECT_EQ(opened, std::vector<int>{4});
+
+    EXPECT_EQ(dialog->sampoff()->toolTip(),
+              QStringLiteral("メインプレーヤにノイズがのる場合はサンプラーをＯＦＦにしてください。"));
+    const int full = window().height();
+    EXPECT_FALSE(dialog->sampoff()->isChecked());
+    clickIndicator(dialog->sampoff());
+    EXPECT_TRUE(dialog->sampoff()->isChecked());
+    EXPECT_FALSE(app_->layout().flags.samplerview);
+    EXPECT_EQ(window().height(), px(7600));
+    clickIndicator(dialog->sampoff());
+    EXPECT_TRUE(app_->layout().flags.samplerview);
+    EXPECT_EQ(window().height(), full);
+    EXPECT_TRUE(window().picture("Imgsam")->picturePath().endsWith(QStringLiteral("/sampler2.bmp")));
+}
+
+TEST_F(DialogsWindow, FontSizeAboveFiftyIsAppliedAsFifty) {
+    QAction* item = menuAction(window().menuBar(), QStringLiteral("ｽｷﾝ"));
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(item->isEnabled());
+    item->trigger();
+    appearance::FontWindow* dialog = app_->skinWindow();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("SKIN"));
+    EXPECT_EQ(dialog->heading()->text(), app_->skinname() + QStringLiteral("のフォントの編集"));
+    EXPECT_FALSE(dialog->sizeBox()->isEnabled());
+    clickIndicator(dialog->areaButton(0));
+    ASSERT_TRUE(dialog->sizeBox()->isEnabled());
+    EXPECT_GT(dialog->fontList()->count(), 0);
+    dialog->sizeBox()->clear();
+    QTest::keyClicks(dialog->sizeBox(), QStringLiteral("72"));
+    EXPECT_EQ(dialog->sizeBox()->text(), QStringLiteral("50"));
+    EXPECT_EQ(window().label("text2", 0)->font().pointSizeF(), 50.0);
+    EXPECT_EQ(window().label("text2", 1)->font().pointSizeF(), 50.0);
+    EXPECT_EQ(dialog->preview()->font().pointSizeF(), 50.0);
+
+    // A colour for the main display: the deck labels follow, the length label waits for loadfonts.
+    const QString lengthBefore = window().label("Totaltime", 0)->styleSheet();
+    dialog->chooseColour = [](const QColor&) { return std::optional<QColor>(QColor(0x12, 0x34, 0x56)); };
+    QTest::mouseClick(dialog->fontColourButton(), Qt::LeftButton);
+    EXPECT_EQ(window().label("text2", 0)->styleSheet(), QStringLiteral("color: #123456"));
+    EXPECT_EQ(window().label("Pitchper", 1)->styleSheet(), QStringLiteral("color: #123456"));
+    EXPECT_EQ(window().label("Totaltime", 0)->styleSheet(), lengthBefore);
+    // "デフォルト" reads the skin's file again.
+    QTest::mouseClick(dialog->defaultButton(), Qt::LeftButton);
+    EXPECT_NE(window().label("text2", 0)->font().pointSizeF(), 50.0);
+    EXPECT_NE(window().label("text2", 0)->styleSheet(), QStringLiteral("color: #123456"));
+}
+
+TEST_F(DialogsWindow, ASkinLackingSwitch1KeepsThePreviousPicturesFromTheSwitchOn) {
+    // A user skin with every bitmap of the shipped one but switch1.bmp, and a font file of its own.
+    const QString shipped = app_->pictures().folders().shippedRoot() + QStringLiteral("/orange");
+    const QString partial = app_->pictures().folders().userRoot() + QStringLiteral("/partial");
+    ASSERT_TRUE(QDir().mkpath(partial));
+    for (const QString& file : QDir(shipped).entryList(QDir::Files)) {
+        if (file == QStringLiteral("switch1.bmp")) continue;
+        ASSERT_TRUE(QFile::copy(shipped + QLatin1Char('/') + file, partial + QLatin1Char('/') + file));
+    }
+    appearance::FontWindow* dialog = app_->showSkinDialog();
+    const QList<QListWidgetItem*> found =
+        dialog->skinList()->findItems(QStringLiteral("partial"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(dialog->skinList()->findItems(QStringLiteral("orange"), Qt::MatchExactly).size(), 1);
+    dialog->skinList()->scrollToItem(found[0]);
+    QTest::mouseClick(dialog->skinList()->viewport(), Qt::LeftButton, {},
+                      dialog->skinList()->visualItemRect(found[0]).center());
+    EXPECT_EQ(app_->skinname(), QStringLiteral("partial"));
+    EXPECT_EQ(dialog->heading()->text(), QStringLiteral("partialのフォントの編集"));
+    EXPECT_EQ(dialog->skinLabel()->text(), QStringLiteral("partial"));
+
+    auto from = [this](const char* name, int index = -1) {
+        return QFileInfo(window().picture(name, index)->picturePath()).absolutePath();
+    };
+    // Before the switch: the new skin.
+    EXPECT_EQ(from("Pause", 1), partial);
+    EXPECT_EQ(from("Stop", 0), partial);
+    // From the switch on: the previous pictures, and they stay so through the redraws of the timer.
+    QTest::qWait(100);
+    for (const auto& [name, index] : {std::pair{"switch", -1},
+                                      {"center", -1},
+                                      {"Faderbtn", -1},
+                                      {"miniplay", -1},
+                                      {"Picture4", -1},
+                                      {"pitchbtn", 0},
+                                      {"FDpaturn", 0},
+                                      {"FDpaturn", 3}}) {
+        EXPECT_EQ(from(name, index), shipped) << name << index;
+    }
+    // Their pressed looks come from the skin they show.
+    QTest::mousePress(window().picture("center"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(from("center"), shipped);
+    QTest::mouseRelease(window().picture("center"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(from("center"), shipped);
+
+    // Saving the fonts writes the skin's own font.txt.
+    BoxAnswerer boxes;
+    boxes.answer = QMessageBox::Yes;
+    clickIndicator(dialog->areaButton(1));
+    QTest::mouseClick(dialog->saveButton(), Qt::LeftButton);
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral(
+                               "partialのフォントの設定を変更しようとしています。本当によろしいですか？")});
+    QFile saved(partial + QStringLiteral("/font.txt"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll().count("\r\n"), 16);
+
+    // Back to the complete skin: everything from it again.
+    const QList<QListWidgetItem*> orange =
+        dialog->skinList()->findItems(QStringLiteral("orange"), Qt::MatchExactly);
+    QTest::mouseClick(dialog->skinList()->viewport(), Qt::LeftButton, {},
+                      dialog->skinList()->visualItemRect(orange[0]).center());
+    EXPECT_EQ(from("switch"), shipped);
+    EXPECT_EQ(from("Pause", 1), shipped);
+    QDir(partial).removeRecursively();
+}
+
+TEST_F(DialogsWindow, TheMiniBarDrivesBothDecksAndADoubleClickBringsThePlayerBack) {
+    dropFiles(window().titleList(0)->viewport(),
+              {tone(QStringLiteral("a1.wav")), tone(QStringLiteral("a2.wav"))});
+    dropFiles(window().titleList(1)->viewport(),
+              {tone(QStringLiteral("b1.wav")), tone(QStringLiteral("b2.wav"))});
+    auto* play = window().picture("Pause", 0);
+    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(app_->player().player(0).playState(), 2);
+    QTest::mouseClick(window().picture("Imgmenu"), Qt::LeftButton, {}, QPoint(3, 3));
+    ASSERT_TRUE(window().menuBar()->isVisible());
+    const QSize full = window().size();
+
+    QTest::mouseClick(window().picture("Tobar"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(window().size(), QSize(px(4000), px(310)));
+    EXPECT_FALSE(window().menuBar()->isVisible());
+    auto* next = window().picture("mininext");
+    ASSERT_TRUE(next->isVisible());
+    EXPECT_EQ(next->geometry().topLeft(), QPoint(px(3700), px(40)));
+    for (const char* name : {"miniplay", "ministop", "minipre"})
+        EXPECT_TRUE(window().picture(name)->isVisible());
+
+    QTest::mouseClick(next, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(app_->player().transport().livedeck(), 1);
+    EXPECT_EQ(app_->player().player(1).playState(), 2);
+    EXPECT_NE(app_->player().player(0).playState(), 2);
+    EXPECT_EQ(window().picture("Faderbtn")->x(), px(5130));
+    QTest::mouseClick(next, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(app_->player().transport().livedeck(), 0);
+    EXPECT_EQ(app_->player().player(0).playState(), 2);
+    // The timer writes the bar time.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window().label("bartime")->text() == QStringLiteral("00:00"); }, 2000));
+    QTest::mouseClick(window().picture("ministop"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_NE(app_->player().player(0).playState(), 2);
+
+    // "常に手前に表示" keeps the bar as it is.
+    QMenu* view = nullptr;
+    for (QAction* action : window().menuBar()->actions())
+        if (action->text() == QStringLiteral("表示")) view = action->menu();
+    ASSERT_NE(view, nullptr);
+    QAction* onTop = view->actions().at(1);
+    ASSERT_EQ(onTop->text(), QStringLiteral("常に手前に表示"));
+    onTop->trigger();
+    EXPECT_TRUE(window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window().windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(window().size(), QSize(px(4000), px(310)));
+    onTop->trigger();
+    EXPECT_FALSE(window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+    QTest::mouseDClick(window().picture("Image1"), Qt::LeftButton, {}, QPoint(px(1200), 5));
+    EXPECT_EQ(window().size(), QSize(full.width(), full.height() - px(280)));
+    EXPECT_FALSE(next->isVisible());
+    EXPECT_EQ(window().label("topbar")->text(), QStringLiteral("Ver.") + app::versionNumber());
+    EXPECT_TRUE(window().label("bartime")->text().isEmpty());
+    // Outside the mini bar a double-click changes nothing.
+    QTest::mouseDClick(window().picture("Image1"), Qt::LeftButton, {}, QPoint(px(1200), 5));
+    EXPECT_EQ(window().size(), QSize(full.width(), full.height() - px(280)));
+}
+
+TEST_F(DialogsWindow, MinimisedTheCaptionShowsTimeAndTitleUntilRestored) {
+    dropFiles(window().titleList(0)->viewport(), {tone(QStringLiteral("song.wav"))});
+    QTest::mouseClick(window().picture("Minimum"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_TRUE(app_->mini().minimizedflag());
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Korvex Ver.") + app::versionNumber());
+    app_->player().player(0).setCurrentPosition(2.4);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window().windowTitle() == QStringLiteral("00:02  song.wav"); }, 2000));
+    window().showNormal();
+    EXPECT_FALSE(app_->mini().minimizedflag());
+    EXPECT_TRUE(window().windowTitle().isEmpty());
+}
+
+}  // namespace
+}  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+// Pictures of the three windows for the documentation: set KORVEX_SCREENSHOT_DIR to write them.
+TEST_F(DialogsWindow, Screenshots) {
+    const QString dir = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) GTEST_SKIP() << "KORVEX_SCREENSHOT_DIR is not set";
+
+    mixer::ConfigurationWindow* config = app_->showConfiguration();
+    clickIndicator(config->patern(1));
+    config->fdSlider(0)->setValue(180);
+    config->fdSlider(3)->setValue(320);
+    config->adjustSize();
+    EXPECT_TRUE(config->grab().save(dir + QStringLiteral("/config-dialog.png")));
+    config->close();
+
+    appearance::FontWindow* skin = app_->showSkinDialog();
+    clickIndicator(skin->areaButton(0));
+    const auto fonts = skin->fontList()->findItems(QStringLiteral("Noto Sans CJK JP"), Qt::MatchExactly);
+    if (!fonts.isEmpty()) skin->fontList()->setCurrentItem(fonts[0]);
+    const auto orange = skin->skinList()->findItems(app_->skinname(), Qt::MatchExactly);
+    if (!orange.isEmpty()) skin->skinList()->setCurrentItem(orange[0]);
+    skin->adjustSize();
+    EXPECT_TRUE(skin->grab().save(dir + QStringLiteral("/skin-dialog.png")));
+    skin->close();
+
+    dropFiles(window().titleList(0)->viewport(), {tone(QStringLiteral("Sunrise Groove (Extended Mix).wav"))});
+    auto* play = window().picture("Pause", 0);
+    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(window().picture("Tobar"), Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::qWait(1200);
+    EXPECT_TRUE(window().grab().save(dir + QStringLiteral("/mini-bar.png")));
+}
+
+}  // namespace
+}  // namespace korvex::test
