@@ -290,7 +290,7 @@ TEST(EffectDialogs, AChainAppliedAgainWhileTheDialogIsOpenGetsTheNextMove) {
 
 // The settings button through the model, the dialog over the main window, and the main window's lists.
 TEST(EffectDialogs, SettingsButtonOpensTheDialogOverTheMainWindowAndTheListsShowTheEntries) {
-    app::MainWindow window([](const QString&) { return QString(); });
+    app::MainWindow window([](const std::string&, int, const QString&) { return QString(); });
     FakeSoundBuffer buffer;
     sampler::EffectLists lists;
     songlist::testing::FakeMessages boxes;
@@ -347,7 +347,7 @@ TEST(EffectDialogs, ASliderDraggedWhileTheSlotLoopsReachesTheEnginesChain) {
         device.createSoundBufferFromFile(path, kCtrlVolume | kCtrlFx | kCtrlPan, &error);
     ASSERT_NE(buffer, nullptr);
 
-    app::MainWindow window([](const QString&) { return QString(); });
+    app::MainWindow window([](const std::string&, int, const QString&) { return QString(); });
     sampler::EffectLists lists;
     songlist::testing::FakeMessages boxes;
     sampler::SlotEffects effects(
