@@ -450,6 +450,51 @@ TEST_F(SoundBufferTest, AnEchoRingsOutAfterAOneShotUnlessItIsStopped) {
     EXPECT_LT(window(out, 0.32, 0.48), 1e-4);
 }
 
+TEST_F(SoundBufferTest, AnyOrderOfOperationsKeepsTheMixFiniteAndBounded) {
+    const std::vector<std::string> files = {
+        file("short.wav", monoSine(440.0, 300), 1), file("low.wav", monoSine(440.0, 9000), 1, 8000),
+        file("high.wav", sine(440.0, 0.4, 96000), 2, 96000), file("mid.wav", monoSine(300.0, 20000), 1)};
+    const unsigned modes[4] = {kSampler3D, kEffecter3D, kSampler, kEffecter};
+    std::vector<std::unique_ptr<SoundBuffer>> buffers(10);
+    std::uint32_t seed = 12345;
+    const auto next = [&](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    for (int step = 0; step < 3000; ++step) {
+        auto& buffer = buffers[next(10)];
+        switch (next(9)) {
+            case 0: {
+                SoundError error = SoundError::None;
+                buffer = device_.createSoundBufferFromFile(files[next(4)], modes[next(4)], &error);
+                break;
+            }
+            case 1: buffer.reset(); break;
+            case 2: if (buffer) buffer->play(static_cast<int>(next(2))); break;
+            case 3: if (buffer) buffer->stop(); break;
+            case 4: if (buffer) buffer->setCurrentPosition(static_cast<long>(next(3)) * 1000); break;
+            case 5: if (buffer) buffer->setFrequency(next(2) != 0 ? 100000 : 100 + static_cast<int>(next(60000))); break;
+            case 6:
+                if (buffer) buffer->setFX({static_cast<dsp::EffectKind>(next(7)), dsp::EffectKind::Echo}, nullptr);
+                break;
+            case 7:
+                if (buffer && buffer->buffer3D() != nullptr)
+                    buffer->buffer3D()->setPosition(static_cast<float>(next(5)) - 2.0f, 0.0f, static_cast<float>(next(5)) - 2.0f);
+                break;
+            default: {
+                const std::size_t n = 1 + next(512);
+                const auto out = output_.render(n, n);
+                engine_.dispatchEvents();
+                for (float v : out) ASSERT_TRUE(std::isfinite(v) && std::abs(v) < 8.0f) << "step " << step;
+                break;
+            }
+        }
+    }
+    buffers.clear();
+    render(kRate / 10);
+    EXPECT_EQ(engine_.sampler().voicesInUse(), 0);
+}
+
 TEST_F(SoundBufferTest, MoreThanTwoChannelsFoldToStereo) {
     // Six channels in the usual WAVE order; only the front left one sounds.
     std::vector<float> six(6 * 8000, 0.0f);

@@ -167,10 +167,7 @@ void SamplerSource::apply_rt(const Command& command) {
             v.main.looping = v.looping;
             break;
         case Command::Type::Stop:
-            if (v.playing) startTail_rt(v);
-            v.playing = false;
-            v.main.active = false;
-            if (v.chainLive) fadeChain_rt(v);
+            cut_rt(v);
             break;
         case Command::Type::Rewind:
         case Command::Type::Seek: {
@@ -196,13 +193,19 @@ void SamplerSource::apply_rt(const Command& command) {
             }
             break;
         case Command::Type::Release:
-            if (v.playing) startTail_rt(v);
-            v.playing = false;
-            v.main.active = false;
+            cut_rt(v);
             v.releasing = true;
-            if (v.chainLive) fadeChain_rt(v);
             break;
     }
+}
+
+void SamplerSource::cut_rt(Voice& v) {
+    // The chain fades with the heads' tails (both over one ramp), so nothing they still play re-arms it.
+    const bool sounding = v.main.active || std::any_of(v.tails.begin(), v.tails.end(), [](const Head& t) { return t.active; });
+    if (v.playing) startTail_rt(v);
+    v.playing = false;
+    v.main.active = false;
+    if (v.chainLive || sounding) fadeChain_rt(v);
 }
 
 void SamplerSource::startTail_rt(Voice& v) {
@@ -310,7 +313,7 @@ void SamplerSource::renderVoice_rt(Voice& v, VoiceShared& s, float* bus, std::si
 
     bool audible = sounding;
     if (v.chain != nullptr && (sounding || v.chainLive || v.chainFading)) {
-        if (sounding) {
+        if (sounding && !v.releasing) {
             v.chainLive = true;
             v.silentFrames = 0;
         }

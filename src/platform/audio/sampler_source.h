@@ -145,6 +145,8 @@ private:
     void renderVoice_rt(Voice& voice, VoiceShared& shared, float* bus, std::size_t frames);
     void renderHead_rt(const Voice& voice, Head& head, std::size_t offset, std::size_t n, bool rising);
     void gather_rt(const SampleData& data, bool looping, std::int64_t first, std::size_t count, float* out) const;
+    // Stops the voice's heads and its chain's tail with the de-click ramp (stop and release).
+    void cut_rt(Voice& voice);
     void startTail_rt(Voice& voice);
     void fadeChain_rt(Voice& voice);
     void finishChainFade_rt(Voice& voice);
