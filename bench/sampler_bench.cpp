@@ -32,7 +32,8 @@ std::string writeMono(const std::string& name, double freq, double seconds) {
     const auto frames = static_cast<std::size_t>(seconds * kRate);
     std::vector<float> mono(frames);
     for (std::size_t i = 0; i < frames; ++i)
-        mono[i] = 0.4f * static_cast<float>(std::sin(2.0 * std::numbers::pi * freq * static_cast<double>(i) / kRate));
+        mono[i] = 0.4f * static_cast<float>(
+                             std::sin(2.0 * std::numbers::pi * freq * static_cast<double>(i) / kRate));
     SF_INFO info{};
     info.samplerate = kRate;
     info.channels = 1;
@@ -95,8 +96,8 @@ void eightSlots(benchmark::State& state, bool effects) {
     const float places[3][3] = {{2.0f, 0.0f, 1.0f}, {-1.0f, 0.0f, 3.0f}, {0.5f, 0.0f, -2.0f}};
     for (const auto& place : places) {
         const unsigned mode = effects ? korvex::kCtrlFx : korvex::kCtrlFrequency;
-        auto slot = device.createSoundBufferFromFile(monoSample(), korvex::kCtrlVolume | mode | korvex::kCtrl3D,
-                                                     nullptr);
+        auto slot = device.createSoundBufferFromFile(monoSample(),
+                                                     korvex::kCtrlVolume | mode | korvex::kCtrl3D, nullptr);
         if (effects) slot->setFX({korvex::dsp::EffectKind::Echo, korvex::dsp::EffectKind::Chorus}, nullptr);
         slot->buffer3D()->setPosition(place[0], place[1], place[2]);
         slot->buffer3D()->setConeAngles(90, 240);
@@ -131,11 +132,15 @@ void eightSlots(benchmark::State& state, bool effects) {
         }
     }
     state.counters["ns_per_frame"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kBlock, benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-        benchmark::Counter::OneK::kIs1000);
+        static_cast<double>(state.iterations()) * kBlock,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
 }
-void BM_EightSlotsTwoDecks(benchmark::State& state) { eightSlots(state, false); }
-void BM_EightSlotsTwoDecksThreeWithEffects(benchmark::State& state) { eightSlots(state, true); }
+void BM_EightSlotsTwoDecks(benchmark::State& state) {
+    eightSlots(state, false);
+}
+void BM_EightSlotsTwoDecksThreeWithEffects(benchmark::State& state) {
+    eightSlots(state, true);
+}
 BENCHMARK(BM_EightSlotsTwoDecks)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EightSlotsTwoDecksThreeWithEffects)->Unit(benchmark::kMicrosecond);
 

@@ -134,7 +134,8 @@ void SamplerSource::reclaim() {
 }
 
 int SamplerSource::voicesInUse() const {
-    return static_cast<int>(std::count_if(owners_.begin(), owners_.end(), [](const Owner& o) { return o.used; }));
+    return static_cast<int>(
+        std::count_if(owners_.begin(), owners_.end(), [](const Owner& o) { return o.used; }));
 }
 
 // --- audio thread ----------------------------------------------------------------------------------
@@ -201,7 +202,8 @@ void SamplerSource::apply_rt(const Command& command) {
 
 void SamplerSource::cut_rt(Voice& v) {
     // The chain fades with the heads' tails (both over one ramp), so nothing they still play re-arms it.
-    const bool sounding = v.main.active || std::any_of(v.tails.begin(), v.tails.end(), [](const Head& t) { return t.active; });
+    const bool sounding =
+        v.main.active || std::any_of(v.tails.begin(), v.tails.end(), [](const Head& t) { return t.active; });
     if (v.playing) startTail_rt(v);
     v.playing = false;
     v.main.active = false;
@@ -387,7 +389,8 @@ void SamplerSource::renderVoice_rt(Voice& v, VoiceShared& s, float* bus, std::si
     v.gainRight = targetRight;
 }
 
-void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset, std::size_t n, bool rising) {
+void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset, std::size_t n,
+                                  bool rising) {
     if (n == 0) {
         if (!rising && head.phase == 0) head.active = false;
         return;
@@ -406,8 +409,8 @@ void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset
         const auto last = static_cast<std::int64_t>(std::floor(endPos)) + kHalf;
         const auto count = std::min(static_cast<std::size_t>(last - first + 1), kGatherFrames);
         gather_rt(*v.data, head.looping, first, count, gathered_.data());
-        resampler_.process_rt(gathered_.data(), count, head.pos - static_cast<double>(first), incBegin, incEnd,
-                              resampled_.data(), n);
+        resampler_.process_rt(gathered_.data(), count, head.pos - static_cast<double>(first), incBegin,
+                              incEnd, resampled_.data(), n);
         head.pos = endPos;
         in = resampled_.data();
     }
@@ -448,7 +451,8 @@ void SamplerSource::gather_rt(const SampleData& data, bool looping, std::int64_t
     while (done < count) {
         std::size_t run = 0;
         if (frame < 0) {
-            run = static_cast<std::size_t>(std::min<std::int64_t>(-frame, static_cast<std::int64_t>(count - done)));
+            run = static_cast<std::size_t>(
+                std::min<std::int64_t>(-frame, static_cast<std::int64_t>(count - done)));
             std::memset(out + done * 2, 0, run * 2 * sizeof(float));
         } else if (frame >= length) {
             if (looping) {
