@@ -32,7 +32,8 @@ std::string writeMono(const std::string& name, double freq, double seconds) {
     const auto frames = static_cast<std::size_t>(seconds * kRate);
     std::vector<float> mono(frames);
     for (std::size_t i = 0; i < frames; ++i)
-        mono[i] = 0.4f * static_cast<float>(std::sin(2.0 * std::numbers::pi * freq * static_cast<double>(i) / kRate));
+        mono[i] = 0.4f * static_cast<float>(
+                             std::sin(2.0 * std::numbers::pi * freq * static_cast<double>(i) / kRate));
     SF_INFO info{};
     info.samplerate = kRate;
     info.channels = 1;
@@ -76,8 +77,9 @@ const std::string& tenSeconds() {
 }
 
 // All eight slots looping at once (three placed in 3D, five at odd frequencies) over two decks at rate
-// 1.07, mixed with the master applied.
-void BM_EightSlotsTwoDecks(benchmark::State& state) {
+// 1.07, mixed with the master applied; with `effects` the three 3D slots are effecter slots running an
+// echo and a chorus each.
+void eightSlots(benchmark::State& state, bool effects) {
     AudioEngine engine(kRate);
     MediaPlayer a(engine, 0);
     MediaPlayer b(engine, 1);
@@ -93,8 +95,10 @@ void BM_EightSlotsTwoDecks(benchmark::State& state) {
     std::vector<std::unique_ptr<SoundBuffer>> slots;
     const float places[3][3] = {{2.0f, 0.0f, 1.0f}, {-1.0f, 0.0f, 3.0f}, {0.5f, 0.0f, -2.0f}};
     for (const auto& place : places) {
-        auto slot = device.createSoundBufferFromFile(monoSample(), korvex::kCtrlVolume | korvex::kCtrlFrequency |
-                                                                       korvex::kCtrl3D, nullptr);
+        const unsigned mode = effects ? korvex::kCtrlFx : korvex::kCtrlFrequency;
+        auto slot = device.createSoundBufferFromFile(monoSample(),
+                                                     korvex::kCtrlVolume | mode | korvex::kCtrl3D, nullptr);
+        if (effects) slot->setFX({korvex::dsp::EffectKind::Echo, korvex::dsp::EffectKind::Chorus}, nullptr);
         slot->buffer3D()->setPosition(place[0], place[1], place[2]);
         slot->buffer3D()->setConeAngles(90, 240);
         slot->buffer3D()->setConeOutsideVolume(-600);
@@ -128,10 +132,17 @@ void BM_EightSlotsTwoDecks(benchmark::State& state) {
         }
     }
     state.counters["ns_per_frame"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kBlock, benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-        benchmark::Counter::OneK::kIs1000);
+        static_cast<double>(state.iterations()) * kBlock,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+}
+void BM_EightSlotsTwoDecks(benchmark::State& state) {
+    eightSlots(state, false);
+}
+void BM_EightSlotsTwoDecksThreeWithEffects(benchmark::State& state) {
+    eightSlots(state, true);
 }
 BENCHMARK(BM_EightSlotsTwoDecks)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EightSlotsTwoDecksThreeWithEffects)->Unit(benchmark::kMicrosecond);
 
 // Blocks rendered after a slot's play before it sounds (0: in the first block), for a one-shot started
 // from the top.

@@ -87,12 +87,19 @@ Weights weightsOf(int map) {
 // layout (the file's channel map, else the usual WAVE order), centres to both sides at -3 dB, the LFE
 // channel is left out, and both sides are scaled by the larger weight sum so a full-scale file stays
 // within full scale.
-std::vector<float> foldToStereo(SNDFILE* file, const std::vector<float>& in, int channels, std::size_t frames) {
-    static constexpr int kWaveOrder[] = {
-        SF_CHANNEL_MAP_FRONT_LEFT,     SF_CHANNEL_MAP_FRONT_RIGHT,          SF_CHANNEL_MAP_FRONT_CENTER,
-        SF_CHANNEL_MAP_LFE,            SF_CHANNEL_MAP_REAR_LEFT,            SF_CHANNEL_MAP_REAR_RIGHT,
-        SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER, SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER, SF_CHANNEL_MAP_REAR_CENTER,
-        SF_CHANNEL_MAP_SIDE_LEFT,      SF_CHANNEL_MAP_SIDE_RIGHT};
+std::vector<float> foldToStereo(SNDFILE* file, const std::vector<float>& in, int channels,
+                                std::size_t frames) {
+    static constexpr int kWaveOrder[] = {SF_CHANNEL_MAP_FRONT_LEFT,
+                                         SF_CHANNEL_MAP_FRONT_RIGHT,
+                                         SF_CHANNEL_MAP_FRONT_CENTER,
+                                         SF_CHANNEL_MAP_LFE,
+                                         SF_CHANNEL_MAP_REAR_LEFT,
+                                         SF_CHANNEL_MAP_REAR_RIGHT,
+                                         SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER,
+                                         SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER,
+                                         SF_CHANNEL_MAP_REAR_CENTER,
+                                         SF_CHANNEL_MAP_SIDE_LEFT,
+                                         SF_CHANNEL_MAP_SIDE_RIGHT};
     std::vector<int> map(static_cast<std::size_t>(channels), SF_CHANNEL_MAP_INVALID);
     if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(), static_cast<int>(map.size() * sizeof(int))) ==
         SF_FALSE) {
@@ -104,8 +111,9 @@ std::vector<float> foldToStereo(SNDFILE* file, const std::vector<float>& in, int
     for (int c = 0; c < channels; ++c) {
         int m = map[static_cast<std::size_t>(c)];
         if (m == SF_CHANNEL_MAP_INVALID || m >= SF_CHANNEL_MAP_AMBISONIC_B_W) {
-            m = c < static_cast<int>(std::size(kWaveOrder)) ? kWaveOrder[c]
-                                                            : (c % 2 == 0 ? SF_CHANNEL_MAP_LEFT : SF_CHANNEL_MAP_RIGHT);
+            m = c < static_cast<int>(std::size(kWaveOrder))
+                    ? kWaveOrder[c]
+                    : (c % 2 == 0 ? SF_CHANNEL_MAP_LEFT : SF_CHANNEL_MAP_RIGHT);
         }
         weights.push_back(weightsOf(m));
         sumLeft += weights.back().left;
@@ -358,8 +366,8 @@ void Panner3D::gains(int volume, float* left, float* right) const {
     *right = level * static_cast<float>(std::sqrt(a));
 }
 
-std::unique_ptr<SoundBuffer> SoundEngineDevice::createSoundBufferFromFile(const std::string& path, unsigned caps,
-                                                                          SoundError* error) {
+std::unique_ptr<SoundBuffer> SoundEngineDevice::createSoundBufferFromFile(const std::string& path,
+                                                                          unsigned caps, SoundError* error) {
     audio::assertNotRealtime();
     const auto fail = [&](SoundError why) -> std::unique_ptr<SoundBuffer> {
         if (error != nullptr) *error = why;

@@ -18,12 +18,14 @@ namespace korvex::test {
 namespace {
 
 constexpr int kRate = 44100;
-constexpr unsigned kSampler = kCtrlVolume | kCtrlFrequency | kCtrlPan;     // mode 2
-constexpr unsigned kSampler3D = kCtrlVolume | kCtrlFrequency | kCtrl3D;    // mode 0
-constexpr unsigned kEffecter = kCtrlVolume | kCtrlFx | kCtrlPan;           // mode 3
-constexpr unsigned kEffecter3D = kCtrlVolume | kCtrlFx | kCtrl3D;          // mode 1
+constexpr unsigned kSampler = kCtrlVolume | kCtrlFrequency | kCtrlPan;   // mode 2
+constexpr unsigned kSampler3D = kCtrlVolume | kCtrlFrequency | kCtrl3D;  // mode 0
+constexpr unsigned kEffecter = kCtrlVolume | kCtrlFx | kCtrlPan;         // mode 3
+constexpr unsigned kEffecter3D = kCtrlVolume | kCtrlFx | kCtrl3D;        // mode 1
 
-double db(double ratio) { return 20.0 * std::log10(ratio); }
+double db(double ratio) {
+    return 20.0 * std::log10(ratio);
+}
 
 // Writes `frames` frames of `channels` interleaved channels as 16-bit PCM WAVE.
 void writeWav(const std::string& path, const std::vector<float>& samples, int channels, int rate = kRate) {
@@ -41,7 +43,8 @@ void writeWav(const std::string& path, const std::vector<float>& samples, int ch
 std::vector<float> monoSine(double freq, std::size_t frames, float amplitude = 0.5f) {
     std::vector<float> out(frames);
     for (std::size_t i = 0; i < frames; ++i)
-        out[i] = amplitude * static_cast<float>(std::sin(2.0 * std::numbers::pi * freq * static_cast<double>(i) / kRate));
+        out[i] = amplitude *
+                 static_cast<float>(std::sin(2.0 * std::numbers::pi * freq * static_cast<double>(i) / kRate));
     return out;
 }
 
@@ -49,7 +52,8 @@ class SoundBufferTest : public ::testing::Test {
 protected:
     void SetUp() override { dir_ = tempDir(); }
 
-    std::string file(const std::string& name, const std::vector<float>& samples, int channels, int rate = kRate) {
+    std::string file(const std::string& name, const std::vector<float>& samples, int channels,
+                     int rate = kRate) {
         const std::string path = dir_ + "/" + name;
         writeWav(path, samples, channels, rate);
         return path;
@@ -91,8 +95,11 @@ TEST_F(SoundBufferTest, OneShotAtTheFilesRateRendersItSampleExactThenStops) {
     // Left and right differ, so a swapped or mixed channel shows.
     std::vector<float> stereo(20000 * 2);
     for (std::size_t i = 0; i < 20000; ++i) {
-        stereo[2 * i] = 0.5f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / kRate));
-        stereo[2 * i + 1] = 0.25f * static_cast<float>(std::cos(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) / kRate));
+        stereo[2 * i] = 0.5f * static_cast<float>(
+                                   std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / kRate));
+        stereo[2 * i + 1] =
+            0.25f *
+            static_cast<float>(std::cos(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) / kRate));
     }
     const std::string path = file("shot.wav", stereo, 2);
     const std::vector<float> expected = readSound(path);
@@ -181,7 +188,10 @@ TEST_F(SoundBufferTest, LoopingWrapsWithoutGapOrClickAndStopsSoftly) {
     const double step = 2.0 * std::numbers::pi * 441.0 * 50017.0 / kRate / kRate * 0.5;
     EXPECT_LT(maxStep(left), step * 1.05);
     for (std::size_t i = 0; i + 256 <= left.size(); i += 256)
-        ASSERT_GT(rms(std::vector<float>(left.begin() + static_cast<long>(i), left.begin() + static_cast<long>(i) + 256)), 0.3) << i;
+        ASSERT_GT(rms(std::vector<float>(left.begin() + static_cast<long>(i),
+                                         left.begin() + static_cast<long>(i) + 256)),
+                  0.3)
+            << i;
 
     buffer->stop();
     EXPECT_EQ(buffer->status(), 0);
@@ -370,8 +380,9 @@ TEST_F(SoundBufferTest, EffectChainsAreSetWhileStoppedAndReachTheirEffects) {
     EXPECT_EQ(plain->setFX({dsp::EffectKind::Echo}, &results), SoundError::ControlUnavailable);
 
     auto buffer = make(path, kEffecter);
-    ASSERT_EQ(buffer->setFX({dsp::EffectKind::Echo, dsp::EffectKind::Gargle, dsp::EffectKind::Echo}, &results),
-              SoundError::None);
+    ASSERT_EQ(
+        buffer->setFX({dsp::EffectKind::Echo, dsp::EffectKind::Gargle, dsp::EffectKind::Echo}, &results),
+        SoundError::None);
     EXPECT_EQ(results, (std::vector<int>{kFxSoftware, kFxSoftware, kFxSoftware}));
     ASSERT_NE(buffer->effect(dsp::EffectKind::Echo, 1), nullptr);
     EXPECT_EQ(buffer->effect(dsp::EffectKind::Echo, 2), nullptr);
@@ -448,6 +459,63 @@ TEST_F(SoundBufferTest, AnEchoRingsOutAfterAOneShotUnlessItIsStopped) {
     out = render(kRate);
     EXPECT_GT(window(out, 0.02, 0.18), 0.3);
     EXPECT_LT(window(out, 0.32, 0.48), 1e-4);
+}
+
+TEST_F(SoundBufferTest, AnyOrderOfOperationsKeepsTheMixFiniteAndBounded) {
+    const std::vector<std::string> files = {
+        file("short.wav", monoSine(440.0, 300), 1), file("low.wav", monoSine(440.0, 9000), 1, 8000),
+        file("high.wav", sine(440.0, 0.4, 96000), 2, 96000), file("mid.wav", monoSine(300.0, 20000), 1)};
+    const unsigned modes[4] = {kSampler3D, kEffecter3D, kSampler, kEffecter};
+    std::vector<std::unique_ptr<SoundBuffer>> buffers(10);
+    std::uint32_t seed = 12345;
+    const auto next = [&](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    for (int step = 0; step < 3000; ++step) {
+        auto& buffer = buffers[next(10)];
+        switch (next(9)) {
+            case 0: {
+                SoundError error = SoundError::None;
+                buffer = device_.createSoundBufferFromFile(files[next(4)], modes[next(4)], &error);
+                break;
+            }
+            case 1:
+                buffer.reset();
+                break;
+            case 2:
+                if (buffer) buffer->play(static_cast<int>(next(2)));
+                break;
+            case 3:
+                if (buffer) buffer->stop();
+                break;
+            case 4:
+                if (buffer) buffer->setCurrentPosition(static_cast<long>(next(3)) * 1000);
+                break;
+            case 5:
+                if (buffer) buffer->setFrequency(next(2) != 0 ? 100000 : 100 + static_cast<int>(next(60000)));
+                break;
+            case 6:
+                if (buffer)
+                    buffer->setFX({static_cast<dsp::EffectKind>(next(7)), dsp::EffectKind::Echo}, nullptr);
+                break;
+            case 7:
+                if (buffer && buffer->buffer3D() != nullptr)
+                    buffer->buffer3D()->setPosition(static_cast<float>(next(5)) - 2.0f, 0.0f,
+                                                    static_cast<float>(next(5)) - 2.0f);
+                break;
+            default: {
+                const std::size_t n = 1 + next(512);
+                const auto out = output_.render(n, n);
+                engine_.dispatchEvents();
+                for (float v : out) ASSERT_TRUE(std::isfinite(v) && std::abs(v) < 8.0f) << "step " << step;
+                break;
+            }
+        }
+    }
+    buffers.clear();
+    render(kRate / 10);
+    EXPECT_EQ(engine_.sampler().voicesInUse(), 0);
 }
 
 TEST_F(SoundBufferTest, MoreThanTwoChannelsFoldToStereo) {

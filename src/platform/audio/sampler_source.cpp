@@ -134,7 +134,8 @@ void SamplerSource::reclaim() {
 }
 
 int SamplerSource::voicesInUse() const {
-    return static_cast<int>(std::count_if(owners_.begin(), owners_.end(), [](const Owner& o) { return o.used; }));
+    return static_cast<int>(
+        std::count_if(owners_.begin(), owners_.end(), [](const Owner& o) { return o.used; }));
 }
 
 // --- audio thread ----------------------------------------------------------------------------------
@@ -167,10 +168,7 @@ void SamplerSource::apply_rt(const Command& command) {
             v.main.looping = v.looping;
             break;
         case Command::Type::Stop:
-            if (v.playing) startTail_rt(v);
-            v.playing = false;
-            v.main.active = false;
-            if (v.chainLive) fadeChain_rt(v);
+            cut_rt(v);
             break;
         case Command::Type::Rewind:
         case Command::Type::Seek: {
@@ -196,13 +194,20 @@ void SamplerSource::apply_rt(const Command& command) {
             }
             break;
         case Command::Type::Release:
-            if (v.playing) startTail_rt(v);
-            v.playing = false;
-            v.main.active = false;
+            cut_rt(v);
             v.releasing = true;
-            if (v.chainLive) fadeChain_rt(v);
             break;
     }
+}
+
+void SamplerSource::cut_rt(Voice& v) {
+    // The chain fades with the heads' tails (both over one ramp), so nothing they still play re-arms it.
+    const bool sounding =
+        v.main.active || std::any_of(v.tails.begin(), v.tails.end(), [](const Head& t) { return t.active; });
+    if (v.playing) startTail_rt(v);
+    v.playing = false;
+    v.main.active = false;
+    if (v.chainLive || sounding) fadeChain_rt(v);
 }
 
 void SamplerSource::startTail_rt(Voice& v) {
@@ -310,7 +315,7 @@ void SamplerSource::renderVoice_rt(Voice& v, VoiceShared& s, float* bus, std::si
 
     bool audible = sounding;
     if (v.chain != nullptr && (sounding || v.chainLive || v.chainFading)) {
-        if (sounding) {
+        if (sounding && !v.releasing) {
             v.chainLive = true;
             v.silentFrames = 0;
         }
@@ -384,7 +389,8 @@ void SamplerSource::renderVoice_rt(Voice& v, VoiceShared& s, float* bus, std::si
     v.gainRight = targetRight;
 }
 
-void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset, std::size_t n, bool rising) {
+void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset, std::size_t n,
+                                  bool rising) {
     if (n == 0) {
         if (!rising && head.phase == 0) head.active = false;
         return;
@@ -403,8 +409,8 @@ void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset
         const auto last = static_cast<std::int64_t>(std::floor(endPos)) + kHalf;
         const auto count = std::min(static_cast<std::size_t>(last - first + 1), kGatherFrames);
         gather_rt(*v.data, head.looping, first, count, gathered_.data());
-        resampler_.process_rt(gathered_.data(), count, head.pos - static_cast<double>(first), incBegin, incEnd,
-                              resampled_.data(), n);
+        resampler_.process_rt(gathered_.data(), count, head.pos - static_cast<double>(first), incBegin,
+                              incEnd, resampled_.data(), n);
         head.pos = endPos;
         in = resampled_.data();
     }
@@ -445,7 +451,8 @@ void SamplerSource::gather_rt(const SampleData& data, bool looping, std::int64_t
     while (done < count) {
         std::size_t run = 0;
         if (frame < 0) {
-            run = static_cast<std::size_t>(std::min<std::int64_t>(-frame, static_cast<std::int64_t>(count - done)));
+            run = static_cast<std::size_t>(
+                std::min<std::int64_t>(-frame, static_cast<std::int64_t>(count - done)));
             std::memset(out + done * 2, 0, run * 2 * sizeof(float));
         } else if (frame >= length) {
             if (looping) {

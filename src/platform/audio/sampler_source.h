@@ -41,7 +41,7 @@ struct VoiceShared {
     std::atomic<double> increment{1.0};  // input frames per output frame: frequency / output rate
     std::atomic<float> gainLeft{1.0f};
     std::atomic<float> gainRight{1.0f};
-    std::atomic<int> status{0};           // 1 playing, plus 4 while it plays looping
+    std::atomic<int> status{0};  // 1 playing, plus 4 while it plays looping
 };
 
 class SamplerSource {
@@ -127,8 +127,8 @@ private:
         dsp::EffectChain* chain = nullptr;
         dsp::EffectChain* pending = nullptr;  // replaces `chain` once its fade has ended
         bool hasPending = false;
-        bool chainLive = false;   // the chain may still hold sound
-        bool chainFading = false; // its output is fading out, to be reset (or replaced) at the end
+        bool chainLive = false;    // the chain may still hold sound
+        bool chainFading = false;  // its output is fading out, to be reset (or replaced) at the end
         int chainPhase = dsp::DeclickRamp::kFrames;
         std::size_t silentFrames = 0;
     };
@@ -144,7 +144,10 @@ private:
     void apply_rt(const Command& command);
     void renderVoice_rt(Voice& voice, VoiceShared& shared, float* bus, std::size_t frames);
     void renderHead_rt(const Voice& voice, Head& head, std::size_t offset, std::size_t n, bool rising);
-    void gather_rt(const SampleData& data, bool looping, std::int64_t first, std::size_t count, float* out) const;
+    void gather_rt(const SampleData& data, bool looping, std::int64_t first, std::size_t count,
+                   float* out) const;
+    // Stops the voice's heads and its chain's tail with the de-click ramp (stop and release).
+    void cut_rt(Voice& voice);
     void startTail_rt(Voice& voice);
     void fadeChain_rt(Voice& voice);
     void finishChainFade_rt(Voice& voice);
@@ -168,9 +171,9 @@ private:
     double incStart_ = 1.0;
     double incStep_ = 0.0;
     std::size_t tailSilenceFrames_;
-    std::vector<float> voice_;     // this block's voice output before the gains
-    std::vector<float> gathered_;  // source frames around a head
-    std::vector<float> resampled_; // one head's interpolated frames
+    std::vector<float> voice_;      // this block's voice output before the gains
+    std::vector<float> gathered_;   // source frames around a head
+    std::vector<float> resampled_;  // one head's interpolated frames
 };
 
 }  // namespace korvex::audio
