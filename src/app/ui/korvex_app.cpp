@@ -57,6 +57,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     layout_ = std::make_unique<appearance::PanelLayout>(*pictures_, *check_);
     window_ = std::make_unique<MainWindow>([this](const QString& file) { return pictures_->pictureFor(file); });
     player_ = std::make_unique<PlayerController>(*window_, audio_->engine());
+    sampler_ = std::make_unique<SamplerController>(*window_, *player_, slots_);
     splash_ = std::make_unique<SplashWindow>();
     buildMenus();
     connectChrome();
@@ -66,7 +67,11 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         SettingsTargets{player_->transport(), player_->mixer().settings(), layout_->flags, skinname_,
                         player_->newtrim(), startupFlag_, samplerenabled_, player_->dialogState().initialFolder,
                         kept_, slots_},
-        player_->dialogs());
+        player_->dialogs(),
+        SettingsEffects{[this] { initsound(); },
+                        [this](int slot, int mode, const QString& path) {
+                            sampler_->slots().loadslot(slot, mode, path);
+                        }});
 
     StartupHooks hooks;
     hooks.loadsettings = [this] {
@@ -174,6 +179,7 @@ void KorvexApp::buildMenus() {
             player_->refresh();
         });
     }
+    sampler_->buildMenu(file);
     file->addSeparator();
     file->addAction(QStringLiteral("Korvexの終了"), [this] {
         closingForGood_ = true;
@@ -321,13 +327,20 @@ void KorvexApp::applySettings() {
         }
     }
     player_->refresh();
+    sampler_->refresh();
 }
+
+void KorvexApp::initsound() { sampler_->initsound(samplerenabled_, layout_->flags); }
 
 bool KorvexApp::leave() {
     const auto answer = player_->dialogs().ask(QStringLiteral("現在の状態を保存しますか？"), QString(),
                                                songlist::MessageButtons::YesNoCancel, songlist::MessageIcon::Question);
     if (answer == songlist::MessageAnswer::Cancel) return false;
     if (answer == songlist::MessageAnswer::Yes) saveSettings();
+    if (answer == songlist::MessageAnswer::No) {
+        sampler_->unloadothers();
+        sampler_->releasesound(layout_->flags);
+    }
     closingForGood_ = true;
     return true;
 }

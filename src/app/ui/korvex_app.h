@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "app/ui/main_window.h"
 #include "app/ui/player_controller.h"
+#include "app/ui/sampler_controller.h"
 #include "app/ui/splash_window.h"
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
@@ -36,6 +37,7 @@ public:
 
     MainWindow& window() { return *window_; }
     PlayerController& player() { return *player_; }
+    SamplerController& sampler() { return *sampler_; }
     SplashWindow& splash() { return *splash_; }
     AudioSession& audio() { return *audio_; }
     appearance::PanelLayout& layout() { return *layout_; }
@@ -49,6 +51,8 @@ private:
     void applySkin();
     void applyLayout();
     void showAbout();
+    // `initsound`: the sampler's sound device, when the sampler is switched on.
+    void initsound();
     // The leave dialog: true when the program is to end (after saving, when asked to).
     bool leave();
     // Writes the settings file.
@@ -63,6 +67,8 @@ private:
     std::unique_ptr<appearance::PanelLayout> layout_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<PlayerController> player_;
+    // After the decks: its buffers go before the engine and the decks.
+    std::unique_ptr<SamplerController> sampler_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<Startup> startup_;
     QTimer handOverTimer_;
