@@ -73,5 +73,49 @@ TEST(RenderTool, AnUnplayableFileExitsWithStatusTwoAndNoOutput) {
     EXPECT_EQ(run("only-one-argument").status, 1);
 }
 
+// Frame of the largest absolute sample of channel `which` within [from, to).
+std::size_t peakAt(const std::vector<float>& stereo, int which, std::size_t from, std::size_t to) {
+    std::size_t best = from;
+    for (std::size_t i = from; i < to && 2 * i + 1 < stereo.size(); ++i)
+        if (std::abs(stereo[2 * i + which]) > std::abs(stereo[2 * best + which])) best = i;
+    return best;
+}
+
+TEST(RenderTool, RunsTheSoundThroughTheEffects) {
+    const std::string dir = tempDir();
+    const std::string tone = std::string(KORVEX_TEST_DATA) + "/tone440.mp3";
+    ASSERT_EQ(run("'" + tone + "' '" + dir + "/plain.wav' --seconds 1").status, 0);
+    Result result = run("'" + tone + "' '" + dir + "/cut.wav' --seconds 1 --fx parameq:center=440,gain=-15");
+    ASSERT_EQ(result.status, 0) << result.output;
+    const double plain = rms(channel(readSound(dir + "/plain.wav"), 0, 22050));
+    EXPECT_NEAR(20 * std::log10(rms(channel(readSound(dir + "/cut.wav"), 0, 22050)) / plain), -15.0, 0.5);
+
+    // A click through an echo with no feedback: the click, then one repeat on each side at that side's delay.
+    std::vector<float> click(2 * 44100, 0.0f);
+    click[2 * 1000] = click[2 * 1000 + 1] = 0.5f;
+    writeWav16(dir + "/click.wav", click);
+    result = run("'" + dir + "/click.wav' '" + dir + "/echo.wav' --fx "
+                 "echo:wetdrymix=50,feedback=0,leftdelay=250,rightdelay=400,pandelay=0");
+    ASSERT_EQ(result.status, 0) << result.output;
+    const auto out = readSound(dir + "/echo.wav");
+    EXPECT_NEAR(static_cast<double>(peakAt(out, 0, 0, 5000)), 1000.0, 1.0);
+    EXPECT_NEAR(static_cast<double>(peakAt(out, 0, 5000, 30000)), 1000.0 + 11025.0, 1.0);
+    EXPECT_NEAR(static_cast<double>(peakAt(out, 1, 5000, 30000)), 1000.0 + 17640.0, 1.0);
+}
+
+TEST(RenderTool, ABadEffectExitsWithStatusTwoAndAOneLineReason) {
+    const std::string dir = tempDir();
+    const std::string tone = std::string(KORVEX_TEST_DATA) + "/tone440.mp3";
+    for (const std::string fx : {"reverb", "echo:volume=3", "echo:leftdelay=3000", "gargle:waveshape=0.5",
+                                 "compressor:ratio=abc", "chorus:phase"}) {
+        const Result result = run("'" + tone + "' '" + dir + "/x.wav' --fx echo --fx " + fx);
+        EXPECT_EQ(result.status, 2) << fx;
+        EXPECT_EQ(result.output.rfind("korvex-render: --fx " + fx + ": ", 0), 0u) << result.output;
+        EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
+        EXPECT_FALSE(exists(dir + "/x.wav")) << fx;
+    }
+    EXPECT_EQ(run("'" + tone + "' '" + dir + "/x.wav' --fx").status, 1);
+}
+
 }  // namespace
 }  // namespace korvex::test

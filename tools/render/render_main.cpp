@@ -1,11 +1,15 @@
 // korvex-render: plays one file through the deck engine offline, as fast as it goes, into a WAVE file.
 //
 //   korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] [--selection-start S]
-//                 [--selection-end E] [--seconds N]
+//                 [--selection-end E] [--seconds N] [--fx NAME[:FIELD=VALUE,...]]...
 //
 // Plays from the selection start (or 0) until the end is reached or N seconds are rendered, then prints
 // "duration=<s> rendered=<s> ns_per_frame=<n>". A file the player cannot open: exit status 2, a one-line
 // message, and no output file.
+//
+// Each --fx adds an effect, in chain order, and the deck's output runs through that chain exactly as a
+// sampler slot in effecter mode runs its sound (e.g. --fx echo:feedback=0,leftdelay=250 --fx parameq:gain=6).
+// An unknown effect or field, or a value out of range: exit status 2 and a one-line reason.
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +21,8 @@
 #include "platform/audio/audio_output.h"
 #include "platform/audio/wav_writer.h"
 #include "platform/decode/decoded_audio.h"
+#include "platform/dsp/effect_chain.h"
+#include "platform/dsp/effect_spec.h"
 #include "platform/media_player.h"
 
 namespace {
@@ -32,12 +38,13 @@ struct Options {
     double selectionStart = -1.0;
     double selectionEnd = -1.0;
     double seconds = -1.0;
+    std::vector<korvex::dsp::EffectSpec> effects;
 };
 
 int usage(const char* why) {
     std::fprintf(stderr,
                  "korvex-render: %s\nusage: korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] "
-                 "[--selection-start S] [--selection-end E] [--seconds N]\n",
+                 "[--selection-start S] [--selection-end E] [--seconds N] [--fx NAME[:FIELD=VALUE,...]]...\n",
                  why);
     return 1;
 }
@@ -48,7 +55,10 @@ bool number(const std::string& text, double& value) {
     return !text.empty() && end != nullptr && *end == '\0';
 }
 
-bool parse(int argc, char** argv, Options& options, std::string& error) {
+// Outcome of reading the command line.
+enum class Parsed { Ok, Usage, BadEffect };
+
+Parsed parse(int argc, char** argv, Options& options, std::string& error) {
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -58,12 +68,21 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
         }
         if (i + 1 >= argc) {
             error = "missing value for " + arg;
-            return false;
+            return Parsed::Usage;
+        }
+        if (arg == "--fx") {
+            korvex::dsp::EffectSpec spec;
+            if (!korvex::dsp::parseEffectSpec(argv[++i], spec, error)) {
+                error = "--fx " + std::string(argv[i]) + ": " + error;
+                return Parsed::BadEffect;
+            }
+            options.effects.push_back(spec);
+            continue;
         }
         double value = 0.0;
         if (!number(argv[++i], value)) {
             error = "not a number for " + arg + ": " + argv[i];
-            return false;
+            return Parsed::Usage;
         }
         if (arg == "--rate") options.rate = value;
         else if (arg == "--volume") options.volume = static_cast<int>(value);
@@ -73,20 +92,20 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
         else if (arg == "--seconds") options.seconds = value;
         else {
             error = "unknown option " + arg;
-            return false;
+            return Parsed::Usage;
         }
     }
     if (positional.size() != 2) {
         error = "expected INPUT and OUTPUT.wav";
-        return false;
+        return Parsed::Usage;
     }
     if (!(options.rate > 0.0)) {
         error = "the rate must be above 0";
-        return false;
+        return Parsed::Usage;
     }
     options.input = positional[0];
     options.output = positional[1];
-    return true;
+    return Parsed::Ok;
 }
 
 }  // namespace
@@ -94,7 +113,11 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
 int main(int argc, char** argv) {
     Options options;
     std::string error;
-    if (!parse(argc, argv, options, error)) return usage(error.c_str());
+    switch (parse(argc, argv, options, error)) {
+        case Parsed::Ok: break;
+        case Parsed::Usage: return usage(error.c_str());
+        case Parsed::BadEffect: std::fprintf(stderr, "korvex-render: %s\n", error.c_str()); return 2;
+    }
 
     korvex::audio::AudioEngine engine(korvex::audio::kOutputRate);
     korvex::MediaPlayer player(engine, 0);
@@ -110,6 +133,11 @@ int main(int argc, char** argv) {
     player.setBalance(options.balance);
     player.setSelectionStart(options.selectionStart);
     player.setSelectionEnd(options.selectionEnd);
+
+    std::vector<korvex::dsp::EffectKind> kinds;
+    for (const auto& spec : options.effects) kinds.push_back(spec.kind);
+    korvex::dsp::EffectChain chain(kinds, engine.sampleRate());
+    for (std::size_t i = 0; i < options.effects.size(); ++i) chain.setParameters(i, options.effects[i].params);
 
     korvex::audio::WavWriter writer;
     if (!writer.open(options.output, engine.sampleRate(), error)) {
@@ -134,6 +162,7 @@ int main(int argc, char** argv) {
         if (n == 0) break;
         const auto begin = std::chrono::steady_clock::now();
         engine.render_rt(block.data(), n);
+        chain.process_rt(block.data(), n);
         busy += std::chrono::steady_clock::now() - begin;
         engine.dispatchEvents();
         if (!writer.write(block.data(), n)) {

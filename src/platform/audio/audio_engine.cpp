@@ -7,7 +7,10 @@
 
 namespace korvex::audio {
 
-AudioEngine::AudioEngine(int sampleRate) : sampleRate_(sampleRate), bus_(DeckSource::kMaxBlock * 2) {
+AudioEngine::AudioEngine(int sampleRate)
+    : sampleRate_(sampleRate),
+      sampler_(std::make_unique<SamplerSource>(sampleRate, resampler_, ramp_)),
+      bus_(DeckSource::kMaxBlock * 2) {
     for (int i = 0; i < kDecks; ++i)
         deckSources_.push_back(std::make_unique<DeckSource>(i, sampleRate_, decks_[static_cast<std::size_t>(i)],
                                                             resampler_, ramp_));
@@ -34,6 +37,7 @@ void AudioEngine::setEventHandler(int deck, std::function<void(const Event&)> ha
 void AudioEngine::dispatchEvents() {
     assertNotRealtime();
     flushOverflow();
+    sampler_->reclaim();
     while (auto event = events_.queue.pop()) {
         auto& handler = handlers_[event->source];
         if (handler) handler(*event);
@@ -47,6 +51,7 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
         if (command->source < kDecks) deckSources_[command->source]->apply_rt(*command, events_);
         applied = command->seq;
     }
+    sampler_->apply_rt();
     const std::uint32_t master = master_.load(std::memory_order_relaxed);
     const float targetLeft = static_cast<float>(master & 0xFFFFu) / 65535.0f;
     const float targetRight = static_cast<float>(master >> 16) / 65535.0f;
@@ -56,6 +61,7 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
         float* bus = bus_.data();
         std::fill_n(bus, n * 2, 0.0f);
         for (auto& deck : deckSources_) deck->render_rt(bus, n, events_);
+        sampler_->render_rt(bus, n);
         // The master gain glides across the block so a knob move never clicks.
         const float stepLeft = (targetLeft - masterLeft_) / static_cast<float>(n);
         const float stepRight = (targetRight - masterRight_) / static_cast<float>(n);

@@ -19,6 +19,7 @@
 
 #include "platform/audio/deck_source.h"
 #include "platform/audio/messages.h"
+#include "platform/audio/sampler_source.h"
 #include "platform/audio/spsc_queue.h"
 #include "platform/dsp/declick.h"
 #include "platform/dsp/resampler.h"
@@ -52,6 +53,8 @@ public:
     void setEventHandler(int deck, std::function<void(const Event&)> handler);
     // Delivers pending events to their handlers and passes on commands that did not fit the queue.
     void dispatchEvents();
+    // The sampler's voices, on the same bus as the decks (sound_buffer.h drives them).
+    SamplerSource& sampler() { return *sampler_; }
     // Frames rendered so far (any thread).
     std::uint64_t framesRendered() const { return frames_.load(std::memory_order_relaxed); }
 
@@ -71,6 +74,7 @@ private:
     const int sampleRate_;
     dsp::Resampler resampler_;
     dsp::DeclickRamp ramp_;
+    std::unique_ptr<SamplerSource> sampler_;
     std::array<SourceShared, kDecks> decks_;
     std::vector<std::unique_ptr<DeckSource>> deckSources_;
     SpscQueue<Command, 1024> commands_;
