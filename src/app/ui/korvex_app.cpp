@@ -14,6 +14,7 @@
 
 #include "appearance/font_settings.h"
 #include "appearance/layout_table.h"
+#include "platform/sound_buffer.h"
 
 namespace korvex::app {
 
@@ -58,6 +59,10 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     window_ = std::make_unique<MainWindow>([this](const QString& file) { return pictures_->pictureFor(file); });
     player_ = std::make_unique<PlayerController>(*window_, audio_->engine());
     sampler_ = std::make_unique<SamplerController>(*window_, *player_, slots_);
+    // The sampler's buffers are voices on the decks' engine.
+    sampler_->makeDevice = [this]() -> std::unique_ptr<SoundDevice> {
+        return std::make_unique<SoundEngineDevice>(audio_->engine());
+    };
     splash_ = std::make_unique<SplashWindow>();
     buildMenus();
     connectChrome();
