@@ -277,3 +277,58 @@ TEST_F(SamplerWindow, SlotsAreSavedAndReloadedAndKeptWhileTheSamplerIsOff) {
 
 }  // namespace
 }  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+TEST_F(SamplerWindow, LeavingWithoutSavingReleasesTheSoundsAndTheViewButtonNeedsTheDevice) {
+    dropAndChoose(0, file(QStringLiteral("kick.wav"), 1), 0);
+    const auto alive = device_->alive;
+    EXPECT_EQ(*alive, 1);
+    // With the device the sampler button switches the strip.
+    const bool shown = app_->layout().flags.samplerview;
+    QTest::mouseClick(window().picture("Imgsam"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_NE(app_->layout().flags.samplerview, shown);
+    QTest::mousePress(label(0), Qt::RightButton);
+    ASSERT_NE(app_->sampler().samplerDialog(), nullptr);
+
+    answerNextBox(QMessageBox::No);
+    window().close();
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_EQ(*alive, 0) << "every buffer released";
+    EXPECT_FALSE(slots().dsready());
+    QTest::qWait(10);
+    EXPECT_EQ(app_->sampler().samplerDialog(), nullptr) << "the other windows closed";
+    // Without the device the button only lays the panels out again.
+    const bool now = app_->layout().flags.samplerview;
+    app_->layout().imgsamClick();
+    EXPECT_EQ(app_->layout().flags.samplerview, now);
+}
+
+TEST(SamplerStartUp, ADeviceThatCannotBeMadeSwitchesTheSamplerOffAfterAMessage) {
+    app::KorvexApp korvex({"--audio-output=null"});
+    korvex.sampler().makeDevice = [] { return std::unique_ptr<SoundDevice>(); };
+    QStringList said;
+    // The first start also says it starts afresh (answered by the test runner); catch the device's box.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&said] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || box->windowTitle() != QStringLiteral("初期化エラー")) return;
+        said << box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    watch.start(10);
+    ASSERT_TRUE(korvex.start());
+    korvex.handOver();
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_EQ(said[0], QStringLiteral("DirectXが古いかインストールされていません。ＤｉｒｅｃｔＸ８．０以上が必要です。"
+                                      "省略モードで起動します。"));
+    EXPECT_FALSE(korvex.sampler().slots().dsready());
+    EXPECT_FALSE(korvex.sampler().menu()->isEnabled());
+    EXPECT_FALSE(korvex.layout().flags.samplerview);
+    EXPECT_FALSE(korvex.window().label("Text1", 0)->isVisible());
+    korvex.shutdown();
+}
+
+}  // namespace
+}  // namespace korvex::test
