@@ -78,7 +78,10 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent) : QDialog(pare
     chksilent_->setGeometry(box(4080, 160, 1080, 255));
 
     auto* volumeLabel = new QLabel(QStringLiteral("Ｖｏｌｕｍｅ"), this);
-    volumeLabel->setGeometry(box(60, 720, 900, 225));
+    volumeLabel->setGeometry(box(60, 720, 1200, 225));
+    QFont labelFont = volumeLabel->font();
+    labelFont.setPointSizeF(8.0);
+    volumeLabel->setFont(labelFont);
     volume_ = new QSlider(Qt::Vertical, this);
     volume_->setGeometry(box(120, 960, 615, 1815));
     volume_->setRange(0, 100);
