@@ -10,12 +10,18 @@ namespace {
 
 using songlist::MessageIcon;
 
-QString cannotLoadTitle() { return QStringLiteral("読み込めません"); }
-QString cannotLoadText() { return QStringLiteral("ファイルを読み込めません。"); }
+QString cannotLoadTitle() {
+    return QStringLiteral("読み込めません");
+}
+QString cannotLoadText() {
+    return QStringLiteral("ファイルを読み込めません。");
+}
 QString tooShortForEffectsText() {
     return QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。");
 }
-QString dropFailedText() { return QStringLiteral("ファイルが読み込めません。"); }
+QString dropFailedText() {
+    return QStringLiteral("ファイルが読み込めません。");
+}
 
 // "3:kick.wav": the slot number, a colon and the file's name.
 QString slotCaption(int slot, const QString& path) {
@@ -37,7 +43,9 @@ unsigned slotCaps(int mode) {
     }
 }
 
-QString emptyCaption(int slot) { return QString::number(slot + 1) + QLatin1Char(':'); }
+QString emptyCaption(int slot) {
+    return QString::number(slot + 1) + QLatin1Char(':');
+}
 
 QString samplerDialogFolder(const QString& soundsFolder) {
     return QFileInfo(soundsFolder).isDir() ? soundsFolder : QDir::homePath();
@@ -65,30 +73,42 @@ void SampleSlots::setDevice(std::unique_ptr<SoundDevice> device) {
 
 // --- state ------------------------------------------------------------------------------------------------
 
-SoundBuffer* SampleSlots::slotbuffer(int slot) const { return valid(slot) ? slotbuffer_[at(slot)].get() : nullptr; }
+SoundBuffer* SampleSlots::slotbuffer(int slot) const {
+    return valid(slot) ? slotbuffer_[at(slot)].get() : nullptr;
+}
 
-int SampleSlots::slotmode(int slot) const { return valid(slot) ? slotmode_[at(slot)] : 0; }
+int SampleSlots::slotmode(int slot) const {
+    return valid(slot) ? slotmode_[at(slot)] : 0;
+}
 
 const QString& SampleSlots::slotpath(int slot) const {
     static const QString none;
     return valid(slot) ? slotpath_[at(slot)] : none;
 }
 
-int SampleSlots::slotloop(int slot) const { return valid(slot) ? slotloop_[at(slot)] : 0; }
+int SampleSlots::slotloop(int slot) const {
+    return valid(slot) ? slotloop_[at(slot)] : 0;
+}
 
 void SampleSlots::setSlotloop(int slot, int value) {
     if (valid(slot)) slotloop_[at(slot)] = value;
 }
 
-int SampleSlots::slotsilencer(int slot) const { return valid(slot) ? slotsilencer_[at(slot)] : 0; }
+int SampleSlots::slotsilencer(int slot) const {
+    return valid(slot) ? slotsilencer_[at(slot)] : 0;
+}
 
 void SampleSlots::setSlotsilencer(int slot, int value) {
     if (valid(slot)) slotsilencer_[at(slot)] = value;
 }
 
-int SampleSlots::slotlooping(int slot) const { return valid(slot) ? slotlooping_[at(slot)] : 0; }
+int SampleSlots::slotlooping(int slot) const {
+    return valid(slot) ? slotlooping_[at(slot)] : 0;
+}
 
-SoundBuffer3D* SampleSlots::slot3dbuffer(int slot) const { return valid(slot) ? slot3dbuffer_[at(slot)] : nullptr; }
+SoundBuffer3D* SampleSlots::slot3dbuffer(int slot) const {
+    return valid(slot) ? slot3dbuffer_[at(slot)] : nullptr;
+}
 
 void SampleSlots::setSlot3dbuffer(int slot, SoundBuffer3D* buffer) {
     if (valid(slot)) slot3dbuffer_[at(slot)] = buffer;
@@ -157,7 +177,8 @@ std::unique_ptr<SoundBuffer> SampleSlots::makeBuffer(const QString& path, int& m
     firstError = SoundError::Other;
     if (!device_) return nullptr;
     const std::string file = path.toStdString();
-    std::unique_ptr<SoundBuffer> buffer = device_->createSoundBufferFromFile(file, slotCaps(mode), &firstError);
+    std::unique_ptr<SoundBuffer> buffer =
+        device_->createSoundBufferFromFile(file, slotCaps(mode), &firstError);
     if (buffer || firstError != SoundError::InvalidArgument || (mode != kSampler3D && mode != kEffecter3D))
         return buffer;
     // The file cannot have 3D (it is not mono): the same mode with pan instead.
@@ -178,8 +199,10 @@ void SampleSlots::selectmode(int mode) {
         installBuffer(slot, std::move(buffer));
         return;
     }
-    if (firstError == SoundError::BufferTooSmall) cannotLoad(tooShortForEffectsText());
-    else cannotLoad(cannotLoadText());
+    if (firstError == SoundError::BufferTooSmall)
+        cannotLoad(tooShortForEffectsText());
+    else
+        cannotLoad(cannotLoadText());
 }
 
 bool SampleSlots::loadslot(int slot, int mode, const QString& path) {
@@ -205,7 +228,9 @@ void SampleSlots::installBuffer(int slot, std::unique_ptr<SoundBuffer> buffer) {
     touch();
 }
 
-void SampleSlots::cannotLoad(const QString& text) { messages_.inform(text, cannotLoadTitle(), MessageIcon::Critical); }
+void SampleSlots::cannotLoad(const QString& text) {
+    messages_.inform(text, cannotLoadTitle(), MessageIcon::Critical);
+}
 
 // --- playing ----------------------------------------------------------------------------------------------
 

@@ -51,7 +51,8 @@ public:
     // `slotmode` and `slotpath` are the settings file's and must outlive the slots, as must the decks'
     // players (muted by silencer slots), the file dialogs and the message boxes.
     SampleSlots(std::array<int, kSlotCount>& slotmode, std::array<QString, kSlotCount>& slotpath,
-                std::array<DeckPlayer*, 2> decks, songlist::FileDialogs& files, songlist::MessageBoxes& messages);
+                std::array<DeckPlayer*, 2> decks, songlist::FileDialogs& files,
+                songlist::MessageBoxes& messages);
     ~SampleSlots() override;
     SampleSlots(const SampleSlots&) = delete;
     SampleSlots& operator=(const SampleSlots&) = delete;

@@ -23,19 +23,30 @@ constexpr int kConeOutsideVolume = -400;
 constexpr double kToneRatios[] = {1.122, 1.26, 1.335, 1.498, 1.682, 1.888};
 
 // Round to the nearest integer, halves to the even neighbour.
-int roundEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+int roundEven(double value) {
+    return static_cast<int>(std::nearbyint(value));
+}
 
-bool isEffecterMode(int mode) { return mode == kEffecter3D || mode == kEffecter; }
-bool isSamplerMode(int mode) { return mode == kSampler3D || mode == kSampler; }
-bool has3D(int mode) { return mode == kSampler3D || mode == kEffecter3D; }
-bool validBox(int index) { return index >= 0 && index < kEffectBoxCount && index != 6; }
+bool isEffecterMode(int mode) {
+    return mode == kEffecter3D || mode == kEffecter;
+}
+bool isSamplerMode(int mode) {
+    return mode == kSampler3D || mode == kSampler;
+}
+bool has3D(int mode) {
+    return mode == kSampler3D || mode == kEffecter3D;
+}
+bool validBox(int index) {
+    return index >= 0 && index < kEffectBoxCount && index != 6;
+}
 
 }  // namespace
 
 Triangle drawTriangle(int red, int green, int blue, double x, double y, double angle) {
     const double a = (angle - 90.0) * kHalfTurn / 180.0;
     auto corner = [x, y](double at) {
-        return QPoint(roundEven(x + kMarkerRadius * std::sin(at)), roundEven(y + kMarkerRadius * std::cos(at)));
+        return QPoint(roundEven(x + kMarkerRadius * std::sin(at)),
+                      roundEven(y + kMarkerRadius * std::cos(at)));
     };
     Triangle t;
     t.points = {corner(a), corner(a + kHalfTurn / 1.3), corner(a - kHalfTurn / 1.3)};
@@ -47,7 +58,8 @@ Triangle drawTriangle(int red, int green, int blue, double x, double y, double a
 
 int toneFrequency(int slot, int tempo) {
     if (slot <= 0) return tempo;
-    if (slot >= 7) return tempo * 2 < SamplerDialogModel::kTempoMax ? tempo * 2 : SamplerDialogModel::kTempoMax;
+    if (slot >= 7)
+        return tempo * 2 < SamplerDialogModel::kTempoMax ? tempo * 2 : SamplerDialogModel::kTempoMax;
     const auto scaled = static_cast<long long>(std::floor(tempo * kToneRatios[slot - 1]));
     return scaled < SamplerDialogModel::kTempoMax ? static_cast<int>(scaled) : SamplerDialogModel::kTempoMax;
 }
@@ -77,7 +89,9 @@ void SamplerDialogModel::open() {
     efectcfgEnabled_ = {};
     for (const QString& entry : slots_.effects().lstUse[static_cast<std::size_t>(slot_)]) {
         const int index = SlotEffectLists::boxIndex(SlotEffectLists::effectName(entry));
-        if (index >= 0) checked_[static_cast<std::size_t>(index)] = efectcfgEnabled_[static_cast<std::size_t>(index)] = true;
+        if (index >= 0)
+            checked_[static_cast<std::size_t>(index)] = efectcfgEnabled_[static_cast<std::size_t>(index)] =
+                true;
     }
     initialised_ = true;
     if (has3D(mode)) {
@@ -226,7 +240,9 @@ void SamplerDialogModel::drawMouseMove(bool leftButton, int x, int y) {
     UpdatePosition(static_cast<float>(x), static_cast<float>(y));
 }
 
-void SamplerDialogModel::drawMouseUp() { dragging_ = false; }
+void SamplerDialogModel::drawMouseUp() {
+    dragging_ = false;
+}
 
 void SamplerDialogModel::UpdatePosition(float x, float y) {
     sourcex_ = x - static_cast<float>(kDrawWidth) / 2.0f;

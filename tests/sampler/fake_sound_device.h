@@ -45,7 +45,9 @@ public:
         log_.push_back("release " + path_);
     }
     unsigned caps() const override { return caps_; }
-    int status() const override { return playing ? (looping ? kStatusPlaying | kStatusLooping : kStatusPlaying) : 0; }
+    int status() const override {
+        return playing ? (looping ? kStatusPlaying | kStatusLooping : kStatusPlaying) : 0;
+    }
     void play(int flags) override {
         playing = true;
         looping = flags == kPlayLooping;
@@ -73,7 +75,9 @@ public:
     }
     int pan() const override { return 0; }
     SoundError setPan(int) override { return SoundError::None; }
-    SoundError setFX(const std::vector<dsp::EffectKind>&, std::vector<int>*) override { return SoundError::None; }
+    SoundError setFX(const std::vector<dsp::EffectKind>&, std::vector<int>*) override {
+        return SoundError::None;
+    }
     SoundEffect* effect(dsp::EffectKind, int) override { return nullptr; }
     SoundBuffer3D* buffer3D() override { return (caps_ & kCtrl3D) != 0 ? &three : nullptr; }
 
@@ -100,9 +104,12 @@ public:
         requests.emplace_back(path, caps);
         const auto it = files.find(path);
         SoundError why = SoundError::None;
-        if (it == files.end()) why = SoundError::Other;
-        else if ((caps & kCtrl3D) != 0 && it->second.channels != 1) why = SoundError::InvalidArgument;
-        else if ((caps & kCtrlFx) != 0 && it->second.milliseconds < 150) why = SoundError::BufferTooSmall;
+        if (it == files.end())
+            why = SoundError::Other;
+        else if ((caps & kCtrl3D) != 0 && it->second.channels != 1)
+            why = SoundError::InvalidArgument;
+        else if ((caps & kCtrlFx) != 0 && it->second.milliseconds < 150)
+            why = SoundError::BufferTooSmall;
         if (error != nullptr) *error = why;
         if (why != SoundError::None) return nullptr;
         return std::make_unique<FakeBuffer>(path, caps, it->second.rate, *log, alive.get());

@@ -122,7 +122,8 @@ TEST(SamplerEndToEnd, DigitKeyFiresTheClickOverAPlayingDeckWithinOneBlock) {
     // The deck's tone around it: same pitch and level before and after.
     const auto window100ms = static_cast<std::size_t>(0.1 * kRate);
     const std::vector<float> pre = channel(mix, 0, before - window100ms - kBlock, window100ms);
-    const std::vector<float> post = channel(mix, 0, before + static_cast<std::size_t>(0.05 * kRate), window100ms);
+    const std::vector<float> post =
+        channel(mix, 0, before + static_cast<std::size_t>(0.05 * kRate), window100ms);
     EXPECT_NEAR(zeroCrossingFrequency(pre, kRate), 440.0, 2.0);
     EXPECT_NEAR(zeroCrossingFrequency(post, kRate), 440.0, 2.0);
     const double levelPre = goertzel(pre, 440.0, kRate);
@@ -168,7 +169,8 @@ TEST_F(SamplerEngine, StereoFileFallsBackToMode2AndAShortFileCannotTakeEffects) 
         box->button(QMessageBox::Ok)->click();
     });
     loadSlot(*korvex_, 2, blip, 1);
-    EXPECT_EQ(said, QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
+    EXPECT_EQ(said,
+              QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
     EXPECT_EQ(slots().slotbuffer(2), horn);
 
     // A held key plays it once; the engine reports it playing, looping only when asked.

@@ -38,7 +38,8 @@ void dropFiles(QWidget* target, const QStringList& paths) {
 
 // A key event as the window system sends it, auto-repeat included.
 void key(QWidget* window, int qtKey, bool press, bool autoRepeat = false) {
-    QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey, Qt::NoModifier, QString(), autoRepeat);
+    QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey, Qt::NoModifier, QString(),
+                    autoRepeat);
     QCoreApplication::sendEvent(window, &event);
 }
 
@@ -129,7 +130,8 @@ TEST_F(SamplerWindow, ShortFileInEffecterModeSaysSoAndKeepsTheOldBuffer) {
     QString said;
     answerNextBox(QMessageBox::Ok, &said);
     dropAndChoose(0, file(QStringLiteral("blip.wav"), 1, 100), 1);
-    EXPECT_EQ(said, QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
+    EXPECT_EQ(said,
+              QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
     EXPECT_EQ(buffer(0), old);
 }
 
@@ -180,7 +182,8 @@ TEST_F(SamplerWindow, ClearMenuEmptiesTheLabelsAndTheKeysStillPlay) {
     EXPECT_EQ(captions[7], QStringLiteral("ｻﾝﾌﾟﾗｰ８"));
     EXPECT_EQ(captions[8], QStringLiteral("ｻﾝﾌﾟﾗｰのｸﾘｱ"));
     menu->actions().last()->trigger();
-    for (int slot = 0; slot < 8; ++slot) EXPECT_EQ(label(slot)->text(), QString::number(slot + 1) + QLatin1Char(':'));
+    for (int slot = 0; slot < 8; ++slot)
+        EXPECT_EQ(label(slot)->text(), QString::number(slot + 1) + QLatin1Char(':'));
     key(&window(), Qt::Key_3, true);
     key(&window(), Qt::Key_3, false);
     EXPECT_EQ(buffer(2)->plays, 1);
@@ -321,8 +324,9 @@ TEST(SamplerStartUp, ADeviceThatCannotBeMadeSwitchesTheSamplerOffAfterAMessage) 
     ASSERT_TRUE(korvex.start());
     korvex.handOver();
     ASSERT_EQ(said.size(), 1);
-    EXPECT_EQ(said[0], QStringLiteral("DirectXが古いかインストールされていません。ＤｉｒｅｃｔＸ８．０以上が必要です。"
-                                      "省略モードで起動します。"));
+    EXPECT_EQ(said[0],
+              QStringLiteral("DirectXが古いかインストールされていません。ＤｉｒｅｃｔＸ８．０以上が必要です。"
+                             "省略モードで起動します。"));
     EXPECT_FALSE(korvex.sampler().slots().dsready());
     EXPECT_FALSE(korvex.sampler().menu()->isEnabled());
     EXPECT_FALSE(korvex.layout().flags.samplerview);

@@ -52,16 +52,17 @@ private:
 
 QString initErrorText() {
     return QStringLiteral(
-        "DirectXが古いかインストールされていません。ＤｉｒｅｃｔＸ８．０以上が必要です。省略モードで起動します。");
+        "DirectXが古いかインストールされていません。ＤｉｒｅｃｔＸ８．０以上が必要です。省略モードで起動しま"
+        "す。");
 }
 
 }  // namespace
 
 SamplerController::SamplerController(MainWindow& window, PlayerController& player, SlotSettings& slots)
     : window_(window), player_(player) {
-    slots_ = std::make_unique<sampler::SampleSlots>(slots.slotmode, slots.slotpath,
-                                                    std::array<DeckPlayer*, 2>{&player.player(0), &player.player(1)},
-                                                    player.dialogs(), player.dialogs());
+    slots_ = std::make_unique<sampler::SampleSlots>(
+        slots.slotmode, slots.slotpath, std::array<DeckPlayer*, 2>{&player.player(0), &player.player(1)},
+        player.dialogs(), player.dialogs());
     slots_->windows.showModeDialog = [this] { showModeDialog(); };
     slots_->windows.showSamplerDialog = [this] { showSamplerDialog(); };
     slots_->windows.unloadothers = [this] { unloadothers(); };
@@ -115,7 +116,8 @@ void SamplerController::initsound(bool& samplerenabled, appearance::ViewFlags& f
     // A device that could not be made switches the sampler off, so the saved settings keep it off.
     if (samplerenabled) {
         samplerenabled = false;
-        player_.dialogs().inform(initErrorText(), QStringLiteral("初期化エラー"), songlist::MessageIcon::Information);
+        player_.dialogs().inform(initErrorText(), QStringLiteral("初期化エラー"),
+                                 songlist::MessageIcon::Information);
     }
 }
 

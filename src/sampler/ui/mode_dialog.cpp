@@ -6,7 +6,9 @@
 namespace korvex::sampler {
 
 namespace {
-int px(int twips) { return (twips + 7) / 15; }
+int px(int twips) {
+    return (twips + 7) / 15;
+}
 }  // namespace
 
 ModeDialog::ModeDialog(QWidget* parent) : QDialog(parent) {
@@ -50,7 +52,8 @@ void ModeDialog::choose(int mode) {
 }
 
 bool ModeDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == sampler_) {
             choose(0);
             return true;

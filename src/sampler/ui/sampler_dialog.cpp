@@ -8,8 +8,12 @@ namespace korvex::sampler {
 
 namespace {
 
-int px(int twips) { return (twips + 7) / 15; }
-QRect box(int left, int top, int width, int height) { return {px(left), px(top), px(width), px(height)}; }
+int px(int twips) {
+    return (twips + 7) / 15;
+}
+QRect box(int left, int top, int width, int height) {
+    return {px(left), px(top), px(width), px(height)};
+}
 
 // The dialog's client area in twips.
 constexpr int kClientHeight = 3420;
@@ -57,11 +61,14 @@ void DrawPanel::mouseMoveEvent(QMouseEvent* event) {
     update();
 }
 
-void DrawPanel::mouseReleaseEvent(QMouseEvent*) { model_.drawMouseUp(); }
+void DrawPanel::mouseReleaseEvent(QMouseEvent*) {
+    model_.drawMouseUp();
+}
 
 // --- SamplerDialog ----------------------------------------------------------------------------------------
 
-SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent) : QDialog(parent), slots_(slots), model_(slots) {
+SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
+    : QDialog(parent), slots_(slots), model_(slots) {
     setWindowTitle(QStringLiteral("   サンプラー設定"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
