@@ -51,11 +51,11 @@ QString samplerDialogFolder(const QString& soundsFolder) {
     return QFileInfo(soundsFolder).isDir() ? soundsFolder : QDir::homePath();
 }
 
-SampleSlots::SampleSlots(std::array<int, kSlotCount>& slotmode, std::array<QString, kSlotCount>& slotpath,
-                         std::array<DeckPlayer*, 2> decks, songlist::FileDialogs& files,
-                         songlist::MessageBoxes& messages)
+SampleSlots::SampleSlots(std::array<int, kSamplerSlots>& slotmode,
+                         std::array<QString, kSamplerSlots>& slotpath, std::array<DeckPlayer*, 2> decks,
+                         songlist::FileDialogs& files, songlist::MessageBoxes& messages)
     : slotmode_(slotmode), slotpath_(slotpath), decks_(decks), files_(files), messages_(messages) {
-    for (int slot = 0; slot < kSlotCount; ++slot) captions_[at(slot)] = emptyCaption(slot);
+    for (int slot = 0; slot < kSamplerSlots; ++slot) captions_[at(slot)] = emptyCaption(slot);
     dialog_.filter = QStringLiteral("Wave Files (*.wav)|*.wav");
 }
 
@@ -264,7 +264,7 @@ void SampleSlots::cmdStop_Click(int slot) {
 }
 
 void SampleSlots::clssamp() {
-    for (int slot = 0; slot < kSlotCount; ++slot) {
+    for (int slot = 0; slot < kSamplerSlots; ++slot) {
         captions_[at(slot)] = emptyCaption(slot);
         slotpath_[at(slot)].clear();
     }

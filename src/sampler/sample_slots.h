@@ -50,7 +50,7 @@ class SampleSlots final : public songlist::SamplerKeyHooks {
 public:
     // `slotmode` and `slotpath` are the settings file's and must outlive the slots, as must the decks'
     // players (muted by silencer slots), the file dialogs and the message boxes.
-    SampleSlots(std::array<int, kSlotCount>& slotmode, std::array<QString, kSlotCount>& slotpath,
+    SampleSlots(std::array<int, kSamplerSlots>& slotmode, std::array<QString, kSamplerSlots>& slotpath,
                 std::array<DeckPlayer*, 2> decks, songlist::FileDialogs& files,
                 songlist::MessageBoxes& messages);
     ~SampleSlots() override;
@@ -134,27 +134,27 @@ public:
     void cannotLoad(const QString& text);
 
 private:
-    static bool valid(int slot) { return slot >= 0 && slot < kSlotCount; }
+    static bool valid(int slot) { return slot >= 0 && slot < kSamplerSlots; }
     static std::size_t at(int slot) { return static_cast<std::size_t>(slot); }
     // Makes a buffer from `path` in `mode`, or in mode 2 / 3 when the file refuses 3D (`mode` follows).
     std::unique_ptr<SoundBuffer> makeBuffer(const QString& path, int& mode, SoundError& firstError);
     void muteDecks(bool mute);
     void touch() { ++revision_; }
 
-    std::array<int, kSlotCount>& slotmode_;
-    std::array<QString, kSlotCount>& slotpath_;
+    std::array<int, kSamplerSlots>& slotmode_;
+    std::array<QString, kSamplerSlots>& slotpath_;
     std::array<DeckPlayer*, 2> decks_;
     songlist::FileDialogs& files_;
     songlist::MessageBoxes& messages_;
     songlist::DialogState dialog_;
     // Declared before the buffers: the buffers are released first.
     std::unique_ptr<SoundDevice> device_;
-    std::array<std::unique_ptr<SoundBuffer>, kSlotCount> slotbuffer_;
-    std::array<SoundBuffer3D*, kSlotCount> slot3dbuffer_{};
-    std::array<int, kSlotCount> slotloop_{};
-    std::array<int, kSlotCount> slotsilencer_{};
-    std::array<int, kSlotCount> slotlooping_{};
-    std::array<QString, kSlotCount> captions_;
+    std::array<std::unique_ptr<SoundBuffer>, kSamplerSlots> slotbuffer_;
+    std::array<SoundBuffer3D*, kSamplerSlots> slot3dbuffer_{};
+    std::array<int, kSamplerSlots> slotloop_{};
+    std::array<int, kSamplerSlots> slotsilencer_{};
+    std::array<int, kSamplerSlots> slotlooping_{};
+    std::array<QString, kSamplerSlots> captions_;
     SlotEffectLists effects_;
     std::uint64_t revision_ = 0;
 };

@@ -66,7 +66,7 @@ int toneFrequency(int slot, int tempo) {
 
 QString toneCaption(int slot) {
     static const char* const kNotes[] = {"ド", "レ", "ミ", "ファ", "ソ", "ラ", "シ", "ド"};
-    if (slot < 0 || slot >= kSlotCount) return {};
+    if (slot < 0 || slot >= kSamplerSlots) return {};
     return QString::number(slot + 1) + QStringLiteral(": ") + QString::fromUtf8(kNotes[slot]);
 }
 
@@ -87,8 +87,8 @@ void SamplerDialogModel::open() {
     initialised_ = false;
     checked_ = {};
     efectcfgEnabled_ = {};
-    for (const QString& entry : slots_.effects().lstUse[static_cast<std::size_t>(slot_)]) {
-        const int index = SlotEffectLists::boxIndex(SlotEffectLists::effectName(entry));
+    for (const QString& entry : slots_.effects().entries[static_cast<std::size_t>(slot_)]) {
+        const int index = slotEffectBox(slotEffectName(entry));
         if (index >= 0)
             checked_[static_cast<std::size_t>(index)] = efectcfgEnabled_[static_cast<std::size_t>(index)] =
                 true;
@@ -142,12 +142,12 @@ bool SamplerDialogModel::check1Clicked(int index, bool ticked) {
     if (!validBox(index)) return false;
     const auto i = static_cast<std::size_t>(index);
     SlotEffectLists& effects = slots_.effects();
-    QStringList& list = effects.lstUse[static_cast<std::size_t>(slot_)];
+    QStringList& list = effects.entries[static_cast<std::size_t>(slot_)];
     touch();
     if (ticked) {
         checked_[i] = true;
         efectcfgEnabled_[i] = true;
-        if (initialised_) list.append(SlotEffectLists::newEntry(index));
+        if (initialised_) list.append(slotEffectEntry(index));
     } else {
         if (SoundBuffer* b = buffer(); b != nullptr && (b->status() & SoundBuffer::kStatusPlaying) != 0) {
             slots_.messages().inform(QStringLiteral("エフェクトを解除する前に再生を止めてください。"),
@@ -159,10 +159,10 @@ bool SamplerDialogModel::check1Clicked(int index, bool ticked) {
         if (list.isEmpty()) {
             effects.fxsignature = 0;
         } else {
-            const QString name = SlotEffectLists::boxCaption(index).toLower();
+            const QString name = slotEffectCaption(index).toLower();
             bool removed = false;
             for (qsizetype k = 0; k < list.size(); ++k) {
-                if (SlotEffectLists::effectName(list[k]) == name) {
+                if (slotEffectName(list[k]) == name) {
                     list.removeAt(k);
                     removed = true;
                     break;
@@ -182,14 +182,14 @@ void SamplerDialogModel::efectcfgClicked(int index) {
 }
 
 void SamplerDialogModel::okClicked() {
-    if (!slots_.effects().lstUse[static_cast<std::size_t>(slot_)].isEmpty() && slots_.effectHooks.applyOnOk)
+    if (!slots_.effects().entries[static_cast<std::size_t>(slot_)].isEmpty() && slots_.effectHooks.applyOnOk)
         slots_.effectHooks.applyOnOk(slot_);
 }
 
 void SamplerDialogModel::keyboadClicked() {
     SoundDevice* device = slots_.device();
-    std::array<std::unique_ptr<SoundBuffer>, kSlotCount> made;
-    for (int k = 0; k < kSlotCount; ++k) {
+    std::array<std::unique_ptr<SoundBuffer>, kSamplerSlots> made;
+    for (int k = 0; k < kSamplerSlots; ++k) {
         SoundError error = SoundError::None;
         if (device != nullptr)
             made[static_cast<std::size_t>(k)] = device->createSoundBufferFromFile(
@@ -200,7 +200,7 @@ void SamplerDialogModel::keyboadClicked() {
             return;
         }
     }
-    for (int k = 0; k < kSlotCount; ++k) {
+    for (int k = 0; k < kSamplerSlots; ++k) {
         auto& b = made[static_cast<std::size_t>(k)];
         b->setFrequency(toneFrequency(k, tempo_));
         slots_.installBuffer(k, std::move(b));

@@ -8,25 +8,25 @@ constexpr const char* kCaptions[kEffectBoxCount] = {"Echo",       "Chorus",  "Fl
                                                     "Compressor", "ParamEQ", "",        "Gargle"};
 }  // namespace
 
-QString SlotEffectLists::effectName(const QString& entry) {
+QString slotEffectName(const QString& entry) {
     const qsizetype blank = entry.indexOf(u' ');
     return (blank < 0 ? entry : entry.left(blank)).toLower();
 }
 
-int SlotEffectLists::boxIndex(const QString& effectName) {
+int slotEffectBox(const QString& effectName) {
     for (int i = 0; i < kEffectBoxCount; ++i) {
         if (i != 6 && effectName == QString::fromLatin1(kCaptions[i]).toLower()) return i;
     }
     return -1;
 }
 
-QString SlotEffectLists::boxCaption(int index) {
+QString slotEffectCaption(int index) {
     if (index < 0 || index >= kEffectBoxCount) return {};
     return QString::fromLatin1(kCaptions[index]);
 }
 
-QString SlotEffectLists::newEntry(int index) {
-    return boxCaption(index) + QStringLiteral(" (Unallocated)");
+QString slotEffectEntry(int index) {
+    return slotEffectCaption(index) + QStringLiteral(" (Unallocated)");
 }
 
 }  // namespace korvex::sampler

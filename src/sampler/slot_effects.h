@@ -12,39 +12,35 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <cstdint>
+#include <functional>
 
 namespace korvex::sampler {
 
 // Number of sampler slots.
-inline constexpr int kSlotCount = 8;
+inline constexpr int kSamplerSlots = 8;
 // Number of effect check boxes (`Check1`) and settings buttons (`efectcfg`) by index; index 6 has none.
 inline constexpr int kEffectBoxCount = 8;
 
+// The effect state the sampler dialog shares with the effect chain code. Plain data: the field names are
+// the ones the chain code uses, so either side's struct serves.
 struct SlotEffectLists {
     // `lstUse`(slot): the slot's entries in the order they were ticked.
-    std::array<QStringList, kSlotCount> lstUse{};
+    std::array<QStringList, kSamplerSlots> entries{};
     // `fxsignature`: signature of the chain last applied to any slot; 0 means none.
-    std::int32_t fxsignature = 0;
+    int fxsignature = 0;
     // `currentfx`: the check-box index of the effect whose dialog is opened.
     int currentfx = 0;
-
-    // The effect name of an entry: its text before the first blank, in lower case ("echo").
-    static QString effectName(const QString& entry);
-    // The check-box index of an effect name (echo 0, chorus 1, flanger 2, distortion 3, compressor 4,
-    // parameq 5, gargle 7); -1 for a name that is not an effect.
-    static int boxIndex(const QString& effectName);
-    // The caption of check box `index` ("Echo" .. "Gargle"); empty for 6 and out-of-range indexes.
-    static QString boxCaption(int index);
-    // The entry a newly ticked box adds: its caption and " (Unallocated)".
-    static QString newEntry(int index);
 };
 
-}  // namespace korvex::sampler
-
-#include <functional>
-
-namespace korvex::sampler {
+// The effect name of an entry: its text before the first blank, in lower case ("echo").
+QString slotEffectName(const QString& entry);
+// The check-box index of an effect name (echo 0, chorus 1, flanger 2, distortion 3, compressor 4,
+// parameq 5, gargle 7); -1 for a name that is not an effect.
+int slotEffectBox(const QString& effectName);
+// The caption of check box `index` ("Echo" .. "Gargle"); empty for 6 and out-of-range indexes.
+QString slotEffectCaption(int index);
+// The entry a newly ticked box adds: its caption and " (Unallocated)".
+QString slotEffectEntry(int index);
 
 // What the sampler dialog's effect controls set off beyond the entries above: the effect chain code
 // connects these. Each may be left empty; it then does nothing.

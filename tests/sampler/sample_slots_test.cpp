@@ -43,8 +43,8 @@ struct SlotRig {
         slots.selectmode(mode);
     }
 
-    std::array<int, kSlotCount> modes{};
-    std::array<QString, kSlotCount> paths{};
+    std::array<int, kSamplerSlots> modes{};
+    std::array<QString, kSamplerSlots> paths{};
     MutePlayer deckA, deckB;
     songlist::testing::FakeDialogs dialogs;
     songlist::testing::FakeMessages messages;
@@ -218,7 +218,7 @@ TEST(SampleSlots, ClearEmptiesLabelsAndPathsButKeepsTheSounds) {
     r.load(0, QStringLiteral("/s/kick.wav"), kSampler3D);
     r.load(7, QStringLiteral("/s/horn.wav"), kEffecter3D);
     r.slots.clssamp();
-    for (int slot = 0; slot < kSlotCount; ++slot) {
+    for (int slot = 0; slot < kSamplerSlots; ++slot) {
         EXPECT_EQ(r.slots.caption(slot), QString::number(slot + 1) + QLatin1Char(':'));
         EXPECT_TRUE(r.paths[static_cast<std::size_t>(slot)].isEmpty());
     }

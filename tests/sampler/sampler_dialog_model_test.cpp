@@ -34,8 +34,8 @@ struct DialogRig {
         model.open();
     }
 
-    std::array<int, kSlotCount> modes{};
-    std::array<QString, kSlotCount> paths{};
+    std::array<int, kSamplerSlots> modes{};
+    std::array<QString, kSamplerSlots> paths{};
     MutePlayer deckA, deckB;
     songlist::testing::FakeDialogs dialogs;
     songlist::testing::FakeMessages messages;
@@ -102,17 +102,17 @@ TEST(SamplerDialogModel, EffectBoxesKeepTheSlotsEntries) {
     r.slots.effectHooks.onEffectToggled = [&](int s, int i, bool t) { toggled.emplace_back(s, i, t); };
     r.slots.effectHooks.applyOnOk = [&](int s) { applied.push_back(s); };
     r.slots.effectHooks.onEffectSettings = [&](int s, int i) { settings.push_back(s * 10 + i); };
-    r.slots.effects().lstUse[1] = {QStringLiteral("Gargle - Software")};
+    r.slots.effects().entries[1] = {QStringLiteral("Gargle - Software")};
     r.open(1);
     EXPECT_TRUE(r.model.checked(7));
     EXPECT_TRUE(r.model.efectcfgEnabled(7));
     EXPECT_FALSE(r.model.efectcfgEnabled(0));
     EXPECT_TRUE(toggled.empty()) << "ticking on opening adds nothing";
-    EXPECT_EQ(r.slots.effects().lstUse[1].size(), 1);
+    EXPECT_EQ(r.slots.effects().entries[1].size(), 1);
 
     r.model.check1Clicked(0, true);
     r.model.check1Clicked(1, true);
-    EXPECT_EQ(r.slots.effects().lstUse[1],
+    EXPECT_EQ(r.slots.effects().entries[1],
               (QStringList{QStringLiteral("Gargle - Software"), QStringLiteral("Echo (Unallocated)"),
                            QStringLiteral("Chorus (Unallocated)")}));
     EXPECT_TRUE(r.model.efectcfgEnabled(0));
@@ -127,7 +127,7 @@ TEST(SamplerDialogModel, EffectBoxesKeepTheSlotsEntries) {
     EXPECT_EQ(r.messages.shown[0].text, QStringLiteral("エフェクトを解除する前に再生を止めてください。"));
     EXPECT_EQ(r.messages.shown[0].title, QStringLiteral("ＷＡＶＥを再生中です。"));
     EXPECT_EQ(r.messages.shown[0].icon, songlist::MessageIcon::Information);
-    EXPECT_EQ(r.slots.effects().lstUse[1].size(), 3);
+    EXPECT_EQ(r.slots.effects().entries[1].size(), 3);
     EXPECT_TRUE(r.model.checked(0));
     r.slots.cmdStop_Click(1);
 
@@ -135,16 +135,16 @@ TEST(SamplerDialogModel, EffectBoxesKeepTheSlotsEntries) {
     r.slots.effects().fxsignature = 123;
     EXPECT_FALSE(r.model.check1Clicked(0, false));
     EXPECT_FALSE(r.model.efectcfgEnabled(0));
-    EXPECT_EQ(r.slots.effects().lstUse[1],
+    EXPECT_EQ(r.slots.effects().entries[1],
               (QStringList{QStringLiteral("Gargle - Software"), QStringLiteral("Chorus (Unallocated)")}));
     EXPECT_EQ(r.slots.effects().fxsignature, 123);
     // No entry of the effect: the signature is forgotten.
     r.model.check1Clicked(2, true);
-    r.slots.effects().lstUse[1].removeLast();
+    r.slots.effects().entries[1].removeLast();
     r.model.check1Clicked(2, false);
     EXPECT_EQ(r.slots.effects().fxsignature, 0);
     r.slots.effects().fxsignature = 5;
-    r.slots.effects().lstUse[1].clear();
+    r.slots.effects().entries[1].clear();
     r.model.check1Clicked(7, false);
     EXPECT_EQ(r.slots.effects().fxsignature, 0);
 
@@ -165,14 +165,14 @@ TEST(SamplerDialogModel, ToneKeyboardTunesEightSlotsAndCapsAt100000) {
     r.model.tempoChanged(60000);
     r.model.keyboadClicked();
     const int expected[] = {60000, 67320, 75600, 80100, 89880, 100000, 100000, 100000};
-    for (int slot = 0; slot < kSlotCount; ++slot) {
+    for (int slot = 0; slot < kSamplerSlots; ++slot) {
         ASSERT_NE(r.buffer(slot), nullptr);
         EXPECT_EQ(r.buffer(slot)->frequency(), expected[slot]) << slot;
         EXPECT_EQ(r.buffer(slot)->caps(), unsigned{kCtrlFrequency | kCtrlPan | kCtrlVolume});
         EXPECT_EQ(r.buffer(slot)->path(), "/s/kick.wav");
     }
     const char* captions[] = {"1: ド", "2: レ", "3: ミ", "4: ファ", "5: ソ", "6: ラ", "7: シ", "8: ド"};
-    for (int slot = 0; slot < kSlotCount; ++slot)
+    for (int slot = 0; slot < kSamplerSlots; ++slot)
         EXPECT_EQ(r.slots.caption(slot), QString::fromUtf8(captions[slot]));
     EXPECT_EQ(r.slots.slotloop(3), 1) << "loop settings stay";
     EXPECT_EQ(r.modes[0], 0) << "modes stay";

@@ -223,7 +223,7 @@ TEST_F(SamplerWindow, RightPressOpensTheSamplerDialogNarrowInMode2AndTheToneKeyb
     QTest::mouseRelease(dialog->picDraw(), Qt::LeftButton, {}, QPoint(138, 30));
     // Ticking an effect adds its entry; the settings button follows the box.
     QTest::mouseClick(dialog->check1(3), Qt::LeftButton);
-    EXPECT_EQ(slots().effects().lstUse[1], QStringList{QStringLiteral("Distortion (Unallocated)")});
+    EXPECT_EQ(slots().effects().entries[1], QStringList{QStringLiteral("Distortion (Unallocated)")});
     EXPECT_TRUE(dialog->efectcfg(3)->isEnabled());
     // A left press on a label loads by dialog, which first closes the other windows.
     dialog->show();

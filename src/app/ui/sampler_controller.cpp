@@ -78,7 +78,7 @@ SamplerController::~SamplerController() {
 }
 
 void SamplerController::connectLabels() {
-    for (int slot = 0; slot < sampler::kSlotCount; ++slot) {
+    for (int slot = 0; slot < sampler::kSamplerSlots; ++slot) {
         QLabel* label = window_.label("Text1", slot);
         if (label == nullptr) continue;
         label->setAttribute(Qt::WA_TransparentForMouseEvents, false);
@@ -91,7 +91,7 @@ void SamplerController::connectLabels() {
 void SamplerController::buildMenu(QMenu* file) {
     menu_ = file->addMenu(QStringLiteral("ｻﾝﾌﾟﾗｰ"));
     const QString digits = QStringLiteral("１２３４５６７８");
-    for (int slot = 0; slot < sampler::kSlotCount; ++slot) {
+    for (int slot = 0; slot < sampler::kSamplerSlots; ++slot) {
         menu_->addAction(QStringLiteral("ｻﾝﾌﾟﾗｰ") + digits[slot], [this, slot] {
             slots_->loadByDialog(slot);
             refresh();
@@ -136,7 +136,7 @@ void SamplerController::unloadothers() {
 void SamplerController::refresh() {
     if (slots_->revision() == shownRevision_) return;
     shownRevision_ = slots_->revision();
-    for (int slot = 0; slot < sampler::kSlotCount; ++slot) {
+    for (int slot = 0; slot < sampler::kSamplerSlots; ++slot) {
         if (QLabel* label = window_.label("Text1", slot)) label->setText(slots_->caption(slot));
     }
 }

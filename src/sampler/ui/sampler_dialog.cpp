@@ -124,7 +124,7 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
         efectcfg_[i] = new QPushButton(QStringLiteral("設定"), effectFrame_);
         efectcfg_[i]->setGeometry(box(place.buttonLeft, place.top, 615, 315));
         efectcfg_[i]->setEnabled(false);
-        check1_[i] = new QCheckBox(SlotEffectLists::boxCaption(place.index), effectFrame_);
+        check1_[i] = new QCheckBox(slotEffectCaption(place.index), effectFrame_);
         check1_[i]->setGeometry(box(place.boxLeft, place.top, 1155, 315));
         const int index = place.index;
         connect(check1_[i], &QCheckBox::clicked, this, [this, index](bool ticked) {
