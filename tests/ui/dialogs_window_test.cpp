@@ -23,6 +23,7 @@
 #include "app/startup.h"
 #include "app/ui/korvex_app.h"
 #include "appearance/layout_table.h"
+#include "sampler/fake_sound_device.h"
 #include "support/signals.h"
 
 [[maybe_unused]] static void PrintTo(const QString& text, std::ostream* os) {
@@ -147,18 +148,30 @@ TEST_F(DialogsWindow, ConfigurationOpensFromItsMenuAndWritesTheSettingsAtOnce) {
 }
 
 TEST_F(DialogsWindow, TheSamplerSwitchHidesAndRestoresTheSamplerStrip) {
-    std::vector<int> opened;
-    app_->openSamplerSlot = [&opened](int slot) { opened.push_back(slot); };
     mixer::ConfigurationWindow* dialog = app_->showConfiguration();
     // Without a sound device the slot buttons are off.
     EXPECT_FALSE(dialog->slotButton(0)->isEnabled());
     dialog->close();
 
+    // A sound device with a sample in slot 5.
+    auto device = std::make_unique<sampler::testing::FakeDevice>();
+    device->files["/samples/horn.wav"] = {1, 1000, 44100};
+    app_->sampler().slots().setDevice(std::move(device));
     app_->layout().flags.dsready = true;
+    ASSERT_TRUE(app_->sampler().slots().loadslot(4, 0, QStringLiteral("/samples/horn.wav")));
     dialog = app_->showConfiguration();
     ASSERT_TRUE(dialog->slotButton(4)->isEnabled());
+    // A slot without a sample does nothing; one with a sample opens its sampler dialog and closes this one.
+    QTest::mouseClick(dialog->slotButton(0), Qt::LeftButton);
+    EXPECT_EQ(app_->sampler().samplerDialog(), nullptr);
+    EXPECT_TRUE(dialog->isVisible());
     QTest::mouseClick(dialog->slotButton(4), Qt::LeftButton);
-    EXPECT_EQ(opened, std::vector<int>{4});
+    ASSERT_NE(app_->sampler().samplerDialog(), nullptr);
+    EXPECT_TRUE(app_->sampler().samplerDialog()->isVisible());
+    EXPECT_EQ(app_->sampler().slots().currentslot, 4);
+    EXPECT_FALSE(dialog->isVisible());
+    app_->sampler().samplerDialog()->close();
+    dialog = app_->showConfiguration();
 
     EXPECT_EQ(dialog->sampoff()->toolTip(),
               QStringLiteral("メインプレーヤにノイズがのる場合はサンプラーをＯＦＦにしてください。"));

@@ -16,6 +16,7 @@
 #include "appearance/font_settings.h"
 #include "appearance/layout_table.h"
 #include "platform/os/volume_mixer.h"
+#include "platform/sound_buffer.h"
 
 namespace korvex::app {
 
@@ -58,6 +59,11 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         return pictures_->pictureFor(name, index, bitmap);
     });
     player_ = std::make_unique<PlayerController>(*window_, audio_->engine());
+    sampler_ = std::make_unique<SamplerController>(*window_, *player_, slots_);
+    // The sampler's buffers are voices on the decks' engine.
+    sampler_->makeDevice = [this]() -> std::unique_ptr<SoundDevice> {
+        return std::make_unique<SoundEngineDevice>(audio_->engine());
+    };
     splash_ = std::make_unique<SplashWindow>();
     mini_ = std::make_unique<appearance::MiniMode>(player_->transport(), player_->editor(), player_->mixer(), *layout_,
                                                    versionNumber());
@@ -70,7 +76,11 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         SettingsTargets{player_->transport(), player_->mixer().settings(), layout_->flags, skinname_,
                         player_->newtrim(), startupFlag_, samplerenabled_, player_->dialogState().initialFolder,
                         kept_, slots_},
-        player_->dialogs());
+        player_->dialogs(),
+        SettingsEffects{[this] { initsound(); },
+                        [this](int slot, int mode, const QString& path) {
+                            sampler_->slots().loadslot(slot, mode, path);
+                        }});
 
     StartupHooks hooks;
     hooks.loadsettings = [this] {
@@ -229,13 +239,12 @@ mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
                                             samplerenabled_, layout_->flags.samplerview, layout_->flags.dsready};
         mixer::ConfigurationHooks hooks;
         hooks.layoutpanels = [this] { layoutPanels(); };
-        hooks.initsound = [this] {
-            if (initsound) initsound();
-        };
+        // Switching the sampler back on makes the sound device at once when there is none yet.
+        hooks.initsound = [this] { initsound(); };
         hooks.startVolumeMixer = [] { os::startVolumeMixer(); };
-        hooks.openSlot = [this](int slot) {
-            if (openSamplerSlot) openSamplerSlot(slot);
-        };
+        // A slot button acts as a right press on the slot's label: the sampler dialog, when the slot holds a
+        // sound (closing the other windows, this one included).
+        hooks.openSlot = [this](int slot) { sampler_->slots().textMouseDown(slot, true); };
         configuration_ = std::make_unique<mixer::Configuration>(targets, player_->dialogs(), std::move(hooks));
     }
     // A dialog closed a moment ago may still wait for its deletion: a new one reads the settings afresh.
@@ -295,6 +304,7 @@ void KorvexApp::buildMenus() {
             player_->refresh();
         });
     }
+    sampler_->buildMenu(file);
     file->addSeparator();
     file->addAction(QStringLiteral("Korvexの終了"), [this] {
         closingForGood_ = true;
@@ -439,13 +449,20 @@ void KorvexApp::applySettings() {
         }
     }
     player_->refresh();
+    sampler_->refresh();
 }
+
+void KorvexApp::initsound() { sampler_->initsound(samplerenabled_, layout_->flags); }
 
 bool KorvexApp::leave() {
     const auto answer = player_->dialogs().ask(QStringLiteral("現在の状態を保存しますか？"), QString(),
                                                songlist::MessageButtons::YesNoCancel, songlist::MessageIcon::Question);
     if (answer == songlist::MessageAnswer::Cancel) return false;
     if (answer == songlist::MessageAnswer::Yes) saveSettings();
+    if (answer == songlist::MessageAnswer::No) {
+        sampler_->unloadothers();
+        sampler_->releasesound(layout_->flags);
+    }
     closingForGood_ = true;
     return true;
 }

@@ -16,6 +16,7 @@
 #include "app/startup.h"
 #include "app/ui/main_window.h"
 #include "app/ui/player_controller.h"
+#include "app/ui/sampler_controller.h"
 #include "app/ui/splash_window.h"
 #include "appearance/font_editor.h"
 #include "appearance/font_settings.h"
@@ -44,6 +45,7 @@ public:
 
     MainWindow& window() { return *window_; }
     PlayerController& player() { return *player_; }
+    SamplerController& sampler() { return *sampler_; }
     SplashWindow& splash() { return *splash_; }
     AudioSession& audio() { return *audio_; }
     appearance::PanelLayout& layout() { return *layout_; }
@@ -62,12 +64,6 @@ public:
     // `loadfonts`: the current skin's font.txt into the main window.
     void loadFonts();
 
-    // The configuration dialog's slot buttons "１" .. "８": opens the sampler dialog of the slot when it
-    // holds a sound. Nothing happens while it is empty.
-    std::function<void(int slot)> openSamplerSlot;
-    // `initsound`: creates the sampler's sound device (and sets the layout's `dsready` when it could); the
-    // configuration's sampler switch runs it when the sampler is switched back on. May stay empty.
-    std::function<void()> initsound;
     // Stops the sound output (before the decks go away).
     void shutdown();
 
@@ -85,6 +81,8 @@ private:
     void drawChrome();
     void connectMiniBar();
     void showAbout();
+    // `initsound`: the sampler's sound device, when the sampler is switched on.
+    void initsound();
     // The leave dialog: true when the program is to end (after saving, when asked to).
     bool leave();
     // Writes the settings file.
@@ -99,6 +97,8 @@ private:
     std::unique_ptr<appearance::PanelLayout> layout_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<PlayerController> player_;
+    // After the decks: its buffers go before the engine and the decks.
+    std::unique_ptr<SamplerController> sampler_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<Startup> startup_;
     QTimer handOverTimer_;

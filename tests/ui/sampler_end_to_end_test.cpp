@@ -1,0 +1,185 @@
+// The sampler on the real engine, as a user works it: wave files made here, loaded by drops and the mode
+// dialog, fired from the digit keys over a playing deck, with the master mix written by the wav output.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <cmath>
+#include <numbers>
+
+#include "app/ui/korvex_app.h"
+#include "support/signals.h"
+
+namespace korvex::test {
+namespace {
+
+constexpr int kRate = 44100;
+// The engine's block.
+constexpr std::size_t kBlock = 256;
+
+void dropFiles(QWidget* target, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+// Drops `path` on slot `slot` and clicks "SAMPLER MODE" (0) or "EFFECTER MODE" (1).
+void loadSlot(app::KorvexApp& korvex, int slot, const QString& path, int mode) {
+    dropFiles(korvex.window().label("Text1", slot), {path});
+    sampler::ModeDialog* dialog = korvex.sampler().modeDialog();
+    ASSERT_NE(dialog, nullptr);
+    QTest::mouseClick(mode == 0 ? dialog->samplerLabel() : dialog->effecterLabel(), Qt::LeftButton);
+}
+
+// A mono 16-bit wave file of `seconds` of `freq` Hz.
+void writeMono(const QString& path, double freq, double seconds, float amplitude = 0.5f) {
+    std::vector<float> stereo = sine(freq, seconds, kRate, amplitude);
+    // writeWav16 writes stereo; a mono file is what the 3D modes need, so sox folds it.
+    const QString tmp = path + QStringLiteral(".stereo.wav");
+    writeWav16(tmp.toStdString(), stereo, kRate);
+    const int rc = std::system(
+        QStringLiteral("sox -q '%1' -c 1 '%2' && rm -f '%1'").arg(tmp, path).toLocal8Bit().constData());
+    ASSERT_EQ(rc, 0) << "sox";
+}
+
+std::size_t framesIn(const QString& wav) {
+    const qint64 bytes = QFileInfo(wav).size();
+    return bytes > 58 ? static_cast<std::size_t>(bytes - 58) / 8 : 0;
+}
+
+void record(const QString& wav, double seconds) {
+    const std::size_t target = framesIn(wav) + static_cast<std::size_t>(seconds * kRate);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return framesIn(wav) >= target; }, 20000));
+}
+
+// The high-frequency content of the left channel: its second difference, which a 440 Hz tone hardly has
+// (about 0.002 at amplitude 0.5) and an 8 kHz click has plenty of.
+std::size_t firstHighFrequency(const std::vector<float>& mix, std::size_t from, double threshold) {
+    for (std::size_t i = std::max<std::size_t>(from, 2); i < mix.size() / 2; ++i) {
+        const double d = mix[2 * i] - 2.0 * mix[2 * (i - 1)] + mix[2 * (i - 2)];
+        if (std::abs(d) > threshold) return i;
+    }
+    return static_cast<std::size_t>(-1);
+}
+
+TEST(SamplerEndToEnd, DigitKeyFiresTheClickOverAPlayingDeckWithinOneBlock) {
+    QTemporaryDir dir;
+    const QString song = dir.filePath(QStringLiteral("tone.wav"));
+    writeWav16(song.toStdString(), sine(440.0, 10.0, kRate, 0.4f));
+    const QString click = dir.filePath(QStringLiteral("click.wav"));
+    writeMono(click, 8000.0, 0.02);
+    const QString wav = dir.filePath(QStringLiteral("mix.wav"));
+
+    app::KorvexApp korvex({"--audio-output=wav:" + wav.toStdString()});
+    ASSERT_TRUE(korvex.start());
+    korvex.handOver();
+    app::MainWindow& window = korvex.window();
+    ASSERT_TRUE(korvex.sampler().slots().dsready());
+
+    loadSlot(korvex, 0, click, 0);
+    ASSERT_NE(korvex.sampler().slots().slotbuffer(0), nullptr);
+    EXPECT_EQ(korvex.sampler().slots().slotmode(0), 0) << "a mono file keeps its 3D";
+    EXPECT_EQ(window.label("Text1", 0)->text(), QStringLiteral("1:click.wav"));
+
+    // Deck A plays the tone.
+    auto* list = window.titleList(0);
+    dropFiles(list->viewport(), {song});
+    ASSERT_EQ(list->count(), 1);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    auto* play = window.picture("Pause", 0);
+    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
+    record(wav, 1.0);
+
+    // The digit key 1: the frames on disk at that moment tell where the engine was.
+    const std::size_t keyAt = framesIn(wav);
+    QTest::keyPress(&window, Qt::Key_1);
+    // On a busy machine the output may render a burst of blocks while the key is handled.
+    const std::size_t keyDone = framesIn(wav);
+    QTest::keyRelease(&window, Qt::Key_1);
+    record(wav, 0.6);
+    const std::vector<float> mix = readSound(wav.toStdString());
+
+    const std::size_t before = firstHighFrequency(mix, keyAt > 4 * kBlock ? keyAt - 4 * kBlock : 0, 0.05);
+    ASSERT_NE(before, static_cast<std::size_t>(-1)) << "the click is in the mix";
+    // The block being rendered when the key came, then the next one: the click starts within them.
+    RecordProperty("click_delay_frames", static_cast<int>(before) - static_cast<int>(keyAt));
+    EXPECT_GE(before, keyAt);
+    EXPECT_LT(before, keyDone + 2 * kBlock);
+    const std::vector<float> clickPart = channel(mix, 0, before, static_cast<std::size_t>(0.015 * kRate));
+    EXPECT_GT(goertzel(clickPart, 8000.0, kRate), 0.1);
+
+    // The deck's tone around it: same pitch and level before and after.
+    const auto window100ms = static_cast<std::size_t>(0.1 * kRate);
+    const std::vector<float> pre = channel(mix, 0, before - window100ms - kBlock, window100ms);
+    const std::vector<float> post =
+        channel(mix, 0, before + static_cast<std::size_t>(0.05 * kRate), window100ms);
+    EXPECT_NEAR(zeroCrossingFrequency(pre, kRate), 440.0, 2.0);
+    EXPECT_NEAR(zeroCrossingFrequency(post, kRate), 440.0, 2.0);
+    const double levelPre = goertzel(pre, 440.0, kRate);
+    EXPECT_GT(levelPre, 0.1);
+    EXPECT_NEAR(goertzel(post, 440.0, kRate), levelPre, levelPre * 0.03);
+    // Under the click the tone goes on at the same level.
+    const std::vector<float> during = channel(mix, 0, before, static_cast<std::size_t>(0.02 * kRate));
+    EXPECT_NEAR(goertzel(during, 440.0, kRate), levelPre, levelPre * 0.1);
+    korvex.shutdown();
+}
+
+class SamplerEngine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        korvex_ = std::make_unique<app::KorvexApp>(std::vector<std::string>{"--audio-output=null"});
+        ASSERT_TRUE(korvex_->start());
+        korvex_->handOver();
+    }
+    void TearDown() override { korvex_->shutdown(); }
+    sampler::SampleSlots& slots() { return korvex_->sampler().slots(); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<app::KorvexApp> korvex_;
+};
+
+TEST_F(SamplerEngine, StereoFileFallsBackToMode2AndAShortFileCannotTakeEffects) {
+    const QString stereo = dir_.filePath(QStringLiteral("horn.wav"));
+    writeWav16(stereo.toStdString(), sine(300.0, 1.0));
+    loadSlot(*korvex_, 2, stereo, 0);
+    EXPECT_EQ(slots().slotmode(2), 2);
+    ASSERT_NE(slots().slotbuffer(2), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    const QString blip = dir_.filePath(QStringLiteral("blip.wav"));
+    writeMono(blip, 1000.0, 0.1);
+    SoundBuffer* horn = slots().slotbuffer(2);
+    QString said;
+    QTimer::singleShot(50, [&said] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        said = box->text();
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("読み込めません"));
+        box->button(QMessageBox::Ok)->click();
+    });
+    loadSlot(*korvex_, 2, blip, 1);
+    EXPECT_EQ(said,
+              QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
+    EXPECT_EQ(slots().slotbuffer(2), horn);
+
+    // A held key plays it once; the engine reports it playing, looping only when asked.
+    QTest::keyPress(&korvex_->window(), Qt::Key_3);
+    EXPECT_EQ(horn->status(), SoundBuffer::kStatusPlaying);
+    QTest::keyRelease(&korvex_->window(), Qt::Key_3);
+}
+
+}  // namespace
+}  // namespace korvex::test

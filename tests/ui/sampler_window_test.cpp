@@ -1,0 +1,338 @@
+// The sampler as a user works it in the main window: slot labels, drops, the mode dialog, the digit keys,
+// the "ｻﾝﾌﾟﾗｰ" menu, the sampler dialog and the settings file, on a stand-in sound device.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/ui/korvex_app.h"
+#include "appearance/layout_table.h"
+#include "sampler/fake_sound_device.h"
+
+namespace korvex::test {
+namespace {
+
+using app::KorvexApp;
+using sampler::testing::FakeBuffer;
+using sampler::testing::FakeDevice;
+
+void dropFiles(QWidget* target, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+// A key event as the window system sends it, auto-repeat included.
+void key(QWidget* window, int qtKey, bool press, bool autoRepeat = false) {
+    QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey, Qt::NoModifier, QString(),
+                    autoRepeat);
+    QCoreApplication::sendEvent(window, &event);
+}
+
+QString settingsPath() {
+    return QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/korvex/korvexp.ini");
+}
+
+// Answers the next message box with `button` once it shows.
+void answerNextBox(QMessageBox::StandardButton button, QString* text = nullptr) {
+    QTimer::singleShot(30, [button, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return answerNextBox(button, text);
+        if (text != nullptr) *text = box->text();
+        box->button(button)->click();
+    });
+}
+
+class SamplerWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile::remove(settingsPath());
+        start();
+    }
+    void TearDown() override {
+        if (app_) app_->shutdown();
+        QFile::remove(settingsPath());
+    }
+    // A player whose sound device knows the files of `files_`.
+    void start() {
+        app_ = std::make_unique<KorvexApp>(std::vector<std::string>{"--audio-output=null"});
+        app_->sampler().makeDevice = [this]() -> std::unique_ptr<SoundDevice> {
+            auto device = std::make_unique<FakeDevice>();
+            device->files = files_;
+            device_ = device.get();
+            return device;
+        };
+        ASSERT_TRUE(app_->start());
+        app_->handOver();
+    }
+    app::MainWindow& window() { return app_->window(); }
+    sampler::SampleSlots& slots() { return app_->sampler().slots(); }
+    FakeBuffer* buffer(int slot) { return static_cast<FakeBuffer*>(slots().slotbuffer(slot)); }
+    QLabel* label(int slot) { return window().label("Text1", slot); }
+    // A wave file the fake device opens as `channels` channels.
+    QString file(const QString& name, int channels, int ms = 1000) {
+        const QString path = dir_.filePath(name);
+        QFile(path).open(QIODevice::WriteOnly);
+        files_[path.toStdString()] = {channels, ms, 44100};
+        if (device_ != nullptr) device_->files = files_;
+        return path;
+    }
+    // Drops `path` on slot `slot` and clicks `mode` in the mode dialog.
+    void dropAndChoose(int slot, const QString& path, int mode) {
+        dropFiles(label(slot), {path});
+        sampler::ModeDialog* dialog = app_->sampler().modeDialog();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(dialog->isVisible());
+        QTest::mouseClick(mode == 0 ? dialog->samplerLabel() : dialog->effecterLabel(), Qt::LeftButton);
+    }
+
+    QTemporaryDir dir_;
+    std::map<std::string, sampler::testing::FakeFile> files_;
+    FakeDevice* device_ = nullptr;
+    std::unique_ptr<KorvexApp> app_;
+};
+
+TEST_F(SamplerWindow, DroppedStereoFileInSamplerModeEndsInMode2WithoutAMessage) {
+    ASSERT_TRUE(slots().dsready());
+    EXPECT_EQ(label(0)->text(), QStringLiteral("1:"));
+    const QString upper = file(QStringLiteral("LOOP.WAV"), 1);
+    dropFiles(label(1), {upper});
+    EXPECT_EQ(app_->sampler().modeDialog(), nullptr) << "LOOP.WAV is not taken";
+    EXPECT_EQ(label(1)->text(), QStringLiteral("2:"));
+
+    dropAndChoose(1, file(QStringLiteral("horn.wav"), 2), 0);
+    EXPECT_EQ(label(1)->text(), QStringLiteral("2:horn.wav"));
+    ASSERT_NE(buffer(1), nullptr);
+    EXPECT_EQ(slots().slotmode(1), 2);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "no message";
+    QTest::qWait(10);
+    EXPECT_EQ(app_->sampler().modeDialog(), nullptr) << "the mode dialog closed";
+}
+
+TEST_F(SamplerWindow, ShortFileInEffecterModeSaysSoAndKeepsTheOldBuffer) {
+    dropAndChoose(0, file(QStringLiteral("long.wav"), 1, 2000), 1);
+    FakeBuffer* old = buffer(0);
+    ASSERT_NE(old, nullptr);
+    QString said;
+    answerNextBox(QMessageBox::Ok, &said);
+    dropAndChoose(0, file(QStringLiteral("blip.wav"), 1, 100), 1);
+    EXPECT_EQ(said,
+              QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
+    EXPECT_EQ(buffer(0), old);
+}
+
+TEST_F(SamplerWindow, HeldDigitPlaysOnceAndASilencerMutesBothDecksUntilKeyUp) {
+    dropAndChoose(0, file(QStringLiteral("kick.wav"), 1), 0);
+    dropAndChoose(1, file(QStringLiteral("vox.wav"), 1), 0);
+    slots().setSlotsilencer(1, 1);
+    MediaPlayer& deckA = app_->player().player(0);
+    MediaPlayer& deckB = app_->player().player(1);
+
+    key(&window(), Qt::Key_1, true);
+    key(&window(), Qt::Key_1, false, true);
+    key(&window(), Qt::Key_1, true, true);
+    key(&window(), Qt::Key_1, false, true);
+    key(&window(), Qt::Key_1, true, true);
+    EXPECT_EQ(buffer(0)->plays, 1) << "auto-repeat does not retrigger";
+    key(&window(), Qt::Key_1, false);
+    key(&window(), Qt::Key_1, true);
+    key(&window(), Qt::Key_1, false);
+    EXPECT_EQ(buffer(0)->plays, 2);
+    EXPECT_FALSE(deckA.mute() || deckB.mute());
+
+    key(&window(), Qt::Key_2, true);
+    key(&window(), Qt::Key_2, true, true);
+    EXPECT_TRUE(deckA.mute() && deckB.mute());
+    EXPECT_EQ(buffer(1)->plays, 1);
+    key(&window(), Qt::Key_2, false);
+    EXPECT_FALSE(deckA.mute() || deckB.mute());
+
+    // A silencer slot without a buffer mutes nothing.
+    slots().setSlotsilencer(5, 1);
+    key(&window(), Qt::Key_6, true);
+    EXPECT_FALSE(deckA.mute() || deckB.mute());
+    key(&window(), Qt::Key_6, false);
+}
+
+TEST_F(SamplerWindow, ClearMenuEmptiesTheLabelsAndTheKeysStillPlay) {
+    dropAndChoose(2, file(QStringLiteral("kick.wav"), 1), 0);
+    QMenu* menu = app_->sampler().menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isEnabled());
+    EXPECT_EQ(menu->title(), QStringLiteral("ｻﾝﾌﾟﾗｰ"));
+    QStringList captions;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator()) captions << action->text();
+    ASSERT_EQ(captions.size(), 9);
+    EXPECT_EQ(captions[0], QStringLiteral("ｻﾝﾌﾟﾗｰ１"));
+    EXPECT_EQ(captions[7], QStringLiteral("ｻﾝﾌﾟﾗｰ８"));
+    EXPECT_EQ(captions[8], QStringLiteral("ｻﾝﾌﾟﾗｰのｸﾘｱ"));
+    menu->actions().last()->trigger();
+    for (int slot = 0; slot < 8; ++slot)
+        EXPECT_EQ(label(slot)->text(), QString::number(slot + 1) + QLatin1Char(':'));
+    key(&window(), Qt::Key_3, true);
+    key(&window(), Qt::Key_3, false);
+    EXPECT_EQ(buffer(2)->plays, 1);
+}
+
+TEST_F(SamplerWindow, RightPressOpensTheSamplerDialogNarrowInMode2AndTheToneKeyboardCaps) {
+    dropAndChoose(0, file(QStringLiteral("horn.wav"), 2), 0);
+    ASSERT_EQ(slots().slotmode(0), 2);
+    QTest::mousePress(label(0), Qt::RightButton);
+    sampler::SamplerDialog* dialog = app_->sampler().samplerDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("   サンプラー設定"));
+    EXPECT_EQ(dialog->width(), (5200 + 7) / 15);
+    EXPECT_EQ(dialog->titleLabel()->text(), QStringLiteral("SAMPLER 1"));
+    EXPECT_GE(dialog->effectFrame()->y(), dialog->height()) << "the effect frame is out of sight";
+
+    dialog->tempo()->setValue(60000);
+    EXPECT_EQ(buffer(0)->frequency(), 60000);
+    QTest::mouseClick(dialog->keyboad(), Qt::LeftButton);
+    for (int slot : {5, 6, 7}) EXPECT_EQ(buffer(slot)->frequency(), 100000) << slot;
+    EXPECT_EQ(buffer(4)->frequency(), 89880);
+    EXPECT_EQ(label(3)->text(), QStringLiteral("4: ファ"));
+
+    // OK closes it; a mono file in mode 0 opens wide with its 3D panel.
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    QTest::qWait(10);
+    EXPECT_EQ(app_->sampler().samplerDialog(), nullptr);
+    dropAndChoose(1, file(QStringLiteral("kick.wav"), 1), 1);
+    QTest::mousePress(label(1), Qt::RightButton);
+    dialog = app_->sampler().samplerDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->width(), (8200 + 7) / 15);
+    EXPECT_EQ(dialog->effectFrame()->y(), 720 / 15) << "effecter: the frame covers the tempo";
+    // A press in the drawing moves the source there.
+    QTest::mousePress(dialog->picDraw(), Qt::LeftButton, {}, QPoint(138, 30));
+    EXPECT_FLOAT_EQ(buffer(1)->three.position[0], 49.5f / 50.0f);
+    QTest::mouseRelease(dialog->picDraw(), Qt::LeftButton, {}, QPoint(138, 30));
+    // Ticking an effect adds its entry; the settings button follows the box.
+    QTest::mouseClick(dialog->check1(3), Qt::LeftButton);
+    EXPECT_EQ(slots().effects().entries[1], QStringList{QStringLiteral("Distortion (Unallocated)")});
+    EXPECT_TRUE(dialog->efectcfg(3)->isEnabled());
+    // A left press on a label loads by dialog, which first closes the other windows.
+    dialog->show();
+    app_->sampler().unloadothers();
+    QTest::qWait(10);
+    EXPECT_EQ(app_->sampler().samplerDialog(), nullptr);
+}
+
+TEST_F(SamplerWindow, SlotsAreSavedAndReloadedAndKeptWhileTheSamplerIsOff) {
+    const QString kick = file(QStringLiteral("kick.wav"), 1);
+    const QString horn = file(QStringLiteral("horn.wav"), 2);
+    dropAndChoose(0, kick, 1);
+    dropAndChoose(6, horn, 0);
+    answerNextBox(QMessageBox::Yes);
+    window().close();
+    app_->shutdown();
+    app_.reset();
+    device_ = nullptr;
+
+    start();
+    EXPECT_EQ(label(0)->text(), QStringLiteral("1:kick.wav"));
+    EXPECT_EQ(label(6)->text(), QStringLiteral("7:horn.wav"));
+    ASSERT_NE(buffer(0), nullptr);
+    EXPECT_EQ(slots().slotmode(0), 1);
+    EXPECT_EQ(slots().slotmode(6), 2);
+    EXPECT_EQ(buffer(6)->caps(), unsigned{kCtrlVolume | kCtrlFrequency | kCtrlPan});
+    app_->shutdown();
+    app_.reset();
+    device_ = nullptr;
+
+    // Sampler switched off in the file: the paths are not read, and the next save keeps them.
+    QFile ini(settingsPath());
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(ini.readAll()).split(QStringLiteral("\r\n"));
+    ini.close();
+    const qsizetype enabledLine = lines.size() - 1 - 8 - 8 - 3 - 12 - 7;
+    ASSERT_EQ(lines[enabledLine], QStringLiteral("True"));
+    lines[enabledLine] = QStringLiteral("False");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(lines.join(QStringLiteral("\r\n")).toUtf8());
+    ini.close();
+    start();
+    EXPECT_EQ(label(0)->text(), QStringLiteral("1:"));
+    EXPECT_EQ(slots().slotbuffer(0), nullptr);
+    EXPECT_FALSE(slots().dsready());
+    EXPECT_FALSE(app_->sampler().menu()->isEnabled());
+    answerNextBox(QMessageBox::Yes);
+    window().close();
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QStringList saved = QString::fromUtf8(ini.readAll()).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(saved[saved.size() - 9], kick);
+    EXPECT_EQ(saved[saved.size() - 3], horn);
+}
+
+}  // namespace
+}  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+TEST_F(SamplerWindow, LeavingWithoutSavingReleasesTheSoundsAndTheViewButtonNeedsTheDevice) {
+    dropAndChoose(0, file(QStringLiteral("kick.wav"), 1), 0);
+    const auto alive = device_->alive;
+    EXPECT_EQ(*alive, 1);
+    // With the device the sampler button switches the strip.
+    const bool shown = app_->layout().flags.samplerview;
+    QTest::mouseClick(window().picture("Imgsam"), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_NE(app_->layout().flags.samplerview, shown);
+    QTest::mousePress(label(0), Qt::RightButton);
+    ASSERT_NE(app_->sampler().samplerDialog(), nullptr);
+
+    answerNextBox(QMessageBox::No);
+    window().close();
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_EQ(*alive, 0) << "every buffer released";
+    EXPECT_FALSE(slots().dsready());
+    QTest::qWait(10);
+    EXPECT_EQ(app_->sampler().samplerDialog(), nullptr) << "the other windows closed";
+    // Without the device the button only lays the panels out again.
+    const bool now = app_->layout().flags.samplerview;
+    app_->layout().imgsamClick();
+    EXPECT_EQ(app_->layout().flags.samplerview, now);
+}
+
+TEST(SamplerStartUp, ADeviceThatCannotBeMadeSwitchesTheSamplerOffAfterAMessage) {
+    app::KorvexApp korvex({"--audio-output=null"});
+    korvex.sampler().makeDevice = [] { return std::unique_ptr<SoundDevice>(); };
+    QStringList said;
+    // The first start also says it starts afresh (answered by the test runner); catch the device's box.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&said] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || box->windowTitle() != QStringLiteral("初期化エラー")) return;
+        said << box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    watch.start(10);
+    ASSERT_TRUE(korvex.start());
+    korvex.handOver();
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_EQ(said[0],
+              QStringLiteral("DirectXが古いかインストールされていません。ＤｉｒｅｃｔＸ８．０以上が必要です。"
+                             "省略モードで起動します。"));
+    EXPECT_FALSE(korvex.sampler().slots().dsready());
+    EXPECT_FALSE(korvex.sampler().menu()->isEnabled());
+    EXPECT_FALSE(korvex.layout().flags.samplerview);
+    EXPECT_FALSE(korvex.window().label("Text1", 0)->isVisible());
+    korvex.shutdown();
+}
+
+}  // namespace
+}  // namespace korvex::test
