@@ -148,8 +148,10 @@ TEST_F(DialogsWindow, ConfigurationOpensFromItsMenuAndWritesTheSettingsAtOnce) {
 }
 
 TEST_F(DialogsWindow, TheSamplerSwitchHidesAndRestoresTheSamplerStrip) {
-    mixer::ConfigurationWindow* dialog = app_->showConfiguration();
     // Without a sound device the slot buttons are off.
+    app_->sampler().releasesound(app_->layout().flags);
+    ASSERT_FALSE(app_->layout().flags.dsready);
+    mixer::ConfigurationWindow* dialog = app_->showConfiguration();
     EXPECT_FALSE(dialog->slotButton(0)->isEnabled());
     dialog->close();
 
