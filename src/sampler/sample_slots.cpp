@@ -65,7 +65,10 @@ SampleSlots::~SampleSlots() {
 }
 
 void SampleSlots::setDevice(std::unique_ptr<SoundDevice> device) {
-    for (auto& buffer : slotbuffer_) buffer.reset();
+    for (auto& buffer : slotbuffer_) {
+        if (buffer && windows.releasingBuffer) windows.releasingBuffer(buffer.get());
+        buffer.reset();
+    }
     slot3dbuffer_ = {};
     device_ = std::move(device);
     touch();
@@ -220,6 +223,7 @@ bool SampleSlots::loadslot(int slot, int mode, const QString& path) {
 
 void SampleSlots::installBuffer(int slot, std::unique_ptr<SoundBuffer> buffer) {
     if (!valid(slot)) return;
+    if (slotbuffer_[at(slot)] && windows.releasingBuffer) windows.releasingBuffer(slotbuffer_[at(slot)].get());
     slotbuffer_[at(slot)] = std::move(buffer);
     slot3dbuffer_[at(slot)] = nullptr;
     // A new buffer does not run yet, so the next press starts it even where the old one was looping.
@@ -275,6 +279,7 @@ void SampleSlots::releasesound() {
     for (auto& buffer : slotbuffer_) {
         if (!buffer) continue;
         if (buffer->status() == 1) buffer->stop();
+        if (windows.releasingBuffer) windows.releasingBuffer(buffer.get());
         buffer.reset();
     }
     slot3dbuffer_ = {};

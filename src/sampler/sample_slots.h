@@ -44,6 +44,9 @@ struct SamplerWindows {
     std::function<void()> showSamplerDialog;
     // `unloadothers`: closes every window but the main window.
     std::function<void()> unloadothers;
+    // A slot's buffer is about to be released (replaced, or every buffer on leaving): windows that work on
+    // it close first.
+    std::function<void(const SoundBuffer* buffer)> releasingBuffer;
 };
 
 class SampleSlots final : public songlist::SamplerKeyHooks {

@@ -14,23 +14,18 @@
 #include <array>
 #include <functional>
 
+#include "sampler/effect_list.h"
+
 namespace korvex::sampler {
 
 // Number of sampler slots.
-inline constexpr int kSamplerSlots = 8;
+inline constexpr int kSamplerSlots = kSlotCount;
 // Number of effect check boxes (`Check1`) and settings buttons (`efectcfg`) by index; index 6 has none.
 inline constexpr int kEffectBoxCount = 8;
 
-// The effect state the sampler dialog shares with the effect chain code. Plain data: the field names are
-// the ones the chain code uses, so either side's struct serves.
-struct SlotEffectLists {
-    // `lstUse`(slot): the slot's entries in the order they were ticked.
-    std::array<QStringList, kSamplerSlots> entries{};
-    // `fxsignature`: signature of the chain last applied to any slot; 0 means none.
-    int fxsignature = 0;
-    // `currentfx`: the check-box index of the effect whose dialog is opened.
-    int currentfx = 0;
-};
+// The effect state the sampler dialog shares with the effect chain code (`lstUse` entries, `fxsignature`,
+// `currentfx`, and the chain placed on each slot's buffer).
+using SlotEffectLists = EffectLists;
 
 // The effect name of an entry: its text before the first blank, in lower case ("echo").
 QString slotEffectName(const QString& entry);

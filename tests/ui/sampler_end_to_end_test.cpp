@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -179,6 +180,55 @@ TEST_F(SamplerEngine, StereoFileFallsBackToMode2AndAShortFileCannotTakeEffects) 
     QTest::keyPress(&korvex_->window(), Qt::Key_3);
     EXPECT_EQ(horn->status(), SoundBuffer::kStatusPlaying);
     QTest::keyRelease(&korvex_->window(), Qt::Key_3);
+}
+
+// The sampler dialog's effect boxes on a real slot: ticked boxes become entries, "OK" places the chain on the
+// slot's buffer and the entries say where it runs, "設定" opens the effect's dialog on that chain.
+TEST_F(SamplerEngine, EffectBoxesPlaceTheChainAndTheSlotShowsIt) {
+    const QString loop = dir_.filePath(QStringLiteral("loop.wav"));
+    writeMono(loop, 440.0, 1.0);
+    loadSlot(*korvex_, 0, loop, 1);
+    ASSERT_EQ(slots().slotmode(0), 1);
+    SoundBuffer* buffer = slots().slotbuffer(0);
+    ASSERT_NE(buffer, nullptr);
+
+    QTest::mousePress(korvex_->window().label("Text1", 0), Qt::RightButton);
+    sampler::SamplerDialog* dialog = korvex_->sampler().samplerDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->efectcfg(0)->isEnabled());
+    dialog->check1(0)->click();  // Echo
+    dialog->check1(2)->click();  // Flanger
+    EXPECT_TRUE(dialog->efectcfg(0)->isEnabled());
+    const QStringList ticked{QStringLiteral("Echo (Unallocated)"), QStringLiteral("Flanger (Unallocated)")};
+    EXPECT_EQ(slots().effects().entries[0], ticked);
+    QListWidget* list = korvex_->window().effectList(0);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), ticked[0]);
+
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    const QStringList placed{QStringLiteral("Echo - Software"), QStringLiteral("Flanger - Software")};
+    EXPECT_EQ(slots().effects().entries[0], placed);
+    EXPECT_EQ(list->item(1)->text(), placed[1]);
+    EXPECT_EQ(korvex_->window().label("Text1", 0)->toolTip(), placed.join(QLatin1Char('\n')));
+    ASSERT_NE(buffer->effect(dsp::EffectKind::Echo, 0), nullptr);
+    ASSERT_NE(buffer->effect(dsp::EffectKind::Flanger, 0), nullptr);
+    EXPECT_EQ(slots().effects().fxsignature, 0 + 32 + 1 + 128);
+
+    // The flanger's settings from a reopened sampler dialog: its dialog works on the slot's chain.
+    QTest::mousePress(korvex_->window().label("Text1", 0), Qt::RightButton);
+    dialog = korvex_->sampler().samplerDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->check1(2)->isChecked());
+    dialog->efectcfg(2)->click();
+    const std::vector<sampler::EffectDialog*> open = korvex_->sampler().effectDialogs().openDialogs();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(open[0]->windowTitle(), QStringLiteral("フランジ設定"));
+    EXPECT_EQ(open[0]->buffer(), buffer);
+
+    // A new file in the slot closes the dialog that worked on the old buffer.
+    loadSlot(*korvex_, 0, loop, 1);
+    EXPECT_TRUE(korvex_->sampler().effectDialogs().openDialogs().empty());
 }
 
 }  // namespace

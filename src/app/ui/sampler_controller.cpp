@@ -59,20 +59,32 @@ QString initErrorText() {
 }  // namespace
 
 SamplerController::SamplerController(MainWindow& window, PlayerController& player, SlotSettings& slots)
-    : window_(window), player_(player) {
+    : window_(window), player_(player), effectDialogs_(&window) {
     slots_ = std::make_unique<sampler::SampleSlots>(
         slots.slotmode, slots.slotpath, std::array<DeckPlayer*, 2>{&player.player(0), &player.player(1)},
         player.dialogs(), player.dialogs());
     slots_->windows.showModeDialog = [this] { showModeDialog(); };
     slots_->windows.showSamplerDialog = [this] { showSamplerDialog(); };
     slots_->windows.unloadothers = [this] { unloadothers(); };
+    slots_->windows.releasingBuffer = [this](const SoundBuffer* buffer) { effectDialogs_.closeDialogsOn(buffer); };
+
+    // The sampler dialog's effect boxes, settings buttons and OK reach the slots' effect chains.
+    effects_ = std::make_unique<sampler::SlotEffects>(
+        slots_->effects(), [this](int slot) { return slots_->slotbuffer(slot); }, player.dialogs());
+    effects_->showDialog = [this](dsp::EffectKind kind, SoundBuffer& buffer) { effectDialogs_.open(kind, buffer); };
+    effects_->onListChanged = [this](int slot) { showEffects(slot); };
+    slots_->effectHooks.onEffectToggled = [this](int slot, int, bool) { showEffects(slot); };
+    slots_->effectHooks.onEffectSettings = [this](int slot, int) { effects_->openfxdialog(slot); };
+    slots_->effectHooks.applyOnOk = [this](int slot) { effects_->applyslotfx(slot, false); };
     player.keyboard().setHooks(*slots_);
     connectLabels();
     refresh();
 }
 
 SamplerController::~SamplerController() {
-    // The dialogs refer to the slots.
+    // The dialogs refer to the slots and their buffers.
+    for (int slot = 0; slot < sampler::kSamplerSlots; ++slot) effectDialogs_.closeDialogsOn(slots_->slotbuffer(slot));
+    effectDialogs_.closeAll();
     delete modeDialog_.data();
     delete samplerDialog_.data();
 }
@@ -131,6 +143,13 @@ void SamplerController::unloadothers() {
         if (widget == &window_ || !widget->isVisible() || qobject_cast<QMenu*>(widget) != nullptr) continue;
         widget->close();
     }
+}
+
+void SamplerController::showEffects(int slot) {
+    const QStringList& entries = slots_->effects().entries[static_cast<std::size_t>(slot)];
+    window_.showEffectList(slot, entries);
+    // The lists sit on the song-list panel out of sight; the slot's label tells its chain on hover.
+    if (QLabel* label = window_.label("Text1", slot)) label->setToolTip(entries.join(QLatin1Char('\n')));
 }
 
 void SamplerController::refresh() {

@@ -12,7 +12,9 @@
 #include "app/ui/main_window.h"
 #include "app/ui/player_controller.h"
 #include "appearance/panel_layout.h"
+#include "sampler/effect_list.h"
 #include "sampler/sample_slots.h"
+#include "sampler/ui/effect_dialogs.h"
 #include "sampler/ui/mode_dialog.h"
 #include "sampler/ui/sampler_dialog.h"
 
@@ -28,6 +30,9 @@ public:
     SamplerController& operator=(const SamplerController&) = delete;
 
     sampler::SampleSlots& slots() { return *slots_; }
+    // The slots' effect chains (`applyslotfx`, `openfxdialog`) and their settings dialogs.
+    sampler::SlotEffects& effects() { return *effects_; }
+    sampler::EffectDialogHost& effectDialogs() { return effectDialogs_; }
     // Makes the sound device; empty, or returning null, when there is none.
     std::function<std::unique_ptr<SoundDevice>()> makeDevice;
 
@@ -54,10 +59,14 @@ private:
     void connectLabels();
     void showModeDialog();
     void showSamplerDialog();
+    // Shows a slot's effect entries in its `lstUse` list and on its label's tooltip.
+    void showEffects(int slot);
 
     MainWindow& window_;
     PlayerController& player_;
     std::unique_ptr<sampler::SampleSlots> slots_;
+    std::unique_ptr<sampler::SlotEffects> effects_;
+    sampler::EffectDialogHost effectDialogs_;
     QMenu* menu_ = nullptr;
     QPointer<sampler::ModeDialog> modeDialog_;
     QPointer<sampler::SamplerDialog> samplerDialog_;
