@@ -2,6 +2,8 @@
 // The deck transport's calls into the rest of the program, answered by the mixer, continuous play and the
 // song memories. One class, so the player and the benchmarks wire the decks the same way.
 
+#include <functional>
+
 #include "deck/continuous_play.h"
 #include "deck/deck_hooks.h"
 #include "mixer/mixer.h"
@@ -29,6 +31,11 @@ public:
         if (memories_ != nullptr) memories_->storememory(deck, position);
     }
     void nonstop(int deck) override { continuous_.nonstop(deck); }
+    // Auto record: answered by the recorder window while one is open.
+    void recordstart() override {
+        if (onRecordstart) onRecordstart();
+    }
+    std::function<void()> onRecordstart;
 
 private:
     mixer::Mixer& mixer_;

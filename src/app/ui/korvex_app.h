@@ -4,6 +4,7 @@
 
 #include <QMenu>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -17,6 +18,8 @@
 #include "app/ui/splash_window.h"
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
+#include "recorder/command_interface.h"
+#include "recorder/ui/recorder_window.h"
 
 namespace korvex::app {
 
@@ -39,6 +42,13 @@ public:
     SplashWindow& splash() { return *splash_; }
     AudioSession& audio() { return *audio_; }
     appearance::PanelLayout& layout() { return *layout_; }
+    // The recorder window while it is open (null otherwise), and its command interface.
+    recorder::RecorderWindow* recorderWindow() { return recorder_.data(); }
+    recorder::CommandInterface& recorderCommands() { return *recorderCommands_; }
+    // Opens the recorder window as the main window's recorder button does (or raises the open one).
+    void openRecorder();
+    // Replaces the recorder's save dialog and message boxes (tests answer them); null restores Qt's.
+    void setRecorderDialogs(songlist::FileDialogs* dialogs, songlist::MessageBoxes* boxes);
     // Stops the sound output (before the decks go away).
     void shutdown();
 
@@ -65,6 +75,11 @@ private:
     std::unique_ptr<PlayerController> player_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<Startup> startup_;
+    std::unique_ptr<recorder::CommandInterface> recorderCommands_;
+    songlist::DialogState recorderDialog_;
+    songlist::FileDialogs* recorderFileDialogs_ = nullptr;
+    songlist::MessageBoxes* recorderBoxes_ = nullptr;
+    QPointer<recorder::RecorderWindow> recorder_;
     QTimer handOverTimer_;
     QAction* startupItem_ = nullptr;
     // Menu items that show a flag: refreshed from the flags after the settings are read.
