@@ -61,6 +61,8 @@ public:
     // save.
     SaveResult save(const std::string& path, std::string& error);
     bool saved() const { return saved_; }
+    // Leaves the temporary file in place when the recording is destroyed unsaved.
+    void keep() { kept_ = true; }
 
     // The temporary file (empty before the first start and after a save).
     const std::string& tempPath() const { return tempPath_; }

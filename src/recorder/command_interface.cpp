@@ -27,7 +27,14 @@ constexpr int kMaxRate = 96000;
 
 CommandInterface::CommandInterface(SourceFactory sources) : sources_(std::move(sources)) {}
 
-CommandInterface::~CommandInterface() = default;
+CommandInterface::~CommandInterface() {
+    // The program ends with a device still open: what it recorded stays in its temporary file. Only a
+    // "close" throws a recording away.
+    for (auto& entry : devices_) {
+        audio::WaveRecording& recording = *entry.second.recording;
+        if (recording.started() && !recording.saved()) recording.keep();
+    }
+}
 
 const audio::WaveRecording* CommandInterface::recording(const QString& alias) const {
     const auto it = devices_.find(alias.toLower());

@@ -33,6 +33,7 @@ public:
     using SourceFactory = std::function<std::unique_ptr<audio::CaptureSource>()>;
 
     explicit CommandInterface(SourceFactory sources);
+    // Devices still open keep their recordings in their temporary files.
     ~CommandInterface();
     CommandInterface(const CommandInterface&) = delete;
     CommandInterface& operator=(const CommandInterface&) = delete;

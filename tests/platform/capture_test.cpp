@@ -5,6 +5,7 @@
 #include <sndfile.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -125,9 +126,16 @@ TEST(InputCapture, TheCaptureDeviceRecordsWhatThePlayerPlaysIntoTheSink) {
     ASSERT_EQ(saved, audio::WaveRecording::SaveResult::kSaved) << error;
     const auto heard = readSound(dir + "/input.wav");
     ASSERT_GT(heard.size() / 2, 44100u);
-    const auto middle = channel(heard, 0, heard.size() / 4, 22050);
-    EXPECT_GT(rms(middle), 0.1);
-    EXPECT_NEAR(zeroCrossingFrequency(middle, 44100), 659.25, 2.0);
+    // A busy machine may let the sound server skip now and then: the tone's pitch is read in five short
+    // windows and the middle value counts.
+    std::vector<double> pitches;
+    for (std::size_t w = 0; w < 5; ++w) {
+        const auto part = channel(heard, 0, heard.size() / 8 + w * 8820, 8820);
+        EXPECT_GT(rms(part), 0.1);
+        pitches.push_back(zeroCrossingFrequency(part, 44100));
+    }
+    std::sort(pitches.begin(), pitches.end());
+    EXPECT_NEAR(pitches[2], 659.25, 2.0);
 }
 
 }  // namespace

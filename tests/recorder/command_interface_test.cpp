@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cmath>
+#include <cstdio>
+#include <memory>
 
 #include "platform/dsp/format_converter.h"
 #include "recorder/mci_errors.h"
@@ -153,6 +155,19 @@ TEST(CommandInterface, RecordAfterStopAppendsAndCloseWithoutSaveDeletesTheTempor
     EXPECT_NEAR(static_cast<double>(readWave(temp).info.frames), 2.0 * 11025, 64);
     ASSERT_EQ(r.mci("close file"), 0);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(temp)));
+}
+
+TEST(CommandInterface, LeavingTheProgramWhileRecordingKeepsTheTemporaryFile) {
+    RecorderRig r;
+    auto commands = std::make_unique<recorder::CommandInterface>([&r] { return audio::makeMixCapture(r.rig.engine); });
+    QString text;
+    ASSERT_EQ(commands->mci(QStringLiteral("open new type waveaudio alias file"), text), 0);
+    ASSERT_EQ(commands->mci(QStringLiteral("record file"), text), 0);
+    r.rig.render(1.0);
+    const std::string temp = commands->recording(QStringLiteral("file"))->tempPath();
+    commands.reset();
+    EXPECT_NEAR(static_cast<double>(readWave(temp).info.frames), 11025, 64);
+    std::remove(temp.c_str());
 }
 
 TEST(CommandInterface, ASaveIntoAMissingFolderFailsAndKeepsTheRecording) {

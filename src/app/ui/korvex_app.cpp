@@ -67,7 +67,8 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     });
     setRecorderDialogs(nullptr, nullptr);
     player_->hooks().onRecordstart = [this] {
-        if (recorder_) recorder_->recordstart();
+        // Only once its file is chosen: a deck may start while the save dialog is still open.
+        if (recorder_ && !recorder_->model().title().isEmpty()) recorder_->recordstart();
     };
     buildMenus();
     connectChrome();
