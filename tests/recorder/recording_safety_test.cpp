@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "deck/deck_settings.h"
@@ -50,11 +52,29 @@ TEST(RecordingSafety, AKilledRecordingLeavesAValidWaveUpToTheLastHeaderUpdate) {
     words >> ready >> frames;
     std::getline(words >> std::ws, temp);
     ASSERT_EQ(ready, "ready") << line;
+    // The header itself counts the audio (readers that do not guess from the file's length play it too).
+    std::ifstream raw(temp, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(raw)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 44u);
+    auto le32 = [&bytes](std::size_t at) {
+        return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) |
+               static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+    };
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    std::size_t at = 12;
+    while (at + 8 <= bytes.size() && std::string(bytes.begin() + static_cast<long>(at),
+                                                  bytes.begin() + static_cast<long>(at) + 4) != "data")
+        at += 8 + le32(at + 4);
+    ASSERT_LE(at + 8, bytes.size()) << "a data chunk";
+    EXPECT_GE(le32(at + 4) / 4, frames) << "the data chunk's size covers the audio up to the last update";
+    EXPECT_LE(at + 8 + le32(at + 4), bytes.size());
+    EXPECT_EQ(le32(4), 4 + (at - 12) + 8 + le32(at + 4)) << "the RIFF size agrees";
+
     const WaveFile wave = readWave(temp);
     ASSERT_TRUE(wave.ok) << "the temporary file opens as a WAVE file";
     EXPECT_EQ(wave.info.samplerate, 44100);
     EXPECT_EQ(wave.info.channels, 2);
-    EXPECT_GE(static_cast<unsigned long long>(wave.info.frames), frames);
+    ASSERT_GE(static_cast<unsigned long long>(wave.info.frames), frames);
     const auto left = channelOf(wave);
     const std::vector<float> last(left.end() - 22050, left.end());
     EXPECT_NEAR(zeroCrossingFrequency(last, 44100), 440.0, 1.0) << "the audio runs up to the header's end";
