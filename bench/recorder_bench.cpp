@@ -114,7 +114,8 @@ void BM_Recording60MinutesMemory(benchmark::State& state) {
         constexpr std::uint64_t kAhead = 2 * 44100;
         long settled = 0;
         for (std::uint64_t done = 0; done < kTotal; done += kBlock) {
-            while (done > recording.framesInHeader() + kAhead) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            while (done > recording.framesInHeader() + kAhead)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             engine.render_rt(out.data(), kBlock);
             if (done % (44100 * 10) < kBlock) {
                 engine.dispatchEvents();

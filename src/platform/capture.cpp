@@ -22,7 +22,9 @@ std::string chooseRecordSource(const std::vector<std::string>& args, const char*
     return "input";
 }
 
-bool isRecordSource(const std::string& name) { return name == "input" || name == "mix"; }
+bool isRecordSource(const std::string& name) {
+    return name == "input" || name == "mix";
+}
 
 // --- ring ----------------------------------------------------------------------------------------------
 
@@ -208,8 +210,12 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CaptureSource> makeMixCapture(AudioEngine& engine) { return std::make_unique<MixCapture>(engine); }
+std::unique_ptr<CaptureSource> makeMixCapture(AudioEngine& engine) {
+    return std::make_unique<MixCapture>(engine);
+}
 
-std::unique_ptr<CaptureSource> makeInputCapture() { return std::make_unique<InputCapture>(); }
+std::unique_ptr<CaptureSource> makeInputCapture() {
+    return std::make_unique<InputCapture>();
+}
 
 }  // namespace korvex::audio

@@ -75,7 +75,10 @@ struct WaveRecording::Writer {
 };
 
 WaveRecording::WaveRecording(std::string folder, std::string stem, std::size_t ringFrames)
-    : folder_(std::move(folder)), stem_(std::move(stem)), ringFrames_(ringFrames), state_(std::make_unique<Writer>()) {}
+    : folder_(std::move(folder)),
+      stem_(std::move(stem)),
+      ringFrames_(ringFrames),
+      state_(std::make_unique<Writer>()) {}
 
 WaveRecording::~WaveRecording() {
     stop();
@@ -83,7 +86,9 @@ WaveRecording::~WaveRecording() {
     if (!saved_ && !kept_ && !tempPath_.empty()) std::remove(tempPath_.c_str());
 }
 
-std::uint64_t WaveRecording::lostFrames() const { return lostBefore_ + (ring_ ? ring_->lostFrames() : 0); }
+std::uint64_t WaveRecording::lostFrames() const {
+    return lostBefore_ + (ring_ ? ring_->lostFrames() : 0);
+}
 
 bool WaveRecording::openFile(std::string& error) {
     std::string pattern = (folder_.empty() ? std::string(".") : folder_) + "/" +
@@ -123,8 +128,8 @@ WaveRecording::StartResult WaveRecording::start(std::unique_ptr<CaptureSource> s
     if (file_ == nullptr && !openFile(error)) return StartResult::kNoFile;
     if (ring_) lostBefore_ += ring_->lostFrames();
     ring_ = std::make_unique<CaptureRing>(ringFrames_);
-    state_->converter = std::make_unique<dsp::FormatConverter>(source->sampleRate(), format_.rate, format_.channels,
-                                                               format_.bits);
+    state_->converter = std::make_unique<dsp::FormatConverter>(source->sampleRate(), format_.rate,
+                                                               format_.channels, format_.bits);
     state_->samples.reserve(kChunkFrames * 2 * 9);
     if (!source->start(*ring_, error)) return StartResult::kNoSource;
     source_ = std::move(source);
@@ -188,8 +193,8 @@ void WaveRecording::writeSamples() {
             count -= count % static_cast<std::uint64_t>(format_.channels);
             full_.store(true, std::memory_order_release);
         }
-        const auto written =
-            static_cast<std::uint64_t>(sf_write_short(file_, w.samples.data(), static_cast<sf_count_t>(count)));
+        const auto written = static_cast<std::uint64_t>(
+            sf_write_short(file_, w.samples.data(), static_cast<sf_count_t>(count)));
         w.dataBytes += written * bytesPerSample;
         w.framesWritten += written / static_cast<std::uint64_t>(format_.channels);
         // A short write means the disk is full: what is in the file stays, nothing more is written.

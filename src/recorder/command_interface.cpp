@@ -10,7 +10,9 @@ namespace korvex::recorder {
 
 namespace {
 
-bool is(const QString& word, const char* keyword) { return word.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0; }
+bool is(const QString& word, const char* keyword) {
+    return word.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
+}
 
 // The value of a "set" parameter, or -1 when it is not a whole decimal number.
 int number(const QString& text) {
@@ -65,7 +67,8 @@ int CommandInterface::run(const QString& command) {
     if (words.isEmpty()) return mcierr::kUnrecognizedCommand;
     const QString& verb = words[0];
     if (is(verb, "open")) return open(words);
-    if (!is(verb, "set") && !is(verb, "record") && !is(verb, "stop") && !is(verb, "save") && !is(verb, "close"))
+    if (!is(verb, "set") && !is(verb, "record") && !is(verb, "stop") && !is(verb, "save") &&
+        !is(verb, "close"))
         return mcierr::kUnrecognizedCommand;
     if (words.size() < 2) return mcierr::kInvalidDeviceName;
     if (is(verb, "close") && is(words[1], "all") && words.size() == 2) {

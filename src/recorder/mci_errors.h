@@ -26,7 +26,11 @@ inline constexpr int kFramesLost = 513;
 bool mciErrorText(int code, QString& text);
 
 // What the command procedure says when the error text cannot be fetched, and for the empty command.
-inline QString noErrorText() { return QStringLiteral("Error (文字列が取れません)"); }
-inline QString emptyCommandText() { return QStringLiteral("コマンド文字列が指定されていません"); }
+inline QString noErrorText() {
+    return QStringLiteral("Error (文字列が取れません)");
+}
+inline QString emptyCommandText() {
+    return QStringLiteral("コマンド文字列が指定されていません");
+}
 
 }  // namespace korvex::recorder

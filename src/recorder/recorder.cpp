@@ -7,8 +7,12 @@ namespace korvex::recorder {
 namespace {
 
 // The save dialog's title and filter.
-QString saveTitle() { return QStringLiteral("Wave ファイルの保存先"); }
-QString saveFilter() { return QStringLiteral("Wave files(*.WAV)|*.wav"); }
+QString saveTitle() {
+    return QStringLiteral("Wave ファイルの保存先");
+}
+QString saveFilter() {
+    return QStringLiteral("Wave files(*.WAV)|*.wav");
+}
 
 }  // namespace
 
@@ -30,8 +34,8 @@ int Recorder::send(const QString& command) {
 }
 
 void Recorder::showError() {
-    boxes_.inform(text_ + QStringLiteral(" (") + QString::number(code_) + QLatin1Char(')'), QStringLiteral("Error"),
-                  songlist::MessageIcon::Critical);
+    boxes_.inform(text_ + QStringLiteral(" (") + QString::number(code_) + QLatin1Char(')'),
+                  QStringLiteral("Error"), songlist::MessageIcon::Critical);
 }
 
 bool Recorder::open() {
@@ -88,7 +92,9 @@ void Recorder::stopPress() {
     view_.startPicture = QStringLiteral("recstart1.bmp");
 }
 
-void Recorder::stopRelease() { view_.stopPicture = QStringLiteral("stop1.bmp"); }
+void Recorder::stopRelease() {
+    view_.stopPicture = QStringLiteral("stop1.bmp");
+}
 
 void Recorder::saveClick() {
     send(QStringLiteral("save file ") + title_);
@@ -107,9 +113,13 @@ void Recorder::saveClick() {
     view_.saveEnabled = false;
 }
 
-void Recorder::savePress() { view_.savePicture = QStringLiteral("save2.bmp"); }
+void Recorder::savePress() {
+    view_.savePicture = QStringLiteral("save2.bmp");
+}
 
-void Recorder::saveRelease() { view_.savePicture = QStringLiteral("save1.bmp"); }
+void Recorder::saveRelease() {
+    view_.savePicture = QStringLiteral("save1.bmp");
+}
 
 void Recorder::frmendClick() {
     send(QStringLiteral("close file"));
@@ -119,9 +129,13 @@ void Recorder::frmendClick() {
     if (onClose) onClose();
 }
 
-void Recorder::frmendPress() { view_.frmendPicture = QStringLiteral("formend2.bmp"); }
+void Recorder::frmendPress() {
+    view_.frmendPicture = QStringLiteral("formend2.bmp");
+}
 
-void Recorder::frmendRelease() { view_.frmendPicture = QStringLiteral("formend1.bmp"); }
+void Recorder::frmendRelease() {
+    view_.frmendPicture = QStringLiteral("formend1.bmp");
+}
 
 void Recorder::timerTick() {
     ++counter_;

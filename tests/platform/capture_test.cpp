@@ -66,7 +66,8 @@ TEST(FormatConverter, ResamplesToTheSetRateAndWidthWithoutLosingTheTone) {
         mono.push_back(static_cast<float>(v) / 32768.0f);
     }
     EXPECT_NEAR(zeroCrossingFrequency(mono, 22050), 1000.0, 0.5);
-    EXPECT_NEAR(goertzel(std::vector<float>(mono.begin() + 1000, mono.end() - 1000), 1000.0, 22050), 0.5, 0.02);
+    EXPECT_NEAR(goertzel(std::vector<float>(mono.begin() + 1000, mono.end() - 1000), 1000.0, 22050), 0.5,
+                0.02);
     EXPECT_EQ(dsp::toPcm16(1.5f), 32767);
     EXPECT_EQ(dsp::toPcm16(-1.0f), -32767);
     EXPECT_EQ(dsp::toPcm8(-2.0f), -127 * 256);
@@ -77,7 +78,8 @@ TEST(WaveRecording, ASlowWriterLosesFramesCountedNeverSilently) {
     audio::AudioEngine engine;
     audio::WaveRecording recording(dir, "lost", 1024);
     std::string error;
-    ASSERT_EQ(recording.start(audio::makeMixCapture(engine), error), audio::WaveRecording::StartResult::kStarted)
+    ASSERT_EQ(recording.start(audio::makeMixCapture(engine), error),
+              audio::WaveRecording::StartResult::kStarted)
         << error;
     std::vector<float> block(44100 * 2);
     engine.render_rt(block.data(), 44100);  // one second in one go: far more than the ring holds
@@ -113,7 +115,8 @@ TEST(InputCapture, TheCaptureDeviceRecordsWhatThePlayerPlaysIntoTheSink) {
         player.play();
         audio::WaveRecording recording(dir, "input");
         recording.setFormat({44100, 2, 16});
-        ASSERT_EQ(recording.start(audio::makeInputCapture(), error), audio::WaveRecording::StartResult::kStarted)
+        ASSERT_EQ(recording.start(audio::makeInputCapture(), error),
+                  audio::WaveRecording::StartResult::kStarted)
             << error;
         std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // a real device runs at real time
         recording.stop();

@@ -32,7 +32,9 @@ TEST(CommandInterface, EmptyUnknownAndOutOfOrderCommandsGiveCodesAndTexts) {
     ASSERT_EQ(r.mci("open new type waveaudio alias file"), 0);
     EXPECT_TRUE(r.text.isEmpty());
     EXPECT_EQ(r.mci("open new type waveaudio alias file"), 289);
-    EXPECT_EQ(r.text, QStringLiteral("The specified alias is already being used in this application. Use a unique alias."));
+    EXPECT_EQ(
+        r.text,
+        QStringLiteral("The specified alias is already being used in this application. Use a unique alias."));
     EXPECT_EQ(r.mci("record other"), 263) << "another alias is not open";
     EXPECT_EQ(r.mci("record"), 263);
     EXPECT_EQ(r.mci("set file bitspersample 12"), 328);
@@ -46,8 +48,9 @@ TEST(CommandInterface, EmptyUnknownAndOutOfOrderCommandsGiveCodesAndTexts) {
 
     ASSERT_EQ(r.mci("record file"), 0);
     EXPECT_EQ(r.mci("set file bitspersample 16"), 302);
-    EXPECT_EQ(r.text, QStringLiteral("Cannot carry out the commands in the order specified. Correct the command "
-                                     "sequence, and then try again."));
+    EXPECT_EQ(r.text,
+              QStringLiteral("Cannot carry out the commands in the order specified. Correct the command "
+                             "sequence, and then try again."));
     EXPECT_EQ(r.mci("record file"), 0) << "recording already";
     EXPECT_EQ(r.mci("close file"), 0);
     EXPECT_EQ(r.mci("close file"), 263);
@@ -55,8 +58,9 @@ TEST(CommandInterface, EmptyUnknownAndOutOfOrderCommandsGiveCodesAndTexts) {
     QString text;
     EXPECT_FALSE(recorder::mciErrorText(1234, text));
     EXPECT_TRUE(recorder::mciErrorText(286, text));
-    EXPECT_EQ(text, QStringLiteral("Cannot save the specified file. Make sure you have enough disk space or are still "
-                                   "connected to the network."));
+    EXPECT_EQ(text, QStringLiteral(
+                        "Cannot save the specified file. Make sure you have enough disk space or are still "
+                        "connected to the network."));
 }
 
 // The commands `recordstart` sends for one choice of the format options.
@@ -99,12 +103,16 @@ TEST_P(RecordedFormat, TwoSecondsOfTheMixAreSavedInTheSetFormat) {
     EXPECT_NEAR(zeroCrossingFrequency(middle, c.rate), 440.0, 1.0);
     EXPECT_NEAR(rms(middle), 0.5 / std::sqrt(2.0), 0.03);
     // Nothing is left beside the saved file.
-    EXPECT_EQ(QDir(QString::fromStdString(r.dir)).entryList({QStringLiteral("*.recording-*")}, QDir::Files).size(), 0);
+    EXPECT_EQ(
+        QDir(QString::fromStdString(r.dir)).entryList({QStringLiteral("*.recording-*")}, QDir::Files).size(),
+        0);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryOption, RecordedFormat,
-                         ::testing::Values(FormatCase{false, false, 0, 44100}, FormatCase{false, true, 1, 22050},
-                                           FormatCase{true, false, 2, 11025}, FormatCase{true, true, 0, 44100},
+                         ::testing::Values(FormatCase{false, false, 0, 44100},
+                                           FormatCase{false, true, 1, 22050},
+                                           FormatCase{true, false, 2, 11025},
+                                           FormatCase{true, true, 0, 44100},
                                            FormatCase{false, false, 2, 11025}));
 
 TEST(CommandInterface, ANewRecordingIsEightBitMono11025UntilSet) {
@@ -160,7 +168,8 @@ TEST(CommandInterface, RecordAfterStopAppendsAndCloseWithoutSaveDeletesTheTempor
 
 TEST(CommandInterface, LeavingTheProgramWhileRecordingKeepsTheTemporaryFile) {
     RecorderRig r;
-    auto commands = std::make_unique<recorder::CommandInterface>([&r] { return audio::makeMixCapture(r.rig.engine); });
+    auto commands =
+        std::make_unique<recorder::CommandInterface>([&r] { return audio::makeMixCapture(r.rig.engine); });
     QString text;
     ASSERT_EQ(commands->mci(QStringLiteral("open new type waveaudio alias file"), text), 0);
     ASSERT_EQ(commands->mci(QStringLiteral("record file"), text), 0);
@@ -178,7 +187,8 @@ TEST(CommandInterface, ASaveIntoAMissingFolderFailsAndKeepsTheRecording) {
     r.rig.render(1.0);
     const std::string temp = r.commands.recording(QStringLiteral("file"))->tempPath();
     EXPECT_EQ(r.mci(QString::fromStdString("save file " + r.dir + "/gone/set.wav")), 275);
-    EXPECT_EQ(r.text, QStringLiteral("Cannot find the specified file. Make sure the path and filename are correct."));
+    EXPECT_EQ(r.text,
+              QStringLiteral("Cannot find the specified file. Make sure the path and filename are correct."));
     ASSERT_EQ(r.mci("close file"), 0);
     const WaveFile kept = readWave(temp);
     ASSERT_TRUE(kept.ok) << "a recording whose save failed is never deleted";

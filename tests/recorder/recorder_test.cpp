@@ -123,8 +123,9 @@ TEST(Recorder, ARecordThatCannotStartIsShownAndTheTimeDoesNotRun) {
     recorder.startClick();
     ASSERT_EQ(m.boxes.shown.size(), 1u);
     EXPECT_EQ(m.boxes.shown[0].text,
-              QStringLiteral("No wave device that can record files in the current format is installed. Use the Drivers "
-                             "option to install the wave device. (328)"));
+              QStringLiteral(
+                  "No wave device that can record files in the current format is installed. Use the Drivers "
+                  "option to install the wave device. (328)"));
     EXPECT_EQ(m.boxes.shown[0].title, QStringLiteral("Error"));
     EXPECT_EQ(m.boxes.shown[0].icon, songlist::MessageIcon::Critical);
     EXPECT_FALSE(recorder.view().timerEnabled);

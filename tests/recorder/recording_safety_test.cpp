@@ -63,7 +63,7 @@ TEST(RecordingSafety, AKilledRecordingLeavesAValidWaveUpToTheLastHeaderUpdate) {
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
     std::size_t at = 12;
     while (at + 8 <= bytes.size() && std::string(bytes.begin() + static_cast<long>(at),
-                                                  bytes.begin() + static_cast<long>(at) + 4) != "data")
+                                                 bytes.begin() + static_cast<long>(at) + 4) != "data")
         at += 8 + le32(at + 4);
     ASSERT_LE(at + 8, bytes.size()) << "a data chunk";
     EXPECT_GE(le32(at + 4) / 4, frames) << "the data chunk's size covers the audio up to the last update";
@@ -119,8 +119,9 @@ TEST(RecordingSafety, AFullDiskKeepsWhatWasWrittenAndTheSaveSaysSo) {
     EXPECT_EQ(recorder.lastCode(), 0) << "the stop itself succeeds";
     recorder.saveClick();
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Cannot save the specified file. Make sure you have enough disk space "
-                                                  "or are still connected to the network. (286)"));
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Cannot save the specified file. Make sure you have enough disk space "
+                             "or are still connected to the network. (286)"));
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Error"));
     EXPECT_EQ(boxes.shown[0].icon, songlist::MessageIcon::Critical);
 
@@ -129,7 +130,8 @@ TEST(RecordingSafety, AFullDiskKeepsWhatWasWrittenAndTheSaveSaysSo) {
     EXPECT_GT(wave.info.frames, 44100 / 2);
     EXPECT_LT(wave.info.frames, 2 * 44100);
     const auto left = channelOf(wave);
-    EXPECT_NEAR(zeroCrossingFrequency(std::vector<float>(left.begin() + 4410, left.end()), 44100), 440.0, 1.0);
+    EXPECT_NEAR(zeroCrossingFrequency(std::vector<float>(left.begin() + 4410, left.end()), 44100), 440.0,
+                1.0);
 }
 
 }  // namespace

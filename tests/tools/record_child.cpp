@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         const auto frames = recording->framesInHeader();
         if (!told && frames >= static_cast<std::uint64_t>(seconds * 44100)) {
-            std::printf("ready %llu %s\n", static_cast<unsigned long long>(frames), recording->tempPath().c_str());
+            std::printf("ready %llu %s\n", static_cast<unsigned long long>(frames),
+                        recording->tempPath().c_str());
             std::fflush(stdout);
             told = true;
         }

@@ -24,7 +24,8 @@ using app::KorvexApp;
 class RecorderWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app_ = std::make_unique<KorvexApp>(std::vector<std::string>{"--audio-output=null", "--record-source=mix"});
+        app_ = std::make_unique<KorvexApp>(
+            std::vector<std::string>{"--audio-output=null", "--record-source=mix"});
         ASSERT_TRUE(app_->start());
         app_->handOver();
         app_->setRecorderDialogs(&dialogs_, &boxes_);
@@ -119,8 +120,8 @@ TEST_F(RecorderWindowTest, TheBackgroundDragsTheWindow) {
     auto* background = recorder->picture("Picture1");
     const QPoint before = recorder->pos();
     QTest::mousePress(background, Qt::LeftButton, {}, QPoint(10, 10));
-    QMouseEvent move(QEvent::MouseMove, QPointF(30, 20), background->mapToGlobal(QPointF(30, 20)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(30, 20), background->mapToGlobal(QPointF(30, 20)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(background, &move);
     EXPECT_EQ(recorder->pos(), before + QPoint(20, 10));
     QTest::mouseRelease(background, Qt::LeftButton, {}, QPoint(30, 20));

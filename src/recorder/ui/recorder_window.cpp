@@ -10,8 +10,12 @@ namespace {
 
 using appearance::kTwipsPerPixel;
 
-int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
-QRect pixels(const appearance::Rect& r) { return {px(r.left), px(r.top), px(r.width), px(r.height)}; }
+int px(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+QRect pixels(const appearance::Rect& r) {
+    return {px(r.left), px(r.top), px(r.width), px(r.height)};
+}
 
 // `Timer1`'s interval.
 constexpr int kTimerMs = 100;
@@ -20,7 +24,8 @@ constexpr int kTimerMs = 100;
 
 RecorderWindow::RecorderWindow(CommandInterface& commands, deck::DeckSettings& settings,
                                songlist::DialogState& dialog, songlist::FileDialogs& dialogs,
-                               songlist::MessageBoxes& boxes, std::function<QString(const QString&)> picturePath,
+                               songlist::MessageBoxes& boxes,
+                               std::function<QString(const QString&)> picturePath,
                                const std::vector<appearance::ImagePicture>& pictures, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       model_(commands, settings, dialog, dialogs, boxes),
@@ -56,10 +61,12 @@ RecorderWindow::RecorderWindow(CommandInterface& commands, deck::DeckSettings& s
     if (auto* background = picture("Picture1")) background->lower();
 
     connectButton("cmdstart", nullptr, nullptr, &Recorder::startClick, nullptr);
-    connectButton("cmdstop", &Recorder::stopPress, &Recorder::stopRelease, nullptr, &RecorderView::stopEnabled);
+    connectButton("cmdstop", &Recorder::stopPress, &Recorder::stopRelease, nullptr,
+                  &RecorderView::stopEnabled);
     connectButton("cmdsave", &Recorder::savePress, &Recorder::saveRelease, &Recorder::saveClick,
                   &RecorderView::saveEnabled);
-    connectButton("frmend", &Recorder::frmendPress, &Recorder::frmendRelease, &Recorder::frmendClick, nullptr);
+    connectButton("frmend", &Recorder::frmendPress, &Recorder::frmendRelease, &Recorder::frmendClick,
+                  nullptr);
     // The background drags the window.
     if (auto* background = picture("Picture1")) {
         background->onPress = [this](Qt::MouseButton button, int x, int y) {
@@ -83,8 +90,9 @@ RecorderWindow::RecorderWindow(CommandInterface& commands, deck::DeckSettings& s
     refresh();
 }
 
-void RecorderWindow::connectButton(const std::string& name, void (Recorder::*press)(), void (Recorder::*release)(),
-                                   void (Recorder::*click)(), const bool RecorderView::*enabled) {
+void RecorderWindow::connectButton(const std::string& name, void (Recorder::*press)(),
+                                   void (Recorder::*release)(), void (Recorder::*click)(),
+                                   const bool RecorderView::*enabled) {
     auto* widget = picture(name);
     if (widget == nullptr) return;
     // A disabled button ignores presses and clicks; a release still restores its picture.
