@@ -1,5 +1,7 @@
 #include "app/audio_session.h"
 
+#include "platform/capture.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,6 +18,12 @@ AudioSession::AudioSession(const std::vector<std::string>& args, QObject* parent
     std::string notice;
     output_ = audio::openOutput(mode, engine_, notice);
     if (!notice.empty()) std::fprintf(stderr, "korvex: %s\n", notice.c_str());
+    recordSource_ = audio::chooseRecordSource(args, std::getenv("KORVEX_RECORD_SOURCE"));
+    if (!audio::isRecordSource(recordSource_)) {
+        std::fprintf(stderr, "korvex: unknown record source \"%s\" (input or mix); recording the input\n",
+                     recordSource_.c_str());
+        recordSource_ = "input";
+    }
     connect(&pump_, &QTimer::timeout, this, [this] { engine_.dispatchEvents(); });
     pump_.start(kPumpMs);
 }

@@ -21,6 +21,9 @@ public:
     ~AudioSession() override;
 
     audio::AudioEngine& engine() { return engine_; }
+    // The recording source named by `--record-source=input|mix` or KORVEX_RECORD_SOURCE (the option wins;
+    // "input" when neither names a known one).
+    const std::string& recordSource() const { return recordSource_; }
     // How the output is described ("PortAudio: ...", "null", "wav: PATH").
     std::string outputDescription() const { return output_ ? output_->describe() : std::string(); }
     // Stops the output; the decks may then be destroyed.
@@ -29,6 +32,7 @@ public:
 private:
     audio::AudioEngine engine_;
     std::unique_ptr<audio::AudioOutput> output_;
+    std::string recordSource_;
     QTimer pump_;
 };
 

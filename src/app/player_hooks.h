@@ -35,6 +35,11 @@ public:
 
     // The mini bar's step of the main timer (none until the window chrome plugs it in).
     void setMinimumdisplay(std::function<bool()> step) { minimumdisplay_ = std::move(step); }
+    // Auto record: answered by the recorder window while one is open.
+    void recordstart() override {
+        if (onRecordstart) onRecordstart();
+    }
+    std::function<void()> onRecordstart;
 
 private:
     mixer::Mixer& mixer_;

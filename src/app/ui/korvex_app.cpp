@@ -67,6 +67,18 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     splash_ = std::make_unique<SplashWindow>();
     mini_ = std::make_unique<appearance::MiniMode>(player_->transport(), player_->editor(), player_->mixer(), *layout_,
                                                    versionNumber());
+    player_->settings().recsource = audio_->recordSource() == "mix" ? deck::DeckSettings::RecordSource::Mix
+                                                                     : deck::DeckSettings::RecordSource::Input;
+    recorderCommands_ = std::make_unique<recorder::CommandInterface>([this]() -> std::unique_ptr<audio::CaptureSource> {
+        if (player_->settings().recsource == deck::DeckSettings::RecordSource::Mix)
+            return audio::makeMixCapture(audio_->engine());
+        return audio::makeInputCapture();
+    });
+    setRecorderDialogs(nullptr, nullptr);
+    player_->hooks().onRecordstart = [this] {
+        // Only once its file is chosen: a deck may start while the save dialog is still open.
+        if (recorder_ && !recorder_->model().title().isEmpty()) recorder_->recordstart();
+    };
     buildMenus();
     connectChrome();
     connectMiniBar();
@@ -113,7 +125,33 @@ KorvexApp::~KorvexApp() {
     delete configurationWindow_.data();
     delete skinWindow_.data();
     if (player_) player_->afterRefresh = nullptr;
+    delete recorder_.data();
     shutdown();
+}
+
+void KorvexApp::setRecorderDialogs(songlist::FileDialogs* dialogs, songlist::MessageBoxes* boxes) {
+    recorderFileDialogs_ = dialogs != nullptr ? dialogs : &player_->dialogs();
+    recorderBoxes_ = boxes != nullptr ? boxes : &player_->dialogs();
+}
+
+void KorvexApp::openRecorder() {
+    if (recorder_) {
+        recorder_->raise();
+        recorder_->activateWindow();
+        return;
+    }
+    auto* window = new recorder::RecorderWindow(
+        *recorderCommands_, player_->settings(), recorderDialog_, *recorderFileDialogs_, *recorderBoxes_,
+        [this](const QString& file) { return pictures_->pictureFor(file); }, pictures_->recorderPictures(*check_),
+        window_.get());
+    window->onImgrec = [this](const QString& bitmap) { window_->showBitmap("Imgrec", -1, bitmap); };
+    recorder_ = window;
+    if (!window->open()) {
+        delete window;
+        return;
+    }
+    window->move(window_->pos() + QPoint(window_->width() - window->width() - 20, 40));
+    window->show();
 }
 
 bool KorvexApp::start() {
@@ -155,6 +193,8 @@ void KorvexApp::applySkin() {
         if (auto* widget = window_->picture(std::string(image.name), image.index)) widget->setPicture(image.path);
     }
     window_->forgetBitmaps();
+    // The recorder button stays lit while the recorder is open.
+    if (recorder_) window_->showBitmap("Imgrec", -1, QStringLiteral("recorder2.bmp"));
     player_->refresh();
 }
 
@@ -395,6 +435,7 @@ void KorvexApp::connectChrome() {
             applyLayout();
         };
     }
+    if (auto* rec = window_->picture("Imgrec")) rec->onClick = [this] { openRecorder(); };
     if (auto* menu = window_->picture("Imgmenu")) {
         menu->onClick = [this] {
             layout_->imgmenuClick();

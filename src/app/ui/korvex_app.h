@@ -26,6 +26,8 @@
 #include "appearance/ui/font_window.h"
 #include "mixer/configuration.h"
 #include "mixer/ui/configuration_window.h"
+#include "recorder/command_interface.h"
+#include "recorder/ui/recorder_window.h"
 
 namespace korvex::app {
 
@@ -64,6 +66,13 @@ public:
     // `loadfonts`: the current skin's font.txt into the main window.
     void loadFonts();
 
+    // The recorder window while it is open (null otherwise), and its command interface.
+    recorder::RecorderWindow* recorderWindow() { return recorder_.data(); }
+    recorder::CommandInterface& recorderCommands() { return *recorderCommands_; }
+    // Opens the recorder window as the main window's recorder button does (or raises the open one).
+    void openRecorder();
+    // Replaces the recorder's save dialog and message boxes (tests answer them); null restores Qt's.
+    void setRecorderDialogs(songlist::FileDialogs* dialogs, songlist::MessageBoxes* boxes);
     // Stops the sound output (before the decks go away).
     void shutdown();
 
@@ -101,6 +110,11 @@ private:
     std::unique_ptr<SamplerController> sampler_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<Startup> startup_;
+    std::unique_ptr<recorder::CommandInterface> recorderCommands_;
+    songlist::DialogState recorderDialog_;
+    songlist::FileDialogs* recorderFileDialogs_ = nullptr;
+    songlist::MessageBoxes* recorderBoxes_ = nullptr;
+    QPointer<recorder::RecorderWindow> recorder_;
     QTimer handOverTimer_;
     QAction* startupItem_ = nullptr;
     // Menu items that show a flag: refreshed from the flags after the settings are read.

@@ -46,6 +46,8 @@ public:
     songlist::DialogState& dialogState() { return dialog_; }
     MediaPlayer& player(int deck) { return *players_[static_cast<std::size_t>(deck)]; }
     QtDialogs& dialogs() { return dialogs_; }
+    // The deck hooks, for the parts that plug in later (the recorder).
+    PlayerHooks& hooks() { return *hooks_; }
     // Draws the models' state into the window.
     void refresh();
     // Called at the end of every refresh(), for what the window draws beyond the decks and the mixer.

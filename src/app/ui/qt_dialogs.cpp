@@ -10,13 +10,24 @@ namespace korvex::app {
 
 namespace {
 
-// "(*.mp3;*.wav;)|*.mp3;*.wav;" to the dialog's "(*.mp3;*.wav;) (*.mp3 *.wav)".
+}  // namespace
+
 QString qtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     if (parts.size() < 2) return filter;
     const QStringList patterns = parts[1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    return parts[0] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    const QString list = patterns.join(QLatin1Char(' '));
+    // A description that already ends in its patterns ("Wave files(*.WAV)") is shown as it is: the dialog
+    // reads the patterns from there (file names match regardless of case).
+    const QString& description = parts[0];
+    const qsizetype open = description.lastIndexOf(QLatin1Char('('));
+    if (open >= 0 && description.endsWith(QLatin1Char(')')) &&
+        description.mid(open + 1, description.size() - open - 2).compare(list, Qt::CaseInsensitive) == 0)
+        return description;
+    return description + QStringLiteral(" (") + list + QLatin1Char(')');
 }
+
+namespace {
 
 // Where a dialog opens: the proposed name inside the initial folder (an absolute name stands alone).
 QString startPath(const songlist::DialogState& state) {

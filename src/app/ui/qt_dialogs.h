@@ -10,6 +10,10 @@
 
 namespace korvex::app {
 
+// A model's filter ("(*.mp3;*.wav;)|*.mp3;*.wav;": description "|" patterns) as the dialog's filter line
+// ("(*.mp3;*.wav;) (*.mp3 *.wav)"); a description that already lists its patterns stands alone.
+QString qtFilter(const QString& filter);
+
 class QtDialogs final : public songlist::FileDialogs, public songlist::MessageBoxes, public songlist::PopupMenuHost {
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}

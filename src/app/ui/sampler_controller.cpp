@@ -1,5 +1,7 @@
 #include "app/ui/sampler_controller.h"
 
+#include "recorder/ui/recorder_window.h"
+
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -141,6 +143,8 @@ void SamplerController::releasesound(appearance::ViewFlags& flags) {
 void SamplerController::unloadothers() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget == &window_ || !widget->isVisible() || qobject_cast<QMenu*>(widget) != nullptr) continue;
+        // Closing the recorder would throw away a recording in progress: it stays open.
+        if (dynamic_cast<recorder::RecorderWindow*>(widget) != nullptr) continue;
         widget->close();
     }
 }

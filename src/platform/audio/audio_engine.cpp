@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "platform/audio/realtime.h"
 
@@ -32,6 +33,12 @@ void AudioEngine::flushOverflow() {
 
 void AudioEngine::setEventHandler(int deck, std::function<void(const Event&)> handler) {
     handlers_[static_cast<std::size_t>(deck)] = std::move(handler);
+}
+
+void AudioEngine::setMixTap(MixTap* tap) {
+    assertNotRealtime();
+    tap_.store(tap);
+    while (tapBusy_.load()) std::this_thread::yield();
 }
 
 void AudioEngine::dispatchEvents() {
@@ -75,6 +82,10 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
         masterRight_ = targetRight;
         done += n;
     }
+    // The busy flag is raised before the tap is read, so setMixTap() can tell when a detached tap is free.
+    tapBusy_.store(true);
+    if (MixTap* tap = tap_.load()) tap->write_rt(out, frames);
+    tapBusy_.store(false);
     frames_.fetch_add(frames, std::memory_order_relaxed);
     if (applied != 0) acknowledged_.store(applied, std::memory_order_release);
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The one mixer of the program: every source (the two decks now; the sampler's buffers and the
-// recording tap later) renders into one float bus at the output's rate, and the master gain is applied
-// last.
+// The one mixer of the program: every source (the two decks now; the sampler's buffers later) renders
+// into one float bus at the output's rate, and the master gain is applied last. A recording tap, when one
+// is attached, receives every rendered block after the master gain.
 //
 // Threads: the UI thread sends transport commands through a fixed-size queue and writes continuous values
 // (rate, gains, selection) into per-source atomics; the audio thread drains the queue at the start of each
@@ -20,6 +20,7 @@
 #include "platform/audio/deck_source.h"
 #include "platform/audio/messages.h"
 #include "platform/audio/sampler_source.h"
+#include "platform/audio/mix_tap.h"
 #include "platform/audio/spsc_queue.h"
 #include "platform/dsp/declick.h"
 #include "platform/dsp/resampler.h"
@@ -55,6 +56,9 @@ public:
     void dispatchEvents();
     // The sampler's voices, on the same bus as the decks (sound_buffer.h drives them).
     SamplerSource& sampler() { return *sampler_; }
+    // Attaches the recording tap (null detaches it). Returns once the previous tap is no longer in use, so
+    // the caller may then destroy it.
+    void setMixTap(MixTap* tap);
     // Frames rendered so far (any thread).
     std::uint64_t framesRendered() const { return frames_.load(std::memory_order_relaxed); }
 
@@ -85,6 +89,8 @@ private:
     std::atomic<std::uint64_t> acknowledged_{0};
     std::atomic<std::uint32_t> master_{kFullMasterVolume};
     std::atomic<std::uint64_t> frames_{0};
+    std::atomic<MixTap*> tap_{nullptr};
+    std::atomic<bool> tapBusy_{false};
     float masterLeft_ = 1.0f;
     float masterRight_ = 1.0f;
     std::vector<float> bus_;

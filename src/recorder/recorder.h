@@ -1,0 +1,98 @@
+#pragma once
+// The recorder window as a model (`frmrecorder`): the save dialog it opens with, its four picture buttons
+// and their enabling, the 100 ms time label, `recordstart` (also run by auto record when a deck starts), and
+// the main window's recorder button picture.
+//
+// Why it is shaped this way: the window only forwards presses, clicks and timer ticks here and draws
+// view() back, so a test can open the recorder, press start, tick the timer and save without a screen.
+// Every command goes through the command interface as a command string; the codes and texts of the last
+// command are kept as the window's own result.
+//
+// Everything here runs on the user-interface thread.
+
+#include <QString>
+#include <functional>
+
+#include "deck/deck_settings.h"
+#include "recorder/command_interface.h"
+#include "songlist/message_boxes.h"
+#include "songlist/song_adder.h"
+
+namespace korvex::recorder {
+
+// What the recorder window shows.
+struct RecorderView {
+    QString background = QStringLiteral("recorderbase.bmp");
+    QString startPicture = QStringLiteral("recstart1.bmp");
+    QString stopPicture = QStringLiteral("stop1.bmp");
+    QString savePicture = QStringLiteral("save1.bmp");
+    QString frmendPicture = QStringLiteral("formend1.bmp");
+    // `Label1`.
+    QString label = QStringLiteral("- Korvex -");
+    bool stopEnabled = true;
+    bool saveEnabled = true;
+    // `Timer1` runs (every 100 ms).
+    bool timerEnabled = false;
+};
+
+// The label's time text for a count of tenths: "REC mm:ss. t".
+QString recordTime(int tenths);
+
+class Recorder {
+public:
+    // All references must outlive the recorder. `dialog` is the save dialog's own state.
+    Recorder(CommandInterface& commands, deck::DeckSettings& settings, songlist::DialogState& dialog,
+             songlist::FileDialogs& dialogs, songlist::MessageBoxes& boxes);
+
+    // Opening the window: pictures, `recarmed`, then the save dialog. False when the dialog was cancelled
+    // (or no name was chosen): the window is to close at once.
+    bool open();
+
+    // `recordstart`: opens a new device in the set format and records; a failing record command is shown.
+    void recordstart();
+
+    void startClick();
+    void stopPress();
+    void stopRelease();
+    void saveClick();
+    void savePress();
+    void saveRelease();
+    // The close button: closes the device and asks for the window to close (onClose).
+    void frmendClick();
+    void frmendPress();
+    void frmendRelease();
+    // `Timer1`: one 100 ms tick.
+    void timerTick();
+
+    const RecorderView& view() const { return view_; }
+    // The chosen file, with its full path.
+    const QString& title() const { return title_; }
+    // Tenths of a second counted since the last save.
+    int counter() const { return counter_; }
+    // The last command's code and text.
+    int lastCode() const { return code_; }
+    const QString& lastText() const { return text_; }
+
+    // The main window's recorder button is to show this picture ("recorder2.bmp" / "recorder1.bmp").
+    std::function<void(const QString&)> onImgrec;
+    // The window is to close.
+    std::function<void()> onClose;
+
+private:
+    // Sends one command, keeping its code and text.
+    int send(const QString& command);
+    void showError();
+
+    CommandInterface& commands_;
+    deck::DeckSettings& settings_;
+    songlist::DialogState& dialog_;
+    songlist::FileDialogs& dialogs_;
+    songlist::MessageBoxes& boxes_;
+    RecorderView view_;
+    QString title_;
+    int counter_ = 0;
+    int code_ = 0;
+    QString text_;
+};
+
+}  // namespace korvex::recorder

@@ -1,0 +1,145 @@
+// Recording input: the ring between the producing thread and the writer, the choice of source, the format
+// conversion, lost frames, and the capture device heard through a headless sound server.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/audio/audio_engine.h"
+#include "platform/audio/audio_output.h"
+#include "platform/audio/manual_output.h"
+#include "platform/capture.h"
+#include "platform/dsp/format_converter.h"
+#include "platform/media_player.h"
+#include "platform/wave_recording.h"
+#include "support/signals.h"
+
+namespace korvex::test {
+namespace {
+
+TEST(CaptureRing, KeepsOrderAcrossTheWrapAndCountsWhatDidNotFit) {
+    audio::CaptureRing ring(8);
+    ASSERT_EQ(ring.capacity(), 8u);
+    std::vector<float> frames(2 * 12);
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = static_cast<float>(i);
+    ring.write_rt(frames.data(), 6);
+    std::vector<float> out(2 * 8);
+    EXPECT_EQ(ring.read(out.data(), 4), 4u);
+    EXPECT_EQ(out[7], 7.0f);
+    // Two frames still wait, so six more fit.
+    ring.write_rt(frames.data() + 12, 6);
+    EXPECT_EQ(ring.lostFrames(), 0u);
+    ring.write_rt(frames.data(), 3);
+    EXPECT_EQ(ring.lostFrames(), 3u);
+    ASSERT_EQ(ring.read(out.data(), 8), 8u);
+    EXPECT_EQ(out[0], 8.0f) << "frame 4 comes next";
+    EXPECT_EQ(out[2 * 2], 12.0f) << "then the second write, across the wrap";
+    EXPECT_EQ(out[7 * 2], 22.0f);
+    EXPECT_EQ(ring.available(), 0u);
+}
+
+TEST(RecordSource, OptionWinsOverEnvironmentAndInputIsTheDefault) {
+    EXPECT_EQ(audio::chooseRecordSource({"--record-source=mix"}, "input"), "mix");
+    EXPECT_EQ(audio::chooseRecordSource({}, "mix"), "mix");
+    EXPECT_EQ(audio::chooseRecordSource({}, nullptr), "input");
+    EXPECT_FALSE(audio::isRecordSource("speakers"));
+    EXPECT_TRUE(audio::isRecordSource("input"));
+}
+
+TEST(FormatConverter, ResamplesToTheSetRateAndWidthWithoutLosingTheTone) {
+    const auto tone = sine(1000.0, 1.0, 44100, 0.5f);
+    dsp::FormatConverter converter(44100, 22050, 1, 8);
+    std::vector<std::int16_t> out;
+    for (std::size_t done = 0; done < tone.size() / 2; done += 1000)
+        converter.push(tone.data() + done * 2, std::min<std::size_t>(1000, tone.size() / 2 - done), out);
+    converter.flush(out);
+    ASSERT_EQ(out.size(), 22050u) << "every input frame has its output";
+    std::vector<float> mono;
+    for (const std::int16_t v : out) {
+        EXPECT_EQ(v % 256, 0) << "8-bit values sit in the high byte";
+        mono.push_back(static_cast<float>(v) / 32768.0f);
+    }
+    EXPECT_NEAR(zeroCrossingFrequency(mono, 22050), 1000.0, 0.5);
+    EXPECT_NEAR(goertzel(std::vector<float>(mono.begin() + 1000, mono.end() - 1000), 1000.0, 22050), 0.5,
+                0.02);
+    EXPECT_EQ(dsp::toPcm16(1.5f), 32767);
+    EXPECT_EQ(dsp::toPcm16(-1.0f), -32767);
+    EXPECT_EQ(dsp::toPcm8(-2.0f), -127 * 256);
+}
+
+TEST(WaveRecording, ASlowWriterLosesFramesCountedNeverSilently) {
+    const std::string dir = tempDir();
+    audio::AudioEngine engine;
+    audio::WaveRecording recording(dir, "lost", 1024);
+    std::string error;
+    ASSERT_EQ(recording.start(audio::makeMixCapture(engine), error),
+              audio::WaveRecording::StartResult::kStarted)
+        << error;
+    std::vector<float> block(44100 * 2);
+    engine.render_rt(block.data(), 44100);  // one second in one go: far more than the ring holds
+    recording.stop();
+    EXPECT_EQ(recording.lostFrames(), 44100u - 1024u);
+    EXPECT_EQ(recording.save(dir + "/lost.wav", error), audio::WaveRecording::SaveResult::kIncomplete);
+    EXPECT_NE(error.find("lost"), std::string::npos) << error;
+}
+
+// Plays a tone into a PulseAudio null sink and records the default capture device, which is the sink's
+// monitor: the recording holds the tone.
+TEST(InputCapture, TheCaptureDeviceRecordsWhatThePlayerPlaysIntoTheSink) {
+    if (std::system("command -v pulseaudio >/dev/null 2>&1 && command -v parec >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pulseaudio is not installed (scripts/install-deps.sh installs it)";
+    const std::string dir = tempDir();
+    const std::string tool = KORVEX_PULSE_TOOL;
+    ASSERT_EQ(std::system(("'" + tool + "' start '" + dir + "' > '" + dir + "/env'").c_str()), 0);
+    const std::string run = dir + "/run";
+    setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+    setenv("PULSE_SERVER", ("unix:" + run + "/pulse/native").c_str(), 1);
+
+    writeWav16(dir + "/tone.wav", sine(659.25, 8.0));
+    std::string error;
+    audio::WaveRecording::SaveResult saved = audio::WaveRecording::SaveResult::kWriteFailed;
+    {
+        audio::AudioEngine engine;
+        MediaPlayer player(engine, 0);
+        player.setFileName(dir + "/tone.wav");
+        player.waitUntilDecoded();
+        std::string notice;
+        auto output = audio::openOutput("default", engine, notice);
+        EXPECT_TRUE(notice.empty()) << notice;
+        player.play();
+        audio::WaveRecording recording(dir, "input");
+        recording.setFormat({44100, 2, 16});
+        ASSERT_EQ(recording.start(audio::makeInputCapture(), error),
+                  audio::WaveRecording::StartResult::kStarted)
+            << error;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // a real device runs at real time
+        recording.stop();
+        saved = recording.save(dir + "/input.wav", error);
+        output->stop();
+    }
+    std::system(("'" + tool + "' stop '" + dir + "'").c_str());
+    unsetenv("PULSE_SERVER");
+
+    ASSERT_EQ(saved, audio::WaveRecording::SaveResult::kSaved) << error;
+    const auto heard = readSound(dir + "/input.wav");
+    ASSERT_GT(heard.size() / 2, 44100u);
+    // A busy machine may let the sound server skip now and then: the tone's pitch is read in five short
+    // windows and the middle value counts.
+    std::vector<double> pitches;
+    for (std::size_t w = 0; w < 5; ++w) {
+        const auto part = channel(heard, 0, heard.size() / 8 + w * 8820, 8820);
+        EXPECT_GT(rms(part), 0.1);
+        pitches.push_back(zeroCrossingFrequency(part, 44100));
+    }
+    std::sort(pitches.begin(), pitches.end());
+    EXPECT_NEAR(pitches[2], 659.25, 2.0);
+}
+
+}  // namespace
+}  // namespace korvex::test

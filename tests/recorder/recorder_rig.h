@@ -1,0 +1,64 @@
+#pragma once
+// A deck playing a 440 Hz tone on an engine driven by hand, and the recorder's command interface recording
+// that engine's mix.
+
+#include <sndfile.h>
+
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "platform/capture.h"
+#include "recorder/command_interface.h"
+#include "support/engine_rig.h"
+#include "support/signals.h"
+
+namespace korvex::test {
+
+struct RecorderRig {
+    std::string dir = tempDir();
+    EngineRig rig;
+    recorder::CommandInterface commands{[this] { return audio::makeMixCapture(rig.engine); }};
+
+    RecorderRig() {
+        writeWav16(dir + "/tone.wav", sine(440.0, 12.0));
+        rig.load(dir + "/tone.wav");
+        rig.player.play();
+        commands.setDestination(QString::fromStdString(dir + "/set.wav"));
+    }
+
+    // Sends `command`; the code, with the text kept in `text`.
+    int mci(const QString& command) { return commands.mci(command, text); }
+    int mci(const char* command) { return mci(QString::fromUtf8(command)); }
+
+    QString text;
+};
+
+// A recorded file's format and samples (as 16-bit values, interleaved).
+struct WaveFile {
+    SF_INFO info{};
+    std::vector<short> samples;
+    bool ok = false;
+};
+
+inline WaveFile readWave(const std::string& path) {
+    WaveFile wave;
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &wave.info);
+    if (file == nullptr) return wave;
+    wave.samples.resize(static_cast<std::size_t>(wave.info.frames * wave.info.channels));
+    sf_read_short(file, wave.samples.data(), static_cast<sf_count_t>(wave.samples.size()));
+    sf_close(file);
+    wave.ok = true;
+    return wave;
+}
+
+// One channel of a wave as floats.
+inline std::vector<float> channelOf(const WaveFile& wave, int which = 0) {
+    std::vector<float> out;
+    for (std::size_t i = static_cast<std::size_t>(which); i < wave.samples.size();
+         i += static_cast<std::size_t>(wave.info.channels))
+        out.push_back(static_cast<float>(wave.samples[i]) / 32768.0f);
+    return out;
+}
+
+}  // namespace korvex::test
