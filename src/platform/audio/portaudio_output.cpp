@@ -8,6 +8,7 @@
 // the clock only once it runs, so the engine's time never stops; the sound then fades back in.
 
 #include <alsa/asoundlib.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <portaudio.h>
 #include <pthread.h>
@@ -37,12 +38,15 @@ using Clock = std::chrono::steady_clock;
 constexpr unsigned long kBufferFrames = 256;
 // The output latency asked for unless --audio-latency says otherwise (see the README).
 constexpr double kDefaultLatencyMs = 40.0;
-// A stream whose callbacks stop for this long counts as lost.
-constexpr auto kSilenceLimit = std::chrono::milliseconds(500);
+// A stream whose callbacks stop for this long counts as lost (a broken stream usually ends at once with an
+// error; this catches one that hangs, and is long enough that a machine under heavy load is not taken
+// for a lost device).
+constexpr auto kSilenceLimit = std::chrono::milliseconds(1500);
 constexpr auto kWatchInterval = std::chrono::milliseconds(50);
 constexpr auto kRetryInterval = std::chrono::seconds(1);
-// Priority of the audio callback thread when real-time scheduling is allowed (below the sound server's).
-constexpr int kRealtimePriority = 60;
+// Priority of the audio callback thread when real-time scheduling is allowed: any real-time priority runs
+// before every normal thread; this one stays below a sound server's own (PulseAudio uses 5).
+constexpr int kRealtimePriority = 4;
 
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
@@ -123,6 +127,27 @@ private:
     std::thread thread_;
 };
 
+// The sound server's client library runs its own thread in this process ("threaded-ml", PulseAudio's
+// through ALSA); the callback waits for it, so it must not wait for normal threads either.
+void raiseServerClientThreads() {
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (tasks == nullptr) return;
+    while (const dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        const std::string base = std::string("/proc/self/task/") + entry->d_name;
+        char name[32] = {};
+        const int fd = ::open((base + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        const ssize_t n = ::read(fd, name, sizeof name - 1);
+        ::close(fd);
+        if (n <= 0 || std::strncmp(name, "threaded-ml", 11) != 0) continue;
+        sched_param param{};
+        param.sched_priority = kRealtimePriority;
+        (void)::sched_setscheduler(static_cast<pid_t>(std::atoi(entry->d_name)), SCHED_FIFO, &param);
+    }
+    ::closedir(tasks);
+}
+
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
@@ -177,6 +202,7 @@ public:
             return false;
         }
         name_ = info != nullptr ? info->name : "?";
+        raiseServerClientThreads();
         return true;
     }
 
