@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
     // SIGTERM, SIGINT and SIGHUP leave as the leave question's "No" does, through the normal shutdown.
     korvex::app::QuitSignals quitSignals([&korvex](int) { korvex.leaveWithoutSaving(); });
     if (!korvex.start()) return 0;
-    const int rc = QApplication::exec();
+    const int rc = korvex.leavingBySignal() ? 0 : QApplication::exec();
     korvex.shutdown();
     return rc;
 }

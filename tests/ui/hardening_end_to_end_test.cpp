@@ -144,6 +144,16 @@ TEST(EndToEnd, TermIntAndHupLeaveWithoutSavingAndCloseTheOutput) {
     }
 }
 
+TEST(EndToEnd, ASignalDuringTheFirstStartsQuestionEndsThePlayerWithoutWritingSettings) {
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("run"))));
+    // No settings file: the start-up asks its reset question, and the signal comes while it waits.
+    const QString wav = home.filePath(QStringLiteral("out.wav"));
+    QByteArray errors;
+    EXPECT_EQ(runAndSignal(home.path(), wav, SIGTERM, errors), 0) << errors.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("config/korvex/korvexp.ini"))));
+}
+
 // Seconds into `heard` of the first 50 ms that carry a clear tone of `frequency` (-1 when none do).
 double firstTone(const std::vector<float>& heard, double frequency) {
     const std::size_t window = 2205;

@@ -147,7 +147,8 @@ void KorvexApp::leaveWithoutSaving() {
     leavingBySignal_ = true;
     closingForGood_ = true;
     if (window_) window_->close();
-    // Ends every event loop, a dialog's included.
+    // Ends every event loop running now, a dialog's included (main() does not start its loop after a signal
+    // during the start-up's questions).
     QCoreApplication::exit(0);
 }
 

@@ -49,6 +49,8 @@ public:
     // Ends the program as the leave question's "No" does: nothing is saved. For SIGTERM, SIGINT and
     // SIGHUP; an open dialog (the leave question included) is left without its answer taking effect.
     void leaveWithoutSaving();
+    // True once leaveWithoutSaving() was called.
+    bool leavingBySignal() const { return leavingBySignal_; }
 
 private:
     class ImageCheck;
