@@ -25,9 +25,11 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/audio_output.h"
+#include "platform/os/realtime_kit.h"
 
 namespace korvex::audio {
 
@@ -129,9 +131,10 @@ private:
 
 // The sound server's client library runs its own thread in this process ("threaded-ml", PulseAudio's
 // through ALSA); the callback waits for it, so it must not wait for normal threads either.
-void raiseServerClientThreads() {
+std::vector<pid_t> serverClientThreads() {
+    std::vector<pid_t> found;
     DIR* tasks = ::opendir("/proc/self/task");
-    if (tasks == nullptr) return;
+    if (tasks == nullptr) return found;
     while (const dirent* entry = ::readdir(tasks)) {
         if (entry->d_name[0] == '.') continue;
         const std::string base = std::string("/proc/self/task/") + entry->d_name;
@@ -141,11 +144,16 @@ void raiseServerClientThreads() {
         const ssize_t n = ::read(fd, name, sizeof name - 1);
         ::close(fd);
         if (n <= 0 || std::strncmp(name, "threaded-ml", 11) != 0) continue;
-        sched_param param{};
-        param.sched_priority = kRealtimePriority;
-        (void)::sched_setscheduler(static_cast<pid_t>(std::atoi(entry->d_name)), SCHED_FIFO, &param);
+        found.push_back(static_cast<pid_t>(std::atoi(entry->d_name)));
     }
     ::closedir(tasks);
+    return found;
+}
+
+void raiseServerClientThreads() {
+    sched_param param{};
+    param.sched_priority = kRealtimePriority;
+    for (pid_t tid : serverClientThreads()) (void)::sched_setscheduler(tid, SCHED_FIFO, &param);
 }
 
 std::string lower(std::string text) {
@@ -234,6 +242,8 @@ public:
     bool running() const { return callbacks_.load(std::memory_order_relaxed) >= 4 && alive(); }
 
     const std::string& name() const { return name_; }
+    // The callback thread's id once it has run.
+    pid_t callbackThread() const { return tid_.load(std::memory_order_acquire); }
     std::uint64_t underflows() const { return underflows_.load(std::memory_order_relaxed); }
     RealtimeResult realtime() const {
         return static_cast<RealtimeResult>(realtime_.load(std::memory_order_acquire));
@@ -257,6 +267,7 @@ private:
     void becomeRealtime_rt() {
         sched_param param{};
         param.sched_priority = kRealtimePriority;
+        tid_.store(::gettid(), std::memory_order_release);
         const bool granted = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
         realtime_.store(static_cast<int>(granted ? RealtimeResult::kGranted : RealtimeResult::kRefused),
                         std::memory_order_release);
@@ -295,6 +306,7 @@ private:
     std::atomic<std::uint64_t> callbacks_{0};
     std::atomic<std::uint64_t> underflows_{0};
     std::atomic<int> realtime_{static_cast<int>(RealtimeResult::kNotTried)};
+    std::atomic<pid_t> tid_{0};
 };
 
 class PortAudioOutput final : public AudioOutput {
@@ -360,19 +372,35 @@ private:
 
     void supervise() {
         bool realtimeTold = false;
+        // Each new stream's callback thread is checked once (a stream after a loss has a new thread).
+        bool checked = false;
         while (sleepFor(kWatchInterval)) {
-            if (!realtimeTold && stream_ && stream_->realtime() != RealtimeResult::kNotTried) {
-                realtimeTold = true;
-                if (stream_->realtime() == RealtimeResult::kRefused)
+            if (!checked && stream_ && stream_->realtime() != RealtimeResult::kNotTried) {
+                checked = true;
+                if (stream_->realtime() == RealtimeResult::kRefused && !realtimeThroughKit(*stream_) &&
+                    !realtimeTold) {
+                    realtimeTold = true;
                     tell("the sound runs at normal priority (real-time scheduling was refused); a busy machine "
                          "may interrupt it");
+                }
             }
             if (stream_ && stream_->alive()) continue;
             loseDevice();
             while (sleepFor(kRetryInterval)) {
-                if (tryDevice()) break;
+                if (tryDevice()) {
+                    checked = false;
+                    break;
+                }
             }
         }
+    }
+
+    // Where the process may not raise its own threads, RealtimeKit may (a desktop user's session).
+    static bool realtimeThroughKit(const DeviceStream& stream) {
+        std::string why;
+        if (!os::makeThreadRealtimeThroughKit(stream.callbackThread(), kRealtimePriority, why)) return false;
+        for (pid_t tid : serverClientThreads()) (void)os::makeThreadRealtimeThroughKit(tid, kRealtimePriority, why);
+        return true;
     }
 
     // The stream broke: the engine goes on at real time, silently.
