@@ -83,6 +83,20 @@ TEST(EndToEnd, AFolderOrAPipeAsTheCurrentSongStartsThePlayerAndSaysWhy) {
     QFile::remove(ini);
 }
 
+TEST(EndToEnd, FilesNamedOnTheCommandLineJoinDeckAsList) {
+    QTemporaryDir songs;
+    const QString song = songs.filePath(QStringLiteral("opened.wav"));
+    writeWav16(song.toStdString(), sine(440.0, 1.0));
+    app::KorvexApp korvex({"--audio-output=null", song.toStdString()});
+    ASSERT_TRUE(korvex.start());
+    korvex.handOver();
+    const int count = korvex.window().titleList(0)->count();
+    ASSERT_GE(count, 1);
+    EXPECT_EQ(korvex.window().titleList(0)->item(count - 1)->text(), QStringLiteral("opened.wav"));
+    korvex.shutdown();
+    QFile::remove(QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/korvex/korvexp.ini"));
+}
+
 // Runs the real player with `ini` as its settings file, writing its output to `wav`, and sends `signal`
 // once it plays; returns the exit status (-1 when it did not end within 10 s).
 int runAndSignal(const QString& home, const QString& wav, int signal, QByteArray& errors) {

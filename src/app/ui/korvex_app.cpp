@@ -6,11 +6,13 @@
 #include <QSignalBlocker>
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <utility>
 
 #include "appearance/font_settings.h"
 #include "appearance/layout_table.h"
@@ -50,6 +52,8 @@ QString barVersion() { return QStringLiteral("Ver.") + versionNumber(); }
 KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     // A second copy opens nothing, not even the sound card, before it says so and ends.
     if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) return;
+    for (const std::string& arg : args)
+        if (arg.rfind("--", 0) != 0) openFiles_ << QFileInfo(QString::fromStdString(arg)).absoluteFilePath();
     audio_ = std::make_unique<AudioSession>(args);
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
@@ -132,6 +136,11 @@ void KorvexApp::handOver() {
     window_->activateWindow();
     window_->setFocus(Qt::OtherFocusReason);
     splash_->close();
+    if (!openFiles_.isEmpty()) {
+        const QStringList files = std::exchange(openFiles_, {});
+        player_->adder().drop(0, files, false);
+        player_->refresh();
+    }
 }
 
 void KorvexApp::shutdown() {

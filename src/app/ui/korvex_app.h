@@ -23,7 +23,8 @@ namespace korvex::app {
 
 class KorvexApp {
 public:
-    // Needs a QApplication. `args` are the command line's arguments (without the program name).
+    // Needs a QApplication. `args` are the command line's arguments (without the program name): options
+    // start with "--"; anything else is a music file to add to deck A's list.
     explicit KorvexApp(const std::vector<std::string>& args);
     ~KorvexApp();
     KorvexApp(const KorvexApp&) = delete;
@@ -91,6 +92,9 @@ private:
     bool closingForGood_ = false;
     // Ending on a signal: whatever a dialog open at that moment answers, nothing is saved.
     bool leavingBySignal_ = false;
+    // Music files named on the command line (the desktop's "open with"): dropped on deck A's list once the
+    // window is up.
+    QStringList openFiles_;
     std::vector<std::function<void()>> shutdownSteps_;
 };
 
