@@ -28,7 +28,8 @@ void onSignal(int signal) {
 
 QuitSignals::QuitSignals(std::function<void(int)> handler, QObject* parent)
     : QObject(parent), onSignal_(std::move(handler)) {
-    if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_pipe) != 0) return;
+    if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_pipe) != 0)
+        return;
     notifier_ = std::make_unique<QSocketNotifier>(g_pipe[1], QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readSignal(); });
     struct sigaction action {};

@@ -13,8 +13,8 @@ TEST(AudioLatencyOption, TakesMillisecondsAndRefusesWhatIsNotAFigureInRange) {
     EXPECT_EQ(chooseLatencyMs({"--audio-latency=12.5"}), 12.5);
     EXPECT_EQ(chooseLatencyMs({"--audio-latency=2"}), 2.0);
     EXPECT_EQ(chooseLatencyMs({"--audio-latency=1000"}), 1000.0);
-    for (const char* bad : {"--audio-latency=", "--audio-latency=fast", "--audio-latency=1", "--audio-latency=5000",
-                            "--audio-latency=40ms", "--audio-latency=-10"})
+    for (const char* bad : {"--audio-latency=", "--audio-latency=fast", "--audio-latency=1",
+                            "--audio-latency=5000", "--audio-latency=40ms", "--audio-latency=-10"})
         EXPECT_EQ(chooseLatencyMs({bad}), 0.0) << bad;
 }
 

@@ -31,13 +31,33 @@ QByteArray crlf(const QStringList& lines) {
 
 // A settings file whose deck A holds `first` and `current` (current), and deck B one song.
 QByteArray settingsWith(const QString& first, const QString& current, const QString& deckB) {
-    QStringList lines{"2",  first, current, QFileInfo(first).fileName(), QFileInfo(current).fileName(),
-                      "100", "-1", "-1",    "-1",
-                      "-1", "-1",  "-1",    "-1",
-                      "-1", "-1",  "1",     deckB,
-                      QFileInfo(deckB).fileName(), "100", "-1", "-1", "-1", "-1", "1", "0"};
-    lines << QStringList{"True", "True", "True", "False", "False", "0",     "0",     "2", "True", "orange",
-                         "",     "True", "20",   "10",    "False", "False", "0",     "True"};
+    QStringList lines{"2",
+                      first,
+                      current,
+                      QFileInfo(first).fileName(),
+                      QFileInfo(current).fileName(),
+                      "100",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "1",
+                      deckB,
+                      QFileInfo(deckB).fileName(),
+                      "100",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "-1",
+                      "1",
+                      "0"};
+    lines << QStringList{"True",   "True", "True", "False", "False", "0",     "0",     "2", "True",
+                         "orange", "",     "True", "20",    "10",    "False", "False", "0", "True"};
     lines << QStringList{"500", "500", "0", "0", "0", "500", "0", "500", "0", "0", "500", "500"};
     lines << QStringList{"50", "50", "50"};
     for (int i = 0; i < 8; ++i) lines << "0";
@@ -63,8 +83,9 @@ TEST(EndToEnd, AFolderOrAPipeAsTheCurrentSongStartsThePlayerAndSaysWhy) {
     ASSERT_TRUE(QDir().mkpath(config));
     const QString ini = config + QStringLiteral("/korvexp.ini");
 
-    const std::pair<QString, QString> cases[] = {{folder, QStringLiteral("a folder, not a music file")},
-                                                 {fifo, QStringLiteral("not an ordinary file (a pipe, device or socket)")}};
+    const std::pair<QString, QString> cases[] = {
+        {folder, QStringLiteral("a folder, not a music file")},
+        {fifo, QStringLiteral("not an ordinary file (a pipe, device or socket)")}};
     for (const auto& [current, why] : cases) {
         SCOPED_TRACE(current.toStdString());
         writeFile(ini, settingsWith(good, current, good));
@@ -217,7 +238,8 @@ TEST(EndToEnd, LosingTheSoundServerKeepsTheSetGoingAndTheSoundComesBack) {
 
         // A new server: the monitor has the tone again within 2 s of its start.
         ASSERT_EQ(std::system(("'" + tool + "' start '" + dir + "' > /dev/null").c_str()), 0);
-        const int recorded = std::system(("'" + tool + "' record '" + dir + "' '" + dir + "/back.wav' 3").c_str());
+        const int recorded =
+            std::system(("'" + tool + "' record '" + dir + "' '" + dir + "/back.wav' 3").c_str());
         EXPECT_EQ(WEXITSTATUS(recorded), 0);
         QTest::qWait(100);
         EXPECT_FALSE(korvex.audio().engine().outputLost());

@@ -21,11 +21,14 @@ int main(int argc, char** argv) {
     std::vector<std::string> positional;
     korvex::audio::DeviceOptions options;
     for (const std::string& arg : args) {
-        if (arg.rfind("--audio-latency=", 0) == 0) options.latencyMs = std::atof(arg.c_str() + 16);
-        else if (arg.rfind("--", 0) != 0) positional.push_back(arg);
+        if (arg.rfind("--audio-latency=", 0) == 0)
+            options.latencyMs = std::atof(arg.c_str() + 16);
+        else if (arg.rfind("--", 0) != 0)
+            positional.push_back(arg);
     }
     if (positional.size() != 3) {
-        std::fputs("usage: korvex-playcheck A B SECONDS [--audio-output=MODE] [--audio-latency=MS]\n", stderr);
+        std::fputs("usage: korvex-playcheck A B SECONDS [--audio-output=MODE] [--audio-latency=MS]\n",
+                   stderr);
         return 1;
     }
     const double seconds = std::atof(positional[2].c_str());
@@ -42,8 +45,8 @@ int main(int argc, char** argv) {
         }
     }
     std::string notice;
-    auto output = korvex::audio::openOutput(korvex::audio::chooseOutputMode(args, std::getenv("KORVEX_AUDIO_OUTPUT")),
-                                            engine, notice, options);
+    auto output = korvex::audio::openOutput(
+        korvex::audio::chooseOutputMode(args, std::getenv("KORVEX_AUDIO_OUTPUT")), engine, notice, options);
     if (!notice.empty()) std::fprintf(stderr, "korvex-playcheck: %s\n", notice.c_str());
     a.play();
     b.play();

@@ -2,10 +2,10 @@
 
 #include "app_icon.h"
 
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
-#include <QLinearGradient>
 
 #include "draw_kit.h"
 

@@ -191,7 +191,8 @@ public:
         initialised_ = true;
         PaDeviceIndex index = findDevice();
         if (index == paNoDevice) {
-            error = device_.empty() ? "no default output device" : "no output device named \"" + device_ + "\"";
+            error =
+                device_.empty() ? "no default output device" : "no output device named \"" + device_ + "\"";
             return false;
         }
         const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
@@ -201,8 +202,8 @@ public:
         params.sampleFormat = paFloat32;
         params.suggestedLatency = latencyMs_ / 1000.0;
         lastCallback_.store(nowNs(), std::memory_order_relaxed);
-        rc = Pa_OpenStream(&stream_, nullptr, &params, engine_.sampleRate(), kBufferFrames, paNoFlag, callback,
-                           this);
+        rc = Pa_OpenStream(&stream_, nullptr, &params, engine_.sampleRate(), kBufferFrames, paNoFlag,
+                           callback, this);
         if (rc == paNoError) rc = Pa_SetStreamFinishedCallback(stream_, finished);
         if (rc == paNoError) rc = Pa_StartStream(stream_);
         if (rc != paNoError) {
@@ -258,7 +259,8 @@ private:
             const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
             if (info == nullptr || info->maxOutputChannels < 2) continue;
             if (info->name == device_) return i;
-            if (partial == paNoDevice && lower(info->name).find(lower(device_)) != std::string::npos) partial = i;
+            if (partial == paNoDevice && lower(info->name).find(lower(device_)) != std::string::npos)
+                partial = i;
         }
         return partial;
     }
@@ -360,8 +362,10 @@ public:
 
 private:
     void tell(const std::string& text) {
-        if (notice_) notice_(text);
-        else std::fprintf(stderr, "korvex: %s\n", text.c_str());
+        if (notice_)
+            notice_(text);
+        else
+            std::fprintf(stderr, "korvex: %s\n", text.c_str());
     }
 
     // Returns false when asked to stop.
@@ -380,8 +384,10 @@ private:
                 if (stream_->realtime() == RealtimeResult::kRefused && !realtimeThroughKit(*stream_) &&
                     !realtimeTold) {
                     realtimeTold = true;
-                    tell("the sound runs at normal priority (real-time scheduling was refused); a busy machine "
-                         "may interrupt it");
+                    tell(
+                        "the sound runs at normal priority (real-time scheduling was refused); a busy "
+                        "machine "
+                        "may interrupt it");
                 }
             }
             if (stream_ && stream_->alive()) continue;
@@ -399,7 +405,8 @@ private:
     static bool realtimeThroughKit(const DeviceStream& stream) {
         std::string why;
         if (!os::makeThreadRealtimeThroughKit(stream.callbackThread(), kRealtimePriority, why)) return false;
-        for (pid_t tid : serverClientThreads()) (void)os::makeThreadRealtimeThroughKit(tid, kRealtimePriority, why);
+        for (pid_t tid : serverClientThreads())
+            (void)os::makeThreadRealtimeThroughKit(tid, kRealtimePriority, why);
         return true;
     }
 
@@ -428,7 +435,8 @@ private:
         auto stream = std::make_unique<DeviceStream>(engine_, device_, latencyMs_);
         std::string error;
         if (!stream->open(false, error)) return false;
-        for (int i = 0; i < 50 && !stream->running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 50 && !stream->running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!stream->running()) return false;
         clock_->stop();
         clock_.reset();

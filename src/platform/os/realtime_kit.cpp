@@ -13,7 +13,8 @@ constexpr int kTimeoutMs = 2000;
 
 bool makeThreadRealtimeThroughKit(pid_t tid, int priority, std::string& why) {
     rlimit limit{};
-    if (::getrlimit(RLIMIT_RTTIME, &limit) == 0 && (limit.rlim_max == RLIM_INFINITY || limit.rlim_max > kRtTimeUs)) {
+    if (::getrlimit(RLIMIT_RTTIME, &limit) == 0 &&
+        (limit.rlim_max == RLIM_INFINITY || limit.rlim_max > kRtTimeUs)) {
         limit.rlim_cur = kRtTimeUs;
         limit.rlim_max = kRtTimeUs;
         (void)::setrlimit(RLIMIT_RTTIME, &limit);
@@ -28,15 +29,19 @@ bool makeThreadRealtimeThroughKit(pid_t tid, int priority, std::string& why) {
     }
     dbus_connection_set_exit_on_disconnect(bus, FALSE);
     bool ok = false;
-    if (DBusMessage* call = dbus_message_new_method_call("org.freedesktop.RealtimeKit1", "/org/freedesktop/RealtimeKit1",
-                                                         "org.freedesktop.RealtimeKit1", "MakeThreadRealtime")) {
+    if (DBusMessage* call =
+            dbus_message_new_method_call("org.freedesktop.RealtimeKit1", "/org/freedesktop/RealtimeKit1",
+                                         "org.freedesktop.RealtimeKit1", "MakeThreadRealtime")) {
         dbus_uint64_t thread = static_cast<dbus_uint64_t>(tid);
         dbus_uint32_t level = static_cast<dbus_uint32_t>(priority);
-        if (dbus_message_append_args(call, DBUS_TYPE_UINT64, &thread, DBUS_TYPE_UINT32, &level, DBUS_TYPE_INVALID)) {
+        if (dbus_message_append_args(call, DBUS_TYPE_UINT64, &thread, DBUS_TYPE_UINT32, &level,
+                                     DBUS_TYPE_INVALID)) {
             DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, call, kTimeoutMs, &error);
             ok = reply != nullptr;
-            if (reply != nullptr) dbus_message_unref(reply);
-            else why = dbus_error_is_set(&error) && error.message != nullptr ? error.message : "no answer";
+            if (reply != nullptr)
+                dbus_message_unref(reply);
+            else
+                why = dbus_error_is_set(&error) && error.message != nullptr ? error.message : "no answer";
         }
         dbus_message_unref(call);
     }
