@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "platform/audio/realtime.h"
@@ -95,6 +96,16 @@ double Track::duration() const {
 }
 
 std::unique_ptr<Track> Track::open(const std::string& path, int midiRate, std::string& error) {
+    // No file, however built, may end the program: running out of memory on a crafted file is a refusal.
+    try {
+        return openTrack(path, midiRate, error);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to open the file";
+        return nullptr;
+    }
+}
+
+std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, std::string& error) {
     audio::assertNotRealtime();
     if (path.empty()) {
         error = "no file name";
@@ -120,10 +131,16 @@ std::unique_ptr<Track> Track::open(const std::string& path, int midiRate, std::s
         // It runs below the interface and the sound, so a busy machine takes its time from decoding first.
         auto work = [audio, dec = std::move(decoder)]() mutable {
             audio::lowerDecoderPriority();
-            while (!audio->cancelRequested() && dec->decodeSome(*audio)) {
+            bool failed = false;
+            try {
+                while (!audio->cancelRequested() && dec->decodeSome(*audio)) {
+                }
+                failed = dec->failed();
+            } catch (const std::bad_alloc&) {
+                failed = true;  // the track ends where memory ran out
             }
             const bool emptyMidi = audio->availableFrames() == 0;
-            audio->finish(dec->failed() || emptyMidi);
+            audio->finish(failed || emptyMidi);
             dec.reset();
         };
         try {
