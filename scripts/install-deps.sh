@@ -9,11 +9,13 @@ pkgs=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # audio: decoding, output, files, MIDI synthesis with a General MIDI soundfont
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  portaudio19-dev libasound2-dev libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm
+  portaudio19-dev libasound2-dev libdbus-1-dev libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm
   # fonts for the Japanese interface
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures
   xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg
+  # the load check's comparison player (aplay)
+  alsa-utils
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

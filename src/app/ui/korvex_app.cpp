@@ -7,11 +7,13 @@
 #include <QSignalBlocker>
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <utility>
 
 #include "appearance/font_settings.h"
 #include "appearance/layout_table.h"
@@ -50,6 +52,8 @@ private:
 KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     // A second copy opens nothing, not even the sound card, before it says so and ends.
     if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) return;
+    for (const std::string& arg : args)
+        if (arg.rfind("--", 0) != 0) openFiles_ << QFileInfo(QString::fromStdString(arg)).absoluteFilePath();
     audio_ = std::make_unique<AudioSession>(args);
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
@@ -181,10 +185,29 @@ void KorvexApp::handOver() {
     window_->activateWindow();
     window_->setFocus(Qt::OtherFocusReason);
     splash_->close();
+    if (!openFiles_.isEmpty()) {
+        const QStringList files = std::exchange(openFiles_, {});
+        player_->adder().drop(0, files, false);
+        player_->refresh();
+    }
 }
 
 void KorvexApp::shutdown() {
+    while (!shutdownSteps_.empty()) {
+        const std::function<void()> step = std::move(shutdownSteps_.back());
+        shutdownSteps_.pop_back();
+        if (step) step();
+    }
     if (audio_) audio_->shutdown();
+}
+
+void KorvexApp::leaveWithoutSaving() {
+    leavingBySignal_ = true;
+    closingForGood_ = true;
+    if (window_) window_->close();
+    // Ends every event loop running now, a dialog's included (main() does not start its loop after a signal
+    // during the start-up's questions).
+    QCoreApplication::exit(0);
 }
 
 void KorvexApp::applySkin() {
@@ -498,6 +521,7 @@ void KorvexApp::initsound() { sampler_->initsound(samplerenabled_, layout_->flag
 bool KorvexApp::leave() {
     const auto answer = player_->dialogs().ask(QStringLiteral("現在の状態を保存しますか？"), QString(),
                                                songlist::MessageButtons::YesNoCancel, songlist::MessageIcon::Question);
+    if (leavingBySignal_) return true;
     if (answer == songlist::MessageAnswer::Cancel) return false;
     if (answer == songlist::MessageAnswer::Yes) saveSettings();
     if (answer == songlist::MessageAnswer::No) {

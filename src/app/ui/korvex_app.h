@@ -33,7 +33,8 @@ namespace korvex::app {
 
 class KorvexApp {
 public:
-    // Needs a QApplication. `args` are the command line's arguments (without the program name).
+    // Needs a QApplication. `args` are the command line's arguments (without the program name): options
+    // start with "--"; anything else is a music file to add to deck A's list.
     explicit KorvexApp(const std::vector<std::string>& args);
     ~KorvexApp();
     KorvexApp(const KorvexApp&) = delete;
@@ -73,8 +74,17 @@ public:
     void openRecorder();
     // Replaces the recorder's save dialog and message boxes (tests answer them); null restores Qt's.
     void setRecorderDialogs(songlist::FileDialogs* dialogs, songlist::MessageBoxes* boxes);
-    // Stops the sound output (before the decks go away).
+    // The normal way out, taken once whatever ended the program: runs the steps added with
+    // addShutdownStep() (newest first: a recording is closed while its sound still flows), then stops the
+    // sound output, which closes a WAVE file being written.
     void shutdown();
+    // Adds a step to shutdown() (a recorder closing its file, for example).
+    void addShutdownStep(std::function<void()> step) { shutdownSteps_.push_back(std::move(step)); }
+    // Ends the program as the leave question's "No" does: nothing is saved. For SIGTERM, SIGINT and
+    // SIGHUP; an open dialog (the leave question included) is left without its answer taking effect.
+    void leaveWithoutSaving();
+    // True once leaveWithoutSaving() was called.
+    bool leavingBySignal() const { return leavingBySignal_; }
 
 private:
     class ImageCheck;
@@ -136,6 +146,12 @@ private:
     QString shownCaption_;
     // The window is closing for good (answered, or left through the File menu).
     bool closingForGood_ = false;
+    // Ending on a signal: whatever a dialog open at that moment answers, nothing is saved.
+    bool leavingBySignal_ = false;
+    // Music files named on the command line (the desktop's "open with"): dropped on deck A's list once the
+    // window is up.
+    QStringList openFiles_;
+    std::vector<std::function<void()>> shutdownSteps_;
 };
 
 }  // namespace korvex::app

@@ -8,6 +8,11 @@
 
 namespace korvex::audio {
 
+namespace {
+// The fade-in when the sound device comes back: 0.2 s.
+constexpr double kFadeInSeconds = 0.2;
+}  // namespace
+
 AudioEngine::AudioEngine(int sampleRate)
     : sampleRate_(sampleRate),
       sampler_(std::make_unique<SamplerSource>(sampleRate, resampler_, ramp_)),
@@ -81,6 +86,16 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
         masterLeft_ = targetLeft;
         masterRight_ = targetRight;
         done += n;
+    }
+    if (fadeInRequested_.exchange(false, std::memory_order_acq_rel))
+        fadeLeft_ = static_cast<std::size_t>(kFadeInSeconds * sampleRate_);
+    if (fadeLeft_ > 0) {
+        const auto total = static_cast<float>(kFadeInSeconds * sampleRate_);
+        for (std::size_t i = 0; i < frames && fadeLeft_ > 0; ++i, --fadeLeft_) {
+            const float gain = 1.0f - static_cast<float>(fadeLeft_) / total;
+            out[2 * i] *= gain;
+            out[2 * i + 1] *= gain;
+        }
     }
     // The busy flag is raised before the tap is read, so setMixTap() can tell when a detached tap is free.
     tapBusy_.store(true);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/audio/realtime.h"
 
@@ -49,7 +50,8 @@ bool DecodedAudio::append(const std::int16_t* frames, std::size_t count) {
         if (written >= kMaxFrames) return false;
         const std::size_t block = written / kBlockFrames;
         const std::size_t offset = written % kBlockFrames;
-        if (blocks_[block] == nullptr) blocks_[block] = new std::int16_t[kBlockFrames * 2];
+        if (blocks_[block] == nullptr) blocks_[block] = new (std::nothrow) std::int16_t[kBlockFrames * 2];
+        if (blocks_[block] == nullptr) return false;  // out of memory: the track ends here
         const std::size_t run = std::min(count, kBlockFrames - offset);
         std::memcpy(blocks_[block] + offset * 2, frames, run * 2 * sizeof(std::int16_t));
         frames += run * 2;

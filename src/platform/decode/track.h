@@ -30,6 +30,7 @@ public:
 
 private:
     Track(std::shared_ptr<DecodedAudio> audio, double probedDuration);
+    static std::unique_ptr<Track> openTrack(const std::string& path, int midiRate, std::string& error);
 
     std::shared_ptr<DecodedAudio> audio_;
     double probedDuration_;
