@@ -476,7 +476,10 @@ TEST(KeyCodesTest, QtKeysMapToTheCodesTheHandlersUse) {
     EXPECT_EQ(virtualKey(Qt::Key_Slash, false), 191);
     EXPECT_EQ(virtualKey(Qt::Key_Question, false), 191);
     EXPECT_EQ(virtualKey(Qt::Key_Backslash, false), 226);
-    EXPECT_EQ(virtualKey(Qt::Key_Underscore, false), 226);
+    EXPECT_EQ(virtualKey(Qt::Key_Underscore, false, kJapaneseRoKey), 226);
+    EXPECT_EQ(virtualKey(Qt::Key_Underscore, false), 0) << "Shift+- elsewhere";
+    EXPECT_EQ(virtualKey(Qt::Key_Asterisk, false, kJapaneseColonKey), 186);
+    EXPECT_EQ(virtualKey(Qt::Key_Asterisk, false, 17), 0) << "Shift+8 elsewhere";
     EXPECT_EQ(virtualKey(Qt::Key_Colon, false), 186);
     EXPECT_EQ(virtualKey(Qt::Key_BracketRight, false), 221);
     const std::vector<std::pair<int, int>> named = {

@@ -6,7 +6,11 @@
 #include <QSignalBlocker>
 #include <QApplication>
 #include <QEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -48,6 +52,10 @@ QString barVersion() { return QStringLiteral("Ver.") + versionNumber(); }
 }  // namespace
 
 KorvexApp::KorvexApp(const std::vector<std::string>& args) {
+    // The interface is Japanese whatever the system's language, and so are Qt's own dialogs and buttons.
+    translator_ = std::make_unique<QTranslator>();
+    if (translator_->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator_.get());
     // A second copy opens nothing, not even the sound card, before it says so and ends.
     if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) return;
     audio_ = std::make_unique<AudioSession>(args);
@@ -56,6 +64,9 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         appearance::SkinFolders::standard(QStringLiteral(KORVEX_DATA_DIR)));
     layout_ = std::make_unique<appearance::PanelLayout>(*pictures_, *check_);
     window_ = std::make_unique<MainWindow>([this](const QString& file) { return pictures_->pictureFor(file); });
+    window_->skinPicturePath = [this](const QString& skin, const QString& file) {
+        return pictures_->folders().filePath(skin, file);
+    };
     player_ = std::make_unique<PlayerController>(*window_, audio_->engine());
     splash_ = std::make_unique<SplashWindow>();
     buildMenus();
@@ -86,6 +97,14 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     hooks.resetHeadplay = [this] {
         for (int deck = 0; deck < 2; ++deck) player_->transport().record(deck).headplay = false;
     };
+    hooks.showVersion = [this](const QString& text) { splash_->setVersionText(text); };
+    hooks.skinLoaded = [this] {
+        // The window's icon, and the start-up window's picture with it, is the jog's picture of the skin.
+        const QPixmap icon(pictures_->picture("jogbtn", 0));
+        if (icon.isNull()) return;
+        window_->setWindowIcon(icon);
+        splash_->setPicture(icon);
+    };
     startup_ = std::make_unique<Startup>(instance_, *pictures_, *layout_, *check_, std::move(hooks));
 
     splash_->onClick = [this] {
@@ -102,6 +121,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
 KorvexApp::~KorvexApp() {
     handOverTimer_.stop();
     shutdown();
+    QCoreApplication::removeTranslator(translator_.get());
 }
 
 bool KorvexApp::start() {
@@ -111,13 +131,7 @@ bool KorvexApp::start() {
         return false;
     }
     splash_->show();
-    const QPixmap icon(pictures_->pictureFor(QStringLiteral("jog.ico")));
-    if (!icon.isNull()) {
-        window_->setWindowIcon(icon);
-        splash_->setPicture(icon);
-    }
     startup_->load();
-    splash_->setVersionText(startup_->versionLabel());
     applySkin();
     applyLayout();
     if (auto* topbar = window_->label("topbar")) topbar->setText(barVersion());
@@ -139,17 +153,27 @@ void KorvexApp::shutdown() {
 }
 
 void KorvexApp::applySkin() {
+    // Each image shows the skin the loader last gave it: a skin that failed part-way leaves the images after
+    // the failing bitmap on their previous skin, pressed and lit looks included.
     for (const appearance::ImagePicture& image : pictures_->images()) {
         if (image.path.isEmpty()) continue;
-        if (auto* widget = window_->picture(std::string(image.name), image.index)) widget->setPicture(image.path);
+        window_->dressPicture(std::string(image.name), image.index, image.path, QFileInfo(image.path).dir().dirName());
     }
     window_->forgetBitmaps();
+    // The trim needles take the skin's needle colour, where it has one.
+    const QImage needle(pictures_->pictureFor(QStringLiteral("needle.bmp")));
+    if (!needle.isNull()) {
+        for (int deck = 0; deck < 2; ++deck)
+            if (TrimNeedle* trim = window_->trimNeedle(deck)) trim->setColour(needle.pixelColor(0, 0));
+    }
     player_->refresh();
 }
 
 void KorvexApp::applyLayout() {
-    const appearance::ViewFlags& flags = layout_->flags;
-    window_->applyLayout(flags.samplerview, flags.listview, flags.menuview);
+    // The window shows what the last complete layout gave: a button bitmap the skin lacks ends the layout
+    // before the panels move, so the window keeps its size and panels.
+    const appearance::PanelGeometry& shown = layout_->geometry();
+    window_->applyLayout(shown.samplerShown, shown.listShown, shown.menuShown);
     applySkin();
 }
 

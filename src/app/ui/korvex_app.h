@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QTimer>
+#include <QTranslator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,8 @@ private:
     // Puts the menu check marks and the window where the settings say.
     void applySettings();
 
+    // Qt's own texts in Japanese.
+    std::unique_ptr<QTranslator> translator_;
     std::unique_ptr<AudioSession> audio_;
     std::unique_ptr<appearance::PictureCheck> check_;
     SingleInstance instance_;

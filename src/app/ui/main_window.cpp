@@ -100,6 +100,9 @@ MainWindow::MainWindow(std::function<QString(const QString&)> picturePath, QWidg
         picture("Stop", deck)->setToolTip(QStringLiteral("STOP(Del)"));
     }
     picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
+    picture("switch")->setToolTip(QStringLiteral("Switch(Space)"));
+    picture("Lvol")->setToolTip(QStringLiteral("A< (C)"));
+    picture("volR")->setToolTip(QStringLiteral(">B (M)"));
     picture("masterbase", 0)->setToolTip(QStringLiteral("MonitorVolume"));
     picture("masterbase", 1)->setToolTip(QStringLiteral("MasterVolume"));
     // The title bar's texts sit on the dark bar picture.
@@ -134,9 +137,20 @@ bool MainWindow::showBitmap(const std::string& name, int index, const QString& b
     if (widget == nullptr) return false;
     QString& shown = shownBitmap_[{name, index}];
     if (shown == bitmap) return true;
-    if (!widget->setPicture(picturePath_(bitmap))) return false;
+    const auto skin = pictureSkin_.find({name, index});
+    const QString path = skin != pictureSkin_.end() && skinPicturePath ? skinPicturePath(skin->second, bitmap)
+                                                                        : picturePath_(bitmap);
+    if (!widget->setPicture(path)) return false;
     shown = bitmap;
     return true;
+}
+
+void MainWindow::dressPicture(const std::string& name, int index, const QString& path, const QString& skin) {
+    auto* widget = picture(name, index);
+    if (widget == nullptr) return;
+    widget->setPicture(path);
+    pictureSkin_[{name, index}] = skin;
+    shownBitmap_.erase({name, index});
 }
 
 appearance::PictureWidget* MainWindow::picture(const std::string& name, int index) const {

@@ -29,6 +29,13 @@ public:
     bool showBitmap(const std::string& name, int index, const QString& bitmap);
     // Forgets which bitmaps the children show (after a skin change every picture is looked up again).
     void forgetBitmaps() { shownBitmap_.clear(); }
+    // Dresses a picture child as the skin loader left it: the picture at `path`, from skin `skin`. Its
+    // later looks (pressed, lit) come from that skin too, so the children a failing skin did not reach
+    // stay wholly on their previous skin.
+    void dressPicture(const std::string& name, int index, const QString& path, const QString& skin);
+    // Turns a skin name and a bitmap file name into the file's path, for the children dressed by
+    // dressPicture(); the others follow the current skin.
+    std::function<QString(const QString& skin, const QString& bitmap)> skinPicturePath;
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;
     QLabel* label(const std::string& name, int index = -1) const;
     TitleList* titleList(int deck) const;
@@ -72,6 +79,8 @@ private:
     // The bitmap each picture child shows, so the 30 ms redraw touches neither the disk nor the pixmaps
     // when nothing changed.
     std::map<Key, QString> shownBitmap_;
+    // The skin each dressed child's pictures come from.
+    std::map<Key, QString> pictureSkin_;
     TitleList* lists_[2] = {nullptr, nullptr};
     TrimNeedle* needles_[2] = {nullptr, nullptr};
     appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};

@@ -10,6 +10,10 @@ namespace korvex::app {
 
 namespace {
 
+// The filter line shows the program's own description ("(*.lis;)") once; the patterns Qt needs after it
+// stay out of sight.
+constexpr QFileDialog::Options kFilterOptions = QFileDialog::HideNameFilterDetails;
+
 // "(*.mp3;*.wav;)|*.mp3;*.wav;" to the dialog's "(*.mp3;*.wav;) (*.mp3 *.wav)".
 QString qtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -45,14 +49,16 @@ QString titleOr(const QString& title) { return title.isEmpty() ? QStringLiteral(
 }  // namespace
 
 bool QtDialogs::showOpen(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getOpenFileName(parent_, state.title, startPath(state), qtFilter(state.filter));
+    const QString chosen = QFileDialog::getOpenFileName(parent_, state.title, startPath(state), qtFilter(state.filter),
+                                                        nullptr, kFilterOptions);
     if (chosen.isEmpty()) return false;
     state.fileName = chosen;
     return true;
 }
 
 bool QtDialogs::showSave(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state), qtFilter(state.filter));
+    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state), qtFilter(state.filter),
+                                                        nullptr, kFilterOptions);
     if (chosen.isEmpty()) return false;
     state.fileName = chosen;
     return true;
