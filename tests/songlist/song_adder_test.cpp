@@ -116,7 +116,7 @@ TEST_F(SongAdderTest, FailedDropKeepsWhatItAddedAndLoadsNothing) {
     EXPECT_EQ(titles(0), QStringList({"ok.mp3", "broken.mp3"}));
     EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
     // The deck goes on with what it played.
-    EXPECT_EQ(players_[0].name, "/m/live.mp3");
+    EXPECT_EQ(players_[0].file, "/m/live.mp3");
     EXPECT_EQ(players_[0].position, 42.0);
     EXPECT_EQ(players_[0].state, 2);
 
@@ -167,7 +167,7 @@ TEST_F(SongAdderTest, ChosenSongIsAddedLoadedAndItsFolderOpensNext) {
     EXPECT_EQ(lists_[1].row(0),
               (std::array<QString, kColumnCount>{song, "song.mp3", "100", " 4000", "-1", "-1", "-1"}));
     EXPECT_EQ(lists_[1].selected(kEnd), 0);
-    EXPECT_EQ(players_[1].name, song.toStdString());
+    EXPECT_EQ(players_[1].file, song.toStdString());
     EXPECT_EQ(deckSide_.calls, QStringList{"added 1 song.mp3"});
     EXPECT_EQ(adder_.musicFolder(), tmp_.path() + "/music/");
 
@@ -184,7 +184,7 @@ TEST_F(SongAdderTest, SongThePlayerRefusesIsNotAdded) {
     adder_.addsongs(0);
     EXPECT_EQ(lists_[0].count(), 0);
     EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
-    EXPECT_EQ(players_[0].name, "/m/live.mp3");
+    EXPECT_EQ(players_[0].file, "/m/live.mp3");
     EXPECT_EQ(players_[0].position, 7.5);
     EXPECT_EQ(players_[0].state, 0);
     EXPECT_EQ(adder_.musicFolder(), tmp_.path() + "/other/");
