@@ -204,7 +204,8 @@ TEST_F(SettingsFileTest, EveryFlagHasItsOwnLine) {
         allOff(saved);
         flag.of(saved) = true;
         const QStringList lines = saved.file.lines();
-        for (const Flag& f : flags) EXPECT_EQ(lines[f.line], f.line == flag.line ? "True" : "False") << f.name;
+        for (const Flag& f : flags)
+            EXPECT_EQ(lines[f.line], f.line == flag.line ? "True" : "False") << f.name;
 
         SettingsRig loaded(path());
         for (const Flag& f : flags) f.of(loaded) = f.line != flag.line;

@@ -10,8 +10,8 @@
 
 #include "deck/deck_transport.h"
 #include "deck/main_timer.h"
-#include "support/fake_deck_player.h"
 #include "songlist/song_list.h"
+#include "support/fake_deck_player.h"
 
 namespace korvex::deck::testing {
 

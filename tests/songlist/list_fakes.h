@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_deck_player.h"
 #include "songlist/list_editor.h"
 #include "songlist/message_boxes.h"
+#include "support/fake_deck_player.h"
 
 namespace korvex::songlist::testing {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_deck_player.h"
 #include "songlist/song_adder.h"
+#include "support/fake_deck_player.h"
 
 namespace korvex::songlist::testing {
 

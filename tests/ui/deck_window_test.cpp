@@ -208,8 +208,8 @@ TEST_F(DeckWindow, TheWholePlayerAnswersTheKeyboard) {
     // S slows deck B down; a click on its pitch caption resets it.
     QTest::keyClick(focus, Qt::Key_S);
     // The drop set deck B's pitch a moment ago: the throttle lets the key through within eight ticks.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window().label("Pitchper", 1)->text() != QStringLiteral("00.0%"); },
-                                2000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window().label("Pitchper", 1)->text() != QStringLiteral("00.0%"); }, 2000));
     QTest::mouseClick(window().label("def", 1), Qt::LeftButton, {}, QPoint(3, 3));
     // The pitch throttle lets the reset through within eight ticks.
     EXPECT_TRUE(QTest::qWaitFor([&] { return window().label("Pitchper", 1)->text() == QStringLiteral("00.0%"); },

@@ -52,12 +52,14 @@ int highlighted(const QListWidget* titles) {
     return items.isEmpty() ? -1 : titles->row(items.first());
 }
 
-void click(QWidget* widget, QPoint at = QPoint(4, 4)) { QTest::mouseClick(widget, Qt::LeftButton, {}, at); }
+void click(QWidget* widget, QPoint at = QPoint(4, 4)) {
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+}
 
 // The settings file of a fresh state with both lists empty and `skin` as the skin.
 void writeSettings(const QString& skin) {
-    QStringList lines{"0",  "0",    "-1",   "-1", "True", "True",  "False", "False", "False", "0",   "0",
-                      "2",  "True", skin,   "",   "True", "20",    "10",    "False", "False", "0",   "True"};
+    QStringList lines{"0", "0",    "-1", "-1", "True", "True", "False", "False", "False", "0", "0",
+                      "2", "True", skin, "",   "True", "20",   "10",    "False", "False", "0", "True"};
     lines << QStringList{"500", "500", "0", "0", "0", "500", "0", "500", "0", "0", "500", "500"};
     lines << QStringList{"50", "50", "50"};
     for (int i = 0; i < 8; ++i) lines << "0";
@@ -79,7 +81,8 @@ QString shippedSkin(const QString& skin) {
 
 // A user skin `name`: the shipped orange skin without the bitmap `missing`.
 void makeUserSkin(const QString& name, const QString& missing) {
-    const QString folder = QString::fromUtf8(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/korvex/picture/") + name;
+    const QString folder =
+        QString::fromUtf8(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/korvex/picture/") + name;
     QDir().mkpath(folder);
     const QDir shipped(shippedSkin(QStringLiteral("orange")));
     for (const QString& file : shipped.entryList(QDir::Files)) {
@@ -158,7 +161,8 @@ TEST_F(Glue, DropsTakeWmaSongsAndFoldersTheirWmaAndMpgSongs) {
     EXPECT_EQ(player().player(0).fileName(), KORVEX_TEST_DATA "/tone440.wma");
     EXPECT_FALSE(player().player(0).hasError());
     for (const char* name : {"tone440.wma", "tone440.mpg"})
-        QFile::copy(QStringLiteral(KORVEX_TEST_DATA "/") + QLatin1String(name), dir_.filePath(QLatin1String(name)));
+        QFile::copy(QStringLiteral(KORVEX_TEST_DATA "/") + QLatin1String(name),
+                    dir_.filePath(QLatin1String(name)));
     dropFiles(window().titleList(1)->viewport(), {dir_.path()});
     ASSERT_EQ(window().titleList(1)->count(), 2);
     EXPECT_EQ(window().titleList(1)->item(0)->text(), QStringLiteral("tone440.wma"));
@@ -212,7 +216,8 @@ TEST_F(Glue, TheLeaveQuestionsButtonsAreJapanese) {
 
 TEST_F(Glue, TheHighlightAndTheListsRowNeverDisagree) {
     start();
-    for (const char* name : {"a.wav", "b.wav", "c.wav"}) toneFile(dir_.path(), QString::fromLatin1(name), 440);
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        toneFile(dir_.path(), QString::fromLatin1(name), 440);
     auto* titles = window().titleList(0);
     dropFiles(titles->viewport(), {dir_.path()});
     ASSERT_EQ(titles->count(), 3);
@@ -261,7 +266,8 @@ TEST_F(Glue, ShiftedJapaneseKeysCountOnlyFromTheirOwnKeys) {
     EXPECT_EQ(m.masterKnob(0).top(), 3840);
     key(Qt::Key_Asterisk, QStringLiteral("*"), 48);
     EXPECT_EQ(m.masterKnob(0).top(), 3940);
-    // "_": Shift+- on a US keyboard (key 20) leaves the master knob; the "_" of the "ろ" key (97) moves it up.
+    // "_": Shift+- on a US keyboard (key 20) leaves the master knob; the "_" of the "ろ" key (97) moves it
+    // up.
     key(Qt::Key_Slash, QStringLiteral("/"), 61);
     ASSERT_EQ(m.masterKnob(1).top(), 3940);
     key(Qt::Key_Underscore, QStringLiteral("_"), 20);
@@ -326,7 +332,8 @@ TEST_F(Glue, TheStartUpWindowShowsItsVersionDuringTheResetAndTheSkinsPictureAndN
     ASSERT_TRUE(app_->start());
     const QImage steel = QPixmap(shippedSkin(QStringLiteral("steel")) + QStringLiteral("/jog.ico")).toImage();
     ASSERT_FALSE(steel.isNull());
-    EXPECT_EQ(app_->window().windowIcon().pixmap(steel.size()).toImage().convertToFormat(steel.format()), steel);
+    EXPECT_EQ(app_->window().windowIcon().pixmap(steel.size()).toImage().convertToFormat(steel.format()),
+              steel);
     // The trim needles take the skin's colour.
     const QImage needle(shippedSkin(QStringLiteral("steel")) + QStringLiteral("/needle.bmp"));
     ASSERT_FALSE(needle.isNull());

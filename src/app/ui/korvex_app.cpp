@@ -157,7 +157,8 @@ void KorvexApp::applySkin() {
     // the failing bitmap on their previous skin, pressed and lit looks included.
     for (const appearance::ImagePicture& image : pictures_->images()) {
         if (image.path.isEmpty()) continue;
-        window_->dressPicture(std::string(image.name), image.index, image.path, QFileInfo(image.path).dir().dirName());
+        window_->dressPicture(std::string(image.name), image.index, image.path,
+                              QFileInfo(image.path).dir().dirName());
     }
     window_->forgetBitmaps();
     // The trim needles take the skin's needle colour, where it has one.

@@ -139,7 +139,7 @@ bool MainWindow::showBitmap(const std::string& name, int index, const QString& b
     if (shown == bitmap) return true;
     const auto skin = pictureSkin_.find({name, index});
     const QString path = skin != pictureSkin_.end() && skinPicturePath ? skinPicturePath(skin->second, bitmap)
-                                                                        : picturePath_(bitmap);
+                                                                       : picturePath_(bitmap);
     if (!widget->setPicture(path)) return false;
     shown = bitmap;
     return true;

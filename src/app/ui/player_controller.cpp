@@ -139,7 +139,8 @@ void PlayerController::refreshList(int deck) {
     // The highlight always shows the list's row: a press below the last title, for one, clears the widget's
     // highlight by itself, and an edit must never act on a row the operator cannot see.
     const int selected = list.selected(songlist::kTitle);
-    if (titles->currentRow() != selected || titles->highlightedRow() != selected) titles->setCurrentRow(selected);
+    if (titles->currentRow() != selected || titles->highlightedRow() != selected)
+        titles->setCurrentRow(selected);
 }
 
 void PlayerController::refresh() {
@@ -193,7 +194,8 @@ void PlayerController::dropLoaded(int deck, const QString& title) {
     const songlist::SongList& songs = list(deck);
     mixer_->trimlinedraw(deck);
     mixer_->volcontrol();
-    mixer_->pitchsetForTempo(deck, songlist::memoryNumber(songs.currentField(songlist::kTempo)).value_or(100.0));
+    mixer_->pitchsetForTempo(deck,
+                             songlist::memoryNumber(songs.currentField(songlist::kTempo)).value_or(100.0));
     transport_->touch();
 }
 

@@ -49,16 +49,16 @@ QString titleOr(const QString& title) { return title.isEmpty() ? QStringLiteral(
 }  // namespace
 
 bool QtDialogs::showOpen(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getOpenFileName(parent_, state.title, startPath(state), qtFilter(state.filter),
-                                                        nullptr, kFilterOptions);
+    const QString chosen = QFileDialog::getOpenFileName(parent_, state.title, startPath(state),
+                                                        qtFilter(state.filter), nullptr, kFilterOptions);
     if (chosen.isEmpty()) return false;
     state.fileName = chosen;
     return true;
 }
 
 bool QtDialogs::showSave(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state), qtFilter(state.filter),
-                                                        nullptr, kFilterOptions);
+    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state),
+                                                        qtFilter(state.filter), nullptr, kFilterOptions);
     if (chosen.isEmpty()) return false;
     state.fileName = chosen;
     return true;

@@ -13,8 +13,8 @@ namespace {
 // The same mouse event without Ctrl or Shift: one title is highlighted at a time, and a Ctrl+click must not
 // take the highlight off the row the list keeps.
 QMouseEvent withoutModifiers(const QMouseEvent& event) {
-    return QMouseEvent(event.type(), event.position(), event.scenePosition(), event.globalPosition(), event.button(),
-                       event.buttons(), Qt::NoModifier, event.pointingDevice());
+    return QMouseEvent(event.type(), event.position(), event.scenePosition(), event.globalPosition(),
+                       event.button(), event.buttons(), Qt::NoModifier, event.pointingDevice());
 }
 
 }  // namespace
