@@ -102,6 +102,8 @@ protected:
     void TearDown() override {
         if (app_) app_->shutdown();
         removeSettings();
+        // The user skins made here are gone for the tests that follow in this process.
+        QDir(QString::fromUtf8(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/korvex/picture")).removeRecursively();
     }
     app::MainWindow& window() { return app_->window(); }
     app::PlayerController& player() { return app_->player(); }
