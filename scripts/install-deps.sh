@@ -7,6 +7,8 @@ pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # Qt 6 widgets
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt's own dialog texts in Japanese (the interface is Japanese whatever the system language)
+  qt6-translations-l10n
   # audio: decoding, output, files, MIDI synthesis with a General MIDI soundfont
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   portaudio19-dev libasound2-dev libdbus-1-dev libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm

@@ -75,6 +75,7 @@ bool Startup::load() {
     loaded_ = true;
 
     versionLabel_ = versionText();
+    if (hooks_.showVersion) hooks_.showVersion(versionLabel_);
     if (hooks_.loadsettings) hooks_.loadsettings();
 
     QString skin = hooks_.skinname ? hooks_.skinname() : QString();
@@ -85,6 +86,7 @@ bool Startup::load() {
         pictures_.loadskin(defaultSkin(), 0, check_);
         pictures_.loadskin(skin, 0, check_);
     }
+    if (hooks_.skinLoaded) hooks_.skinLoaded();
 
     if (hooks_.loadfonts) hooks_.loadfonts();
 

@@ -85,6 +85,12 @@ struct StartupHooks {
     std::function<bool()> startupChecked;
     // Switches the pause loop (`headplay`) of both decks off.
     std::function<void()> resetHeadplay;
+    // Shows the version label in the start-up window, before the settings are read (whose reset message
+    // then stands over a complete start-up window).
+    std::function<void(const QString&)> showVersion;
+    // The skin is loaded: what shows its pictures outside the main window (the start-up window's picture,
+    // the window icon) takes them now.
+    std::function<void()> skinLoaded;
 };
 
 class Startup {

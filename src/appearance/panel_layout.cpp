@@ -18,6 +18,9 @@ bool PanelLayout::layoutpanels() {
     g.listTop = g.playerTop + kPlayerPanelHeight;
     g.width = kWindowWidth;
     if (flags.menuview) g.height += kMenuBarHeight;
+    g.samplerShown = sampler;
+    g.listShown = list;
+    g.menuShown = flags.menuview;
     geometry_ = g;
     return true;
 }

@@ -38,6 +38,10 @@ struct PanelGeometry {
     int listTop = playerPanelTop(true) + kPlayerPanelHeight;
     int width = kWindowWidth;
     int height = windowHeight(true, true, false);
+    // The view this geometry shows: the sampler strip, the song-list panel and the menu bar.
+    bool samplerShown = true;
+    bool listShown = true;
+    bool menuShown = false;
     bool operator==(const PanelGeometry&) const = default;
 };
 

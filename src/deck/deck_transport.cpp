@@ -81,8 +81,19 @@ void DeckTransport::loadsong(int deck) {
     v.totaltime.clear();
     v.playPicture = QStringLiteral("play1.bmp");
     v.cuePicture = restingCuePicture(deck);
+    endHold(deck);
+}
+
+void DeckTransport::endHold(int deck) {
+    if (!isDeck(deck)) return;
+    touch();
+    DeckRecord& r = record(deck);
     // The new song starts out loaded: the previous song's pause loop or standby would otherwise go on
     // seeking the new file to a point of the old one.
+    if (r.deckheld || r.headplay || r.cuestandby) {
+        view(deck).playPicture = QStringLiteral("play1.bmp");
+        view(deck).cuePicture = restingCuePicture(deck);
+    }
     r.cuestandby = false;
     r.deckheld = false;
     r.headplay = false;

@@ -105,6 +105,9 @@ public:
     // --- operations ---------------------------------------------------------------------------------------
     // Loads the list's current song into the deck with its memories (a double-click on a title).
     void loadsong(int deck);
+    // A new song went into the deck's player: the previous song's pause loop and stand-by end, and a deck
+    // that was held shows its buttons at rest.
+    void endHold(int deck);
     // The Play/Pause logic: start, pause into the pause loop, or resume.
     void PLAYBTNON(int deck);
     // The CUE press and release logic.

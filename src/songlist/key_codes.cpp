@@ -34,7 +34,7 @@ int navigationKey(int qtKey) {
 
 }  // namespace
 
-int virtualKey(int qtKey, bool keypad) {
+int virtualKey(int qtKey, bool keypad, std::uint32_t scanCode) {
     if (qtKey >= Qt::Key_1 && qtKey <= Qt::Key_8)
         return (keypad ? vk::kKeypad1 : vk::kDigit1) + (qtKey - Qt::Key_1);
     if (keypad) return navigationKey(qtKey);
@@ -44,10 +44,12 @@ int virtualKey(int qtKey, bool keypad) {
             return vk::kBackspace;
         case Qt::Key_Space:
             return vk::kSpace;
-        // Keys named as on a Japanese keyboard, shifted or not: ":" "*", "/" "?", "]" "}", "\" "_" (ろ).
+        // Keys named as on a Japanese keyboard, shifted or not: ":" "*", "/" "?", "]" "}", "\" "_" (ろ). "?"
+        // and "}" are shifted "/" and "]" on the common layouts; "*" and "_" only on the Japanese one.
         case Qt::Key_Colon:
-        case Qt::Key_Asterisk:
             return vk::kColon;
+        case Qt::Key_Asterisk:
+            return scanCode == kJapaneseColonKey ? vk::kColon : 0;
         case Qt::Key_Slash:
         case Qt::Key_Question:
             return vk::kSlash;
@@ -55,8 +57,9 @@ int virtualKey(int qtKey, bool keypad) {
         case Qt::Key_BraceRight:
             return vk::kBracketRight;
         case Qt::Key_Backslash:
-        case Qt::Key_Underscore:
             return vk::kBackslash;
+        case Qt::Key_Underscore:
+            return scanCode == kJapaneseRoKey ? vk::kBackslash : 0;
         default:
             return navigationKey(qtKey);
     }

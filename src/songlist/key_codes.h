@@ -42,10 +42,18 @@ constexpr int letter(char c) {
 }
 }  // namespace vk
 
+// The physical keys (the window system's key codes, as QKeyEvent::nativeScanCode() gives them under X11
+// and Wayland) of a Japanese keyboard's ":" key, whose shifted character is "*", and of its "ろ" key, whose
+// shifted character is "_".
+inline constexpr std::uint32_t kJapaneseColonKey = 48;
+inline constexpr std::uint32_t kJapaneseRoKey = 97;
+
 // The virtual-key code for a Qt key (Qt::Key value) typed on the keypad or not; 0 for keys the player
 // does not use. On the keypad only the digits 1 .. 8, Enter and, without Num Lock, the cursor keys count:
-// its "/", "*", "-", "+" are keys of their own and not the ones on the main keyboard.
-int virtualKey(int qtKey, bool keypad);
+// its "/", "*", "-", "+" are keys of their own and not the ones on the main keyboard. `scanCode` names the
+// physical key (0 when unknown): "*" and "_" count as the ":" and "ろ" keys only when they come from those
+// keys, so that Shift+8 and Shift+- of other layouts move no knob.
+int virtualKey(int qtKey, bool keypad, std::uint32_t scanCode = 0);
 
 class HeldKeys {
 public:

@@ -26,12 +26,12 @@ QString titleOf(const QString& path) {
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
-// A dropped item is added as a song when its last four characters are exactly one of these. A drop does
-// not take ".wma" files, although the open dialog offers them.
+// A dropped item is added as a song when its last four characters are exactly one of these: the kinds the
+// open dialog offers, and ".wmd" as well.
 bool hasDropEnding(const QString& item) {
-    static const std::array<QString, 5> endings = {
+    static const std::array<QString, 6> endings = {
         QStringLiteral(".mp3"), QStringLiteral(".wav"), QStringLiteral(".mid"),
-        QStringLiteral(".wmd"), QStringLiteral(".mpg"),
+        QStringLiteral(".wmd"), QStringLiteral(".wma"), QStringLiteral(".mpg"),
     };
     return std::any_of(endings.begin(), endings.end(),
                        [&](const QString& ending) { return item.endsWith(ending, Qt::CaseSensitive); });
@@ -154,7 +154,7 @@ std::optional<QStringList> SongAdder::folderSongs(const QString& folder) {
     const QDir dir(folder);
     if (!dir.isReadable()) return std::nullopt;
     QStringList songs;
-    for (const char* pattern : {"*.mp3", "*.wav", "*.mid", "*.wmd"}) {
+    for (const char* pattern : {"*.mp3", "*.wav", "*.mid", "*.wmd", "*.wma", "*.mpg"}) {
         // Name filters match without regard to case; without QDir::Hidden, names beginning with "." are
         // left out, and without QDir::System so are sockets, devices and broken links.
         QStringList names = dir.entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Unsorted);

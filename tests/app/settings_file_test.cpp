@@ -175,6 +175,89 @@ TEST_F(SettingsFileTest, RoundTripRestoresEveryGroup) {
     EXPECT_TRUE(loaded.messages.shown.empty());
 }
 
+// Each of the file's flags on its own line: one flag set at a time is written on its line alone and read
+// back into itself alone.
+TEST_F(SettingsFileTest, EveryFlagHasItsOwnLine) {
+    struct Flag {
+        const char* name;
+        int line;  // index in a file whose lists are both empty
+        bool& (*of)(SettingsRig&);
+    };
+    const Flag flags[] = {
+        {"samplerview", 4, [](SettingsRig& r) -> bool& { return r.view.samplerview; }},
+        {"listview", 5, [](SettingsRig& r) -> bool& { return r.view.listview; }},
+        {"autoplay2", 6, [](SettingsRig& r) -> bool& { return r.decks.settings.autoplay2; }},
+        {"startup", 7, [](SettingsRig& r) -> bool& { return r.startup; }},
+        {"random", 8, [](SettingsRig& r) -> bool& { return r.decks.settings.random; }},
+        {"playonswitch", 12, [](SettingsRig& r) -> bool& { return r.mixer.playonswitch; }},
+        {"samplerenabled", kSamplerEnabledLine, [](SettingsRig& r) -> bool& { return r.samplerenabled; }},
+        {"autocrossfadeplay", 18, [](SettingsRig& r) -> bool& { return r.decks.settings.autocrossfadeplay; }},
+        {"countdown", 19, [](SettingsRig& r) -> bool& { return r.decks.settings.countdown; }},
+        {"reservedFlag", 21, [](SettingsRig& r) -> bool& { return r.kept.reservedFlag; }},
+    };
+    auto allOff = [&flags](SettingsRig& r) {
+        for (const Flag& f : flags) f.of(r) = false;
+    };
+    for (const Flag& flag : flags) {
+        SCOPED_TRACE(flag.name);
+        SettingsRig saved(path());
+        allOff(saved);
+        flag.of(saved) = true;
+        const QStringList lines = saved.file.lines();
+        for (const Flag& f : flags)
+            EXPECT_EQ(lines[f.line], f.line == flag.line ? "True" : "False") << f.name;
+
+        SettingsRig loaded(path());
+        for (const Flag& f : flags) f.of(loaded) = f.line != flag.line;
+        ASSERT_EQ(loaded.file.loadLines(lines), SettingsLoad::kRead);
+        for (const Flag& f : flags) EXPECT_EQ(f.of(loaded), f.line == flag.line) << f.name;
+    }
+}
+
+// A reset sets the fifteen values it resets, from anything they held, and leaves every other one as it was.
+TEST_F(SettingsFileTest, AResetSetsEachResetValueAndKeepsEveryOther) {
+    SettingsRig rig(path());
+    deck::DeckSettings& d = rig.decks.settings;
+    d.autoplay2 = true;
+    d.random = d.autocrossfadeplay = d.countdown = rig.startup = true;
+    rig.view.samplerview = rig.view.listview = rig.samplerenabled = rig.mixer.playonswitch = false;
+    rig.kept = {321.0f, 654.0f, 9, false};
+    rig.mixer.fadertable = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    d.switchtime = {1, 2, 3};
+    d.headinterval = 9;
+    rig.skinname = QStringLiteral("steel");
+    rig.newtrim = 5;
+    d.gapticks = 77;
+    rig.dialogFolder = QStringLiteral("/music/");
+    rig.slots.slotmode = {1, 1, 1, 1, 1, 1, 1, 1};
+    rig.slots.slotpath[3] = QStringLiteral("/s/kick.wav");
+    ASSERT_EQ(rig.file.loadLines({QStringLiteral("x")}), SettingsLoad::kReset);
+    // Reset.
+    EXPECT_FALSE(rig.startup);
+    EXPECT_FALSE(d.random);
+    EXPECT_FALSE(d.autocrossfadeplay);
+    EXPECT_FALSE(d.countdown);
+    EXPECT_TRUE(rig.view.samplerview);
+    EXPECT_TRUE(rig.view.listview);
+    EXPECT_TRUE(rig.samplerenabled);
+    EXPECT_TRUE(rig.mixer.playonswitch);
+    EXPECT_TRUE(rig.kept.reservedFlag);
+    EXPECT_EQ(rig.mixer.fadertable, mixer::kDefaultFaderTable);
+    EXPECT_EQ(d.switchtime, (std::array<int, 3>{50, 50, 50}));
+    EXPECT_EQ(d.headinterval, 2);
+    EXPECT_EQ(rig.skinname, QStringLiteral("orange"));
+    EXPECT_EQ(rig.newtrim, 20);
+    EXPECT_EQ(d.gapticks, 10);
+    // Unchanged.
+    EXPECT_TRUE(d.autoplay2);
+    EXPECT_EQ(rig.kept.windowTop, 321.0f);
+    EXPECT_EQ(rig.kept.windowLeft, 654.0f);
+    EXPECT_EQ(rig.kept.reservedNumber, 9);
+    EXPECT_EQ(rig.dialogFolder, QStringLiteral("/music/"));
+    EXPECT_EQ(rig.slots.slotmode, (std::array<int, kSlotCount>{1, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(rig.slots.slotpath[3], QStringLiteral("/s/kick.wav"));
+}
+
 TEST_F(SettingsFileTest, CurrentSongsAreGivenToTheDecks) {
     QStringList lines = freshLines();
     lines.replace(0, "2");

@@ -51,7 +51,8 @@ TEST_F(PanelLayoutTest, EachViewHasItsPanelTopsWindowSizeAndButtonLooks) {
             layout.flags.listview = r.list;
             layout.flags.menuview = menu;
             ASSERT_TRUE(layout.layoutpanels());
-            const PanelGeometry expected{r.playerTop, r.playerTop + 5100, 10680, r.height + (menu ? 280 : 0)};
+            const PanelGeometry expected{
+                r.playerTop, r.playerTop + 5100, 10680, r.height + (menu ? 280 : 0), r.sampler, r.list, menu};
             EXPECT_EQ(layout.geometry(), expected);
             EXPECT_EQ(bitmap("Imgsam"), QString::fromLatin1(r.sam));
             EXPECT_EQ(bitmap("Imglist"), QString::fromLatin1(r.listBitmap));

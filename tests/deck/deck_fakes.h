@@ -1,81 +1,23 @@
 #pragma once
-// Stand-ins for what the decks reach: a player and the hooks, each writing what it was asked into one log,
-// plus a rig holding two decks with their lists, settings, transport and timer.
+// Stand-ins for what the decks reach: the shared fake player and the hooks, each writing what it was asked
+// into one log, plus a rig holding two decks with their lists, settings, transport and timer.
 
 #include <QString>
 #include <algorithm>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "deck/deck_transport.h"
 #include "deck/main_timer.h"
-#include "platform/deck_player.h"
 #include "songlist/song_list.h"
+#include "support/fake_deck_player.h"
 
 namespace korvex::deck::testing {
 
-inline std::string num(double v) {
-    std::ostringstream out;
-    out << v;
-    return out.str();
-}
-
-// A player whose songs are `length` seconds long; play, pause and stop change the state at once, events are
-// fired by the test when it wants them.
-class LoggingPlayer final : public DeckPlayer {
-public:
-    LoggingPlayer(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
-    void setFileName(const std::string& path) override {
-        add("load " + path);
-        file = path;
-        position = 0.0;
-        state = 0;
-    }
-    const std::string& fileName() const override { return file; }
-    double currentPosition() const override { return position; }
-    void setCurrentPosition(double s) override {
-        add("seek " + num(s));
-        if (!file.empty()) position = std::clamp(s, 0.0, length);
-    }
-    double duration() const override { return file.empty() ? 0.0 : length; }
-    double rate() const override { return 1.0; }
-    void setRate(double) override {}
-    int playState() const override { return state; }
-    double selectionStart() const override { return selStart; }
-    void setSelectionStart(double s) override {
-        add("selstart " + num(s));
-        selStart = s;
-    }
-    double selectionEnd() const override { return -1.0; }
-    void setSelectionEnd(double) override {}
-    int volume() const override { return 0; }
-    void setVolume(int) override {}
-    int balance() const override { return 0; }
-    void setBalance(int) override {}
-    bool mute() const override { return false; }
-    void setMute(bool) override {}
-    bool hasError() const override { return false; }
-    void play() override { act("play", 2); }
-    void pause() override { act("pause", 1); }
-    void stop() override { act("stop", 0); }
-
-    std::string file;
-    double position = 0.0;
-    double length = 200.0;
-    double selStart = -1.0;
-    int state = 0;
-
-private:
-    void add(const std::string& what) { log_.push_back(name_ + " " + what); }
-    void act(const std::string& what, int newState) {
-        add(what);
-        if (!file.empty()) state = newState;
-    }
-    std::vector<std::string>& log_;
-    std::string name_;
-};
+using korvex::testing::num;
+// The shared fake player, logging into the rig's log.
+using LoggingPlayer = korvex::testing::FakeDeckPlayer;
 
 class LoggingHooks final : public DeckHooks {
 public:
@@ -164,8 +106,3 @@ struct DeckRig {
 };
 
 }  // namespace korvex::deck::testing
-
-// Readable failure messages for texts.
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}

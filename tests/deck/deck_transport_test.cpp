@@ -161,6 +161,8 @@ TEST_F(DeckTransportTest, SecondCuePressPlaysOnlyWhileHeld) {
 TEST_F(DeckTransportTest, CueWhilePausedStoresThePausePositionThenParksThere) {
     playingAt(33.25);
     t.playPress(0);
+    // The pause loop plays on from the pause point: the stored position is that point, not the live one.
+    rig.playerA.advance(0.04);
     rig.log.clear();
     t.cuePress(0);
     EXPECT_EQ(rig.log, (Log{"A pause", "storememory 0 33.25", "volcontrol", "A seek 33.25"}));

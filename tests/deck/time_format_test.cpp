@@ -19,6 +19,7 @@ TEST(TimeFormat, LengthRoundsToWholeSecondsHalvesToEven) {
 
 TEST(TimeFormat, DeckTimeIsNeverRoundedUp) {
     EXPECT_EQ(deckTimeText(65.25, 200.0, false), "01'05''250");
+    EXPECT_EQ(deckTimeText(12.3456, 200.0, false), "00'12''345");
     EXPECT_EQ(deckTimeText(59.9995, 200.0, false), "00'59''999");
     EXPECT_EQ(deckTimeText(125 * 60.0, 9000.0, false), "125'00''000");
     // 1.001 is stored as 1.000999...; the display still says one millisecond.

@@ -49,7 +49,8 @@ TEST(FaderLawTest, TrimAndVolumeKnobAttenuateOnTopOfTheCrossfader) {
         // Halfway down, the knob adds -(gain / 2)^2.
         EXPECT_EQ(levels(0, -500, t.u, 750).volume[0], t.level - t.gain * t.gain / 4);
     }
-    // Halves round to even: u = 21.5 gives gain 78 (not 79) and trim -462.
+    // Halves round to even: u = 20.5 gives gain 80 (not 79), u = 21.5 gives 78 (not 79) and trim -462.
+    EXPECT_EQ(levels(0, -500, 20.5f).trimgain[0], 80);
     EXPECT_EQ(levels(0, -500, 21.5f).trimgain[0], 78);
     EXPECT_EQ(levels(0, -500, 21.5f).volume[0], -462);
     // In a zone the larger of knob term and crossfader term (40 at P = 250) counts.

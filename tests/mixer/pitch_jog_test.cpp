@@ -137,6 +137,13 @@ TEST_F(JogTest, AFullClockwiseTurnMovesPositionAndCueBy0532AndTheNextGestureGoes
     EXPECT_NEAR(position(), back, 1e-12);
 }
 
+TEST_F(JogTest, APausedDeckJogsFromItsPausePointWhereverThePauseLoopHasTakenThePlayHead) {
+    pausedAt(10.0);
+    rig.playerA.advance(0.06);
+    turn(0, 90, 30);
+    EXPECT_NEAR(rig.transport.record(0).cuepos, 10.133, 1e-3);
+}
+
 TEST_F(JogTest, TurningBackStopsAtZero) {
     pausedAt(0.2);
     turn(0, -90, -30);
@@ -181,6 +188,12 @@ TEST(MixerSearchTest, AHeldButtonStepsAPlayingDeckOnEverySecondTickNeverBelowZer
     rig.ticks(6);
     EXPECT_EQ(rig.playerB.position, 0.0);
     rig.mixer.searchLRelease(1);
+    // A backward step is 0.75 s.
+    rig.playerB.position = 10.0;
+    rig.mixer.searchegnL(1);
+    EXPECT_EQ(rig.playerB.position, 9.25);
+    rig.mixer.searchegnR(1);
+    EXPECT_EQ(rig.playerB.position, 9.75);
     EXPECT_EQ(rig.mixer.view().searchLPicture[1] + rig.mixer.view().searchRPicture[1], "sback1.bmpsgo1.bmp");
 }
 

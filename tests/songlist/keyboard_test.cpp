@@ -16,35 +16,8 @@ using mixer::testing::FakeMaster;
 using mixer::testing::FakePlayer;
 using mixer::testing::MixerHooks;
 
-// The mixer tests' player, which also keeps whether it is muted (the silencer slots mute the decks).
-class MutePlayer final : public DeckPlayer {
-public:
-    void setFileName(const std::string& path) override { fake.setFileName(path); }
-    const std::string& fileName() const override { return fake.fileName(); }
-    double currentPosition() const override { return fake.currentPosition(); }
-    void setCurrentPosition(double s) override { fake.setCurrentPosition(s); }
-    double duration() const override { return fake.duration(); }
-    double rate() const override { return fake.rate(); }
-    void setRate(double r) override { fake.setRate(r); }
-    int playState() const override { return fake.playState(); }
-    double selectionStart() const override { return fake.selectionStart(); }
-    void setSelectionStart(double s) override { fake.setSelectionStart(s); }
-    double selectionEnd() const override { return fake.selectionEnd(); }
-    void setSelectionEnd(double s) override { fake.setSelectionEnd(s); }
-    int volume() const override { return fake.volume(); }
-    void setVolume(int v) override { fake.setVolume(v); }
-    int balance() const override { return fake.balance(); }
-    void setBalance(int b) override { fake.setBalance(b); }
-    bool mute() const override { return muted; }
-    void setMute(bool m) override { muted = m; }
-    bool hasError() const override { return false; }
-    void play() override { fake.play(); }
-    void pause() override { fake.pause(); }
-    void stop() override { fake.stop(); }
-
-    FakePlayer fake;
-    bool muted = false;
-};
+// The shared fake player, which also keeps whether it is muted (the silencer slots mute the decks).
+using MutePlayer = FakePlayer;
 
 // The sampler as the keys see it: records the slots played; a silencer slot mutes both decks as it plays.
 class FakeSampler final : public SamplerKeyHooks {
@@ -85,7 +58,7 @@ struct KeyRig {
         }
     }
     MutePlayer& player(int deck) { return deck == 0 ? playerA : playerB; }
-    FakePlayer& fake(int deck) { return player(deck).fake; }
+    FakePlayer& fake(int deck) { return player(deck); }
     SongList& list(int deck) { return deck == 0 ? listA : listB; }
     deck::DeckRecord& record(int deck) { return transport.record(deck); }
     void playing(int deck) { transport.PLAYBTNON(deck); }
@@ -255,6 +228,18 @@ TEST(KeyboardTest, HeldKeysRunAgainOnEveryKeyDownWhateverTheKey) {
     r.press(vk::kRight);
     EXPECT_EQ(r.memories.modeCaption(0), QStringLiteral("START"));
     EXPECT_EQ(r.memories.modeCaption(1), QStringLiteral("START"));
+    r.release(vk::kRight);
+    r.release(vk::kEnd);
+
+    // Enter before Delete: with both held the deck cues, then stops (back at the start, not standing by).
+    r.press(vk::kLeft);
+    r.release(vk::kLeft);
+    r.playing(0);
+    r.fake(0).position = 20.0;
+    r.press(vk::kEnter);
+    r.press(vk::kDelete);
+    EXPECT_FALSE(r.record(0).cuestandby);
+    EXPECT_EQ(r.fake(0).position, 0.0);
 }
 
 TEST(KeyboardTest, SlotKeysPlayOncePerPressAndSilencersMuteUntilRelease) {
@@ -476,7 +461,10 @@ TEST(KeyCodesTest, QtKeysMapToTheCodesTheHandlersUse) {
     EXPECT_EQ(virtualKey(Qt::Key_Slash, false), 191);
     EXPECT_EQ(virtualKey(Qt::Key_Question, false), 191);
     EXPECT_EQ(virtualKey(Qt::Key_Backslash, false), 226);
-    EXPECT_EQ(virtualKey(Qt::Key_Underscore, false), 226);
+    EXPECT_EQ(virtualKey(Qt::Key_Underscore, false, kJapaneseRoKey), 226);
+    EXPECT_EQ(virtualKey(Qt::Key_Underscore, false), 0) << "Shift+- elsewhere";
+    EXPECT_EQ(virtualKey(Qt::Key_Asterisk, false, kJapaneseColonKey), 186);
+    EXPECT_EQ(virtualKey(Qt::Key_Asterisk, false, 17), 0) << "Shift+8 elsewhere";
     EXPECT_EQ(virtualKey(Qt::Key_Colon, false), 186);
     EXPECT_EQ(virtualKey(Qt::Key_BracketRight, false), 221);
     const std::vector<std::pair<int, int>> named = {

@@ -1,6 +1,6 @@
 #pragma once
 // Test stand-ins for the list file, list editing and memory operations: message boxes that answer as told,
-// a popup menu host that chooses as told, and a player that records its selection calls. Each records what
+// and a popup menu host that chooses as told. Each records what
 // it was asked.
 
 #include <QString>
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/deck_player.h"
 #include "songlist/list_editor.h"
 #include "songlist/message_boxes.h"
+#include "support/fake_deck_player.h"
 
 namespace korvex::songlist::testing {
 
@@ -57,42 +57,7 @@ public:
     QStringList shown;
 };
 
-// A player that records "selstart X" and "selend X" and keeps the values.
-class SelectionPlayer final : public DeckPlayer {
-public:
-    void setFileName(const std::string& path) override { name = path; }
-    const std::string& fileName() const override { return name; }
-    double currentPosition() const override { return 0.0; }
-    void setCurrentPosition(double) override {}
-    double duration() const override { return 100.0; }
-    double rate() const override { return 1.0; }
-    void setRate(double) override {}
-    int playState() const override { return 1; }
-    double selectionStart() const override { return start; }
-    void setSelectionStart(double seconds) override {
-        start = seconds;
-        calls << QStringLiteral("selstart %1").arg(seconds);
-    }
-    double selectionEnd() const override { return end; }
-    void setSelectionEnd(double seconds) override {
-        end = seconds;
-        calls << QStringLiteral("selend %1").arg(seconds);
-    }
-    int volume() const override { return 0; }
-    void setVolume(int) override {}
-    int balance() const override { return 0; }
-    void setBalance(int) override {}
-    bool mute() const override { return false; }
-    void setMute(bool) override {}
-    bool hasError() const override { return false; }
-    void play() override {}
-    void pause() override {}
-    void stop() override {}
-
-    std::string name;
-    double start = 30.0;
-    double end = 90.0;
-    QStringList calls;
-};
+// The shared fake player, which records "selstart X" and "selend X" in `calls`.
+using SelectionPlayer = korvex::testing::FakeDeckPlayer;
 
 }  // namespace korvex::songlist::testing

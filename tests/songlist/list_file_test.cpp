@@ -110,6 +110,8 @@ TEST_F(ListFileTest, SavingAddsTheSuffixUnlessTheNameEndsInLowerCaseLisAndNeedsS
     dialogs_.answer.reset();  // cancelled
     file_.save();
     EXPECT_EQ(files(), QStringList({"a.lis", "b.LIS.lis", "c.lis"}));
+    EXPECT_EQ(dialogs_.shown.back().filter, "(*.lis;)|*.lis;");
+    EXPECT_EQ(dialogs_.shown.back().title, "Save list File");
     EXPECT_FALSE(QFile::exists(QStringLiteral("relative.lis")));
     EXPECT_TRUE(messages_.shown.empty());
 

@@ -53,8 +53,8 @@ TEST_F(SongAdderTest, DropTakesExactLowerCaseEndingsOnly) {
     for (const char* name : {"A.MP3", "b.wma", "c.mp3", "d.wav", "e.mid", "f.wmd", "g.txt", "h.mpg"})
         items << make(name);
     adder_.drop(0, items, false);
-    EXPECT_EQ(titles(0), QStringList({"c.mp3", "d.wav", "e.mid", "f.wmd", "h.mpg"}));
-    EXPECT_EQ(lists_[0].field(kPath, 0), items[2]);
+    EXPECT_EQ(titles(0), QStringList({"b.wma", "c.mp3", "d.wav", "e.mid", "f.wmd", "h.mpg"}));
+    EXPECT_EQ(lists_[0].field(kPath, 1), items[2]);
     EXPECT_EQ(lists_[0].row(4)[kVolume], " 2000");
     EXPECT_EQ(players_[0].opened, std::vector<std::string>{items[7].toStdString()});
     EXPECT_EQ(deckSide_.calls, QStringList{"loaded 0 h.mpg"});
@@ -66,9 +66,9 @@ TEST_F(SongAdderTest, DroppedFolderGivesItsOrdinarySongsByPatternThenName) {
                              "notes.txt", "inner/s.mp3", "dir.mp3/"})
         make(QStringLiteral("box/") + name);
     adder_.drop(1, {make("box/") + u'/'}, false);
-    EXPECT_EQ(titles(1), QStringList({"A.mp3", "b.MP3", "c.Wav", "a.mid", "z.wmd"}));
+    EXPECT_EQ(titles(1), QStringList({"A.mp3", "b.MP3", "c.Wav", "a.mid", "z.wmd", "x.wma", "y.mpg"}));
     EXPECT_EQ(lists_[1].field(kPath, 0), tmp_.path() + "/box/A.mp3");
-    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 1 z.wmd"});
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 1 y.mpg"});
     EXPECT_EQ(lists_[0].count(), 0);
 }
 
@@ -102,7 +102,7 @@ TEST_F(SongAdderTest, DropLoadsOnlyADeckItGaveSongsTo) {
     EXPECT_TRUE(players_[1].opened.empty());
 
     deckSide_.calls.clear();
-    adder_.drop(1, {make("x.wma"), make("y.MP3")}, false);  // adds nothing
+    adder_.drop(1, {make("x.WMA"), make("y.MP3")}, false);  // adds nothing
     adder_.drop(1, {}, false);
     EXPECT_TRUE(deckSide_.calls.isEmpty());
     EXPECT_TRUE(players_[1].opened.empty());
@@ -116,7 +116,7 @@ TEST_F(SongAdderTest, FailedDropKeepsWhatItAddedAndLoadsNothing) {
     EXPECT_EQ(titles(0), QStringList({"ok.mp3", "broken.mp3"}));
     EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
     // The deck goes on with what it played.
-    EXPECT_EQ(players_[0].name, "/m/live.mp3");
+    EXPECT_EQ(players_[0].file, "/m/live.mp3");
     EXPECT_EQ(players_[0].position, 42.0);
     EXPECT_EQ(players_[0].state, 2);
 
@@ -167,7 +167,7 @@ TEST_F(SongAdderTest, ChosenSongIsAddedLoadedAndItsFolderOpensNext) {
     EXPECT_EQ(lists_[1].row(0),
               (std::array<QString, kColumnCount>{song, "song.mp3", "100", " 4000", "-1", "-1", "-1"}));
     EXPECT_EQ(lists_[1].selected(kEnd), 0);
-    EXPECT_EQ(players_[1].name, song.toStdString());
+    EXPECT_EQ(players_[1].file, song.toStdString());
     EXPECT_EQ(deckSide_.calls, QStringList{"added 1 song.mp3"});
     EXPECT_EQ(adder_.musicFolder(), tmp_.path() + "/music/");
 
@@ -184,7 +184,7 @@ TEST_F(SongAdderTest, SongThePlayerRefusesIsNotAdded) {
     adder_.addsongs(0);
     EXPECT_EQ(lists_[0].count(), 0);
     EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
-    EXPECT_EQ(players_[0].name, "/m/live.mp3");
+    EXPECT_EQ(players_[0].file, "/m/live.mp3");
     EXPECT_EQ(players_[0].position, 7.5);
     EXPECT_EQ(players_[0].state, 0);
     EXPECT_EQ(adder_.musicFolder(), tmp_.path() + "/other/");

@@ -126,6 +126,8 @@ TEST(SongListNumbers, SignedFormTexts) {
     EXPECT_EQ(signedNumberText(12.375), " 12.375");
     EXPECT_EQ(signedNumberText(-1), "-1");
     EXPECT_EQ(signedNumberText(0), " 0");
+    // Positions keep 15 significant digits.
+    EXPECT_EQ(signedNumberText(123.456789012345), " 123.456789012345");
     EXPECT_EQ(signedNumberText(-0.0), " 0");
     EXPECT_EQ(signedNumberText(0.5), " 0.5");
     EXPECT_EQ(signedNumberText(1234.56789012345678), " 1234.56789012346");

@@ -58,7 +58,7 @@ Palette steel() {
     p.silk = QColor(0x17202b);
     p.silkDim = QColor(0x34404e);
     p.accent = QColor(0x2f9dff);
-    p.cueLit = QColor(0xffb224);
+    p.cueLit = QColor(0x8fdcff);
     p.playLit = QColor(0x4fe08a);
     p.recLit = QColor(0xff4036);
     p.capTop = QColor(0x4c5868);

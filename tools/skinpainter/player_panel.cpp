@@ -214,7 +214,6 @@ void trimKnob(QPainter& p, const Palette& pal, int deck) {
     p.setBrush(face);
     p.drawEllipse(c, body - 2.6, body - 2.6);
     p.restore();
-    silk(p, QRectF(c.x() - 16, c.y() + body + 0.5, 32, 8), QStringLiteral("TRIM"), 7, pal.silk);
     silk(p, QRectF(c.x() - body - 10, c.y() + 1, 8, 8), QStringLiteral("−"), 8, pal.silkDim);
     silk(p, QRectF(c.x() + body + 2, c.y() + 1, 8, 8), QStringLiteral("+"), 8, pal.silkDim);
 }
@@ -326,8 +325,10 @@ QImage paintPlayerPanel(const Palette& pal) {
         panSlider(p, pal, deck);
         trimKnob(p, pal, deck);
         const Rect tb = boxOf("Trimbase", deck);
-        silk(p, pxRect(tb.left, tb.top - 195, tb.width, 165),
-             deck == 0 ? QStringLiteral("CH A") : QStringLiteral("CH B"), 8, pal.silk);
+        // The knob's caption sits above it, with its channel, so nothing between the knob and the volume
+        // fader below could be read as the fader's.
+        silk(p, pxRect(tb.left - 180, tb.top - 195, tb.width + 360, 165),
+             deck == 0 ? QStringLiteral("CH A  TRIM") : QStringLiteral("CH B  TRIM"), 8, pal.silk);
     }
     volumeSliders(p, pal);
     crossfader(p, pal);

@@ -51,6 +51,10 @@ Images paintSkin(const Palette& pal) {
     images["recorderbase.bmp"] = paintRecorderBase(pal);
     paintButtons(pal, images);
     paintKnobs(pal, images);
+    // The colour the window draws the trim needles in.
+    QImage needle(8, 8, QImage::Format_RGB32);
+    needle.fill(pal.needle);
+    images["needle.bmp"] = needle;
     return images;
 }
 

@@ -7,8 +7,11 @@
 #include <QSignalBlocker>
 #include <QApplication>
 #include <QEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -50,6 +53,10 @@ private:
 }  // namespace
 
 KorvexApp::KorvexApp(const std::vector<std::string>& args) {
+    // The interface is Japanese whatever the system's language, and so are Qt's own dialogs and buttons.
+    translator_ = std::make_unique<QTranslator>();
+    if (translator_->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator_.get());
     // A second copy opens nothing, not even the sound card, before it says so and ends.
     if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) return;
     for (const std::string& arg : args)
@@ -110,6 +117,14 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     hooks.resetHeadplay = [this] {
         for (int deck = 0; deck < 2; ++deck) player_->transport().record(deck).headplay = false;
     };
+    hooks.showVersion = [this](const QString& text) { splash_->setVersionText(text); };
+    hooks.skinLoaded = [this] {
+        // The window's icon, and the start-up window's picture with it, is the jog's picture of the skin.
+        const QPixmap icon(pictures_->picture("jogbtn", 0));
+        if (icon.isNull()) return;
+        window_->setWindowIcon(icon);
+        splash_->setPicture(icon);
+    };
     startup_ = std::make_unique<Startup>(instance_, *pictures_, *layout_, *check_, std::move(hooks));
 
     splash_->onClick = [this] {
@@ -131,6 +146,7 @@ KorvexApp::~KorvexApp() {
     if (player_) player_->afterRefresh = nullptr;
     delete recorder_.data();
     shutdown();
+    QCoreApplication::removeTranslator(translator_.get());
 }
 
 void KorvexApp::setRecorderDialogs(songlist::FileDialogs* dialogs, songlist::MessageBoxes* boxes) {
@@ -165,13 +181,7 @@ bool KorvexApp::start() {
         return false;
     }
     splash_->show();
-    const QPixmap icon(pictures_->pictureFor(QStringLiteral("jog.ico")));
-    if (!icon.isNull()) {
-        window_->setWindowIcon(icon);
-        splash_->setPicture(icon);
-    }
     startup_->load();
-    splash_->setVersionText(startup_->versionLabel());
     applySkin();
     applyLayout();
     handOverTimer_.start(Startup::kHandOverIntervalMs);
@@ -211,6 +221,9 @@ void KorvexApp::leaveWithoutSaving() {
 }
 
 void KorvexApp::applySkin() {
+    // Each image shows the skin the loader last gave it: a skin that failed part-way leaves the images after
+    // the failing bitmap on their previous skin, pressed and lit looks included (the window asks the skin
+    // pictures for each child's own skin).
     for (const appearance::ImagePicture& image : pictures_->images()) {
         if (image.path.isEmpty()) continue;
         if (auto* widget = window_->picture(std::string(image.name), image.index)) widget->setPicture(image.path);
@@ -218,13 +231,21 @@ void KorvexApp::applySkin() {
     window_->forgetBitmaps();
     // The recorder button stays lit while the recorder is open.
     if (recorder_) window_->showBitmap("Imgrec", -1, QStringLiteral("recorder2.bmp"));
+    // The trim needles take the skin's needle colour, where it has one.
+    const QImage needle(pictures_->pictureFor(QStringLiteral("needle.bmp")));
+    if (!needle.isNull()) {
+        for (int deck = 0; deck < 2; ++deck)
+            if (TrimNeedle* trim = window_->trimNeedle(deck)) trim->setColour(needle.pixelColor(0, 0));
+    }
     player_->refresh();
 }
 
 void KorvexApp::applyLayout() {
-    const appearance::ViewFlags& flags = layout_->flags;
+    // The window shows what the last complete layout gave: a button bitmap the skin lacks ends the layout
+    // before the panels move, so the window keeps its size and panels.
+    const appearance::PanelGeometry& shown = layout_->geometry();
     if (mini_->miniflag()) window_->applyMiniBar(mini_->windowWidth(), mini_->windowHeight());
-    else window_->applyLayout(flags.samplerview, flags.listview, flags.menuview);
+    else window_->applyLayout(shown.samplerShown, shown.listShown, shown.menuShown);
     applySkin();
     drawChrome();
 }

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <QTranslator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +110,8 @@ private:
     // Puts the menu check marks and the window where the settings say.
     void applySettings();
 
+    // Qt's own texts in Japanese.
+    std::unique_ptr<QTranslator> translator_;
     std::unique_ptr<AudioSession> audio_;
     std::unique_ptr<appearance::PictureCheck> check_;
     SingleInstance instance_;

@@ -106,6 +106,9 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
         picture("Stop", deck)->setToolTip(QStringLiteral("STOP(Del)"));
     }
     picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
+    picture("switch")->setToolTip(QStringLiteral("Switch(Space)"));
+    picture("Lvol")->setToolTip(QStringLiteral("A< (C)"));
+    picture("volR")->setToolTip(QStringLiteral(">B (M)"));
     picture("masterbase", 0)->setToolTip(QStringLiteral("MonitorVolume"));
     picture("masterbase", 1)->setToolTip(QStringLiteral("MasterVolume"));
     // The title bar's texts sit on the dark bar picture.

@@ -145,8 +145,11 @@ void PlayerController::refreshList(int deck) {
         for (int i = 0; i < list.count(); ++i) texts << list.field(songlist::kTitle, i);
         titles->addItems(texts);
     }
+    // The highlight always shows the list's row: a press below the last title, for one, clears the widget's
+    // highlight by itself, and an edit must never act on a row the operator cannot see.
     const int selected = list.selected(songlist::kTitle);
-    if (titles->currentRow() != selected) titles->setCurrentRow(selected);
+    if (titles->currentRow() != selected || titles->highlightedRow() != selected)
+        titles->setCurrentRow(selected);
 }
 
 void PlayerController::refresh() {
@@ -192,6 +195,11 @@ void PlayerController::songAdded(int deck, const QString& title) {
     view.lbfilename.clear();
     view.text2 = title;
     view.totaltime.clear();
+    // The new song plays at its own trim and at normal speed, not on the previous song's pause loop.
+    transport_->endHold(deck);
+    mixer_->trimlinedraw(deck);
+    mixer_->volcontrol();
+    mixer_->pitchReset(deck);
     transport_->record(deck).freshload = true;
     view.cuePicture = QStringLiteral("cue1.bmp");
     transport_->touch();
@@ -201,6 +209,13 @@ void PlayerController::dropLoaded(int deck, const QString& title) {
     deck::DeckView& view = transport_->view(deck);
     view.lbfilename.clear();
     view.text2 = title;
+    // As for a song added by the dialog: the dropped song's own tempo and trim, and no pause loop.
+    transport_->endHold(deck);
+    const songlist::SongList& songs = list(deck);
+    mixer_->trimlinedraw(deck);
+    mixer_->volcontrol();
+    mixer_->pitchsetForTempo(deck,
+                             songlist::memoryNumber(songs.currentField(songlist::kTempo)).value_or(100.0));
     transport_->touch();
 }
 
@@ -275,7 +290,8 @@ void PlayerController::connectMixer() {
 
 void PlayerController::connectKeyboard() {
     window_.onKey = [this](QKeyEvent* event, bool pressed) {
-        const int code = songlist::virtualKey(event->key(), event->modifiers().testFlag(Qt::KeypadModifier));
+        const int code = songlist::virtualKey(event->key(), event->modifiers().testFlag(Qt::KeypadModifier),
+                                              event->nativeScanCode());
         if (pressed) keyboard_->keyDown(code, event->nativeScanCode());
         else keyboard_->keyUp(code, event->isAutoRepeat(), event->nativeScanCode());
         event->accept();

@@ -10,6 +10,10 @@ namespace korvex::app {
 
 namespace {
 
+// The filter line shows the program's own description ("(*.lis;)") once; the patterns Qt needs after it
+// stay out of sight.
+constexpr QFileDialog::Options kFilterOptions = QFileDialog::HideNameFilterDetails;
+
 }  // namespace
 
 QString qtFilter(const QString& filter) {
@@ -56,14 +60,16 @@ QString titleOr(const QString& title) { return title.isEmpty() ? QStringLiteral(
 }  // namespace
 
 bool QtDialogs::showOpen(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getOpenFileName(parent_, state.title, startPath(state), qtFilter(state.filter));
+    const QString chosen = QFileDialog::getOpenFileName(parent_, state.title, startPath(state),
+                                                        qtFilter(state.filter), nullptr, kFilterOptions);
     if (chosen.isEmpty()) return false;
     state.fileName = chosen;
     return true;
 }
 
 bool QtDialogs::showSave(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state), qtFilter(state.filter));
+    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state),
+                                                        qtFilter(state.filter), nullptr, kFilterOptions);
     if (chosen.isEmpty()) return false;
     state.fileName = chosen;
     return true;

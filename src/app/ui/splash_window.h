@@ -15,6 +15,7 @@ public:
 
     // The picture (`Image2`), taken from the main window's icon.
     void setPicture(const QPixmap& picture);
+    const QPixmap& picture() const { return picture_; }
     // `lblVersion`.
     void setVersionText(const QString& text);
     const QString& versionText() const { return version_; }

@@ -8,10 +8,26 @@
 
 namespace korvex::app {
 
+namespace {
+
+// The same mouse event without Ctrl or Shift: one title is highlighted at a time, and a Ctrl+click must not
+// take the highlight off the row the list keeps.
+QMouseEvent withoutModifiers(const QMouseEvent& event) {
+    return QMouseEvent(event.type(), event.position(), event.scenePosition(), event.globalPosition(),
+                       event.button(), event.buttons(), Qt::NoModifier, event.pointingDevice());
+}
+
+}  // namespace
+
 TitleList::TitleList(QWidget* parent) : QListWidget(parent) {
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+int TitleList::highlightedRow() const {
+    const QList<QListWidgetItem*> items = selectedItems();
+    return items.isEmpty() ? -1 : row(items.first());
 }
 
 void TitleList::dragEnterEvent(QDragEnterEvent* event) {
@@ -33,14 +49,29 @@ void TitleList::dropEvent(QDropEvent* event) {
 
 void TitleList::mousePressEvent(QMouseEvent* event) {
     // Only the left button selects the title under the pointer; a right press works on the title
-    // already highlighted (its menu acts on that one).
-    if (event->button() == Qt::LeftButton) QListWidget::mousePressEvent(event);
+    // already highlighted (its menu acts on that one), and so does a press below the last title, which
+    // leaves the highlight where it is.
+    if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()) != nullptr) {
+        QMouseEvent plain = withoutModifiers(*event);
+        QListWidget::mousePressEvent(&plain);
+    }
     if (onPress) onPress(event->button());
 }
 
 void TitleList::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && currentRow() >= 0 && onDoubleClick) onDoubleClick();
+}
+
+void TitleList::mouseReleaseEvent(QMouseEvent* event) {
+    // A release below the last title would clear the highlight as a press there does.
+    if (itemAt(event->position().toPoint()) == nullptr) return;
+    QMouseEvent plain = withoutModifiers(*event);
+    QListWidget::mouseReleaseEvent(&plain);
+}
+
+void TitleList::mouseMoveEvent(QMouseEvent*) {
+    // Dragging over the titles selects nothing: only a press chooses the row, and the press tells the list.
 }
 
 }  // namespace korvex::app

@@ -11,6 +11,8 @@ namespace korvex::app {
 class TitleList : public QListWidget {
 public:
     explicit TitleList(QWidget* parent = nullptr);
+    // The highlighted row, -1 when none is.
+    int highlightedRow() const;
 
     // Local paths dropped on the list, in the order delivered, and whether Shift was held.
     std::function<void(const QStringList& paths, bool shift)> onDrop;
@@ -24,6 +26,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 }  // namespace korvex::app

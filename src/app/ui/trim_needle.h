@@ -17,6 +17,7 @@ public:
     void setEnd(double x2, double y2);
     QPointF end() const { return end_; }
     void setColour(const QColor& colour);
+    const QColor& colour() const { return colour_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
