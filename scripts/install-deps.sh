@@ -14,6 +14,8 @@ pkgs=(
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures
   xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg
+  # the load check's comparison player (aplay)
+  alsa-utils
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

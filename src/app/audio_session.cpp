@@ -8,13 +8,36 @@ namespace korvex::app {
 namespace {
 // How often engine events are delivered; well inside one main-timer tick.
 constexpr int kPumpMs = 10;
+// What --audio-latency accepts, in milliseconds.
+constexpr double kMinLatencyMs = 2.0;
+constexpr double kMaxLatencyMs = 1000.0;
 }  // namespace
+
+double chooseLatencyMs(const std::vector<std::string>& args) {
+    static const std::string kOption = "--audio-latency=";
+    for (const std::string& arg : args) {
+        if (arg.rfind(kOption, 0) != 0) continue;
+        const std::string value = arg.substr(kOption.size());
+        char* end = nullptr;
+        const double ms = std::strtod(value.c_str(), &end);
+        if (value.empty() || end == nullptr || *end != '\0' || !(ms >= kMinLatencyMs && ms <= kMaxLatencyMs)) {
+            std::fprintf(stderr, "korvex: --audio-latency wants milliseconds from 2 to 1000, not \"%s\"; using "
+                                 "the default\n", value.c_str());
+            return 0.0;
+        }
+        return ms;
+    }
+    return 0.0;
+}
 
 AudioSession::AudioSession(const std::vector<std::string>& args, QObject* parent)
     : QObject(parent), engine_(audio::kOutputRate) {
     const std::string mode = audio::chooseOutputMode(args, std::getenv("KORVEX_AUDIO_OUTPUT"));
     std::string notice;
-    output_ = audio::openOutput(mode, engine_, notice);
+    audio::DeviceOptions options;
+    options.latencyMs = chooseLatencyMs(args);
+    options.notice = [](const std::string& text) { std::fprintf(stderr, "korvex: %s\n", text.c_str()); };
+    output_ = audio::openOutput(mode, engine_, notice, std::move(options));
     if (!notice.empty()) std::fprintf(stderr, "korvex: %s\n", notice.c_str());
     connect(&pump_, &QTimer::timeout, this, [this] { engine_.dispatchEvents(); });
     pump_.start(kPumpMs);
@@ -24,7 +47,14 @@ AudioSession::~AudioSession() { shutdown(); }
 
 void AudioSession::shutdown() {
     pump_.stop();
-    if (output_) output_->stop();
+    if (!output_) return;
+    output_->stop();
+    // Told once, on leaving, when the sound had gaps.
+    if (const std::uint64_t gaps = output_->underflows(); gaps != 0 && !underflowsTold_) {
+        underflowsTold_ = true;
+        std::fprintf(stderr, "korvex: the sound device ran dry %llu times (gaps in the sound); a larger "
+                             "--audio-latency may help\n", static_cast<unsigned long long>(gaps));
+    }
 }
 
 }  // namespace korvex::app

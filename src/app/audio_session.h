@@ -13,6 +13,10 @@
 
 namespace korvex::app {
 
+// The output latency `--audio-latency=MS` asks for (0 when absent or not a number from 2 to 1000, which is
+// then said on stderr).
+double chooseLatencyMs(const std::vector<std::string>& args);
+
 class AudioSession : public QObject {
 public:
     // Opens the output named by `--audio-output=MODE` in `args` or KORVEX_AUDIO_OUTPUT (the option wins);
@@ -23,13 +27,17 @@ public:
     audio::AudioEngine& engine() { return engine_; }
     // How the output is described ("PortAudio: ...", "null", "wav: PATH").
     std::string outputDescription() const { return output_ ? output_->describe() : std::string(); }
-    // Stops the output; the decks may then be destroyed.
+    // Stops the output (the decks may then be destroyed) and says on stderr how often the sound device ran
+    // dry, when it did.
     void shutdown();
+    // Times the sound device ran dry so far.
+    std::uint64_t underflows() const { return output_ ? output_->underflows() : 0; }
 
 private:
     audio::AudioEngine engine_;
     std::unique_ptr<audio::AudioOutput> output_;
     QTimer pump_;
+    bool underflowsTold_ = false;
 };
 
 }  // namespace korvex::app

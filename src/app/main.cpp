@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/quit_signals.h"
 #include "app/ui/korvex_app.h"
 
 int main(int argc, char* argv[]) {
@@ -10,6 +11,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvex"));
     korvex::app::KorvexApp korvex(args);
+    // SIGTERM, SIGINT and SIGHUP leave as the leave question's "No" does, through the normal shutdown.
+    korvex::app::QuitSignals quitSignals([&korvex](int) { korvex.leaveWithoutSaving(); });
     if (!korvex.start()) return 0;
     const int rc = QApplication::exec();
     korvex.shutdown();

@@ -23,7 +23,7 @@ void MediaPlayer::setFileName(const std::string& path) {
     std::unique_ptr<decode::Track> track;
     if (!path.empty()) {
         track = decode::Track::open(path, engine_.sampleRate(), error_);
-        if (!track && error_.empty()) error_ = "cannot be opened";
+        if (!track && error_.empty()) error_ = "the file could not be opened";
     }
     const decode::DecodedAudio* audio = track ? track->audio().get() : nullptr;
     if (track) inFlight_.push_back(track->audio());
@@ -37,6 +37,7 @@ void MediaPlayer::setFileName(const std::string& path) {
     seekTarget_ = 0.0;
     stateSeq_ = seq;
     impliedState_ = audio::kStopped;
+    if (!error_.empty() && onOpenError) onOpenError(path, error_);
 }
 
 double MediaPlayer::currentPosition() const {
@@ -105,6 +106,11 @@ bool MediaPlayer::hasError() const {
     if (!error_.empty()) return true;
     const decode::DecodedAudio* audio = decodedAudio();
     return audio != nullptr && audio->complete() && audio->availableFrames() == 0;
+}
+
+std::string MediaPlayer::errorText() const {
+    if (!error_.empty()) return error_;
+    return hasError() ? "no sound could be decoded from the file" : std::string();
 }
 
 void MediaPlayer::sendTransport(audio::Command::Type type, int impliedState) {

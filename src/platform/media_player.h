@@ -65,8 +65,11 @@ public:
 
     // True when the current file could not be opened or decoded.
     bool hasError() const override;
-    // Why the file could not be opened (empty when it could).
-    const std::string& errorText() const { return error_; }
+    // Why the current file cannot be played, in words a DJ understands ("a folder, not a music file");
+    // empty while hasError() is false.
+    std::string errorText() const;
+    // Called on the UI thread when setFileName() refuses a file, with its name and errorText().
+    std::function<void(const std::string& path, const std::string& why)> onOpenError;
 
     void play() override;
     void pause() override;

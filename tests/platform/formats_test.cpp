@@ -1,10 +1,14 @@
 // Every kind of file a deck opens, and the broken ones it must refuse without crashing.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <ostream>
 
+#include "platform/decode/decoded_audio.h"
 #include "support/engine_rig.h"
 #include "support/signals.h"
 
@@ -12,6 +16,45 @@ namespace korvex::test {
 namespace {
 
 std::string fixture(const char* name) { return std::string(KORVEX_TEST_DATA) + "/" + name; }
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The largest step between neighbouring samples of one channel.
+float largestJump(const std::vector<float>& channelSamples, std::size_t* where = nullptr) {
+    float jump = 0.0f;
+    for (std::size_t i = 1; i < channelSamples.size(); ++i) {
+        if (std::abs(channelSamples[i] - channelSamples[i - 1]) <= jump) continue;
+        jump = std::abs(channelSamples[i] - channelSamples[i - 1]);
+        if (where != nullptr) *where = i;
+    }
+    return jump;
+}
+
+float peak(const std::vector<float>& samples) {
+    float top = 0.0f;
+    for (float s : samples) top = std::max(top, std::abs(s));
+    return top;
+}
+
+// A variable-length MIDI quantity.
+std::string midiVar(std::uint32_t n) {
+    std::string out(1, static_cast<char>(n & 0x7F));
+    while (n >>= 7) out.insert(out.begin(), static_cast<char>((n & 0x7F) | 0x80));
+    return out;
+}
+
+// A one-track MIDI file at 480 ticks per beat and 120 bpm from its events.
+std::string midiFile(const std::string& events) {
+    auto be32 = [](std::size_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    const std::string header = std::string("MThd") + be32(6) + std::string("\0\0\0\1\x01\xE0", 6);
+    return header + "MTrk" + be32(events.size()) + events;
+}
 
 struct Format {
     const char* file;
@@ -96,6 +139,103 @@ TEST(DeckBrokenFiles, DamagedMidiSetsHasError) {
     // A good file afterwards clears the error.
     rig.player.setFileName(fixture("tone440.mp3"));
     EXPECT_FALSE(rig.player.hasError());
+}
+
+}  // namespace
+}  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+TEST(DeckBrokenFiles, WhatIsNotASongIsRefusedInWordsADjUnderstands) {
+    const std::string dir = tempDir();
+    ::mkdir((dir + "/folder.mid").c_str(), 0755);
+    ::mkdir((dir + "/folder.mp3").c_str(), 0755);
+    for (const char* name : {"/fifo.mp3", "/fifo.wav", "/fifo.mid"}) ::mkfifo((dir + name).c_str(), 0644);
+    std::ofstream(dir + "/cut.mid", std::ios::binary) << readBytes(fixture("tone440.mid")).substr(0, 10);
+    const std::pair<std::string, std::string> cases[] = {
+        {dir + "/folder.mid", "a folder, not a music file"},
+        {dir + "/folder.mp3", "a folder, not a music file"},
+        {dir + "/fifo.mp3", "not an ordinary file (a pipe, device or socket)"},
+        {dir + "/fifo.wav", "not an ordinary file (a pipe, device or socket)"},
+        {dir + "/fifo.mid", "not an ordinary file (a pipe, device or socket)"},
+        {dir + "/missing.mid", "the file does not exist"},
+        {dir + "/missing.mp3", "the file does not exist"},
+        {fixture("empty.mp3"), "the file is empty"},
+        {fixture("text.mp3"), "not a music file Korvex can read (damaged or of an unknown kind)"},
+        {fixture("random.mp3"), "not a music file Korvex can read (damaged or of an unknown kind)"},
+        {fixture("make-fixtures.sh"), "not a music file Korvex can read (damaged or of an unknown kind)"},
+        {dir + "/cut.mid", "a damaged MIDI file"},
+    };
+    for (const auto& [path, why] : cases) {
+        SCOPED_TRACE(path);
+        EngineRig rig;
+        std::string reported;
+        rig.player.onOpenError = [&reported](const std::string&, const std::string& text) { reported = text; };
+        rig.player.setFileName(path);
+        EXPECT_TRUE(rig.player.hasError());
+        EXPECT_EQ(rig.player.errorText(), why);
+        EXPECT_EQ(reported, why);
+    }
+}
+
+TEST(DeckBrokenFiles, TruncatedMpgEndsWithoutANoiseBurst) {
+    EngineRig whole;
+    whole.load(fixture("tone440.mpg"));
+    whole.player.play();
+    const auto intact = channel(whole.render(whole.player.duration() + 0.3), 0);
+    const float ownJump = largestJump(intact);
+    ASSERT_GT(ownJump, 0.0f);
+
+    const std::string bytes = readBytes(fixture("tone440.mpg"));
+    const std::string dir = tempDir();
+    // Cut at several places: inside audio packets, inside video packets, inside pack headers.
+    for (int percent = 30; percent <= 95; percent += 5) {
+        const std::string path = dir + "/cut" + std::to_string(percent) + ".mpg";
+        std::ofstream(path, std::ios::binary) << bytes.substr(0, bytes.size() * percent / 100);
+        SCOPED_TRACE(path);
+        EngineRig rig;
+        rig.load(path);
+        if (rig.player.hasError()) continue;
+        rig.player.play();
+        const auto out = channel(rig.render(rig.player.duration() + 0.3), 0);
+        EXPECT_LE(peak(out), peak(intact) * 1.05f);
+        std::size_t at = 0;
+        EXPECT_LE(largestJump(out, &at), ownJump * 1.05f)
+            << "a damaged frame reached the output at " << static_cast<double>(at) / EngineRig::kRate << " s of "
+            << rig.player.duration();
+    }
+}
+
+TEST(DeckBrokenFiles, MidiLengthFollowsItsSoundNotItsEndMarker) {
+    const std::string dir = tempDir();
+    const std::string noteOn = std::string("\x90\x45\x64", 3);
+    const std::string noteOff = std::string("\x80\x45\x00", 3);
+    // Half a second of A4, then the end-of-track marker hours later (the largest deltas a file can hold).
+    std::string far = midiVar(0) + noteOn + midiVar(480) + noteOff;
+    for (int i = 0; i < 16; ++i) far += midiVar(0x0FFFFFFF) + std::string("\xFF\x01\x00", 3);
+    far += midiVar(0x0FFFFFFF) + std::string("\xFF\x2F\x00", 3);
+    std::ofstream(dir + "/far.mid", std::ios::binary) << midiFile(far);
+    // A note, a pause of days, and a second note: rendering stops in the pause.
+    std::string pause = midiVar(0) + noteOn + midiVar(480) + noteOff;
+    pause += midiVar(0x0FFFFFFF) + noteOn + midiVar(480) + noteOff + midiVar(0) + std::string("\xFF\x2F\x00", 3);
+    std::ofstream(dir + "/pause.mid", std::ios::binary) << midiFile(pause);
+
+    EngineRig rig;
+    rig.player.setFileName(dir + "/far.mid");
+    ASSERT_FALSE(rig.player.hasError()) << rig.player.errorText();
+    EXPECT_LE(rig.player.duration(), 0.5 + 4.0 + 0.01) << "known at once";
+    rig.player.waitUntilDecoded();
+    EXPECT_LE(rig.player.duration(), 0.5 + 4.0 + 0.01);
+    EXPECT_GE(rig.player.duration(), 0.5);
+
+    rig.player.setFileName(dir + "/pause.mid");
+    ASSERT_FALSE(rig.player.hasError()) << rig.player.errorText();
+    rig.player.waitUntilDecoded();
+    EXPECT_LE(rig.player.decodedAudio()->availableFrames(), std::size_t{70} * EngineRig::kRate)
+        << "a minute of nothing ends the rendering";
+    rig.player.play();
+    EXPECT_GT(rms(channel(rig.render(0.4), 0, 4410)), 0.01) << "the first note plays";
 }
 
 }  // namespace

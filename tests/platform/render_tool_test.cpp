@@ -21,7 +21,7 @@ struct Result {
 };
 
 Result run(const std::string& arguments) {
-    const std::string command = std::string("'") + KORVEX_RENDER_EXE + "' " + arguments + " 2>&1";
+    const std::string command = std::string("timeout 20 '") + KORVEX_RENDER_EXE + "' " + arguments + " 2>&1";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     std::array<char, 512> buffer{};
@@ -125,6 +125,26 @@ TEST(RenderTool, ABadEffectExitsWithStatusTwoAndAOneLineReason) {
         EXPECT_FALSE(exists(dir + "/x.wav")) << fx;
     }
     EXPECT_EQ(run("'" + tone + "' '" + dir + "/x.wav' --fx").status, 1);
+}
+
+TEST(RenderTool, FoldersAndPipesAreRefusedAtOnceWithStatusTwo) {
+    const std::string dir = tempDir();
+    ::mkdir((dir + "/dir.mid").c_str(), 0755);
+    const std::pair<std::string, std::string> cases[] = {
+        {dir + "/dir.mid", "a folder, not a music file"},
+        {dir + "/fifo.mp3", "not an ordinary file (a pipe, device or socket)"},
+        {dir + "/fifo.wav", "not an ordinary file (a pipe, device or socket)"},
+        {dir + "/fifo.mid", "not an ordinary file (a pipe, device or socket)"},
+    };
+    for (const auto& [path, why] : cases) {
+        SCOPED_TRACE(path);
+        if (path.find("fifo") != std::string::npos) ::mkfifo(path.c_str(), 0644);
+        // `timeout` turns a hang into status 124.
+        const Result result = run("'" + path + "' '" + dir + "/out.wav'");
+        EXPECT_EQ(result.status, 2) << result.output;
+        EXPECT_EQ(result.output, "korvex-render: " + path + ": " + why + "\n");
+        EXPECT_FALSE(exists(dir + "/out.wav"));
+    }
 }
 
 }  // namespace

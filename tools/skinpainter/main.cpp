@@ -2,9 +2,11 @@
 //
 //   korvex-skinpainter OUTDIR                  writes OUTDIR/<skin>/*.bmp, jog.ico and font.txt for every
 //   skin korvex-skinpainter --preview SKIN OUT.png  writes a picture of the whole window in that skin
+//   korvex-skinpainter --icon SKIN SIZE OUT.png     writes the program's desktop icon in that skin's style
 //
 // It needs no display: without QT_QPA_PLATFORM set it uses Qt's offscreen platform.
 
+#include "app_icon.h"
 #include "appearance/layout_table.h"
 #include "palette.h"
 #include "preview.h"
@@ -74,7 +76,8 @@ bool writeSkin(const Palette& pal, const QString& outDir) {
 int usage() {
     std::fprintf(stderr,
                  "usage: korvex-skinpainter OUTDIR\n"
-                 "       korvex-skinpainter --preview SKIN OUT.png\n");
+                 "       korvex-skinpainter --preview SKIN OUT.png\n"
+                 "       korvex-skinpainter --icon SKIN SIZE OUT.png\n");
     return 2;
 }
 
@@ -93,6 +96,19 @@ int main(int argc, char** argv) {
                 korvex::skinpainter::composePreview(pal, korvex::skinpainter::paintSkin(pal));
             if (!preview.save(args[3], "PNG")) {
                 fail(QStringLiteral("cannot write %1").arg(args[3]));
+                return 1;
+            }
+            return 0;
+        }
+        fail(QStringLiteral("no skin called %1").arg(args[2]));
+        return 1;
+    }
+    if (args.size() == 5 && args[1] == QStringLiteral("--icon")) {
+        const int size = args[3].toInt();
+        for (const Palette& pal : skins) {
+            if (pal.name != args[2]) continue;
+            if (size < 16 || size > 1024 || !korvex::skinpainter::appIcon(pal, size).save(args[4], "PNG")) {
+                fail(QStringLiteral("cannot write a %1 px icon to %2").arg(args[3], args[4]));
                 return 1;
             }
             return 0;

@@ -135,7 +135,20 @@ void KorvexApp::handOver() {
 }
 
 void KorvexApp::shutdown() {
+    while (!shutdownSteps_.empty()) {
+        const std::function<void()> step = std::move(shutdownSteps_.back());
+        shutdownSteps_.pop_back();
+        if (step) step();
+    }
     if (audio_) audio_->shutdown();
+}
+
+void KorvexApp::leaveWithoutSaving() {
+    leavingBySignal_ = true;
+    closingForGood_ = true;
+    if (window_) window_->close();
+    // Ends every event loop, a dialog's included.
+    QCoreApplication::exit(0);
 }
 
 void KorvexApp::applySkin() {
@@ -326,6 +339,7 @@ void KorvexApp::applySettings() {
 bool KorvexApp::leave() {
     const auto answer = player_->dialogs().ask(QStringLiteral("現在の状態を保存しますか？"), QString(),
                                                songlist::MessageButtons::YesNoCancel, songlist::MessageIcon::Question);
+    if (leavingBySignal_) return true;
     if (answer == songlist::MessageAnswer::Cancel) return false;
     if (answer == songlist::MessageAnswer::Yes) saveSettings();
     closingForGood_ = true;

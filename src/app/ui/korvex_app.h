@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,8 +40,15 @@ public:
     SplashWindow& splash() { return *splash_; }
     AudioSession& audio() { return *audio_; }
     appearance::PanelLayout& layout() { return *layout_; }
-    // Stops the sound output (before the decks go away).
+    // The normal way out, taken once whatever ended the program: runs the steps added with
+    // addShutdownStep() (newest first: a recording is closed while its sound still flows), then stops the
+    // sound output, which closes a WAVE file being written.
     void shutdown();
+    // Adds a step to shutdown() (a recorder closing its file, for example).
+    void addShutdownStep(std::function<void()> step) { shutdownSteps_.push_back(std::move(step)); }
+    // Ends the program as the leave question's "No" does: nothing is saved. For SIGTERM, SIGINT and
+    // SIGHUP; an open dialog (the leave question included) is left without its answer taking effect.
+    void leaveWithoutSaving();
 
 private:
     class ImageCheck;
@@ -79,6 +87,9 @@ private:
     bool minimizedflag_ = false;
     // The window is closing for good (answered, or left through the File menu).
     bool closingForGood_ = false;
+    // Ending on a signal: whatever a dialog open at that moment answers, nothing is saved.
+    bool leavingBySignal_ = false;
+    std::vector<std::function<void()>> shutdownSteps_;
 };
 
 }  // namespace korvex::app

@@ -1,7 +1,7 @@
 #include "app/ui/player_controller.h"
 
 #include <QKeyEvent>
-
+#include <cstdio>
 
 #include "appearance/layout_table.h"
 
@@ -15,12 +15,21 @@ void setText(QLabel* label, const QString& text) {
     if (label != nullptr && label->text() != text) label->setText(text);
 }
 
+// Shown in each deck's file label while the engine plays on without a sound device.
+const QString kNoSoundDevice = QStringLiteral("no sound device");
+
 }  // namespace
 
 PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engine)
-    : window_(window), dialogs_(&window), masterOutput_(engine) {
-    for (int deck = 0; deck < 2; ++deck)
-        players_[static_cast<std::size_t>(deck)] = std::make_unique<MediaPlayer>(engine, deck);
+    : window_(window), engine_(engine), dialogs_(&window), masterOutput_(engine) {
+    for (int deck = 0; deck < 2; ++deck) {
+        auto& player = players_[static_cast<std::size_t>(deck)];
+        player = std::make_unique<MediaPlayer>(engine, deck);
+        // A refused song is named on stderr; the deck's display says why (deckDisplay).
+        player->onOpenError = [deck](const std::string& path, const std::string& why) {
+            std::fprintf(stderr, "korvex: deck %c: %s: %s\n", deck == 0 ? 'A' : 'B', path.c_str(), why.c_str());
+        };
+    }
     const std::array<songlist::SongList*, 2> lists{&lists_[0], &lists_[1]};
     const std::array<DeckPlayer*, 2> players{players_[0].get(), players_[1].get()};
     transport_ = std::make_unique<deck::DeckTransport>(*players_[0], *players_[1], lists_[0], lists_[1], settings_);
@@ -143,8 +152,8 @@ void PlayerController::refreshList(int deck) {
 void PlayerController::refresh() {
     for (int deck = 0; deck < 2; ++deck) {
         const deck::DeckView& view = transport_->view(deck);
-        setText(window_.label("text2", deck), view.text2);
-        setText(window_.label("lbfilename", deck), view.lbfilename);
+        setText(window_.label("text2", deck), deckDisplay(deck, view.text2));
+        setText(window_.label("lbfilename", deck), fileLabel(view.lbfilename));
         setText(window_.label("Totaltime", deck), view.totaltime);
         window_.showBitmap("Pause", deck, view.playPicture);
         window_.showBitmap("Play", deck, view.cuePicture);
@@ -165,6 +174,16 @@ void PlayerController::refresh() {
     window_.showBitmap("ImgtoB", -1, editor_->picture(songlist::ListButton::ToB, 0));
     window_.showBitmap("ImgtoA", -1, editor_->picture(songlist::ListButton::ToA, 1));
     refreshMixer();
+}
+
+QString PlayerController::deckDisplay(int deck, const QString& text2) const {
+    const MediaPlayer& player = *players_[static_cast<std::size_t>(deck)];
+    if (!player.fileName().empty() && player.hasError()) return QString::fromStdString(player.errorText());
+    return text2;
+}
+
+QString PlayerController::fileLabel(const QString& lbfilename) const {
+    return engine_.outputLost() ? kNoSoundDevice : lbfilename;
 }
 
 void PlayerController::songAdded(int deck, const QString& title) {

@@ -67,8 +67,13 @@ private:
                        std::function<void()> click);
     void refreshMixer();
     void connectKeyboard();
+    // What the deck's displays show over the models' texts: why its song cannot play, or that the sound
+    // device is gone.
+    QString deckDisplay(int deck, const QString& text2) const;
+    QString fileLabel(const QString& lbfilename) const;
 
     MainWindow& window_;
+    audio::AudioEngine& engine_;
     QtDialogs dialogs_;
     std::array<std::unique_ptr<MediaPlayer>, 2> players_;
     std::array<songlist::SongList, 2> lists_;

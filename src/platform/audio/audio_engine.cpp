@@ -7,10 +7,19 @@
 
 namespace korvex::audio {
 
+<<<<<<< HEAD
 AudioEngine::AudioEngine(int sampleRate)
     : sampleRate_(sampleRate),
       sampler_(std::make_unique<SamplerSource>(sampleRate, resampler_, ramp_)),
       bus_(DeckSource::kMaxBlock * 2) {
+=======
+namespace {
+// The fade-in when the sound device comes back: 0.2 s.
+constexpr double kFadeInSeconds = 0.2;
+}  // namespace
+
+AudioEngine::AudioEngine(int sampleRate) : sampleRate_(sampleRate), bus_(DeckSource::kMaxBlock * 2) {
+>>>>>>> harden
     for (int i = 0; i < kDecks; ++i)
         deckSources_.push_back(std::make_unique<DeckSource>(i, sampleRate_, decks_[static_cast<std::size_t>(i)],
                                                             resampler_, ramp_));
@@ -74,6 +83,16 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
         masterLeft_ = targetLeft;
         masterRight_ = targetRight;
         done += n;
+    }
+    if (fadeInRequested_.exchange(false, std::memory_order_acq_rel))
+        fadeLeft_ = static_cast<std::size_t>(kFadeInSeconds * sampleRate_);
+    if (fadeLeft_ > 0) {
+        const auto total = static_cast<float>(kFadeInSeconds * sampleRate_);
+        for (std::size_t i = 0; i < frames && fadeLeft_ > 0; ++i, --fadeLeft_) {
+            const float gain = 1.0f - static_cast<float>(fadeLeft_) / total;
+            out[2 * i] *= gain;
+            out[2 * i + 1] *= gain;
+        }
     }
     frames_.fetch_add(frames, std::memory_order_relaxed);
     if (applied != 0) acknowledged_.store(applied, std::memory_order_release);

@@ -57,6 +57,11 @@ public:
     SamplerSource& sampler() { return *sampler_; }
     // Frames rendered so far (any thread).
     std::uint64_t framesRendered() const { return frames_.load(std::memory_order_relaxed); }
+    // True while the sound device is gone and the engine plays on its own clock (any thread).
+    bool outputLost() const { return outputLost_.load(std::memory_order_relaxed); }
+    void setOutputLost(bool lost) { outputLost_.store(lost, std::memory_order_relaxed); }
+    // The next blocks fade in from silence (the sound device is back). Any thread.
+    void fadeIn() { fadeInRequested_.store(true, std::memory_order_release); }
 
     // --- audio thread ----------------------------------------------------------------------------
     // Renders `frames` interleaved stereo frames into `out` (overwritten).
@@ -85,6 +90,10 @@ private:
     std::atomic<std::uint64_t> acknowledged_{0};
     std::atomic<std::uint32_t> master_{kFullMasterVolume};
     std::atomic<std::uint64_t> frames_{0};
+    std::atomic<bool> outputLost_{false};
+    std::atomic<bool> fadeInRequested_{false};
+    // Frames of the fade-in still to go (audio thread).
+    std::size_t fadeLeft_ = 0;
     float masterLeft_ = 1.0f;
     float masterRight_ = 1.0f;
     std::vector<float> bus_;

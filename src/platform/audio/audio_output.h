@@ -2,6 +2,8 @@
 // Where the engine's mix goes: a sound card through PortAudio, nowhere at real-time pace ("null"), a WAVE
 // file at real-time pace ("wav:PATH"), or a test that renders by hand.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,10 +21,19 @@ public:
     virtual void stop() = 0;
     // A short description for messages ("PortAudio: default device", "null", "wav: /tmp/x.wav").
     virtual std::string describe() const = 0;
+    // Times the device asked for sound that was not ready in time (PortAudio's underflow flags).
+    virtual std::uint64_t underflows() const { return 0; }
 };
 
 // The output rate of every output the program opens.
 constexpr int kOutputRate = 44100;
+
+// Output latency asked of the sound device, in milliseconds (0: the default, 40 ms).
+struct DeviceOptions {
+    double latencyMs = 0.0;
+    // Told once when the device is lost and when it is back (any thread but the audio thread).
+    std::function<void(const std::string&)> notice;
+};
 
 // Picks the output mode: `--audio-output=MODE` among `args` wins over the KORVEX_AUDIO_OUTPUT environment
 // value (`environment`, may be null); "default" when neither is given.
@@ -31,10 +42,15 @@ std::string chooseOutputMode(const std::vector<std::string>& args, const char* e
 // Opens and starts the output `mode` ("default", "null", "wav:PATH" or a PortAudio device name) for
 // `engine`. When it cannot be opened, falls back to the null output and puts the reason in `notice`
 // (which the caller prints once); otherwise `notice` is left empty.
-std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& engine, std::string& notice);
+std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& engine, std::string& notice,
+                                        DeviceOptions options = {});
 
 std::unique_ptr<AudioOutput> makeNullOutput(AudioEngine& engine);
 std::unique_ptr<AudioOutput> makeWavOutput(AudioEngine& engine, std::string path);
-std::unique_ptr<AudioOutput> makePortAudioOutput(AudioEngine& engine, std::string deviceName);
+// The sound card through PortAudio. When the device stops (the sound server died), the engine goes on at
+// real time on a clock of its own, AudioEngine::outputLost() turns true, and the device is tried again
+// every second; once it is back the sound returns with a fade-in.
+std::unique_ptr<AudioOutput> makePortAudioOutput(AudioEngine& engine, std::string deviceName,
+                                                 DeviceOptions options = {});
 
 }  // namespace korvex::audio

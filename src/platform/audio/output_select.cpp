@@ -13,7 +13,8 @@ std::string chooseOutputMode(const std::vector<std::string>& args, const char* e
     return "default";
 }
 
-std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& engine, std::string& notice) {
+std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& engine, std::string& notice,
+                                        DeviceOptions options) {
     notice.clear();
     std::unique_ptr<AudioOutput> output;
     if (mode == "null") {
@@ -21,7 +22,8 @@ std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& en
     } else if (mode.rfind("wav:", 0) == 0) {
         output = makeWavOutput(engine, mode.substr(4));
     } else {
-        output = makePortAudioOutput(engine, mode == "default" || mode.empty() ? std::string() : mode);
+        output = makePortAudioOutput(engine, mode == "default" || mode.empty() ? std::string() : mode,
+                                     std::move(options));
     }
     std::string error;
     if (output->start(error)) return output;

@@ -1,15 +1,30 @@
-// The sound card output: PortAudio on the default (or a named) device, 44.1 kHz stereo float, small
-// buffers. The device layers below PortAudio (ALSA, JACK) print their own complaints on stderr while
-// devices are probed; those are kept off the terminal, and a failure is reported once by the caller.
+// The sound card output: PortAudio on the default (or a named) device, 44.1 kHz stereo float, 256-frame
+// callbacks. The device layers below PortAudio (ALSA, JACK) print their own complaints on stderr while
+// devices are probed or fail; those are kept off the terminal, and a failure is reported once by the caller.
+//
+// A sound server can die under the program. A supervisor thread watches the stream (an error ends it, or
+// its callbacks stop coming); on a loss the engine goes on at real time on the null clock so the set keeps
+// its time, and the device is opened again every second. A new stream starts silent and takes over from
+// the clock only once it runs, so the engine's time never stops; the sound then fades back in.
 
 #include <alsa/asoundlib.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <portaudio.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/audio_output.h"
@@ -18,7 +33,20 @@ namespace korvex::audio {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr unsigned long kBufferFrames = 256;
+// The output latency asked for unless --audio-latency says otherwise (see the README).
+constexpr double kDefaultLatencyMs = 40.0;
+// A stream whose callbacks stop for this long counts as lost (a broken stream usually ends at once with an
+// error; this catches one that hangs, and is long enough that a machine under heavy load is not taken
+// for a lost device).
+constexpr auto kSilenceLimit = std::chrono::milliseconds(1500);
+constexpr auto kWatchInterval = std::chrono::milliseconds(50);
+constexpr auto kRetryInterval = std::chrono::seconds(1);
+// Priority of the audio callback thread when real-time scheduling is allowed: any real-time priority runs
+// before every normal thread; this one stays below a sound server's own (PulseAudio uses 5).
+constexpr int kRealtimePriority = 4;
 
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
@@ -44,17 +72,106 @@ private:
     int saved_ = -1;
 };
 
+// While a device output lives, stderr passes through a pipe that drops PortAudio's internal assertion lines
+// ("Expression '...' failed in '...'"), which its ALSA layer prints from its own thread when a stream
+// breaks; every other line reaches the terminal unchanged.
+class StderrFilter {
+public:
+    StderrFilter() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return;
+        saved_ = ::dup(STDERR_FILENO);
+        if (saved_ < 0 || ::dup2(fds[1], STDERR_FILENO) < 0) {
+            ::close(fds[0]);
+            ::close(fds[1]);
+            return;
+        }
+        ::close(fds[1]);
+        read_ = fds[0];
+        thread_ = std::thread([this] { run(); });
+    }
+    ~StderrFilter() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);  // the pipe's last writer goes: the reader drains and ends
+        if (thread_.joinable()) thread_.join();
+        ::close(saved_);
+        if (read_ >= 0) ::close(read_);
+    }
+    StderrFilter(const StderrFilter&) = delete;
+    StderrFilter& operator=(const StderrFilter&) = delete;
+
+private:
+    void run() {
+        std::string pending;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(read_, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            pending.append(buffer, static_cast<std::size_t>(n));
+            for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                forward(pending.substr(0, end + 1));
+                pending.erase(0, end + 1);
+            }
+        }
+        if (!pending.empty()) forward(pending);
+    }
+    void forward(const std::string& line) {
+        if (line.rfind("Expression '", 0) == 0 && line.find("' failed in '") != std::string::npos) return;
+        [[maybe_unused]] const ssize_t n = ::write(saved_, line.data(), line.size());
+    }
+
+    int saved_ = -1;
+    int read_ = -1;
+    std::thread thread_;
+};
+
+// The sound server's client library runs its own thread in this process ("threaded-ml", PulseAudio's
+// through ALSA); the callback waits for it, so it must not wait for normal threads either.
+void raiseServerClientThreads() {
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (tasks == nullptr) return;
+    while (const dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        const std::string base = std::string("/proc/self/task/") + entry->d_name;
+        char name[32] = {};
+        const int fd = ::open((base + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        const ssize_t n = ::read(fd, name, sizeof name - 1);
+        ::close(fd);
+        if (n <= 0 || std::strncmp(name, "threaded-ml", 11) != 0) continue;
+        sched_param param{};
+        param.sched_priority = kRealtimePriority;
+        (void)::sched_setscheduler(static_cast<pid_t>(std::atoi(entry->d_name)), SCHED_FIFO, &param);
+    }
+    ::closedir(tasks);
+}
+
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
 }
 
-class PortAudioOutput final : public AudioOutput {
-public:
-    PortAudioOutput(AudioEngine& engine, std::string device) : engine_(engine), device_(std::move(device)) {}
-    ~PortAudioOutput() override { stop(); }
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
 
-    bool start(std::string& error) override {
+// How the audio callback thread's real-time request went (reported once, off the audio thread).
+enum class RealtimeResult : int { kNotTried, kGranted, kRefused };
+
+// One PortAudio stream on one device, from Pa_Initialize to Pa_Terminate. It renders the engine only
+// while armed; before that it plays silence (a new stream proving itself while the null clock still runs).
+class DeviceStream {
+public:
+    DeviceStream(AudioEngine& engine, std::string device, double latencyMs)
+        : engine_(engine), device_(std::move(device)), latencyMs_(latencyMs) {}
+    ~DeviceStream() { close(); }
+    DeviceStream(const DeviceStream&) = delete;
+    DeviceStream& operator=(const DeviceStream&) = delete;
+
+    bool open(bool armed, std::string& error) {
+        armed_.store(armed, std::memory_order_release);
         snd_lib_error_set_handler(quietAlsa);
         setenv("JACK_NO_START_SERVER", "1", 0);
         StderrSilencer silence;
@@ -74,32 +191,53 @@ public:
         params.device = index;
         params.channelCount = 2;
         params.sampleFormat = paFloat32;
-        params.suggestedLatency = info != nullptr ? info->defaultLowOutputLatency : 0.02;
+        params.suggestedLatency = latencyMs_ / 1000.0;
+        lastCallback_.store(nowNs(), std::memory_order_relaxed);
         rc = Pa_OpenStream(&stream_, nullptr, &params, engine_.sampleRate(), kBufferFrames, paNoFlag, callback,
                            this);
+        if (rc == paNoError) rc = Pa_SetStreamFinishedCallback(stream_, finished);
         if (rc == paNoError) rc = Pa_StartStream(stream_);
         if (rc != paNoError) {
             error = Pa_GetErrorText(rc);
             return false;
         }
         name_ = info != nullptr ? info->name : "?";
+        raiseServerClientThreads();
         return true;
     }
 
-    void stop() override {
+    void close() {
+        StderrSilencer silence;
         if (stream_ != nullptr) {
-            Pa_StopStream(stream_);
+            Pa_AbortStream(stream_);
             Pa_CloseStream(stream_);
             stream_ = nullptr;
         }
         if (initialised_) {
-            StderrSilencer silence;
             Pa_Terminate();
             initialised_ = false;
         }
     }
 
-    std::string describe() const override { return "PortAudio: " + name_; }
+    void arm() {
+        lastCallback_.store(nowNs(), std::memory_order_relaxed);
+        armed_.store(true, std::memory_order_release);
+    }
+
+    // False once the stream ended on an error or its callbacks stopped coming.
+    bool alive() const {
+        if (stream_ == nullptr || finished_.load(std::memory_order_acquire)) return false;
+        const auto quiet = std::chrono::nanoseconds(nowNs() - lastCallback_.load(std::memory_order_relaxed));
+        return quiet < kSilenceLimit;
+    }
+    // True once the stream has called back at least a few times (it really runs).
+    bool running() const { return callbacks_.load(std::memory_order_relaxed) >= 4 && alive(); }
+
+    const std::string& name() const { return name_; }
+    std::uint64_t underflows() const { return underflows_.load(std::memory_order_relaxed); }
+    RealtimeResult realtime() const {
+        return static_cast<RealtimeResult>(realtime_.load(std::memory_order_acquire));
+    }
 
 private:
     PaDeviceIndex findDevice() const {
@@ -115,23 +253,189 @@ private:
         return partial;
     }
 
+    // Asks for real-time scheduling for the calling (callback) thread, once.
+    void becomeRealtime_rt() {
+        sched_param param{};
+        param.sched_priority = kRealtimePriority;
+        const bool granted = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+        realtime_.store(static_cast<int>(granted ? RealtimeResult::kGranted : RealtimeResult::kRefused),
+                        std::memory_order_release);
+    }
+
     static int callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
-                        PaStreamCallbackFlags, void* self) {
-        static_cast<PortAudioOutput*>(self)->engine_.render_rt(static_cast<float*>(output), frames);
+                        PaStreamCallbackFlags flags, void* opaque) {
+        auto* self = static_cast<DeviceStream*>(opaque);
+        if (self->realtime_.load(std::memory_order_relaxed) == static_cast<int>(RealtimeResult::kNotTried))
+            self->becomeRealtime_rt();
+        self->lastCallback_.store(nowNs(), std::memory_order_relaxed);
+        self->callbacks_.fetch_add(1, std::memory_order_relaxed);
+        auto* out = static_cast<float*>(output);
+        if (!self->armed_.load(std::memory_order_acquire)) {
+            std::fill_n(out, frames * 2, 0.0f);
+            return paContinue;
+        }
+        if (flags & paOutputUnderflow) self->underflows_.fetch_add(1, std::memory_order_relaxed);
+        self->engine_.render_rt(out, frames);
         return paContinue;
+    }
+
+    static void finished(void* opaque) {
+        static_cast<DeviceStream*>(opaque)->finished_.store(true, std::memory_order_release);
     }
 
     AudioEngine& engine_;
     std::string device_;
+    double latencyMs_;
     std::string name_;
     PaStream* stream_ = nullptr;
     bool initialised_ = false;
+    std::atomic<bool> armed_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<std::int64_t> lastCallback_{0};
+    std::atomic<std::uint64_t> callbacks_{0};
+    std::atomic<std::uint64_t> underflows_{0};
+    std::atomic<int> realtime_{static_cast<int>(RealtimeResult::kNotTried)};
+};
+
+class PortAudioOutput final : public AudioOutput {
+public:
+    PortAudioOutput(AudioEngine& engine, std::string device, DeviceOptions options)
+        : engine_(engine),
+          device_(std::move(device)),
+          latencyMs_(options.latencyMs > 0.0 ? options.latencyMs : kDefaultLatencyMs),
+          notice_(std::move(options.notice)) {}
+    ~PortAudioOutput() override { stop(); }
+
+    bool start(std::string& error) override {
+        filter_ = std::make_unique<StderrFilter>();
+        auto stream = std::make_unique<DeviceStream>(engine_, device_, latencyMs_);
+        if (!stream->open(true, error)) {
+            stream.reset();
+            filter_.reset();
+            return false;
+        }
+        name_ = stream->name();
+        stream_ = std::move(stream);
+        stopping_ = false;
+        supervisor_ = std::thread([this] { supervise(); });
+        return true;
+    }
+
+    void stop() override {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (supervisor_.joinable()) supervisor_.join();
+        std::unique_ptr<DeviceStream> last;
+        {
+            std::lock_guard lock(mutex_);
+            if (stream_) underflowsBefore_ += stream_->underflows();
+            last = std::move(stream_);
+        }
+        last.reset();
+        if (clock_) clock_->stop();
+        clock_.reset();
+        filter_.reset();
+    }
+
+    std::string describe() const override { return "PortAudio: " + name_; }
+    std::uint64_t underflows() const override {
+        std::lock_guard lock(mutex_);
+        return underflowsBefore_ + (stream_ ? stream_->underflows() : 0);
+    }
+
+private:
+    void tell(const std::string& text) {
+        if (notice_) notice_(text);
+        else std::fprintf(stderr, "korvex: %s\n", text.c_str());
+    }
+
+    // Returns false when asked to stop.
+    bool sleepFor(Clock::duration wait) {
+        std::unique_lock lock(mutex_);
+        return !wake_.wait_for(lock, wait, [this] { return stopping_; });
+    }
+
+    void supervise() {
+        bool realtimeTold = false;
+        while (sleepFor(kWatchInterval)) {
+            if (!realtimeTold && stream_ && stream_->realtime() != RealtimeResult::kNotTried) {
+                realtimeTold = true;
+                if (stream_->realtime() == RealtimeResult::kRefused)
+                    tell("the sound runs at normal priority (real-time scheduling was refused); a busy machine "
+                         "may interrupt it");
+            }
+            if (stream_ && stream_->alive()) continue;
+            loseDevice();
+            while (sleepFor(kRetryInterval)) {
+                if (tryDevice()) break;
+            }
+        }
+    }
+
+    // The stream broke: the engine goes on at real time, silently.
+    void loseDevice() {
+        std::unique_ptr<DeviceStream> broken;
+        {
+            std::lock_guard lock(mutex_);
+            if (stream_) underflowsBefore_ += stream_->underflows();
+            broken = std::move(stream_);
+        }
+        std::string error;
+        clock_ = makeNullOutput(engine_);
+        // The broken stream renders no more once closed; only then may the clock render.
+        broken.reset();
+        clock_->start(error);
+        engine_.setOutputLost(true);
+        if (!lossTold_) {
+            lossTold_ = true;
+            tell("the sound device was lost; playing on silently and trying it again every second");
+        }
+    }
+
+    // Opens the device again; true once its stream runs and has taken over from the clock.
+    bool tryDevice() {
+        auto stream = std::make_unique<DeviceStream>(engine_, device_, latencyMs_);
+        std::string error;
+        if (!stream->open(false, error)) return false;
+        for (int i = 0; i < 50 && !stream->running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!stream->running()) return false;
+        clock_->stop();
+        clock_.reset();
+        engine_.fadeIn();
+        stream->arm();
+        {
+            std::lock_guard lock(mutex_);
+            stream_ = std::move(stream);
+        }
+        engine_.setOutputLost(false);
+        tell("the sound device is back");
+        return true;
+    }
+
+    AudioEngine& engine_;
+    std::string device_;
+    double latencyMs_;
+    std::function<void(const std::string&)> notice_;
+    std::string name_;
+    std::unique_ptr<StderrFilter> filter_;
+    std::unique_ptr<DeviceStream> stream_;
+    std::unique_ptr<AudioOutput> clock_;
+    std::thread supervisor_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool lossTold_ = false;
+    std::uint64_t underflowsBefore_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<AudioOutput> makePortAudioOutput(AudioEngine& engine, std::string deviceName) {
-    return std::make_unique<PortAudioOutput>(engine, std::move(deviceName));
+std::unique_ptr<AudioOutput> makePortAudioOutput(AudioEngine& engine, std::string deviceName,
+                                                 DeviceOptions options) {
+    return std::make_unique<PortAudioOutput>(engine, std::move(deviceName), std::move(options));
 }
 
 }  // namespace korvex::audio

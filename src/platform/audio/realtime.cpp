@@ -1,5 +1,8 @@
 #include "platform/audio/realtime.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,6 +21,12 @@ void assertNotRealtime() {
         std::abort();
     }
 #endif
+}
+
+void lowerDecoderPriority() {
+    // On Linux the nice value is per thread; a failure only leaves the thread where it was.
+    constexpr int kDecoderNice = 10;
+    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kDecoderNice);
 }
 
 RealtimeScope::RealtimeScope() : previous_(t_realtime) { t_realtime = true; }

@@ -13,6 +13,10 @@ bool isRealtimeThread();
 // Aborts (debug builds) when called from the audio thread.
 void assertNotRealtime();
 
+// Puts the calling thread below every other thread of the program (decoding: a busy machine takes its
+// time from decoding, which runs far ahead of the play head, before it takes it from the interface).
+void lowerDecoderPriority();
+
 // Marks the current thread as the audio thread for its lifetime (nestable).
 class RealtimeScope {
 public:

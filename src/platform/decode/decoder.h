@@ -33,6 +33,12 @@ std::unique_ptr<Decoder> openFfmpegDecoder(const std::string& path, TrackInfo& i
 std::unique_ptr<Decoder> openMidiDecoder(const std::string& path, int sampleRate, TrackInfo& info,
                                          std::string& error);
 
+// Refuses anything but an ordinary readable file that is not empty (folders, pipes, devices), with a
+// reason a DJ understands in `error`.
+bool checkOrdinaryFile(const std::string& path, std::string& error);
+// What an errno from opening or reading a file means, in words.
+std::string fileProblem(int errnoValue);
+
 // The General MIDI soundfont used for .mid files (KORVEX_SOUNDFONT overrides); empty when none is found.
 std::string findSoundfont();
 

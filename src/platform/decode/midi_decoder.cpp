@@ -1,11 +1,19 @@
 // MIDI (.mid) tracks: the file is parsed at once for its length, then rendered by FluidSynth with the
 // system's General MIDI soundfont on the track's worker thread, as fast as the synthesiser goes.
+//
+// A song ends at its end-of-track marker plus a release tail, but no later than a few seconds after its
+// last sound (the last note or controller change): a file whose marker lies hours after its music would
+// otherwise be rendered, and kept in memory, in full. Rendering also ends after a minute in which
+// nothing sounds (a long pause before a far-away note).
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <map>
 #include <vector>
 
@@ -18,8 +26,14 @@ namespace korvex::decode {
 namespace {
 
 constexpr int kChunkFrames = 4096;
-// Release time rendered after the last event so held notes fade naturally.
+// Release time rendered after the end-of-track marker so held notes fade naturally.
 constexpr double kTailSeconds = 1.0;
+// The most that is rendered after the last sound, whatever the end-of-track marker says.
+constexpr double kSoundTailSeconds = 4.0;
+// Rendering stops once nothing has sounded for this long.
+constexpr double kSilentSeconds = 60.0;
+// Larger files are not MIDI songs (the largest orchestral files are a few hundred kilobytes).
+constexpr off_t kMaxFileBytes = off_t{16} << 20;
 
 // Reads a Standard MIDI File far enough to know it is one and how long it plays.
 class MidiLength {
@@ -27,30 +41,34 @@ public:
     bool parse(const std::vector<std::uint8_t>& data, std::string& error) {
         data_ = &data;
         pos_ = 0;
-        if (!expect("MThd") || read32() < 6) return fail(error, "not a MIDI file");
+        if (!expect("MThd") || read32() < 6)
+            return fail(error, "not a MIDI file (the name says MIDI, the contents do not)");
         read16();  // format
         const unsigned tracks = read16();
         const std::uint16_t division = read16();
-        if (ok_ && division == 0) return fail(error, "MIDI file has no time division");
+        if (ok_ && division == 0) return fail(error, "a damaged MIDI file (it has no tempo division)");
         pos_ = 8 + (static_cast<std::size_t>(data[4]) << 24 | static_cast<std::size_t>(data[5]) << 16 |
                     static_cast<std::size_t>(data[6]) << 8 | data[7]);
         std::uint64_t lastTick = 0;
         for (unsigned t = 0; t < tracks && ok_; ++t) {
             if (pos_ + 8 > data.size()) break;  // fewer tracks than announced: play what is there
-            if (!expect("MTrk")) return fail(error, "damaged MIDI track");
+            if (!expect("MTrk")) return fail(error, "a damaged MIDI file");
             const std::size_t length = read32();
             const std::size_t end = std::min(data.size(), pos_ + length);
             lastTick = std::max(lastTick, scanTrack(end));
             pos_ = end;
         }
-        if (!ok_) return fail(error, "damaged MIDI file");
-        seconds_ = ticksToSeconds(lastTick, division);
+        if (!ok_) return fail(error, "a damaged MIDI file");
+        seconds_ = std::min(ticksToSeconds(lastTick, division) + kTailSeconds,
+                            ticksToSeconds(lastSound_, division) + kSoundTailSeconds);
         return true;
     }
 
+    // How long the song plays, release tail included.
     double seconds() const { return seconds_; }
 
 private:
+    // Reads one track and returns its last tick; lastSound_ becomes the latest tick of a channel event.
     std::uint64_t scanTrack(std::size_t end) {
         std::uint64_t tick = 0;
         std::uint8_t status = 0;
@@ -79,6 +97,7 @@ private:
             } else {
                 const std::uint8_t kind = status & 0xF0;
                 pos_ += (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
+                if (pos_ <= end) lastSound_ = std::max(lastSound_, tick);
             }
         }
         return tick;
@@ -143,6 +162,7 @@ private:
     std::size_t pos_ = 0;
     bool ok_ = true;
     double seconds_ = 0.0;
+    std::uint64_t lastSound_ = 0;
     std::map<std::uint64_t, std::uint32_t> tempos_;
 };
 
@@ -168,8 +188,8 @@ public:
             ended_ = true;
             return false;
         }
-        // The file's own length plus a release tail decides the end, not the player's idea of it.
-        const auto total = static_cast<long>((seconds_ + kTailSeconds) * rate_);
+        // The file's own length decides the end, not the player's idea of it.
+        const auto total = static_cast<long>(seconds_ * rate_);
         const long n = std::min<long>(kChunkFrames, total - rendered_);
         if (n <= 0) {
             ended_ = true;
@@ -179,6 +199,8 @@ public:
         fluid_synth_write_s16(synth_, static_cast<int>(n), buffer, 0, 2, buffer, 1, 2);
         if (!out.append(buffer, static_cast<std::size_t>(n))) ended_ = true;
         rendered_ += n;
+        silent_ = fluid_synth_get_active_voice_count(synth_) == 0 ? silent_ + n : 0;
+        if (silent_ > static_cast<long>(kSilentSeconds * rate_)) ended_ = true;
         return !ended_;
     }
 
@@ -214,9 +236,45 @@ private:
     fluid_synth_t* synth_ = nullptr;
     fluid_player_t* player_ = nullptr;
     long rendered_ = 0;
+    long silent_ = 0;
     bool ended_ = false;
     bool failed_ = false;
 };
+
+// Reads the whole file. Opened without blocking and checked on the open descriptor, so a pipe put in
+// place of the file after it was checked is still refused rather than waited on.
+bool readMidiFile(const std::string& path, std::vector<std::uint8_t>& data, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = fileProblem(errno);
+        return false;
+    }
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    if (!ok) error = fileProblem(errno);
+    else if (S_ISDIR(info.st_mode)) error = fileProblem(EISDIR);
+    else if (!S_ISREG(info.st_mode)) error = "not an ordinary file (a pipe, device or socket)";
+    else if (info.st_size > kMaxFileBytes) error = "too large for a MIDI file";
+    ok = ok && error.empty();
+    if (ok) {
+        data.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                error = fileProblem(errno);
+                ok = false;
+                break;
+            }
+            if (n == 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        data.resize(done);
+    }
+    ::close(fd);
+    return ok;
+}
 
 }  // namespace
 
@@ -224,19 +282,15 @@ std::string findSoundfont() {
     if (const char* env = std::getenv("KORVEX_SOUNDFONT"); env != nullptr && *env != '\0') return env;
     for (const char* path : {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2",
                              "/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/soundfonts/default.sf2"}) {
-        if (std::ifstream(path).good()) return path;
+        if (::access(path, R_OK) == 0) return path;
     }
     return {};
 }
 
 std::unique_ptr<Decoder> openMidiDecoder(const std::string& path, int sampleRate, TrackInfo& info,
                                          std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "No such file or directory";
-        return nullptr;
-    }
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> data;
+    if (!readMidiFile(path, data, error)) return nullptr;
     MidiLength length;
     if (!length.parse(data, error)) return nullptr;
     std::string soundfont = findSoundfont();
@@ -245,7 +299,7 @@ std::unique_ptr<Decoder> openMidiDecoder(const std::string& path, int sampleRate
         return nullptr;
     }
     info.sampleRate = sampleRate;
-    info.duration = length.seconds() + kTailSeconds;
+    info.duration = length.seconds();
     return std::make_unique<MidiDecoder>(std::move(data), std::move(soundfont), sampleRate, length.seconds());
 }
 

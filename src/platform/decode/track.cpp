@@ -1,7 +1,13 @@
 #include "platform/decode/track.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
 
 #include "platform/audio/realtime.h"
 #include "platform/decode/decoder.h"
@@ -23,8 +29,54 @@ bool looksLikeMidi(const std::string& path) {
 
 }  // namespace
 
+std::string fileProblem(int errnoValue) {
+    switch (errnoValue) {
+        case ENOENT:
+        case ENOTDIR:
+            return "the file does not exist";
+        case EACCES:
+        case EPERM:
+            return "no permission to read the file";
+        case EISDIR:
+            return "a folder, not a music file";
+        case ENAMETOOLONG:
+            return "the file name is too long";
+        case ELOOP:
+            return "the file name leads round in a circle of links";
+        default:
+            return std::string("the file could not be read (") + std::strerror(errnoValue) + ")";
+    }
+}
+
+bool checkOrdinaryFile(const std::string& path, std::string& error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = fileProblem(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = fileProblem(EISDIR);
+        return false;
+    }
+    // A pipe or a device would block the open, or never end.
+    if (!S_ISREG(info.st_mode)) {
+        error = "not an ordinary file (a pipe, device or socket)";
+        return false;
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        error = fileProblem(errno);
+        return false;
+    }
+    if (info.st_size == 0) {
+        error = "the file is empty";
+        return false;
+    }
+    return true;
+}
+
 std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info,
                                      std::string& error) {
+    if (!checkOrdinaryFile(path, error)) return nullptr;
     if (looksLikeMidi(path)) return openMidiDecoder(path, midiRate, info, error);
     return openFfmpegDecoder(path, info, error);
 }
@@ -65,13 +117,21 @@ std::unique_ptr<Track> Track::open(const std::string& path, int midiRate, std::s
     std::unique_ptr<Track> track(new Track(audio, info.duration));
     if (!audio->complete()) {
         // The worker owns the decoder; it stops at the end of the file or when the track is replaced.
-        track->worker_ = std::thread([audio, dec = std::move(decoder)]() mutable {
+        // It runs below the interface and the sound, so a busy machine takes its time from decoding first.
+        auto work = [audio, dec = std::move(decoder)]() mutable {
+            audio::lowerDecoderPriority();
             while (!audio->cancelRequested() && dec->decodeSome(*audio)) {
             }
             const bool emptyMidi = audio->availableFrames() == 0;
             audio->finish(dec->failed() || emptyMidi);
             dec.reset();
-        });
+        };
+        try {
+            track->worker_ = std::thread(std::move(work));
+        } catch (const std::system_error&) {
+            error = "the system could not start decoding (too many threads)";
+            return nullptr;
+        }
     }
     return track;
 }

@@ -1,0 +1,22 @@
+// `--audio-latency=MS`: the figure a user asks the sound device for.
+
+#include <gtest/gtest.h>
+
+#include "app/audio_session.h"
+
+namespace korvex::app {
+namespace {
+
+TEST(AudioLatencyOption, TakesMillisecondsAndRefusesWhatIsNotAFigureInRange) {
+    EXPECT_EQ(chooseLatencyMs({}), 0.0) << "absent: the default";
+    EXPECT_EQ(chooseLatencyMs({"--audio-output=null", "--audio-latency=80"}), 80.0);
+    EXPECT_EQ(chooseLatencyMs({"--audio-latency=12.5"}), 12.5);
+    EXPECT_EQ(chooseLatencyMs({"--audio-latency=2"}), 2.0);
+    EXPECT_EQ(chooseLatencyMs({"--audio-latency=1000"}), 1000.0);
+    for (const char* bad : {"--audio-latency=", "--audio-latency=fast", "--audio-latency=1", "--audio-latency=5000",
+                            "--audio-latency=40ms", "--audio-latency=-10"})
+        EXPECT_EQ(chooseLatencyMs({bad}), 0.0) << bad;
+}
+
+}  // namespace
+}  // namespace korvex::app

@@ -1,0 +1,213 @@
+// The player survives what a user's disk and desktop throw at it: a folder or a pipe as a deck's current
+// song in the settings file, and SIGTERM, SIGINT or SIGHUP while it plays.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+
+#include "app/ui/korvex_app.h"
+#include "platform/media_player.h"
+#include "support/signals.h"
+
+namespace korvex::test {
+namespace {
+
+QByteArray crlf(const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
+    return bytes;
+}
+
+// A settings file whose deck A holds `first` and `current` (current), and deck B one song.
+QByteArray settingsWith(const QString& first, const QString& current, const QString& deckB) {
+    QStringList lines{"2",  first, current, QFileInfo(first).fileName(), QFileInfo(current).fileName(),
+                      "100", "-1", "-1",    "-1",
+                      "-1", "-1",  "-1",    "-1",
+                      "-1", "-1",  "1",     deckB,
+                      QFileInfo(deckB).fileName(), "100", "-1", "-1", "-1", "-1", "1", "0"};
+    lines << QStringList{"True", "True", "True", "False", "False", "0",     "0",     "2", "True", "orange",
+                         "",     "True", "20",   "10",    "False", "False", "0",     "True"};
+    lines << QStringList{"500", "500", "0", "0", "0", "500", "0", "500", "0", "0", "500", "500"};
+    lines << QStringList{"50", "50", "50"};
+    for (int i = 0; i < 8; ++i) lines << "0";
+    for (int i = 0; i < 8; ++i) lines << "";
+    return crlf(lines);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+TEST(EndToEnd, AFolderOrAPipeAsTheCurrentSongStartsThePlayerAndSaysWhy) {
+    QTemporaryDir songs;
+    const QString good = songs.filePath(QStringLiteral("good.wav"));
+    writeWav16(good.toStdString(), sine(440.0, 1.0));
+    const QString folder = songs.filePath(QStringLiteral("dir.mid"));
+    const QString fifo = songs.filePath(QStringLiteral("fifo.mp3"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
+    const QString config = QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/korvex");
+    ASSERT_TRUE(QDir().mkpath(config));
+    const QString ini = config + QStringLiteral("/korvexp.ini");
+
+    const std::pair<QString, QString> cases[] = {{folder, QStringLiteral("a folder, not a music file")},
+                                                 {fifo, QStringLiteral("not an ordinary file (a pipe, device or socket)")}};
+    for (const auto& [current, why] : cases) {
+        SCOPED_TRACE(current.toStdString());
+        writeFile(ini, settingsWith(good, current, good));
+        app::KorvexApp korvex({"--audio-output=null"});
+        ASSERT_TRUE(korvex.start());
+        korvex.handOver();
+        app::MainWindow& window = korvex.window();
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(korvex.player().player(0).fileName(), current.toStdString());
+        EXPECT_TRUE(korvex.player().player(0).hasError());
+        QTest::qWait(80);  // a main-timer tick redraws the deck
+        EXPECT_EQ(window.label("text2", 0)->text(), why) << "the deck's display says why";
+        EXPECT_NE(window.label("text2", 1)->text(), why);
+        korvex.shutdown();
+    }
+    QFile::remove(ini);
+}
+
+// Runs the real player with `ini` as its settings file, writing its output to `wav`, and sends `signal`
+// once it plays; returns the exit status (-1 when it did not end within 10 s).
+int runAndSignal(const QString& home, const QString& wav, int signal, QByteArray& errors) {
+    const QString errorsFile = home + QStringLiteral("/stderr.txt");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("XDG_CONFIG_HOME", (home + QStringLiteral("/config")).toLocal8Bit().constData(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (home + QStringLiteral("/run")).toLocal8Bit().constData(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (!freopen(errorsFile.toLocal8Bit().constData(), "w", stderr)) ::_exit(126);
+        const QByteArray output = "--audio-output=wav:" + wav.toLocal8Bit();
+        ::execl(KORVEX_PLAYER_EXE, KORVEX_PLAYER_EXE, output.constData(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Wait for the output file to grow: the player is up and its sound flows.
+    for (int i = 0; i < 200 && QFileInfo(wav).size() < 88200; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::kill(child, signal);
+    int status = 0;
+    for (int i = 0; i < 200; ++i) {
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            QFile file(errorsFile);
+            if (file.open(QIODevice::ReadOnly)) errors = file.readAll();
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    return -1;
+}
+
+TEST(EndToEnd, TermIntAndHupLeaveWithoutSavingAndCloseTheOutput) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir home;
+        const QString song = home.filePath(QStringLiteral("song.wav"));
+        writeWav16(song.toStdString(), sine(440.0, 30.0));
+        ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("config/korvex"))));
+        ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("run"))));
+        const QString ini = home.filePath(QStringLiteral("config/korvex/korvexp.ini"));
+        const QByteArray settings = settingsWith(song, song, song);
+        writeFile(ini, settings);
+        const QString wav = home.filePath(QStringLiteral("out.wav"));
+        QByteArray errors;
+        EXPECT_EQ(runAndSignal(home.path(), wav, signal, errors), 0) << errors.toStdString();
+
+        QFile written(ini);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), settings) << "the settings file is untouched";
+        // The WAVE file is whole: its header counts every byte written.
+        QFile out(wav);
+        ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+        const QByteArray bytes = out.readAll();
+        ASSERT_GT(bytes.size(), 58);
+        const auto dataBytes = qFromLittleEndian<quint32>(bytes.constData() + 54);
+        EXPECT_EQ(static_cast<qint64>(dataBytes) + 58, bytes.size());
+        EXPECT_FALSE(readSound(wav.toStdString()).empty());
+    }
+}
+
+// Seconds into `heard` of the first 50 ms that carry a clear tone of `frequency` (-1 when none do).
+double firstTone(const std::vector<float>& heard, double frequency) {
+    const std::size_t window = 2205;
+    for (std::size_t start = 0; start + window <= heard.size() / 2; start += window / 2) {
+        const auto part = channel(heard, 0, start, window);
+        if (rms(part) > 0.05 && std::abs(zeroCrossingFrequency(part, 44100) - frequency) < 15.0)
+            return static_cast<double>(start) / 44100.0;
+    }
+    return -1.0;
+}
+
+TEST(EndToEnd, LosingTheSoundServerKeepsTheSetGoingAndTheSoundComesBack) {
+    QTemporaryDir home;
+    const std::string dir = home.path().toStdString();
+    const std::string tool = KORVEX_PULSE_TOOL;
+    if (std::system(("'" + tool + "' start '" + dir + "' > /dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no PulseAudio server could be started";
+    ::setenv("PULSE_SERVER", ("unix:" + dir + "/run/pulse/native").c_str(), 1);
+
+    const QString song = home.filePath(QStringLiteral("song.wav"));
+    writeWav16(song.toStdString(), sine(440.0, 40.0));
+    const QString config = QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/korvex");
+    ASSERT_TRUE(QDir().mkpath(config));
+    const QString ini = config + QStringLiteral("/korvexp.ini");
+    writeFile(ini, settingsWith(song, song, song));
+    double tone = 440.0;
+    {
+        app::KorvexApp korvex({"--audio-output=default"});
+        ASSERT_TRUE(korvex.start());
+        korvex.handOver();
+        EXPECT_NE(korvex.audio().outputDescription().find("PortAudio"), std::string::npos);
+        MediaPlayer& deckA = korvex.player().player(0);
+        korvex.player().transport().playPress(0);
+        korvex.player().transport().playRelease(0);
+        QTest::qWait(1000);
+        ASSERT_EQ(deckA.playState(), 2);
+
+        std::system(("'" + tool + "' stop '" + dir + "'").c_str());
+        for (int i = 0; i < 60 && !korvex.audio().engine().outputLost(); ++i) QTest::qWait(50);
+        ASSERT_TRUE(korvex.audio().engine().outputLost()) << "the loss is noticed";
+        const double before = deckA.currentPosition();
+        QTest::qWait(1000);
+        EXPECT_NEAR(deckA.currentPosition() - before, deckA.rate(), 0.2) << "the deck's time goes on";
+        EXPECT_EQ(deckA.playState(), 2);
+        EXPECT_EQ(korvex.window().label("lbfilename", 0)->text(), QStringLiteral("no sound device"));
+        EXPECT_EQ(korvex.window().label("lbfilename", 1)->text(), QStringLiteral("no sound device"));
+
+        // A new server: the monitor has the tone again within 2 s of its start.
+        ASSERT_EQ(std::system(("'" + tool + "' start '" + dir + "' > /dev/null").c_str()), 0);
+        const int recorded = std::system(("'" + tool + "' record '" + dir + "' '" + dir + "/back.wav' 3").c_str());
+        EXPECT_EQ(WEXITSTATUS(recorded), 0);
+        QTest::qWait(100);
+        EXPECT_FALSE(korvex.audio().engine().outputLost());
+        EXPECT_NE(korvex.window().label("lbfilename", 0)->text(), QStringLiteral("no sound device"));
+        tone = 440.0 * deckA.rate();
+        korvex.shutdown();
+    }
+    std::system(("'" + tool + "' stop '" + dir + "'").c_str());
+    ::unsetenv("PULSE_SERVER");
+    QFile::remove(ini);
+    const double back = firstTone(readSound(dir + "/back.wav"), tone);
+    EXPECT_GE(back, 0.0) << "the tone came back";
+    EXPECT_LT(back, 2.0);
+}
+
+}  // namespace
+}  // namespace korvex::test
