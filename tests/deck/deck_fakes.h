@@ -50,6 +50,7 @@ public:
     }
     double selectionEnd() const override { return -1.0; }
     void setSelectionEnd(double) override {}
+    void setCuePoint(double s) override { cue = s; }
     int volume() const override { return 0; }
     void setVolume(int) override {}
     int balance() const override { return 0; }
@@ -65,6 +66,7 @@ public:
     double position = 0.0;
     double length = 200.0;
     double selStart = -1.0;
+    double cue = -1.0;  // the cue memory last handed over
     int state = 0;
 
 private:

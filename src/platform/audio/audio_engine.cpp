@@ -7,19 +7,15 @@
 
 namespace korvex::audio {
 
-<<<<<<< HEAD
-AudioEngine::AudioEngine(int sampleRate)
-    : sampleRate_(sampleRate),
-      sampler_(std::make_unique<SamplerSource>(sampleRate, resampler_, ramp_)),
-      bus_(DeckSource::kMaxBlock * 2) {
-=======
 namespace {
 // The fade-in when the sound device comes back: 0.2 s.
 constexpr double kFadeInSeconds = 0.2;
 }  // namespace
 
-AudioEngine::AudioEngine(int sampleRate) : sampleRate_(sampleRate), bus_(DeckSource::kMaxBlock * 2) {
->>>>>>> harden
+AudioEngine::AudioEngine(int sampleRate)
+    : sampleRate_(sampleRate),
+      sampler_(std::make_unique<SamplerSource>(sampleRate, resampler_, ramp_)),
+      bus_(DeckSource::kMaxBlock * 2) {
     for (int i = 0; i < kDecks; ++i)
         deckSources_.push_back(std::make_unique<DeckSource>(i, sampleRate_, decks_[static_cast<std::size_t>(i)],
                                                             resampler_, ramp_));
