@@ -250,6 +250,28 @@ TEST_F(SmallCache, CueMovesPlayTheRightSamplesOutsideTheWindow) {
     }
 }
 
+// A long song learns its exact length without being played to the end: the worker decodes the last block
+// once the index is complete; the length is that of a straight decode, and the end plays.
+TEST_F(SmallCache, ALongSongsEndIsDecodedForItsExactLength) {
+    const std::string path = tempDir() + "/seconds-60.mp3";
+    makeWithFfmpeg(path, kSecondTones + "60' -ac 1 -c:a libmp3lame -b:a 64k");
+    int rate = 0;
+    const std::vector<float> straight = straightDecode(path, rate);
+    EngineRig rig;
+    rig.player.setFileName(path);
+    rig.player.waitUntilDecoded();
+    const DecodedAudio& audio = *rig.player.decodedAudio();
+    EXPECT_EQ(audio.availableFrames() * 2, straight.size());
+    EXPECT_LT(audio.residentBlocks(), 12u);
+    std::vector<float> end(2000 * 2);
+    EXPECT_TRUE(audio.readFloat_rt(static_cast<std::int64_t>(audio.availableFrames()) - 2000, 2000, end.data()));
+    EXPECT_TRUE(std::equal(end.begin(), end.end(), straight.end() - 4000));
+    rig.player.setCurrentPosition(rig.player.duration() - 0.5);
+    rig.player.play();
+    rig.render(1.0);
+    EXPECT_EQ(rig.endEvents, 1);
+}
+
 // A three-hour MP3 made from a looped 100-second one (each second its own tone).
 std::string threeHourMp3() {
     const std::string dir = "/tmp/korvex-longsongs";

@@ -96,6 +96,7 @@ public:
     void setExpectedFrames(std::size_t frames) { expectedFrames_.store(frames, std::memory_order_relaxed); }
     // Blocks at and past this one lie beyond the end (found by a seek that met the end of the file).
     void markEndBefore(std::size_t block);
+    std::size_t endBlock() const { return endBlock_.load(std::memory_order_relaxed); }
     // Keeps every block (decoders that cannot seek): the cache then grows with the song.
     void keepEverything() { keepAll_ = true; }
     // Sleeps until a jump is requested, a point of interest changes or `timeout` passes.

@@ -282,7 +282,7 @@ public:
     std::int64_t indexedFrames() const override {
         if (!index_ || !index_->done.load(std::memory_order_acquire) || index_->failed.load(std::memory_order_relaxed))
             return 0;
-        return toOutput(totalSamples());
+        return toOutput(totalSamples() - index_->startSkip.load(std::memory_order_relaxed));
     }
 
     Seek seekTo(std::int64_t frame, DecodedAudio& out) override {

@@ -42,8 +42,8 @@ void fillCache(DecodedAudio& audio, Decoder& decoder) {
         if (block < 0 && !audio.complete()) {
             // Nothing else wanted: decode the end, so the exact length is known.
             const std::int64_t length = decoder.indexedFrames();
-            if (length > 0) block = (length - 1) / blockFrames;
-            if (block >= 0 && audio.blockFill(static_cast<std::size_t>(block)) > 0) block = -1;
+            if (length > 0)
+                block = std::min((length - 1) / blockFrames, static_cast<std::int64_t>(audio.endBlock()) - 1);
         }
         if (block < 0) {
             audio.waitForWork(kIdle);
@@ -54,8 +54,11 @@ void fillCache(DecodedAudio& audio, Decoder& decoder) {
             const Decoder::Seek result = decoder.seekTo(from, audio);
             if (result == Decoder::Seek::Cancelled) continue;
             if (result == Decoder::Seek::PastEnd) {
-                audio.markEndBefore(static_cast<std::size_t>(block) + (from % blockFrames != 0 ? 1 : 0));
-                if (from % blockFrames != 0 && !audio.complete()) audio.finish(decoder.failed());
+                // Nothing at `from`: when the frame before it is there, the song ends exactly here.
+                if (from > 0 && audio.resident_rt(from - 1, from - 1))
+                    audio.finish(decoder.failed());
+                else
+                    audio.markEndBefore(static_cast<std::size_t>(block));
                 ended = true;
                 continue;
             }
