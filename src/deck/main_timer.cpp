@@ -8,6 +8,8 @@ namespace korvex::deck {
 
 void MainTimer::tick() {
     transport_.touch();
+    // The cue memories are where the players may be sent at any moment: they keep those places ready.
+    for (int deck = 0; deck < 2; ++deck) transport_.player(deck).setCuePoint(transport_.record(deck).cuepos);
     handOver();
     if (!pauseLoop()) return;
 

@@ -30,6 +30,9 @@ public:
     virtual void setSelectionStart(double seconds) = 0;
     virtual double selectionEnd() const = 0;
     virtual void setSelectionEnd(double seconds) = 0;
+    // The deck's cue memory, which the player may be sent to at any moment (kept ready by players that
+    // do not hold the whole song in memory).
+    virtual void setCuePoint(double seconds) { (void)seconds; }
     virtual int volume() const = 0;
     virtual void setVolume(int hundredthsDb) = 0;
     virtual int balance() const = 0;

@@ -28,6 +28,7 @@ void MediaPlayer::setFileName(const std::string& path) {
     const decode::DecodedAudio* audio = track ? track->audio().get() : nullptr;
     if (track) inFlight_.push_back(track->audio());
     track_ = std::move(track);
+    updatePointsOfInterest();
     audio::Command command;
     command.type = audio::Command::Type::Load;
     command.source = static_cast<std::uint8_t>(deck_);
@@ -53,6 +54,8 @@ void MediaPlayer::setCurrentPosition(double seconds) {
     command.type = audio::Command::Type::Seek;
     command.source = static_cast<std::uint8_t>(deck_);
     command.seconds = target;
+    // The worker starts on the block the jump lands in before the audio thread gets there.
+    track_->audio()->requestFrame(static_cast<std::int64_t>(target * track_->audio()->sampleRate()));
     seekSeq_ = engine_.send(command);
     seekTarget_ = target;
 }
@@ -73,11 +76,23 @@ int MediaPlayer::playState() const {
 void MediaPlayer::setSelectionStart(double seconds) {
     selectionStart_ = seconds;
     shared_.selectionStart.store(seconds, std::memory_order_relaxed);
+    updatePointsOfInterest();
 }
 
 void MediaPlayer::setSelectionEnd(double seconds) {
     selectionEnd_ = seconds;
     shared_.selectionEnd.store(seconds, std::memory_order_relaxed);
+    updatePointsOfInterest();
+}
+
+void MediaPlayer::setCuePoint(double seconds) {
+    if (seconds == cue_) return;
+    cue_ = seconds;
+    updatePointsOfInterest();
+}
+
+void MediaPlayer::updatePointsOfInterest() {
+    if (track_) track_->audio()->setPointsOfInterest({cue_, selectionStart_, selectionEnd_});
 }
 
 void MediaPlayer::setVolume(int hundredthsDb) {

@@ -55,6 +55,8 @@ public:
     void setSelectionStart(double seconds) override;
     double selectionEnd() const override { return selectionEnd_; }
     void setSelectionEnd(double seconds) override;
+    // The cue memory: with the selection start and end, the places kept decoded for an instant jump.
+    void setCuePoint(double seconds) override;
 
     int volume() const override { return volume_; }
     void setVolume(int hundredthsDb) override;
@@ -84,6 +86,7 @@ private:
     void handle(const audio::Event& event);
     void sendTransport(audio::Command::Type type, int impliedState);
     void updateGains();
+    void updatePointsOfInterest();
 
     audio::AudioEngine& engine_;
     const int deck_;
@@ -96,6 +99,7 @@ private:
     double rate_ = 1.0;
     double selectionStart_ = -1.0;
     double selectionEnd_ = -1.0;
+    double cue_ = 0.0;
     int volume_ = 0;
     int balance_ = 0;
     bool mute_ = false;

@@ -52,6 +52,18 @@ TEST_F(MainTimerTest, PauseLoopReplaysDeckAEveryThirdTickWithBlinkingButtons) {
     EXPECT_EQ(ticksWith("A seek 10", 9), (std::vector<int>{3, 6, 9}));
 }
 
+// The players keep the places they may be sent to ready: every tick hands them the decks' cue memories.
+TEST_F(MainTimerTest, EveryTickTellsThePlayersTheirCueMemories) {
+    pausedAt(0, 10.0);
+    pausedAt(1, 20.0);
+    rig.timer.tick();
+    EXPECT_DOUBLE_EQ(rig.player(0).cue, 10.0);
+    EXPECT_DOUBLE_EQ(rig.player(1).cue, 20.0);
+    t.record(0).cuepos = 33.5;
+    rig.timer.tick();
+    EXPECT_DOUBLE_EQ(rig.player(0).cue, 33.5);
+}
+
 TEST_F(MainTimerTest, DeckBLoopsEverySixTicksWhateverTheSetting) {
     rig.settings.headinterval = 4;
     pausedAt(0, 10.0);

@@ -64,6 +64,8 @@ public:
         calls << QStringLiteral("selstart %1").arg(s);
         selStart = s;
     }
+    // The cue memory last handed over.
+    void setCuePoint(double s) override { cue = s; }
     double selectionEnd() const override { return selEnd; }
     void setSelectionEnd(double s) override {
         add("selend " + num(s));
@@ -98,6 +100,7 @@ public:
     int state = 0;
     double selStart = -1.0;
     double selEnd = -1.0;
+    double cue = -1.0;
     int level = 0;
     int pan = 0;
     bool muted = false;

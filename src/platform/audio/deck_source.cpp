@@ -84,10 +84,13 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
     if (state_ == kPlaying && main_.active) {
         const double end = endFrame_rt();
         const double after = dsp::Resampler::advance(main_.pos, incStart_, incrementAt(frames), frames);
-        const bool underrun = !audio_->complete() &&
-                              std::floor(after) + kHalf >= static_cast<double>(audio_->availableFrames());
+        // Every frame the resampler reads for this block must be in memory: never a stale or half block.
+        const auto first = static_cast<std::int64_t>(std::floor(main_.pos)) - kHalf + 1;
+        const auto last = static_cast<std::int64_t>(std::floor(std::min(after, end))) + kHalf;
+        const bool underrun = !audio_->resident_rt(first, last);
         if (underrun) {
-            // The decoder has not got this far yet: stay put and fade in once the samples are there.
+            // The decoder has not got this far yet, or is decoding the block a jump landed in: stay put
+            // and fade in once the samples are there.
             main_.phase = 0;
         } else if (after >= end) {
             std::size_t k = 0;
@@ -227,6 +230,7 @@ void DeckSource::releaseRetired_rt(EventSink& events) {
 }
 
 void DeckSource::publish_rt() {
+    if (audio_ != nullptr) audio_->setPlayHead_rt(static_cast<std::int64_t>(main_.pos));
     const double seconds = audio_ != nullptr ? main_.pos / audio_->sampleRate() : 0.0;
     shared_.position.store(seconds, std::memory_order_release);
 }

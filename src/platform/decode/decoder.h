@@ -1,6 +1,7 @@
 #pragma once
 // A source of decoded frames for one track: FFmpeg for ordinary music files, FluidSynth for MIDI.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,20 @@ public:
     virtual bool failed() const = 0;
     // Work worth doing before the open call returns (the first moments of audio).
     virtual bool primeBeforeReturn() const { return true; }
+
+    enum class Seek { Done, PastEnd, Cancelled };
+    // True when seekTo() works; a decoder that cannot seek decodes the whole song once, kept whole.
+    virtual bool canSeek() const { return false; }
+    // Moves the write position of `out` to `frame` and decodes from there, so that what is appended is
+    // exactly what a straight decode from the start gives at those frames. May wait for the seek index
+    // to reach `frame`; gives up when `out` is cancelled. PastEnd when the file ends before `frame`.
+    virtual Seek seekTo(std::int64_t frame, DecodedAudio& out) {
+        (void)frame;
+        (void)out;
+        return Seek::Cancelled;
+    }
+    // The exact length in frames once the seek index has read the whole file; 0 until then.
+    virtual std::int64_t indexedFrames() const { return 0; }
 };
 
 // Opens `path` with the decoder that suits it. On failure returns null and puts a short reason in `error`.

@@ -7,19 +7,34 @@
 // Every read has a deadline (FFmpeg's interrupt callback), so a file that stops delivering data (a stalled
 // network share) ends the open or the track instead of hanging it. Packets and frames that FFmpeg marks as
 // damaged are dropped rather than played: a broken frame decodes to full-scale noise.
+//
+// Seeking is exact: a second reader builds a seek index in the background, from the packets alone
+// without decoding them (a byte position and the number of samples before it, every few thousand
+// samples). A seek starts decoding at the index point a little before the target, so the codec's state
+// (an MP3's bit reservoir and overlap) is the same as in a straight decode when the target is reached,
+// and throws away what comes before. Packets carry their sample counts from the index, not the
+// demuxer's estimates, which for MP3 without a table of contents are only approximate. A seek past what
+// the index has read so far waits for it.
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "platform/audio/realtime.h"
 #include "platform/decode/decoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -37,6 +52,118 @@ constexpr std::size_t kEndFadeFrames = 220;
 // How long one open or one read may take before the file counts as unreadable.
 constexpr auto kReadDeadline = std::chrono::seconds(10);
 
+// Samples decoded before the seek target, so the codec state has settled when the target is reached.
+constexpr std::int64_t kPrerollSamples = 8192;
+// Samples between two seek index entries.
+constexpr std::int64_t kIndexStep = 4096;
+// Packets read between two publications of the index.
+constexpr int kIndexBatch = 512;
+
+using Clock = std::chrono::steady_clock;
+
+// Samples (at the codec's rate) a packet decodes to, from the packet alone.
+std::int64_t packetSamples(const AVPacket* packet, const AVStream* stream) {
+    if (packet->duration > 0)
+        return av_rescale_q(packet->duration, stream->time_base, AVRational{1, stream->codecpar->sample_rate});
+    return std::max(stream->codecpar->frame_size, 0);
+}
+
+// Where decoding can start: byte positions of packets with the samples before them, read in the
+// background by its own demuxer.
+struct SeekIndex {
+    struct Entry {
+        std::int64_t pos;
+        std::int64_t sample;
+    };
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Entry> entries;       // guarded by mutex
+    std::int64_t scanned = 0;         // samples covered so far; guarded by mutex
+    std::atomic<bool> done{false};
+    std::atomic<bool> failed{false};
+    std::atomic<std::int64_t> total{0};       // all samples, once done
+    std::atomic<std::int64_t> endDiscard{0};  // padding the file says to drop at its end
+    std::atomic<std::int64_t> startSkip{0};   // and at its start
+    std::atomic<bool> stop{false};
+    std::atomic<Clock::rep> deadline{0};
+    std::thread thread;
+
+    static int interrupted(void* self) {
+        const auto* index = static_cast<const SeekIndex*>(self);
+        return index->stop.load(std::memory_order_relaxed) ||
+               Clock::now().time_since_epoch().count() > index->deadline.load(std::memory_order_relaxed);
+    }
+
+    void build(const std::string& path, int streamIndex);
+};
+
+void SeekIndex::build(const std::string& path, int streamIndex) {
+    AVFormatContext* format = avformat_alloc_context();
+    AVPacket* packet = av_packet_alloc();
+    auto arm = [this] {
+        deadline.store((Clock::now() + std::chrono::seconds(10)).time_since_epoch().count(), std::memory_order_relaxed);
+    };
+    std::vector<Entry> pending;
+    std::int64_t sample = 0;
+    std::int64_t lastPos = -1;
+    std::int64_t lastEntry = -kIndexStep;
+    bool ok = format != nullptr && packet != nullptr;
+    if (ok) {
+        format->flags |= AVFMT_FLAG_DISCARD_CORRUPT;
+        format->interrupt_callback.callback = interrupted;
+        format->interrupt_callback.opaque = this;
+        arm();
+        ok = avformat_open_input(&format, path.c_str(), nullptr, nullptr) >= 0 &&
+             avformat_find_stream_info(format, nullptr) >= 0 && streamIndex < static_cast<int>(format->nb_streams);
+    }
+    if (ok) {
+        for (unsigned i = 0; i < format->nb_streams; ++i)
+            if (static_cast<int>(i) != streamIndex) format->streams[i]->discard = AVDISCARD_ALL;
+        const AVStream* stream = format->streams[streamIndex];
+        for (int batch = 0;; ++batch) {
+            arm();
+            const int rc = av_read_frame(format, packet);
+            if (rc < 0) {
+                ok = rc == AVERROR_EOF;
+                break;
+            }
+            if (packet->stream_index == streamIndex && (packet->flags & AV_PKT_FLAG_CORRUPT) == 0) {
+                std::size_t size = 0;
+                if (const std::uint8_t* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+                    skip != nullptr && size >= 8) {
+                    if (sample == 0) startSkip.store(AV_RL32(skip), std::memory_order_relaxed);
+                    endDiscard.store(AV_RL32(skip + 4), std::memory_order_relaxed);
+                }
+                if (packet->pos >= 0 && packet->pos != lastPos && sample - lastEntry >= kIndexStep) {
+                    pending.push_back(Entry{packet->pos, sample});
+                    lastEntry = sample;
+                }
+                lastPos = packet->pos;
+                sample += packetSamples(packet, stream);
+            }
+            av_packet_unref(packet);
+            if (batch % kIndexBatch == kIndexBatch - 1) {
+                std::lock_guard lock(mutex);
+                entries.insert(entries.end(), pending.begin(), pending.end());
+                scanned = sample;
+                pending.clear();
+                changed.notify_all();
+            }
+        }
+    }
+    {
+        std::lock_guard lock(mutex);
+        entries.insert(entries.end(), pending.begin(), pending.end());
+        scanned = sample;
+        total.store(sample, std::memory_order_relaxed);
+        failed.store(!ok, std::memory_order_relaxed);
+        done.store(true, std::memory_order_release);
+    }
+    changed.notify_all();
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+}
+
 // What an FFmpeg error means for the user.
 std::string errorText(int code) {
     if (code == AVERROR_INVALIDDATA || code == AVERROR(EINVAL)) return "not a music file Korvex can read (damaged or of an unknown kind)";
@@ -52,6 +179,10 @@ std::string errorText(int code) {
 class FfmpegDecoder final : public Decoder {
 public:
     ~FfmpegDecoder() override {
+        if (index_) {
+            index_->stop.store(true, std::memory_order_relaxed);
+            if (index_->thread.joinable()) index_->thread.join();
+        }
         av_frame_free(&frame_);
         av_packet_free(&packet_);
         av_packet_free(&held_);
@@ -61,6 +192,7 @@ public:
     }
 
     bool open(const std::string& path, TrackInfo& info, std::string& error) {
+        path_ = path;
         format_ = avformat_alloc_context();
         if (format_ == nullptr) {
             error = errorText(AVERROR(ENOMEM));
@@ -101,7 +233,13 @@ public:
             codec_->err_recognition |= AV_EF_CRCCHECK | AV_EF_BITSTREAM | AV_EF_BUFFER;
         }
         if (codec_ == nullptr || avcodec_parameters_to_context(codec_, stream->codecpar) < 0 ||
-            avcodec_open2(codec_, codec, nullptr) < 0) {
+            stream->codecpar->sample_rate <= 0) {
+            error = "the audio format of this file cannot be played";
+            return false;
+        }
+        // Packets carry their position in samples (see decodeSome), so frames do too.
+        codec_->pkt_timebase = AVRational{1, stream->codecpar->sample_rate};
+        if (avcodec_open2(codec_, codec, nullptr) < 0) {
             error = "the audio format of this file cannot be played";
             return false;
         }
@@ -129,6 +267,7 @@ public:
             return false;
         }
 
+        codecRate_ = codec_->sample_rate;
         info.sampleRate = outRate_;
         if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
             info.duration = static_cast<double>(format_->duration) / AV_TIME_BASE;
@@ -137,8 +276,65 @@ public:
         return true;
     }
 
+    // ASF (WMA) packets cannot be found again by their byte positions: such files are decoded once, whole.
+    bool canSeek() const override { return std::string_view(format_->iformat->name) != "asf"; }
+
+    std::int64_t indexedFrames() const override {
+        if (!index_ || !index_->done.load(std::memory_order_acquire) || index_->failed.load(std::memory_order_relaxed))
+            return 0;
+        return toOutput(totalSamples() - index_->startSkip.load(std::memory_order_relaxed));
+    }
+
+    Seek seekTo(std::int64_t frame, DecodedAudio& out) override {
+        startIndex();
+        SeekIndex::Entry from{-1, 0};
+        {
+            std::unique_lock lock(index_->mutex);
+            // The target in codec samples counted from the file's first packet (the index has read it
+            // once it has published anything).
+            auto target = [&] {
+                return av_rescale(frame, codecRate_, outRate_) + index_->startSkip.load(std::memory_order_relaxed);
+            };
+            while (index_->scanned <= target() && !index_->done.load(std::memory_order_acquire)) {
+                if (out.cancelRequested()) return Seek::Cancelled;
+                index_->changed.wait_for(lock, std::chrono::milliseconds(10));
+            }
+            const auto& entries = index_->entries;
+            auto after = std::upper_bound(entries.begin(), entries.end(), target() - kPrerollSamples,
+                                          [](std::int64_t s, const SeekIndex::Entry& e) { return s < e.sample; });
+            if (after != entries.begin())
+                from = *(after - 1);
+            else if (!entries.empty())
+                from = entries.front();
+        }
+        avcodec_flush_buffers(codec_);
+        swr_close(swr_);
+        swr_init(swr_);
+        av_packet_unref(held_);
+        holding_ = false;
+        tail_.clear();
+        ended_ = false;
+        badPackets_ = 0;
+        armDeadline();
+        if (from.pos < 0) return Seek::PastEnd;  // the index found no packets
+        av_seek_frame(format_, stream_, from.pos, AVSEEK_FLAG_BYTE);
+        nextSample_ = from.sample;
+        seekPos_ = from.pos;
+        exact_ = true;
+        startSkip_ = index_->startSkip.load(std::memory_order_relaxed);
+        skipBefore_ = frame;
+        out.setWriteFrame(frame);
+        // Decode until the target has been reached (or the file ends before it).
+        while (skipBefore_ >= 0 && !ended_) {
+            if (out.cancelRequested()) return Seek::Cancelled;
+            decodeSome(out);
+        }
+        return skipBefore_ >= 0 ? Seek::PastEnd : Seek::Done;
+    }
+
     bool decodeSome(DecodedAudio& out) override {
         if (ended_) return false;
+        startIndex();
         // Drain what the codec already holds before reading another packet.
         if (receiveFrames(out)) return true;
         if (ended_) return false;
@@ -160,7 +356,24 @@ public:
         // A packet the demuxer knows is damaged (cut short, failed checksum) is never decoded. Each good one
         // waits for the next read, so the last one can be checked for being cut short.
         const bool damaged = (packet_->flags & AV_PKT_FLAG_CORRUPT) != 0;
+        if (packet_->stream_index == stream_ && !damaged && exact_ && seekPos_ >= 0 && packet_->pos >= 0 &&
+            packet_->pos < seekPos_) {
+            // Before the index point (a demuxer that resynchronised early): not counted.
+            av_packet_unref(packet_);
+            return true;
+        }
         if (packet_->stream_index == stream_ && !damaged) {
+            seekPos_ = -1;
+            std::size_t size = 0;
+            const std::uint8_t* skip = av_packet_get_side_data(packet_, AV_PKT_DATA_SKIP_SAMPLES, &size);
+            if (nextSample_ == 0 && !exact_ && skip != nullptr && size >= 4) startSkip_ = AV_RL32(skip);
+            // After a jump the demuxer's own idea of the position is a guess: its trimming goes, the index's
+            // figures count.
+            if (exact_) av_packet_free_side_data(packet_);
+            const std::int64_t samples = packetSamples(packet_, format_->streams[stream_]);
+            packet_->pts = packet_->dts = nextSample_;
+            packet_->duration = samples;
+            nextSample_ += samples;
             if (holding_) {
                 sendPacket(held_, out);
                 fullSize_ = held_->size;
@@ -234,14 +447,27 @@ private:
                 av_frame_unref(frame_);
                 continue;
             }
+            std::int64_t at = frame_->pts != AV_NOPTS_VALUE ? toOutput(frame_->pts - startSkip_) : -1;
+            // A packet that decodes to several frames gives them all its own position: the later ones
+            // follow on from the one before.
+            if (frame_->pts != AV_NOPTS_VALUE && frame_->pts == lastPts_) at = nextAt_;
+            lastPts_ = frame_->pts;
             const int capacity = swr_get_out_samples(swr_, frame_->nb_samples);
             ensureBuffer(capacity);
             std::uint8_t* dst = converted_.data();
             const int got = swr_convert(swr_, &dst, capacity, const_cast<const std::uint8_t**>(frame_->extended_data),
                                         frame_->nb_samples);
             av_frame_unref(frame_);
-            if (got > 0 && !store(out, got)) end(out);
-            any = any || got > 0;
+            nextAt_ = at + got;
+            int skip = 0;
+            if (skipBefore_ >= 0) {
+                // Still before the target of a seek: only what lies at or after it is kept.
+                if (at < 0 || at + got <= skipBefore_) continue;
+                skip = static_cast<int>(std::max<std::int64_t>(0, skipBefore_ - at));
+                skipBefore_ = -1;
+            }
+            if (got > skip && !store(out, got - skip, skip)) end(out);
+            any = any || got > skip;
         }
         return any;
     }
@@ -260,8 +486,17 @@ private:
         if (converted_.size() < bytes) converted_.resize(bytes);
     }
 
-    bool store(DecodedAudio& out, int frames) {
-        const auto* samples = reinterpret_cast<const std::int16_t*>(converted_.data());
+    bool store(DecodedAudio& out, int frames, int skip = 0) {
+        if (exact_ && index_->done.load(std::memory_order_acquire) &&
+            index_->endDiscard.load(std::memory_order_relaxed) > 0) {
+            // After a jump the file's end padding is trimmed here, by the index's count.
+            const std::int64_t limit = toOutput(totalSamples() - startSkip_) - out.writeFrame() -
+                                       static_cast<std::int64_t>(tail_.size() / 2);
+            frames = static_cast<int>(std::clamp<std::int64_t>(limit, 0, frames));
+            if (frames == 0) return true;
+        }
+        const auto* samples =
+            reinterpret_cast<const std::int16_t*>(converted_.data()) + static_cast<std::ptrdiff_t>(skip) * (mono_ ? 1 : 2);
         if (!mono_) return emit(out, samples, static_cast<std::size_t>(frames));
         stereo_.resize(static_cast<std::size_t>(frames) * 2);
         for (int i = 0; i < frames; ++i) {
@@ -288,8 +523,40 @@ private:
         return true;
     }
 
-    using Clock = std::chrono::steady_clock;
+    // Starts building the seek index (once).
+    void startIndex() {
+        if (index_) return;
+        index_ = std::make_shared<SeekIndex>();
+        try {
+            index_->thread = std::thread([index = index_, path = path_, stream = stream_] {
+                audio::lowerDecoderPriority();
+                index->build(path, stream);
+            });
+        } catch (const std::system_error&) {
+            std::lock_guard lock(index_->mutex);
+            index_->failed.store(true);
+            index_->done.store(true);
+        }
+    }
+
+    std::int64_t totalSamples() const {
+        return index_->total.load(std::memory_order_relaxed) - index_->endDiscard.load(std::memory_order_relaxed);
+    }
+    std::int64_t toOutput(std::int64_t samples) const {
+        return codecRate_ == outRate_ ? samples : av_rescale(samples, outRate_, codecRate_);
+    }
+
     std::atomic<Clock::rep> deadline_{0};
+    std::string path_;
+    std::shared_ptr<SeekIndex> index_;
+    int codecRate_ = 44100;
+    std::int64_t nextSample_ = 0;   // samples before the next packet read
+    std::int64_t startSkip_ = 0;    // samples the file says to drop at its start
+    std::int64_t skipBefore_ = -1;  // output frame a seek is heading for
+    std::int64_t seekPos_ = -1;     // byte position of the index point a seek started from
+    bool exact_ = false;            // positions come from the index, not the demuxer
+    std::int64_t lastPts_ = AV_NOPTS_VALUE;
+    std::int64_t nextAt_ = 0;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     SwrContext* swr_ = nullptr;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -26,6 +27,49 @@ bool looksLikeMidi(const std::string& path) {
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     return ext == "mid" || ext == "midi" || ext == "rmi" || ext == "smf";
+}
+
+// Keeps the wanted blocks of `audio` in memory until the track is replaced: decodes on from where the
+// decoder is while that is wanted, jumps (exactly) where it is not.
+void fillCache(DecodedAudio& audio, Decoder& decoder) {
+    constexpr auto kIdle = std::chrono::milliseconds(10);
+    const auto blockFrames = static_cast<std::int64_t>(DecodedAudio::kBlockFrames);
+    bool ended = audio.complete();
+    while (!audio.cancelRequested()) {
+        // The index's length replaces the container's guess (a VBR file without a table of contents).
+        if (const std::int64_t indexed = decoder.indexedFrames(); indexed > 0)
+            audio.setExpectedFrames(static_cast<std::size_t>(indexed));
+        std::int64_t block = audio.nextWantedBlock();
+        if (block < 0 && !audio.complete()) {
+            // Nothing else wanted: decode the end, so the exact length is known.
+            const std::int64_t length = decoder.indexedFrames();
+            if (length > 0)
+                block = std::min((length - 1) / blockFrames, static_cast<std::int64_t>(audio.endBlock()) - 1);
+        }
+        if (block < 0) {
+            audio.waitForWork(kIdle);
+            continue;
+        }
+        const std::int64_t from = block * blockFrames + static_cast<std::int64_t>(audio.blockFill(static_cast<std::size_t>(block)));
+        if (ended || audio.writeFrame() != from) {
+            const Decoder::Seek result = decoder.seekTo(from, audio);
+            if (result == Decoder::Seek::Cancelled) continue;
+            if (result == Decoder::Seek::PastEnd) {
+                // Nothing at `from`: when the frame before it is there, the song ends exactly here.
+                if (from > 0 && audio.resident_rt(from - 1, from - 1))
+                    audio.finish(decoder.failed());
+                else
+                    audio.markEndBefore(static_cast<std::size_t>(block));
+                ended = true;
+                continue;
+            }
+            ended = false;
+        }
+        if (!decoder.decodeSome(audio) && !ended) {
+            ended = true;
+            audio.finish(decoder.failed() || audio.writeFrame() == 0);
+        }
+    }
 }
 
 }  // namespace
@@ -115,6 +159,9 @@ std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, s
     std::unique_ptr<Decoder> decoder = openDecoder(path, midiRate, info, error);
     if (!decoder) return nullptr;
     auto audio = std::make_shared<DecodedAudio>(info.sampleRate);
+    audio->setExpectedFrames(static_cast<std::size_t>(std::max(0.0, info.duration) * info.sampleRate));
+    // A decoder that cannot jump decodes the song once, whole.
+    if (!decoder->canSeek()) audio->keepEverything();
     if (decoder->primeBeforeReturn()) {
         const auto wanted = static_cast<std::size_t>(kPrimeSeconds * info.sampleRate);
         bool more = true;
@@ -126,15 +173,18 @@ std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, s
         if (!more) audio->finish(decoder->failed());
     }
     std::unique_ptr<Track> track(new Track(audio, info.duration));
-    if (!audio->complete()) {
-        // The worker owns the decoder; it stops at the end of the file or when the track is replaced.
-        // It runs below the interface and the sound, so a busy machine takes its time from decoding first.
+    if (!audio->complete() || decoder->canSeek()) {
+        // The worker owns the decoder; it stops when the track is replaced. It runs below the interface
+        // and the sound, so a busy machine takes its time from decoding first.
         auto work = [audio, dec = std::move(decoder)]() mutable {
             audio::lowerDecoderPriority();
             bool failed = false;
             try {
-                while (!audio->cancelRequested() && dec->decodeSome(*audio)) {
-                }
+                if (dec->canSeek())
+                    fillCache(*audio, *dec);
+                else
+                    while (!audio->cancelRequested() && dec->decodeSome(*audio)) {
+                    }
                 failed = dec->failed();
             } catch (const std::bad_alloc&) {
                 failed = true;  // the track ends where memory ran out
