@@ -261,40 +261,40 @@ TEST(EffectChain, ResetForgetsTheSoundSoFar) {
 }
 
 TEST(EffectSpec, ReadsNamesFieldsAndValues) {
-    EffectSpec spec;
+    EffectSpec effect;
     std::string error;
     ASSERT_TRUE(
-        parseEffectSpec("echo:wetdrymix=50,feedback=0,leftdelay=250,rightdelay=400,pandelay=1", spec, error))
+        parseEffectSpec("echo:wetdrymix=50,feedback=0,leftdelay=250,rightdelay=400,pandelay=1", effect, error))
         << error;
-    EXPECT_EQ(spec.kind, EffectKind::Echo);
-    const auto echo = std::get<EchoParams>(spec.params);
+    EXPECT_EQ(effect.kind, EffectKind::Echo);
+    const auto echo = std::get<EchoParams>(effect.params);
     EXPECT_EQ(echo.fFeedback, 0.0f);
     EXPECT_EQ(echo.fLeftDelay, 250.0f);
     EXPECT_EQ(echo.fRightDelay, 400.0f);
     EXPECT_EQ(echo.lPanDelay, 1);
 
-    ASSERT_TRUE(parseEffectSpec("gargle", spec, error));
-    EXPECT_EQ(std::get<GargleParams>(spec.params).dwRateHz, 20);
-    ASSERT_TRUE(parseEffectSpec("parameq:center=1000,gain=-7.5", spec, error));
-    EXPECT_EQ(std::get<ParamEqParams>(spec.params).fCenter, 1000.0f);
-    EXPECT_EQ(std::get<ParamEqParams>(spec.params).fBandwidth, 12.0f);
-    EXPECT_EQ(std::get<ParamEqParams>(spec.params).fGain, -7.5f);
-    ASSERT_TRUE(parseEffectSpec("distortion:posteqcenterfrequency=1000,prelowpasscutoff=500", spec, error));
-    ASSERT_TRUE(parseEffectSpec("compressor:attack=0.01,predelay=0,ratio=100", spec, error));
-    ASSERT_TRUE(parseEffectSpec("Flanger:WaveForm=0,phase=4", spec, error));
-    EXPECT_EQ(std::get<FlangerParams>(spec.params).lPhase, 4);
+    ASSERT_TRUE(parseEffectSpec("gargle", effect, error));
+    EXPECT_EQ(std::get<GargleParams>(effect.params).dwRateHz, 20);
+    ASSERT_TRUE(parseEffectSpec("parameq:center=1000,gain=-7.5", effect, error));
+    EXPECT_EQ(std::get<ParamEqParams>(effect.params).fCenter, 1000.0f);
+    EXPECT_EQ(std::get<ParamEqParams>(effect.params).fBandwidth, 12.0f);
+    EXPECT_EQ(std::get<ParamEqParams>(effect.params).fGain, -7.5f);
+    ASSERT_TRUE(parseEffectSpec("distortion:posteqcenterfrequency=1000,prelowpasscutoff=500", effect, error));
+    ASSERT_TRUE(parseEffectSpec("compressor:attack=0.01,predelay=0,ratio=100", effect, error));
+    ASSERT_TRUE(parseEffectSpec("Flanger:WaveForm=0,phase=4", effect, error));
+    EXPECT_EQ(std::get<FlangerParams>(effect.params).lPhase, 4);
 
-    const EffectSpec before = spec;
+    const EffectSpec before = effect;
     for (const char* bad :
          {"reverb", "echo:", "echo:volume=3", "echo:feedback", "echo:feedback=abc", "echo:leftdelay=0",
           "chorus:waveform=0.5", "chorus:phase=5", "gargle:ratehz=1001",
           "parameq:center=", "parameq:center=1000,", "echo:fFeedback=10", "echo:feedback=1e999"}) {
         error.clear();
-        EXPECT_FALSE(parseEffectSpec(bad, spec, error)) << bad;
+        EXPECT_FALSE(parseEffectSpec(bad, effect, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     }
-    EXPECT_EQ(spec.kind, before.kind);
+    EXPECT_EQ(effect.kind, before.kind);
 }
 
 }  // namespace

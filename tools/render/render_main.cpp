@@ -73,12 +73,12 @@ Parsed parse(int argc, char** argv, Options& options, std::string& error) {
             return Parsed::Usage;
         }
         if (arg == "--fx") {
-            korvex::dsp::EffectSpec spec;
-            if (!korvex::dsp::parseEffectSpec(argv[++i], spec, error)) {
+            korvex::dsp::EffectSpec effect;
+            if (!korvex::dsp::parseEffectSpec(argv[++i], effect, error)) {
                 error = "--fx " + std::string(argv[i]) + ": " + error;
                 return Parsed::BadEffect;
             }
-            options.effects.push_back(spec);
+            options.effects.push_back(effect);
             continue;
         }
         double value = 0.0;
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     player.setSelectionEnd(options.selectionEnd);
 
     std::vector<korvex::dsp::EffectKind> kinds;
-    for (const auto& spec : options.effects) kinds.push_back(spec.kind);
+    for (const auto& effect : options.effects) kinds.push_back(effect.kind);
     korvex::dsp::EffectChain chain(kinds, engine.sampleRate());
     for (std::size_t i = 0; i < options.effects.size(); ++i) chain.setParameters(i, options.effects[i].params);
 

@@ -105,7 +105,7 @@ bool assign(Record& record, std::string_view name, std::string_view text, std::s
 
 }  // namespace
 
-bool parseEffectSpec(std::string_view original, EffectSpec& spec, std::string& error) {
+bool parseEffectSpec(std::string_view original, EffectSpec& effect, std::string& error) {
     // Names compare in lower case, as the effect lists compare them.
     std::string lower(original);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -145,8 +145,8 @@ bool parseEffectSpec(std::string_view original, EffectSpec& spec, std::string& e
             rest = rest.substr(comma + 1);
         }
     }
-    spec.kind = *kind;
-    spec.params = params;
+    effect.kind = *kind;
+    effect.params = params;
     return true;
 }
 

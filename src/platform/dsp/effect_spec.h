@@ -19,8 +19,8 @@ struct EffectSpec {
     EffectParams params;
 };
 
-// Reads `text` into `spec`. False with a one-line reason in `error` for an unknown name or field, a value
+// Reads `text` into `effect`. False with a one-line reason in `error` for an unknown name or field, a value
 // that is not a number (or not a whole number for the integer fields), or a record out of range.
-bool parseEffectSpec(std::string_view text, EffectSpec& spec, std::string& error);
+bool parseEffectSpec(std::string_view text, EffectSpec& effect, std::string& error);
 
 }  // namespace korvex::dsp
