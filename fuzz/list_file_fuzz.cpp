@@ -10,7 +10,7 @@
 
 #include "songlist/song_list.h"
 #include "songlist/song_list_file.h"
-#include "songlist/text_lines.h"
+#include "base/text_lines.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "deck/continuous_play.h"
 #include "deck/deck_transport.h"
 #include "mixer/mixer.h"
-#include "songlist/text_lines.h"
+#include "base/text_lines.h"
 
 namespace {
 

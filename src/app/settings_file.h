@@ -26,8 +26,8 @@
 #include "appearance/panel_layout.h"
 #include "deck/deck_transport.h"
 #include "mixer/mixer.h"
-#include "songlist/message_boxes.h"
-#include "songlist/text_lines.h"
+#include "base/message_boxes.h"
+#include "base/text_lines.h"
 
 namespace korvex::app {
 

@@ -18,7 +18,7 @@
 
 #include "appearance/font_settings.h"
 #include "appearance/skin.h"
-#include "songlist/message_boxes.h"
+#include "base/message_boxes.h"
 
 namespace korvex::appearance {
 

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <cmath>
 
-#include "songlist/text_lines.h"
+#include "base/text_lines.h"
 
 namespace korvex::appearance {
 

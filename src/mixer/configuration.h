@@ -20,7 +20,7 @@
 
 #include "deck/deck_settings.h"
 #include "mixer/mixer.h"
-#include "songlist/message_boxes.h"
+#include "base/message_boxes.h"
 
 namespace korvex::mixer {
 

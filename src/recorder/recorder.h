@@ -15,7 +15,7 @@
 
 #include "deck/deck_settings.h"
 #include "recorder/command_interface.h"
-#include "songlist/message_boxes.h"
+#include "base/message_boxes.h"
 #include "songlist/song_adder.h"
 
 namespace korvex::recorder {

@@ -25,7 +25,7 @@
 
 #include "platform/dsp/effect_params.h"
 #include "platform/sound_device.h"
-#include "songlist/message_boxes.h"
+#include "base/message_boxes.h"
 
 namespace korvex::sampler {
 

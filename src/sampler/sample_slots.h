@@ -24,8 +24,8 @@
 #include "platform/deck_player.h"
 #include "platform/sound_device.h"
 #include "sampler/slot_effects.h"
-#include "songlist/keyboard.h"
-#include "songlist/message_boxes.h"
+#include "control/keyboard.h"
+#include "base/message_boxes.h"
 #include "songlist/song_adder.h"
 
 namespace korvex::sampler {

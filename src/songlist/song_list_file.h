@@ -16,10 +16,10 @@
 #include <QStringList>
 #include <array>
 
-#include "songlist/message_boxes.h"
+#include "base/message_boxes.h"
 #include "songlist/song_adder.h"
 #include "songlist/song_list.h"
-#include "songlist/text_lines.h"
+#include "base/text_lines.h"
 
 namespace korvex::songlist {
 

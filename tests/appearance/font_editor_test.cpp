@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "songlist/text_lines.h"
+#include "base/text_lines.h"
 
 namespace korvex::appearance {
 namespace {

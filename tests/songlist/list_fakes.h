@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "songlist/list_editor.h"
-#include "songlist/message_boxes.h"
+#include "control/list_editor.h"
+#include "base/message_boxes.h"
 #include "support/fake_deck_player.h"
 
 namespace korvex::songlist::testing {

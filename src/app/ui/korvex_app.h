@@ -21,7 +21,7 @@
 #include "app/ui/splash_window.h"
 #include "appearance/font_editor.h"
 #include "appearance/font_settings.h"
-#include "appearance/mini_mode.h"
+#include "control/mini_mode.h"
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
 #include "appearance/ui/font_window.h"

@@ -4,8 +4,8 @@
 
 #include <QWidget>
 
-#include "songlist/list_editor.h"
-#include "songlist/message_boxes.h"
+#include "control/list_editor.h"
+#include "base/message_boxes.h"
 #include "songlist/song_adder.h"
 
 namespace korvex::app {

@@ -1,4 +1,4 @@
-#include "appearance/mini_mode.h"
+#include "control/mini_mode.h"
 
 #include <cmath>
 

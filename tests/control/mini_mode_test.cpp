@@ -1,13 +1,13 @@
 // The mini bar and the minimised caption: entering and leaving, the four mini buttons on `livedeck`, and
 // the main timer's step for them.
 
-#include "appearance/mini_mode.h"
+#include "control/mini_mode.h"
 
 #include <gtest/gtest.h>
 
 #include "mixer/knob_geometry.h"
 #include "mixer/mixer_fakes.h"
-#include "songlist/list_editor.h"
+#include "control/list_editor.h"
 
 namespace korvex::appearance {
 namespace {

@@ -1,4 +1,4 @@
-#include "songlist/text_lines.h"
+#include "base/text_lines.h"
 
 #include <iconv.h>
 #include <QFile>

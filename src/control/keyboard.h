@@ -22,8 +22,8 @@
 
 #include "deck/deck_transport.h"
 #include "mixer/mixer.h"
-#include "songlist/key_codes.h"
-#include "songlist/list_editor.h"
+#include "control/key_codes.h"
+#include "control/list_editor.h"
 #include "songlist/song_memories.h"
 
 namespace korvex::songlist {

@@ -16,7 +16,7 @@
 #include "appearance/panel_layout.h"
 #include "deck/deck_transport.h"
 #include "mixer/mixer.h"
-#include "songlist/list_editor.h"
+#include "control/list_editor.h"
 
 namespace korvex::appearance {
 

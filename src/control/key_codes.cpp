@@ -1,4 +1,4 @@
-#include "songlist/key_codes.h"
+#include "control/key_codes.h"
 
 #include <Qt>
 

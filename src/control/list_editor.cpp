@@ -1,4 +1,4 @@
-#include "songlist/list_editor.h"
+#include "control/list_editor.h"
 
 namespace korvex::songlist {
 

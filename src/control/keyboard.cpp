@@ -1,4 +1,4 @@
-#include "songlist/keyboard.h"
+#include "control/keyboard.h"
 
 #include <cmath>
 
