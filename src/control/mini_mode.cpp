@@ -91,12 +91,7 @@ void MiniMode::mininextClick() {
     editor_.Nextsong(from);
     const int deck = 1 - from;
     transport_.setLivedeck(deck);
-    transport_.PLAYBTNON(deck);
-    centreFader();
-    showLiveTitle();
-    transport_.record(deck).freshload = false;
-    transport_.touch();
-    touch();
+    startLiveDeck(deck);
 }
 
 void MiniMode::miniprevClick() {
@@ -105,6 +100,10 @@ void MiniMode::miniprevClick() {
     const int deck = 1 - from;
     transport_.setLivedeck(deck);
     editor_.Presong(deck);
+    startLiveDeck(deck);
+}
+
+void MiniMode::startLiveDeck(int deck) {
     transport_.PLAYBTNON(deck);
     centreFader();
     showLiveTitle();

@@ -72,6 +72,8 @@ private:
     void showLiveTitle();
     // Crossfader to the centre and the levels recomputed.
     void centreFader();
+    // The tail of the next/previous buttons: `deck` plays, the crossfader centres, the bar shows its title.
+    void startLiveDeck(int deck);
     void touch() { ++revision_; }
 
     deck::DeckTransport& transport_;

@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include "app/ui/korvex_app.h"
+#include "support/drops.h"
 #include "appearance/layout_table.h"
 #include "support/signals.h"
 
@@ -20,19 +21,6 @@ namespace korvex::test {
 namespace {
 
 using app::KorvexApp;
-
-// Drops `paths` on `target` as the desktop's file manager would.
-void dropFiles(QWidget* target, const QStringList& paths, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-    data.setUrls(urls);
-    const QPointF at(10, 10);
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, modifiers);
-    QCoreApplication::sendEvent(target, &drop);
-}
 
 QString toneFile(const QString& dir, const QString& name, double freq) {
     const QString path = dir + QLatin1Char('/') + name;

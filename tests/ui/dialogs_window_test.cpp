@@ -22,6 +22,7 @@
 
 #include "app/startup.h"
 #include "app/ui/korvex_app.h"
+#include "support/drops.h"
 #include "appearance/layout_table.h"
 #include "sampler/fake_sound_device.h"
 #include "support/signals.h"
@@ -69,17 +70,6 @@ QAction* menuAction(QMenuBar* bar, const QString& caption) {
     for (QAction* action : bar->actions())
         if (action->text() == caption) return action;
     return nullptr;
-}
-
-void dropFiles(QWidget* target, const QStringList& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
 }
 
 class DialogsWindow : public ::testing::Test {

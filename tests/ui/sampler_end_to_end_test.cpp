@@ -16,6 +16,7 @@
 #include <numbers>
 
 #include "app/ui/korvex_app.h"
+#include "support/drops.h"
 #include "support/signals.h"
 
 namespace korvex::test {
@@ -24,17 +25,6 @@ namespace {
 constexpr int kRate = 44100;
 // The engine's block.
 constexpr std::size_t kBlock = 256;
-
-void dropFiles(QWidget* target, const QStringList& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-}
 
 // Drops `path` on slot `slot` and clicks "SAMPLER MODE" (0) or "EFFECTER MODE" (1).
 void loadSlot(app::KorvexApp& korvex, int slot, const QString& path, int mode) {

@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "app/ui/korvex_app.h"
+#include "support/drops.h"
 #include "appearance/layout_table.h"
 #include "sampler/fake_sound_device.h"
 
@@ -24,17 +25,6 @@ namespace {
 using app::KorvexApp;
 using sampler::testing::FakeBuffer;
 using sampler::testing::FakeDevice;
-
-void dropFiles(QWidget* target, const QStringList& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-}
 
 // A key event as the window system sends it, auto-repeat included.
 void key(QWidget* window, int qtKey, bool press, bool autoRepeat = false) {

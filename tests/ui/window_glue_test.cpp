@@ -20,6 +20,7 @@
 #include <QUrl>
 
 #include "app/ui/korvex_app.h"
+#include "support/drops.h"
 #include "appearance/layout_table.h"
 #include "support/fake_deck_player.h"
 #include "support/signals.h"
@@ -28,17 +29,6 @@ namespace korvex::test {
 namespace {
 
 using app::KorvexApp;
-
-void dropFiles(QWidget* target, const QStringList& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-}
 
 QString toneFile(const QString& dir, const QString& name, double freq) {
     const QString path = dir + QLatin1Char('/') + name;
