@@ -150,26 +150,7 @@ void DeckSource::renderHead_rt(Head& head, std::size_t offset, std::size_t n, bo
 
     float* out = voice_.data() + offset * 2;
     const float* in = resampled_.data();
-    std::size_t i = 0;
-    if (rising) {
-        for (; i < n && head.phase < dsp::DeclickRamp::kFrames; ++i, ++head.phase) {
-            const float g = ramp_.gain(head.phase);
-            out[2 * i] += g * in[2 * i];
-            out[2 * i + 1] += g * in[2 * i + 1];
-        }
-        for (; i < n; ++i) {
-            out[2 * i] += in[2 * i];
-            out[2 * i + 1] += in[2 * i + 1];
-        }
-    } else {
-        for (; i < n && head.phase > 0; ++i) {
-            --head.phase;
-            const float g = ramp_.gain(head.phase);
-            out[2 * i] += g * in[2 * i];
-            out[2 * i + 1] += g * in[2 * i + 1];
-        }
-        if (head.phase == 0) head.active = false;
-    }
+    if (!ramp_.mix_rt(out, in, n, head.phase, rising)) head.active = false;
 }
 
 DeckSource::Head* DeckSource::startTail_rt() {

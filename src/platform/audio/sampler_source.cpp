@@ -416,26 +416,7 @@ void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset
     }
 
     float* out = voice_.data() + offset * 2;
-    std::size_t i = 0;
-    if (rising) {
-        for (; i < n && head.phase < kRamp; ++i, ++head.phase) {
-            const float g = ramp_.gain(head.phase);
-            out[2 * i] += g * in[2 * i];
-            out[2 * i + 1] += g * in[2 * i + 1];
-        }
-        for (; i < n; ++i) {
-            out[2 * i] += in[2 * i];
-            out[2 * i + 1] += in[2 * i + 1];
-        }
-    } else {
-        for (; i < n && head.phase > 0; ++i) {
-            --head.phase;
-            const float g = ramp_.gain(head.phase);
-            out[2 * i] += g * in[2 * i];
-            out[2 * i + 1] += g * in[2 * i + 1];
-        }
-        if (head.phase == 0) head.active = false;
-    }
+    if (!ramp_.mix_rt(out, in, n, head.phase, rising)) head.active = false;
 }
 
 void SamplerSource::gather_rt(const SampleData& data, bool looping, std::int64_t first, std::size_t count,
