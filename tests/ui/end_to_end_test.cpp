@@ -98,9 +98,10 @@ TEST(EndToEnd, DropDoubleClickPlayAndPauseLoop) {
         EXPECT_GT(rms(channel(mix, 0, at, kRate / 20)), 0.1) << "the pause loop is heard, not silence";
     }
     // Each return replays the ~90 ms after the pause point (a little more when a tick comes late), so the
-    // pitch stays within the first 20 Hz of the climb after it.
+    // pitch stays within the first 20 Hz of the climb after it; the pause point read back may lie a block or
+    // two behind what was heard on a loaded machine (the sanitizer build), hence the 10 Hz below it.
     for (double pitch : pitches) {
-        EXPECT_GT(pitch, expected - 5.0) << "sound returns to the pause point";
+        EXPECT_GT(pitch, expected - 10.0) << "sound returns to the pause point";
         EXPECT_LT(pitch, expected + 20.0) << "sound returns to the pause point";
     }
     // A playing deck would have climbed 110 Hz over the same second.
