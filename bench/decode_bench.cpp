@@ -131,6 +131,25 @@ void BM_FullIndex180MinMp3(benchmark::State& state) {
 }
 BENCHMARK(BM_FullIndex180MinMp3)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// The seek index of a three-hour 128 kbit/s WMA: ASF packets are decoded to count their samples.
+void BM_FullIndex180MinWma(benchmark::State& state) {
+    const std::string path = "/tmp/korvex-bench-180min.wma";
+    if (!std::ifstream(path).good()) {
+        const std::string command = "ffmpeg -hide_banner -loglevel error -y -stream_loop 36 -i '" + benchMp3(5) +
+                                    "' -t 10800 -c:a wmav2 -b:a 128k '" + path + "'";
+        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not make %s\n", path.c_str());
+    }
+    for (auto _ : state) {
+        korvex::decode::TrackInfo info;
+        std::string error;
+        auto decoder = korvex::decode::openDecoder(path, 44100, info, error);
+        DecodedAudio audio(info.sampleRate);
+        decoder->decodeSome(audio);  // starts the index
+        while (decoder->indexedFrames() == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+BENCHMARK(BM_FullIndex180MinWma)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
 // From a jump command to a point far from anything in memory of a three-hour VBR MP3 without a table of
 // contents (once indexed) until the samples there are decoded (exactly) and the deck can play them.
 void BM_JumpToUncached180MinVbrMp3(benchmark::State& state) {

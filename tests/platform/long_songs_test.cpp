@@ -3,11 +3,13 @@
 // cache's window.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -63,11 +65,8 @@ struct SeekCase {
 
 class ExactSeek : public ::testing::TestWithParam<SeekCase> {};
 
-// 50 jumps to random frames give exactly the samples a straight decode has there.
-TEST_P(ExactSeek, RandomJumpsLandOnTheStraightDecodesSamples) {
-    const SeekCase& c = GetParam();
-    const std::string path = tempDir() + "/seek-" + c.name + "." + c.ext;
-    makeWithFfmpeg(path, kNoiseAndTone + " " + c.codec);
+// `jumps` jumps to random frames of `path` give exactly the samples a straight decode has there.
+void checkRandomJumps(const std::string& path, int jumps) {
     int rate = 0;
     const std::vector<float> straight = straightDecode(path, rate);
     ASSERT_GT(straight.size(), std::size_t{2} * 25 * 44100);
@@ -82,9 +81,9 @@ TEST_P(ExactSeek, RandomJumpsLandOnTheStraightDecodesSamples) {
     std::size_t wrong = 0;
     float worst = 0.0f;
     std::string where;
-    for (int jump = 0; jump < 50; ++jump) {
+    for (int jump = 0; jump < jumps; ++jump) {
         // The last jump lands just before the end, where the fade and the end padding are.
-        const std::int64_t target = jump == 49 ? frames - 300 : anywhere(random);
+        const std::int64_t target = jump == jumps - 1 ? frames - 300 : anywhere(random);
         DecodedAudio out(rate);
         if (decoder->seekTo(target, out) != decode::Decoder::Seek::Done) {
             ADD_FAILURE() << "no landing at " << target << " of " << frames;
@@ -119,13 +118,21 @@ TEST_P(ExactSeek, RandomJumpsLandOnTheStraightDecodesSamples) {
     EXPECT_EQ(decoder->seekTo(frames + 10 * 44100, out), decode::Decoder::Seek::PastEnd);
 }
 
+TEST_P(ExactSeek, RandomJumpsLandOnTheStraightDecodesSamples) {
+    const SeekCase& c = GetParam();
+    const std::string path = tempDir() + "/seek-" + c.name + "." + c.ext;
+    makeWithFfmpeg(path, kNoiseAndTone + " " + c.codec);
+    checkRandomJumps(path, 50);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Formats, ExactSeek,
     ::testing::Values(SeekCase{"wav", "wav", "-c:a pcm_s16le"}, SeekCase{"flac", "flac", "-c:a flac"},
                       SeekCase{"mp3cbr", "mp3", "-c:a libmp3lame -b:a 128k"},
                       SeekCase{"mp3cbrNoToc", "mp3", "-c:a libmp3lame -b:a 128k -write_xing 0"},
                       SeekCase{"mp3vbr", "mp3", "-c:a libmp3lame -q:a 4"},
-                      SeekCase{"mp3vbrNoToc", "mp3", "-c:a libmp3lame -q:a 4 -write_xing 0"}),
+                      SeekCase{"mp3vbrNoToc", "mp3", "-c:a libmp3lame -q:a 4 -write_xing 0"},
+                      SeekCase{"wma", "wma", "-c:a wmav2 -b:a 128k"}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // A small cache, so songs of a minute are long songs.
@@ -145,28 +152,121 @@ bool waitResident(const MediaPlayer& player, double seconds, double span = 0.2) 
     return audio->resident_rt(first, last);
 }
 
-// MIDI and WMA cannot be decoded from an arbitrary point: they are decoded once and kept whole, so any
-// position reads what the straight decode gave.
-TEST_F(SmallCache, MidiAndWmaSongsStayWhole) {
-    const std::string wma = tempDir() + "/seek-wma.wma";
-    makeWithFfmpeg(wma, kNoiseAndTone + " -c:a wmav2 -b:a 128k");
-    for (const std::string& path : {std::string(KORVEX_TEST_DATA) + "/tone440.mid", wma}) {
-        SCOPED_TRACE(path);
-        std::string error;
-        auto track = decode::Track::open(path, 44100, error);
-        ASSERT_TRUE(track) << error;
-        track->audio()->waitComplete();
-        const DecodedAudio& audio = *track->audio();
-        EXPECT_EQ(audio.residentBlocks(),
-                  (audio.availableFrames() + DecodedAudio::kBlockFrames - 1) / DecodedAudio::kBlockFrames);
-        EXPECT_TRUE(audio.resident_rt(0, static_cast<std::int64_t>(audio.availableFrames()) - 1));
-        int rate = 0;
-        const std::vector<float> straight = straightDecode(path, rate);
-        ASSERT_EQ(straight.size(), audio.availableFrames() * 2);
-        std::vector<float> all(straight.size());
-        audio.readFloat_rt(0, audio.availableFrames(), all.data());
-        EXPECT_TRUE(all == straight);
+// A MIDI song of `seconds` (at 120 beats a minute): a piano note every quarter beat, each held for two,
+// string chords of four seconds and a kick on every beat, so that notes and reverb run across any point.
+std::string longMidi(int seconds) {
+    const std::string path = tempDir() + "/long-" + std::to_string(seconds) + ".mid";
+    struct Event {
+        std::uint32_t tick;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<Event> events{{0, {0xC0, 0}}, {0, {0xC1, 48}}};
+    const std::uint32_t beats = static_cast<std::uint32_t>(seconds) * 2;
+    for (std::uint32_t step = 0; step < beats * 4; ++step) {
+        const auto note = static_cast<std::uint8_t>(48 + (step * 7) % 36);
+        events.push_back({step * 120, {0x90, note, 100}});
+        events.push_back({step * 120 + 240, {0x80, note, 0}});
     }
+    for (std::uint32_t beat = 0; beat < beats; ++beat) {
+        events.push_back({beat * 480, {0x99, 36, 110}});
+        if (beat % 8 == 0)
+            for (std::uint8_t note : {55, 59, 62}) {
+                events.push_back({beat * 480, {0x91, static_cast<std::uint8_t>(note + beat % 5), 80}});
+                events.push_back({beat * 480 + 3840 - 1, {0x81, static_cast<std::uint8_t>(note + beat % 5), 0}});
+            }
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.tick < b.tick; });
+    std::vector<std::uint8_t> track;
+    std::uint32_t last = 0;
+    auto varLen = [&](std::uint32_t v) {
+        std::uint8_t bytes[5];
+        int n = 0;
+        do {
+            bytes[n++] = static_cast<std::uint8_t>(v & 0x7F);
+            v >>= 7;
+        } while (v != 0);
+        while (n-- > 0) track.push_back(static_cast<std::uint8_t>(bytes[n] | (n > 0 ? 0x80 : 0)));
+    };
+    for (const Event& e : events) {
+        varLen(e.tick - last);
+        last = e.tick;
+        track.insert(track.end(), e.bytes.begin(), e.bytes.end());
+    }
+    varLen(0);
+    track.insert(track.end(), {0xFF, 0x2F, 0x00});
+    std::ofstream file(path, std::ios::binary);
+    const std::uint8_t header[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
+    file.write(reinterpret_cast<const char*>(header), sizeof header);
+    const auto size = static_cast<std::uint32_t>(track.size());
+    const char length[] = {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+                           static_cast<char>(size)};
+    file.write(length, 4);
+    file.write(reinterpret_cast<const char*>(track.data()), static_cast<std::streamsize>(track.size()));
+    return path;
+}
+
+// A MIDI song longer than the deck's cache is rendered once into a scratch file: jumps give exactly the
+// straight render's samples, and the deck, left alone, renders ahead, learns the length and keeps no more
+// than its cache.
+TEST_F(SmallCache, LongMidiSongsJumpExactlyAndStayBounded) {
+    const std::string path = longMidi(40);
+    checkRandomJumps(path, 50);
+
+    int rate = 0;
+    const std::vector<float> straight = straightDecode(path, rate);
+    std::string error;
+    auto track = decode::Track::open(path, 44100, error);
+    ASSERT_TRUE(track) << error;
+    DecodedAudio& audio = *track->audio();
+    audio.waitComplete();
+    EXPECT_EQ(audio.availableFrames() * 2, straight.size());
+    EXPECT_LE(audio.residentBlocks(), 12u);
+    std::mt19937 random(5);
+    std::uniform_int_distribution<std::int64_t> anywhere(0, static_cast<std::int64_t>(audio.availableFrames()) - 2048);
+    for (int jump = 0; jump < 10; ++jump) {
+        const std::int64_t target = anywhere(random);
+        audio.setPlayHead_rt(target);
+        audio.requestFrame(target);
+        for (int i = 0; i < 5000 && !audio.resident_rt(target, target + 2047); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::vector<float> got(2048 * 2);
+        ASSERT_TRUE(audio.readFloat_rt(target, 2048, got.data())) << target;
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), straight.begin() + target * 2)) << target;
+    }
+    EXPECT_LE(audio.residentBlocks(), 12u);
+}
+
+// When the scratch file cannot grow (a full disk), jumps behind the synthesiser render again from the
+// start and still land on the straight render's samples.
+TEST_F(SmallCache, LongMidiSongsJumpExactlyWhenTheScratchFileIsFull) {
+    const std::string path = longMidi(20);
+    int rate = 0;
+    const std::vector<float> straight = straightDecode(path, rate);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    auto* const previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1 << 20;  // 6 s of samples
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    decode::TrackInfo info;
+    std::string error;
+    auto decoder = decode::openDecoder(path, 44100, info, error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ASSERT_TRUE(decoder && decoder->canSeek()) << error;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    // Forward past what the file holds, back behind the synthesiser, into the file, and past it again.
+    for (const double seconds : {15.0, 9.0, 2.5, 12.0, 7.0}) {
+        const auto target = static_cast<std::int64_t>(seconds * rate);
+        DecodedAudio out(rate);
+        ASSERT_EQ(decoder->seekTo(target, out), decode::Decoder::Seek::Done) << seconds;
+        while (out.writeFrame() < target + 4096 && decoder->decodeSome(out)) {
+        }
+        std::vector<float> got(4096 * 2);
+        EXPECT_TRUE(out.readFloat_rt(target, 4096, got.data()));
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), straight.begin() + target * 2)) << seconds;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
 }
 
 // A minute whose every second has its own tone: 200 Hz + 20 Hz x (second mod 100).

@@ -36,6 +36,9 @@ public:
         (void)out;
         return Seek::Cancelled;
     }
+    // Work worth doing while nothing is wanted (rendering ahead, so later jumps need not wait); false
+    // when there is none.
+    virtual bool workAhead() { return false; }
     // The exact length in frames once the seek index has read the whole file; 0 until then.
     virtual std::int64_t indexedFrames() const { return 0; }
 };

@@ -15,6 +15,12 @@
 // and throws away what comes before. Packets carry their sample counts from the index, not the
 // demuxer's estimates, which for MP3 without a table of contents are only approximate. A seek past what
 // the index has read so far waits for it.
+//
+// An ASF (WMA) packet's duration is the container's rounded figure in milliseconds, not its sample count,
+// and its first frames lean on the packet before (the codec's bit reservoir). There the index decodes
+// every packet to count what it gives; a seek starts one index point earlier than it needs and counts
+// positions from the output itself, from the first packet that the straight decode also began with a
+// filled reservoir.
 
 #include <algorithm>
 #include <atomic>
@@ -94,12 +100,26 @@ struct SeekIndex {
                Clock::now().time_since_epoch().count() > index->deadline.load(std::memory_order_relaxed);
     }
 
-    void build(const std::string& path, int streamIndex);
+    // `countByDecoding`: the packets' sample counts come from decoding them, not from their durations.
+    void build(const std::string& path, int streamIndex, bool countByDecoding);
 };
 
-void SeekIndex::build(const std::string& path, int streamIndex) {
+// Samples a packet's frames decode to, counted as the player's decoder keeps them (frames marked as
+// damaged are dropped there too).
+std::int64_t decodedSamples(AVCodecContext* codec, AVFrame* frame) {
+    std::int64_t samples = 0;
+    while (avcodec_receive_frame(codec, frame) == 0) {
+        if (frame->decode_error_flags == 0 && (frame->flags & AV_FRAME_FLAG_CORRUPT) == 0) samples += frame->nb_samples;
+        av_frame_unref(frame);
+    }
+    return samples;
+}
+
+void SeekIndex::build(const std::string& path, int streamIndex, bool countByDecoding) {
     AVFormatContext* format = avformat_alloc_context();
     AVPacket* packet = av_packet_alloc();
+    AVCodecContext* codec = nullptr;
+    AVFrame* frame = nullptr;
     auto arm = [this] {
         deadline.store((Clock::now() + std::chrono::seconds(10)).time_since_epoch().count(), std::memory_order_relaxed);
     };
@@ -120,11 +140,23 @@ void SeekIndex::build(const std::string& path, int streamIndex) {
         for (unsigned i = 0; i < format->nb_streams; ++i)
             if (static_cast<int>(i) != streamIndex) format->streams[i]->discard = AVDISCARD_ALL;
         const AVStream* stream = format->streams[streamIndex];
-        for (int batch = 0;; ++batch) {
+        if (countByDecoding) {
+            const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+            codec = decoder != nullptr ? avcodec_alloc_context3(decoder) : nullptr;
+            frame = av_frame_alloc();
+            ok = codec != nullptr && frame != nullptr && avcodec_parameters_to_context(codec, stream->codecpar) >= 0;
+            if (ok) {
+                codec->err_recognition |= AV_EF_CRCCHECK | AV_EF_BITSTREAM | AV_EF_BUFFER;
+                codec->pkt_timebase = AVRational{1, stream->codecpar->sample_rate};
+                ok = avcodec_open2(codec, decoder, nullptr) >= 0;
+            }
+        }
+        for (int batch = 0; ok; ++batch) {
             arm();
             const int rc = av_read_frame(format, packet);
             if (rc < 0) {
                 ok = rc == AVERROR_EOF;
+                if (codec != nullptr && avcodec_send_packet(codec, nullptr) >= 0) sample += decodedSamples(codec, frame);
                 break;
             }
             if (packet->stream_index == streamIndex && (packet->flags & AV_PKT_FLAG_CORRUPT) == 0) {
@@ -139,7 +171,10 @@ void SeekIndex::build(const std::string& path, int streamIndex) {
                     lastEntry = sample;
                 }
                 lastPos = packet->pos;
-                sample += packetSamples(packet, stream);
+                if (codec == nullptr)
+                    sample += packetSamples(packet, stream);
+                else if (avcodec_send_packet(codec, packet) >= 0)
+                    sample += decodedSamples(codec, frame);
             }
             av_packet_unref(packet);
             if (batch % kIndexBatch == kIndexBatch - 1) {
@@ -160,6 +195,8 @@ void SeekIndex::build(const std::string& path, int streamIndex) {
         done.store(true, std::memory_order_release);
     }
     changed.notify_all();
+    av_frame_free(&frame);
+    avcodec_free_context(&codec);
     av_packet_free(&packet);
     avformat_close_input(&format);
 }
@@ -268,6 +305,7 @@ public:
         }
 
         codecRate_ = codec_->sample_rate;
+        countByDecoding_ = std::string_view(format_->iformat->name) == "asf";
         info.sampleRate = outRate_;
         if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
             info.duration = static_cast<double>(format_->duration) / AV_TIME_BASE;
@@ -276,8 +314,7 @@ public:
         return true;
     }
 
-    // ASF (WMA) packets cannot be found again by their byte positions: such files are decoded once, whole.
-    bool canSeek() const override { return std::string_view(format_->iformat->name) != "asf"; }
+    bool canSeek() const override { return true; }
 
     std::int64_t indexedFrames() const override {
         if (!index_ || !index_->done.load(std::memory_order_acquire) || index_->failed.load(std::memory_order_relaxed))
@@ -302,10 +339,13 @@ public:
             const auto& entries = index_->entries;
             auto after = std::upper_bound(entries.begin(), entries.end(), target() - kPrerollSamples,
                                           [](std::int64_t s, const SeekIndex::Entry& e) { return s < e.sample; });
-            if (after != entries.begin())
-                from = *(after - 1);
-            else if (!entries.empty())
-                from = entries.front();
+            if (after != entries.begin()) --after;
+            if (after != entries.end()) {
+                from = *after;
+                anchor_ = from;
+                // Counted positions start one point later than decoding, once the reservoir is full.
+                if (countByDecoding_ && after != entries.begin()) from = *(after - 1);
+            }
         }
         avcodec_flush_buffers(codec_);
         swr_close(swr_);
@@ -317,7 +357,11 @@ public:
         badPackets_ = 0;
         armDeadline();
         if (from.pos < 0) return Seek::PastEnd;  // the index found no packets
+        // A jump to the start resets the ASF demuxer's packet parser, which a jump by bytes alone leaves
+        // half-way through the packet it was reading.
+        if (countByDecoding_) av_seek_frame(format_, stream_, 0, AVSEEK_FLAG_BACKWARD);
         av_seek_frame(format_, stream_, from.pos, AVSEEK_FLAG_BYTE);
+        anchored_ = false;
         nextSample_ = from.sample;
         seekPos_ = from.pos;
         exact_ = true;
@@ -391,6 +435,12 @@ public:
 
 private:
     void sendPacket(AVPacket* packet, DecodedAudio& out) {
+        if (countByDecoding_ && exact_ && !anchored_ && packet->pos == anchor_.pos) {
+            // Everything the codec gave so far is drained: what it gives from here on starts at the
+            // anchor's count.
+            anchored_ = true;
+            nextAt_ = toOutput(anchor_.sample - startSkip_);
+        }
         if (avcodec_send_packet(codec_, packet) < 0) {
             if (++badPackets_ > kMaxBadPackets) {
                 readError_ = true;
@@ -447,10 +497,15 @@ private:
                 av_frame_unref(frame_);
                 continue;
             }
-            std::int64_t at = frame_->pts != AV_NOPTS_VALUE ? toOutput(frame_->pts - startSkip_) : -1;
-            // A packet that decodes to several frames gives them all its own position: the later ones
-            // follow on from the one before.
-            if (frame_->pts != AV_NOPTS_VALUE && frame_->pts == lastPts_) at = nextAt_;
+            std::int64_t at = -1;
+            if (countByDecoding_ && exact_) {
+                // Unknown until the anchor; from there on each frame follows the one before.
+                if (anchored_) at = nextAt_;
+            } else if (frame_->pts != AV_NOPTS_VALUE) {
+                // A packet that decodes to several frames gives them all its own position: the later
+                // ones follow on from the one before.
+                at = frame_->pts == lastPts_ ? nextAt_ : toOutput(frame_->pts - startSkip_);
+            }
             lastPts_ = frame_->pts;
             const int capacity = swr_get_out_samples(swr_, frame_->nb_samples);
             ensureBuffer(capacity);
@@ -458,7 +513,7 @@ private:
             const int got = swr_convert(swr_, &dst, capacity, const_cast<const std::uint8_t**>(frame_->extended_data),
                                         frame_->nb_samples);
             av_frame_unref(frame_);
-            nextAt_ = at + got;
+            if (at >= 0) nextAt_ = at + got;
             int skip = 0;
             if (skipBefore_ >= 0) {
                 // Still before the target of a seek: only what lies at or after it is kept.
@@ -528,9 +583,9 @@ private:
         if (index_) return;
         index_ = std::make_shared<SeekIndex>();
         try {
-            index_->thread = std::thread([index = index_, path = path_, stream = stream_] {
+            index_->thread = std::thread([index = index_, path = path_, stream = stream_, count = countByDecoding_] {
                 audio::lowerDecoderPriority();
-                index->build(path, stream);
+                index->build(path, stream, count);
             });
         } catch (const std::system_error&) {
             std::lock_guard lock(index_->mutex);
@@ -555,6 +610,9 @@ private:
     std::int64_t skipBefore_ = -1;  // output frame a seek is heading for
     std::int64_t seekPos_ = -1;     // byte position of the index point a seek started from
     bool exact_ = false;            // positions come from the index, not the demuxer
+    bool countByDecoding_ = false;  // the index counts samples by decoding (ASF)
+    SeekIndex::Entry anchor_{-1, 0};  // the index point whose count the output follows after a seek
+    bool anchored_ = false;
     std::int64_t lastPts_ = AV_NOPTS_VALUE;
     std::int64_t nextAt_ = 0;
     AVFormatContext* format_ = nullptr;

@@ -5,6 +5,13 @@
 // last sound (the last note or controller change): a file whose marker lies hours after its music would
 // otherwise be rendered, and kept in memory, in full. Rendering also ends after a minute in which
 // nothing sounds (a long pause before a far-away note).
+//
+// The synthesiser cannot start in the middle of a song and sound as it would have there (notes held from
+// before, reverb tails). A song longer than the deck's cache is therefore rendered once, straight through,
+// into an unlinked scratch file on disk (10 MB a minute), in the background while the deck is idle; a jump
+// reads the rendered samples back, exactly those of a straight render. A jump past what has been rendered
+// waits for the render to reach it. Should the scratch file fail (a full disk), a jump behind the
+// synthesiser renders again from the start, which is slower but gives the same samples.
 
 #include <algorithm>
 #include <cstdint>
@@ -16,6 +23,8 @@
 #include <cerrno>
 #include <map>
 #include <vector>
+
+#include <sys/types.h>
 
 #include <fluidsynth.h>
 
@@ -168,55 +177,165 @@ private:
 
 void silentLog(int, const char*, void*) {}
 
+// An unlinked scratch file for rendered samples, in $TMPDIR, /var/tmp (on disk where /tmp is in memory)
+// or /tmp; -1 when none can be made.
+int openScratchFile() {
+    std::vector<std::string> dirs;
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && *tmp != '\0') dirs.emplace_back(tmp);
+    dirs.emplace_back("/var/tmp");
+    dirs.emplace_back("/tmp");
+    for (const std::string& dir : dirs) {
+        int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd >= 0) return fd;
+        std::string name = dir + "/korvex-midi-XXXXXX";
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) {
+            ::unlink(name.c_str());
+            return fd;
+        }
+    }
+    return -1;
+}
+
 class MidiDecoder final : public Decoder {
 public:
-    MidiDecoder(std::vector<std::uint8_t> file, std::string soundfont, int rate, double seconds)
-        : file_(std::move(file)), soundfont_(std::move(soundfont)), rate_(rate), seconds_(seconds) {}
+    // `scratch` (owned) holds rendered samples for jumps; -1 renders once, straight into the deck.
+    MidiDecoder(std::vector<std::uint8_t> file, std::string soundfont, int rate, double seconds, int scratch)
+        : file_(std::move(file)), soundfont_(std::move(soundfont)), rate_(rate), seconds_(seconds),
+          scratch_(scratch) {}
 
     ~MidiDecoder() override {
-        if (player_ != nullptr) delete_fluid_player(player_);
-        if (synth_ != nullptr) delete_fluid_synth(synth_);
+        stopSynth();
         if (settings_ != nullptr) delete_fluid_settings(settings_);
+        if (scratch_ >= 0) ::close(scratch_);
     }
 
     bool primeBeforeReturn() const override { return false; }
+    bool canSeek() const override { return scratch_ >= 0; }
+    std::int64_t indexedFrames() const override { return end_ > 0 ? end_ : 0; }
 
     bool decodeSome(DecodedAudio& out) override {
-        if (ended_) return false;
-        if (synth_ == nullptr && !start()) {
-            failed_ = true;
-            ended_ = true;
-            return false;
+        const std::int64_t at = out.writeFrame();
+        if (at < spilled_) {
+            // Rendered before: read back.
+            const auto n = static_cast<std::size_t>(std::min<std::int64_t>(kChunkFrames, spilled_ - at));
+            std::int16_t buffer[kChunkFrames * 2];
+            if (!readScratch(at, n, buffer)) return renderAndAppend(out);
+            return out.append(buffer, n);
         }
-        // The file's own length decides the end, not the player's idea of it.
-        const auto total = static_cast<long>(seconds_ * rate_);
-        const long n = std::min<long>(kChunkFrames, total - rendered_);
-        if (n <= 0) {
-            ended_ = true;
-            return false;
+        return renderAndAppend(out);
+    }
+
+    Seek seekTo(std::int64_t frame, DecodedAudio& out) override {
+        if (frame >= spilled_) {
+            // Not rendered yet (or not kept): the synthesiser goes there.
+            if (!moveSynthTo(frame, out)) return out.cancelRequested() ? Seek::Cancelled : Seek::PastEnd;
         }
+        out.setWriteFrame(frame);
+        return Seek::Done;
+    }
+
+    bool workAhead() override {
+        if (scratch_ < 0 || end_ >= 0 || scratchBroken_ || synthAt_ != spilled_) return false;
         std::int16_t buffer[kChunkFrames * 2];
-        fluid_synth_write_s16(synth_, static_cast<int>(n), buffer, 0, 2, buffer, 1, 2);
-        if (!out.append(buffer, static_cast<std::size_t>(n))) ended_ = true;
-        rendered_ += n;
-        silent_ = fluid_synth_get_active_voice_count(synth_) == 0 ? silent_ + n : 0;
-        if (silent_ > static_cast<long>(kSilentSeconds * rate_)) ended_ = true;
-        return !ended_;
+        return render(buffer, kChunkFrames) > 0;
     }
 
     bool failed() const override { return failed_; }
 
 private:
-    bool start() {
-        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, silentLog, nullptr);
-        settings_ = new_fluid_settings();
-        fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
-        fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
-        fluid_settings_setint(settings_, "synth.lock-memory", 0);
-        // The synthesiser's default level is far below that of recorded music.
-        fluid_settings_setnum(settings_, "synth.gain", 0.6);
-        fluid_settings_setstr(settings_, "player.timing-source", "sample");
+    // Renders the next frames at the deck's write position and appends them. False at the end.
+    bool renderAndAppend(DecodedAudio& out) {
+        const std::int64_t at = out.writeFrame();
+        if (synthAt_ != at && !moveSynthTo(at, out)) return false;
+        std::int16_t buffer[kChunkFrames * 2];
+        const std::size_t n = render(buffer, kChunkFrames);
+        return n > 0 && out.append(buffer, n);
+    }
+
+    // Brings the synthesiser to `frame`, rendering (and keeping in the scratch file) on the way; from the
+    // start again when it is past it. False when the song ends first, or on cancel.
+    bool moveSynthTo(std::int64_t frame, const DecodedAudio& out) {
+        if (synthAt_ > frame) stopSynth();
+        std::int16_t buffer[kChunkFrames * 2];
+        while (synthAt_ < frame) {
+            if (out.cancelRequested()) return false;
+            if (render(buffer, static_cast<std::size_t>(std::min<std::int64_t>(kChunkFrames, frame - synthAt_))) == 0)
+                return false;
+        }
+        return end_ < 0 || frame < end_;
+    }
+
+    // Renders up to `wanted` frames into `buffer` and keeps them in the scratch file; 0 once the song has
+    // ended (or the synthesiser could not start).
+    std::size_t render(std::int16_t* buffer, std::size_t wanted) {
+        if (end_ >= 0 && synthAt_ >= end_) return 0;
+        if (synth_ == nullptr && !startSynth()) {
+            failed_ = true;
+            end_ = synthAt_;
+            return 0;
+        }
+        // The file's own length decides the end, not the player's idea of it.
+        const auto total = static_cast<std::int64_t>(seconds_ * rate_);
+        const auto n = static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(wanted), total - synthAt_));
+        if (n <= 0) {
+            end_ = synthAt_;
+            return 0;
+        }
+        fluid_synth_write_s16(synth_, n, buffer, 0, 2, buffer, 1, 2);
+        if (scratch_ >= 0 && !scratchBroken_ && synthAt_ == spilled_) {
+            if (writeScratch(synthAt_, buffer, static_cast<std::size_t>(n)))
+                spilled_ += n;
+            else
+                scratchBroken_ = true;  // from here on, jumps behind the synthesiser render again
+        }
+        synthAt_ += n;
+        silent_ = fluid_synth_get_active_voice_count(synth_) == 0 ? silent_ + n : 0;
+        if (silent_ > static_cast<std::int64_t>(kSilentSeconds * rate_)) end_ = synthAt_;
+        return static_cast<std::size_t>(n);
+    }
+
+    bool writeScratch(std::int64_t frame, const std::int16_t* buffer, std::size_t frames) {
+        const auto* bytes = reinterpret_cast<const char*>(buffer);
+        std::size_t size = frames * 2 * sizeof(std::int16_t);
+        off_t offset = static_cast<off_t>(frame) * 2 * static_cast<off_t>(sizeof(std::int16_t));
+        while (size > 0) {
+            const ssize_t n = ::pwrite(scratch_, bytes, size, offset);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            bytes += n;
+            size -= static_cast<std::size_t>(n);
+            offset += n;
+        }
+        return true;
+    }
+
+    bool readScratch(std::int64_t frame, std::size_t frames, std::int16_t* buffer) const {
+        auto* bytes = reinterpret_cast<char*>(buffer);
+        std::size_t size = frames * 2 * sizeof(std::int16_t);
+        off_t offset = static_cast<off_t>(frame) * 2 * static_cast<off_t>(sizeof(std::int16_t));
+        while (size > 0) {
+            const ssize_t n = ::pread(scratch_, bytes, size, offset);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            bytes += n;
+            size -= static_cast<std::size_t>(n);
+            offset += n;
+        }
+        return true;
+    }
+
+    void stopSynth() {
+        if (player_ != nullptr) delete_fluid_player(player_);
+        if (synth_ != nullptr) delete_fluid_synth(synth_);
+        player_ = nullptr;
+        synth_ = nullptr;
+        synthAt_ = 0;
+        silent_ = 0;
+    }
+
+    bool startSynth() {
+        if (settings_ == nullptr) makeSettings();
         synth_ = new_fluid_synth(settings_);
         if (synth_ == nullptr || fluid_synth_sfload(synth_, soundfont_.c_str(), 1) == FLUID_FAILED)
             return false;
@@ -228,16 +347,31 @@ private:
         return true;
     }
 
+    void makeSettings() {
+        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+            fluid_set_log_function(level, silentLog, nullptr);
+        settings_ = new_fluid_settings();
+        fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
+        fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(settings_, "synth.lock-memory", 0);
+        // The synthesiser's default level is far below that of recorded music.
+        fluid_settings_setnum(settings_, "synth.gain", 0.6);
+        fluid_settings_setstr(settings_, "player.timing-source", "sample");
+    }
+
     std::vector<std::uint8_t> file_;
     std::string soundfont_;
     int rate_;
     double seconds_;
+    int scratch_;
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     fluid_player_t* player_ = nullptr;
-    long rendered_ = 0;
-    long silent_ = 0;
-    bool ended_ = false;
+    std::int64_t synthAt_ = 0;  // frames the synthesiser has rendered
+    std::int64_t spilled_ = 0;  // frames [0, spilled_) are in the scratch file
+    std::int64_t end_ = -1;     // the song's exact length once the synthesiser has reached it
+    std::int64_t silent_ = 0;
+    bool scratchBroken_ = false;
     bool failed_ = false;
 };
 
@@ -300,7 +434,10 @@ std::unique_ptr<Decoder> openMidiDecoder(const std::string& path, int sampleRate
     }
     info.sampleRate = sampleRate;
     info.duration = length.seconds();
-    return std::make_unique<MidiDecoder>(std::move(data), std::move(soundfont), sampleRate, length.seconds());
+    // A song the deck keeps whole anyway needs no scratch file.
+    const double cacheFrames = static_cast<double>(DecodedAudio::defaultCacheBlocks() * DecodedAudio::kBlockFrames);
+    const int scratch = length.seconds() * sampleRate > cacheFrames ? openScratchFile() : -1;
+    return std::make_unique<MidiDecoder>(std::move(data), std::move(soundfont), sampleRate, length.seconds(), scratch);
 }
 
 }  // namespace korvex::decode

@@ -47,7 +47,7 @@ void fillCache(DecodedAudio& audio, Decoder& decoder) {
                 block = std::min((length - 1) / blockFrames, static_cast<std::int64_t>(audio.endBlock()) - 1);
         }
         if (block < 0) {
-            audio.waitForWork(kIdle);
+            if (!decoder.workAhead()) audio.waitForWork(kIdle);
             continue;
         }
         const std::int64_t from = block * blockFrames + static_cast<std::int64_t>(audio.blockFill(static_cast<std::size_t>(block)));
