@@ -242,18 +242,25 @@ TEST_F(SmallCache, LongMidiSongsJumpExactlyWhenTheScratchFileIsFull) {
     const std::string path = longMidi(20);
     int rate = 0;
     const std::vector<float> straight = straightDecode(path, rate);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    auto* const previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1 << 20;  // 6 s of samples
-    ::setrlimit(RLIMIT_FSIZE, &small);
     decode::TrackInfo info;
     std::string error;
     auto decoder = decode::openDecoder(path, 44100, info, error);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
     ASSERT_TRUE(decoder && decoder->canSeek()) << error;
-    ::setrlimit(RLIMIT_FSIZE, &small);
+    // Files of this process stop growing at 1 MiB (6 s of samples) for the rest of the test.
+    struct FileSizeLimit {
+        rlimit saved{};
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        FileSizeLimit() {
+            ::getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit small = saved;
+            small.rlim_cur = 1 << 20;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
+        ~FileSizeLimit() {
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, previous);
+        }
+    } limit;
     // Forward past what the file holds, back behind the synthesiser, into the file, and past it again.
     for (const double seconds : {15.0, 9.0, 2.5, 12.0, 7.0}) {
         const auto target = static_cast<std::int64_t>(seconds * rate);
@@ -265,8 +272,6 @@ TEST_F(SmallCache, LongMidiSongsJumpExactlyWhenTheScratchFileIsFull) {
         EXPECT_TRUE(out.readFloat_rt(target, 4096, got.data()));
         EXPECT_TRUE(std::equal(got.begin(), got.end(), straight.begin() + target * 2)) << seconds;
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
 }
 
 // A minute whose every second has its own tone: 200 Hz + 20 Hz x (second mod 100).
