@@ -119,7 +119,8 @@ TEST(EndToEnd, FilesNamedOnTheCommandLineJoinDeckAsList) {
 }
 
 // Runs the real player with `ini` as its settings file, writing its output to `wav`, and sends `signal`
-// once it plays; returns the exit status (-1 when it did not end within 10 s).
+// once it plays; returns the exit status (-1 when it did not end within 10 s). A loaded machine may take
+// many seconds to start the player, so the wait for its sound is long.
 int runAndSignal(const QString& home, const QString& wav, int signal, QByteArray& errors) {
     const QString errorsFile = home + QStringLiteral("/stderr.txt");
     const pid_t child = ::fork();
@@ -133,7 +134,7 @@ int runAndSignal(const QString& home, const QString& wav, int signal, QByteArray
         ::_exit(127);
     }
     // Wait for the output file to grow: the player is up and its sound flows.
-    for (int i = 0; i < 200 && QFileInfo(wav).size() < 88200; ++i)
+    for (int i = 0; i < 1200 && QFileInfo(wav).size() < 88200; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ::kill(child, signal);
     int status = 0;
