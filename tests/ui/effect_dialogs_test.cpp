@@ -194,20 +194,7 @@ TEST(EffectDialogs, AWaveformOfNeitherOptionSelectsNoneAndOptionsWriteTheShape) 
     EXPECT_EQ(std::get<dsp::GargleParams>(effect->params).dwWaveShape, 1);
 }
 
-TEST(EffectDialogs, OkWritesOnceMoreAndCloses) {
-    FakeSoundBuffer buffer;
-    std::vector<int> results;
-    buffer.setFX({EffectKind::ParamEq}, &results);
-    OpenDialog open(EffectKind::ParamEq, buffer);
-    FakeEffect* eq = buffer.fake(EffectKind::ParamEq);
-    const int writes = eq->writes;
-    QTest::mouseClick(open.child<QPushButton>("cmdOK"), Qt::LeftButton);
-    EXPECT_EQ(eq->writes, writes + 1);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(open.dialog.isNull());
-}
-
-TEST(EffectDialogs, AChainAppliedAgainWhileTheDialogIsOpenGetsTheNextMove) {
+TEST(EffectDialogs, AChainAppliedAgainWhileTheDialogIsOpenGetsTheNextMoveAndOkWritesOnceMoreAndCloses) {
     FakeSoundBuffer buffer;
     std::vector<int> results;
     buffer.setFX({EffectKind::Distortion}, &results);
@@ -216,7 +203,13 @@ TEST(EffectDialogs, AChainAppliedAgainWhileTheDialogIsOpenGetsTheNextMove) {
     buffer.setFX({EffectKind::Distortion, EffectKind::Echo}, &results);
     auto* edge = open.child<QSlider>("sldEdge");
     edge->setValue(40);
-    EXPECT_EQ(std::get<dsp::DistortionParams>(buffer.fake(EffectKind::Distortion)->params).fEdge, 40.0f);
+    FakeEffect* distortion = buffer.fake(EffectKind::Distortion);
+    EXPECT_EQ(std::get<dsp::DistortionParams>(distortion->params).fEdge, 40.0f);
+    const int writes = distortion->writes;
+    QTest::mouseClick(open.child<QPushButton>("cmdOK"), Qt::LeftButton);
+    EXPECT_EQ(distortion->writes, writes + 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(open.dialog.isNull());
 }
 
 // The whole path on the real engine: a looping slot in effecter mode, echo and flanger ticked and shown in

@@ -110,12 +110,20 @@ protected:
     sampler::SampleSlots& slots() { return app_->sampler().slots(); }
 };
 
+// An upper-case name is not taken; a stereo file asked for in sampler mode ends in mode 2 without a message.
 TEST_F(SamplerEngine, StereoFileFallsBackToMode2AndAShortFileCannotTakeEffects) {
+    QLabel* label = window().label("Text1", 2);
+    dropFiles(label, {toneFile(dir_.path(), QStringLiteral("LOOP.WAV"))});
+    EXPECT_EQ(app_->sampler().modeDialog(), nullptr) << "LOOP.WAV is not taken";
+    EXPECT_EQ(label->text(), QStringLiteral("3:"));
     const QString stereo = toneFile(dir_.path(), QStringLiteral("horn.wav"), 300.0, 1.0);
     loadSlot(*app_, 2, stereo, 0);
     EXPECT_EQ(slots().slotmode(2), 2);
     ASSERT_NE(slots().slotbuffer(2), nullptr);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("3:horn.wav"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "no message";
+    QTest::qWait(10);
+    EXPECT_EQ(app_->sampler().modeDialog(), nullptr) << "the mode dialog closed";
 
     const QString blip = dir_.filePath(QStringLiteral("blip.wav"));
     writeMono(blip, 1000.0, 0.1);

@@ -72,23 +72,6 @@ protected:
     FakeDevice* device_ = nullptr;
 };
 
-TEST_F(SamplerWindow, DroppedStereoFileInSamplerModeEndsInMode2WithoutAMessage) {
-    ASSERT_TRUE(slots().dsready());
-    EXPECT_EQ(label(0)->text(), QStringLiteral("1:"));
-    const QString upper = file(QStringLiteral("LOOP.WAV"), 1);
-    dropFiles(label(1), {upper});
-    EXPECT_EQ(app_->sampler().modeDialog(), nullptr) << "LOOP.WAV is not taken";
-    EXPECT_EQ(label(1)->text(), QStringLiteral("2:"));
-
-    dropAndChoose(1, file(QStringLiteral("horn.wav"), 2), 0);
-    EXPECT_EQ(label(1)->text(), QStringLiteral("2:horn.wav"));
-    ASSERT_NE(buffer(1), nullptr);
-    EXPECT_EQ(slots().slotmode(1), 2);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "no message";
-    QTest::qWait(10);
-    EXPECT_EQ(app_->sampler().modeDialog(), nullptr) << "the mode dialog closed";
-}
-
 TEST_F(SamplerWindow, HeldDigitPlaysOnceAndASilencerMutesBothDecksUntilKeyUp) {
     dropAndChoose(0, file(QStringLiteral("kick.wav"), 1), 0);
     dropAndChoose(1, file(QStringLiteral("vox.wav"), 1), 0);
