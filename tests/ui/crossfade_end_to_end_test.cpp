@@ -3,67 +3,34 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
-#include <QMenuBar>
-#include <QMimeData>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
-#include <cmath>
-
-#include "app/ui/korvex_app.h"
-#include "support/signals.h"
+#include "ui/ui_helpers.h"
 
 namespace korvex::test {
 namespace {
 
 constexpr int kRate = 44100;
 
-std::size_t framesIn(const QString& wav) {
-    const qint64 bytes = QFileInfo(wav).size();
-    return bytes > 58 ? static_cast<std::size_t>(bytes - 58) / 8 : 0;
-}
-
-void drop(QWidget* list, const QString& path) {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(list, &enter);
-    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(list, &event);
-}
-
-// Ticks the menu item `caption` of the top-level menu `menu`, as a user would.
-void check(QMenuBar* bar, const QString& menu, const QString& caption) {
-    for (QAction* top : bar->actions()) {
-        if (top->text() != menu || top->menu() == nullptr) continue;
-        for (QAction* item : top->menu()->actions())
-            if (item->text() == caption) item->trigger();
-    }
-}
-
 TEST(EndToEnd, AutomaticCrossfadeHandsDeckAOverToDeckB) {
     QTemporaryDir dir;
-    const QString a = dir.path() + QStringLiteral("/a440.wav");
-    const QString b = dir.path() + QStringLiteral("/b660.wav");
-    writeWav16(a.toStdString(), sine(440.0, 4.0));
-    writeWav16(b.toStdString(), sine(660.0, 10.0));
+    const QString a = toneFile(dir.path(), QStringLiteral("a440.wav"), 440.0, 4.0);
+    const QString b = toneFile(dir.path(), QStringLiteral("b660.wav"), 660.0, 10.0);
     const QString wav = dir.path() + QStringLiteral("/mix.wav");
 
     app::KorvexApp korvex({"--audio-output=wav:" + wav.toStdString()});
     ASSERT_TRUE(korvex.start());
     korvex.handOver();
     app::MainWindow& window = korvex.window();
-    drop(window.titleList(0)->viewport(), a);
-    drop(window.titleList(1)->viewport(), b);
-    check(window.menuBar(), QStringLiteral("再生"), QStringLiteral("連続再生"));
-    check(window.menuBar(), QStringLiteral("再生"), QStringLiteral("ｵｰﾄｸﾛｽﾌｪｰﾄﾞ"));
+    dropFiles(window.titleList(0)->viewport(), {a});
+    dropFiles(window.titleList(1)->viewport(), {b});
+    for (const QString& caption : {QStringLiteral("連続再生"), QStringLiteral("ｵｰﾄｸﾛｽﾌｪｰﾄﾞ")}) {
+        QAction* item = menuItem(window.menuBar(), QStringLiteral("再生"), caption);
+        ASSERT_NE(item, nullptr);
+        item->trigger();
+    }
     // The crossfader on deck A's side, then deck A plays.
-    QTest::mouseClick(window.picture("Lvol"), Qt::LeftButton, {}, QPoint(5, 5));
+    click(window.picture("Lvol"), QPoint(5, 5));
     const std::size_t started = framesIn(wav);
-    auto* play = window.picture("Pause", 0);
-    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
+    pressPlay(window, 0);
 
     // Deck A's 4 s song; the crossfade opens 2.5 s before its end and slides for about 2.2 s.
     ASSERT_TRUE(QTest::qWaitFor([&] { return framesIn(wav) >= started + static_cast<std::size_t>(5.5 * kRate); },

@@ -3,16 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
-#include <QMimeData>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
 #include <cmath>
 #include <numbers>
 
-#include "app/ui/korvex_app.h"
-#include "support/signals.h"
+#include "ui/ui_helpers.h"
 
 namespace korvex::test {
 namespace {
@@ -34,17 +28,6 @@ std::vector<float> markedSong() {
     return out;
 }
 
-std::size_t framesIn(const QString& wav) {
-    const qint64 bytes = QFileInfo(wav).size();
-    return bytes > 58 ? static_cast<std::size_t>(bytes - 58) / 8 : 0;
-}
-
-// Lets the player run until the recording has grown by `seconds`.
-void record(const QString& wav, double seconds) {
-    const std::size_t target = framesIn(wav) + static_cast<std::size_t>(seconds * kRate);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return framesIn(wav) >= target; }, 20000));
-}
-
 double pitchAt(const std::vector<float>& mix, std::size_t frame, double seconds = 0.06) {
     return zeroCrossingFrequency(channel(mix, 0, frame, static_cast<std::size_t>(seconds * kRate)), kRate);
 }
@@ -62,33 +45,26 @@ TEST(EndToEnd, DropDoubleClickPlayAndPauseLoop) {
 
     // Drop the song on deck A's title list and double-click it.
     auto* list = window.titleList(0);
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(song)});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(list->viewport(), &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(list->viewport(), &drop);
+    dropFiles(list->viewport(), {song});
     ASSERT_EQ(list->count(), 1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
 
     // Play/Pause: the song's tone comes out.
     auto* play = window.picture("Pause", 0);
     const std::size_t started = framesIn(wav);
-    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
-    record(wav, 3.0);
+    click(play, QPoint(5, 5));
+    recordFor(wav, 3.0);
     auto mix = readSound(wav.toStdString());
     const std::size_t toneAt = started + static_cast<std::size_t>(0.6 * kRate);
     EXPECT_NEAR(pitchAt(mix, toneAt, 0.5), 440.0, 2.0);
     EXPECT_GT(rms(channel(mix, 0, toneAt, kRate / 2)), 0.2);
 
     // Pause: the deck keeps returning to the pause point, so the pitch stops rising while sound goes on.
-    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
+    click(play, QPoint(5, 5));
     const double pausedAt = korvex.player().transport().record(0).cuepos;
     ASSERT_GT(pausedAt, 2.5);
     const std::size_t paused = framesIn(wav);
-    record(wav, 1.5);
+    recordFor(wav, 1.5);
     mix = readSound(wav.toStdString());
     const double expected = 500.0 + 100.0 * (pausedAt - 2.0);
     std::vector<double> pitches;

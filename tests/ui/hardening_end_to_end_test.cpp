@@ -16,79 +16,37 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/ui/korvex_app.h"
 #include "platform/media_player.h"
-#include "support/signals.h"
+#include "ui/ui_helpers.h"
 
 namespace korvex::test {
 namespace {
 
-QByteArray crlf(const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
-    return bytes;
-}
-
 // A settings file whose deck A holds `first` and `current` (current), and deck B one song.
-QByteArray settingsWith(const QString& first, const QString& current, const QString& deckB) {
-    QStringList lines{"2",
-                      first,
-                      current,
-                      QFileInfo(first).fileName(),
-                      QFileInfo(current).fileName(),
-                      "100",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "1",
-                      deckB,
-                      QFileInfo(deckB).fileName(),
-                      "100",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "-1",
-                      "1",
-                      "0"};
-    lines << QStringList{"True",   "True", "True", "False", "False", "0",     "0",     "2", "True",
-                         "orange", "",     "True", "20",    "10",    "False", "False", "0", "True"};
-    lines << QStringList{"500", "500", "0", "0", "0", "500", "0", "500", "0", "0", "500", "500"};
-    lines << QStringList{"50", "50", "50"};
-    for (int i = 0; i < 8; ++i) lines << "0";
-    for (int i = 0; i < 8; ++i) lines << "";
-    return crlf(lines);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+QStringList settingsWith(const QString& first, const QString& current, const QString& deckB) {
+    const QString firstName = QFileInfo(first).fileName();
+    const QString currentName = QFileInfo(current).fileName();
+    QStringList lines{"2", first, current, firstName, currentName, "100"};
+    for (int i = 0; i < 9; ++i) lines << "-1";
+    lines << QStringList{"1", deckB, QFileInfo(deckB).fileName(), "100", "-1", "-1", "-1", "-1", "1", "0"};
+    return lines + settingsTail();
 }
 
 TEST(EndToEnd, AFolderOrAPipeAsTheCurrentSongStartsThePlayerAndSaysWhy) {
     QTemporaryDir songs;
-    const QString good = songs.filePath(QStringLiteral("good.wav"));
-    writeWav16(good.toStdString(), sine(440.0, 1.0));
+    const QString good = toneFile(songs.path(), QStringLiteral("good.wav"), 440.0, 1.0);
     const QString folder = songs.filePath(QStringLiteral("dir.mid"));
     const QString fifo = songs.filePath(QStringLiteral("fifo.mp3"));
     ASSERT_TRUE(QDir().mkpath(folder));
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
-    const QString config = QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/korvex");
-    ASSERT_TRUE(QDir().mkpath(config));
-    const QString ini = config + QStringLiteral("/korvexp.ini");
+    const QString ini = settingsPath();
 
     const std::pair<QString, QString> cases[] = {
         {folder, QStringLiteral("a folder, not a music file")},
         {fifo, QStringLiteral("not an ordinary file (a pipe, device or socket)")}};
     for (const auto& [current, why] : cases) {
         SCOPED_TRACE(current.toStdString());
-        writeFile(ini, settingsWith(good, current, good));
+        writeLines(ini, settingsWith(good, current, good));
         app::KorvexApp korvex({"--audio-output=null"});
         ASSERT_TRUE(korvex.start());
         korvex.handOver();
@@ -106,8 +64,7 @@ TEST(EndToEnd, AFolderOrAPipeAsTheCurrentSongStartsThePlayerAndSaysWhy) {
 
 TEST(EndToEnd, FilesNamedOnTheCommandLineJoinDeckAsList) {
     QTemporaryDir songs;
-    const QString song = songs.filePath(QStringLiteral("opened.wav"));
-    writeWav16(song.toStdString(), sine(440.0, 1.0));
+    const QString song = toneFile(songs.path(), QStringLiteral("opened.wav"), 440.0, 1.0);
     app::KorvexApp korvex({"--audio-output=null", song.toStdString()});
     ASSERT_TRUE(korvex.start());
     korvex.handOver();
@@ -115,7 +72,7 @@ TEST(EndToEnd, FilesNamedOnTheCommandLineJoinDeckAsList) {
     ASSERT_GE(count, 1);
     EXPECT_EQ(korvex.window().titleList(0)->item(count - 1)->text(), QStringLiteral("opened.wav"));
     korvex.shutdown();
-    QFile::remove(QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/korvex/korvexp.ini"));
+    QFile::remove(settingsPath());
 }
 
 // Runs the real player with `ini` as its settings file, writing its output to `wav`, and sends `signal`
@@ -155,20 +112,18 @@ TEST(EndToEnd, TermIntAndHupLeaveWithoutSavingAndCloseTheOutput) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal);
         QTemporaryDir home;
-        const QString song = home.filePath(QStringLiteral("song.wav"));
-        writeWav16(song.toStdString(), sine(440.0, 30.0));
-        ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("config/korvex"))));
+        const QString song = toneFile(home.path(), QStringLiteral("song.wav"), 440.0, 30.0);
         ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("run"))));
         const QString ini = home.filePath(QStringLiteral("config/korvex/korvexp.ini"));
-        const QByteArray settings = settingsWith(song, song, song);
-        writeFile(ini, settings);
+        const QStringList settings = settingsWith(song, song, song);
+        writeLines(ini, settings);
         const QString wav = home.filePath(QStringLiteral("out.wav"));
         QByteArray errors;
         EXPECT_EQ(runAndSignal(home.path(), wav, signal, errors), 0) << errors.toStdString();
 
         QFile written(ini);
         ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        EXPECT_EQ(written.readAll(), settings) << "the settings file is untouched";
+        EXPECT_EQ(written.readAll(), crlf(settings)) << "the settings file is untouched";
         // The WAVE file is whole: its header counts every byte written.
         QFile out(wav);
         ASSERT_TRUE(out.open(QIODevice::ReadOnly));
@@ -209,12 +164,9 @@ TEST(EndToEnd, LosingTheSoundServerKeepsTheSetGoingAndTheSoundComesBack) {
         GTEST_SKIP() << "no PulseAudio server could be started";
     ::setenv("PULSE_SERVER", ("unix:" + dir + "/run/pulse/native").c_str(), 1);
 
-    const QString song = home.filePath(QStringLiteral("song.wav"));
-    writeWav16(song.toStdString(), sine(440.0, 40.0));
-    const QString config = QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/korvex");
-    ASSERT_TRUE(QDir().mkpath(config));
-    const QString ini = config + QStringLiteral("/korvexp.ini");
-    writeFile(ini, settingsWith(song, song, song));
+    const QString song = toneFile(home.path(), QStringLiteral("song.wav"), 440.0, 40.0);
+    const QString ini = settingsPath();
+    writeLines(ini, settingsWith(song, song, song));
     double tone = 440.0;
     {
         app::KorvexApp korvex({"--audio-output=default"});

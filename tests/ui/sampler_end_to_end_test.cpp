@@ -3,21 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QFileInfo>
 #include <QListWidget>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QUrl>
 #include <cmath>
-#include <numbers>
 
-#include "app/ui/korvex_app.h"
-#include "support/drops.h"
-#include "support/signals.h"
+#include "ui/ui_helpers.h"
 
 namespace korvex::test {
 namespace {
@@ -43,16 +32,6 @@ void writeMono(const QString& path, double freq, double seconds, float amplitude
     const int rc = std::system(
         QStringLiteral("sox -q '%1' -c 1 '%2' && rm -f '%1'").arg(tmp, path).toLocal8Bit().constData());
     ASSERT_EQ(rc, 0) << "sox";
-}
-
-std::size_t framesIn(const QString& wav) {
-    const qint64 bytes = QFileInfo(wav).size();
-    return bytes > 58 ? static_cast<std::size_t>(bytes - 58) / 8 : 0;
-}
-
-void record(const QString& wav, double seconds) {
-    const std::size_t target = framesIn(wav) + static_cast<std::size_t>(seconds * kRate);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return framesIn(wav) >= target; }, 20000));
 }
 
 // The high-frequency content of the left channel: its second difference, which a 440 Hz tone hardly has
@@ -89,10 +68,8 @@ TEST(SamplerEndToEnd, DigitKeyFiresTheClickOverAPlayingDeckWithinOneBlock) {
     dropFiles(list->viewport(), {song});
     ASSERT_EQ(list->count(), 1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
-    auto* play = window.picture("Pause", 0);
-    QTest::mousePress(play, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseRelease(play, Qt::LeftButton, {}, QPoint(5, 5));
-    record(wav, 1.0);
+    pressPlay(window, 0);
+    recordFor(wav, 1.0);
 
     // The digit key 1: the frames on disk at that moment tell where the engine was.
     const std::size_t keyAt = framesIn(wav);
@@ -100,7 +77,7 @@ TEST(SamplerEndToEnd, DigitKeyFiresTheClickOverAPlayingDeckWithinOneBlock) {
     // On a busy machine the output may render a burst of blocks while the key is handled.
     const std::size_t keyDone = framesIn(wav);
     QTest::keyRelease(&window, Qt::Key_1);
-    record(wav, 0.6);
+    recordFor(wav, 0.6);
     const std::vector<float> mix = readSound(wav.toStdString());
 
     const std::size_t before = firstHighFrequency(mix, keyAt > 4 * kBlock ? keyAt - 4 * kBlock : 0, 0.05);
@@ -128,48 +105,40 @@ TEST(SamplerEndToEnd, DigitKeyFiresTheClickOverAPlayingDeckWithinOneBlock) {
     korvex.shutdown();
 }
 
-class SamplerEngine : public ::testing::Test {
+class SamplerEngine : public WindowTest {
 protected:
-    void SetUp() override {
-        korvex_ = std::make_unique<app::KorvexApp>(std::vector<std::string>{"--audio-output=null"});
-        ASSERT_TRUE(korvex_->start());
-        korvex_->handOver();
-    }
-    void TearDown() override { korvex_->shutdown(); }
-    sampler::SampleSlots& slots() { return korvex_->sampler().slots(); }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<app::KorvexApp> korvex_;
+    sampler::SampleSlots& slots() { return app_->sampler().slots(); }
 };
 
+// An upper-case name is not taken; a stereo file asked for in sampler mode ends in mode 2 without a message.
 TEST_F(SamplerEngine, StereoFileFallsBackToMode2AndAShortFileCannotTakeEffects) {
-    const QString stereo = dir_.filePath(QStringLiteral("horn.wav"));
-    writeWav16(stereo.toStdString(), sine(300.0, 1.0));
-    loadSlot(*korvex_, 2, stereo, 0);
+    QLabel* label = window().label("Text1", 2);
+    dropFiles(label, {toneFile(dir_.path(), QStringLiteral("LOOP.WAV"))});
+    EXPECT_EQ(app_->sampler().modeDialog(), nullptr) << "LOOP.WAV is not taken";
+    EXPECT_EQ(label->text(), QStringLiteral("3:"));
+    const QString stereo = toneFile(dir_.path(), QStringLiteral("horn.wav"), 300.0, 1.0);
+    loadSlot(*app_, 2, stereo, 0);
     EXPECT_EQ(slots().slotmode(2), 2);
     ASSERT_NE(slots().slotbuffer(2), nullptr);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("3:horn.wav"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "no message";
+    QTest::qWait(10);
+    EXPECT_EQ(app_->sampler().modeDialog(), nullptr) << "the mode dialog closed";
 
     const QString blip = dir_.filePath(QStringLiteral("blip.wav"));
     writeMono(blip, 1000.0, 0.1);
     SoundBuffer* horn = slots().slotbuffer(2);
     QString said;
-    QTimer::singleShot(50, [&said] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        said = box->text();
-        EXPECT_EQ(box->windowTitle(), QStringLiteral("読み込めません"));
-        box->button(QMessageBox::Ok)->click();
-    });
-    loadSlot(*korvex_, 2, blip, 1);
+    answerNextBox(QMessageBox::Ok, &said);
+    loadSlot(*app_, 2, blip, 1);
     EXPECT_EQ(said,
               QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
     EXPECT_EQ(slots().slotbuffer(2), horn);
 
     // A held key plays it once; the engine reports it playing, looping only when asked.
-    QTest::keyPress(&korvex_->window(), Qt::Key_3);
+    QTest::keyPress(&window(), Qt::Key_3);
     EXPECT_EQ(horn->status(), SoundBuffer::kStatusPlaying);
-    QTest::keyRelease(&korvex_->window(), Qt::Key_3);
+    QTest::keyRelease(&window(), Qt::Key_3);
 }
 
 // The sampler dialog's effect boxes on a real slot: ticked boxes become entries, "OK" places the chain on the
@@ -177,13 +146,13 @@ TEST_F(SamplerEngine, StereoFileFallsBackToMode2AndAShortFileCannotTakeEffects) 
 TEST_F(SamplerEngine, EffectBoxesPlaceTheChainAndTheSlotShowsIt) {
     const QString loop = dir_.filePath(QStringLiteral("loop.wav"));
     writeMono(loop, 440.0, 1.0);
-    loadSlot(*korvex_, 0, loop, 1);
+    loadSlot(*app_, 0, loop, 1);
     ASSERT_EQ(slots().slotmode(0), 1);
     SoundBuffer* buffer = slots().slotbuffer(0);
     ASSERT_NE(buffer, nullptr);
 
-    QTest::mousePress(korvex_->window().label("Text1", 0), Qt::RightButton);
-    sampler::SamplerDialog* dialog = korvex_->sampler().samplerDialog();
+    QTest::mousePress(window().label("Text1", 0), Qt::RightButton);
+    sampler::SamplerDialog* dialog = app_->sampler().samplerDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(dialog->efectcfg(0)->isEnabled());
     dialog->check1(0)->click();  // Echo
@@ -191,7 +160,7 @@ TEST_F(SamplerEngine, EffectBoxesPlaceTheChainAndTheSlotShowsIt) {
     EXPECT_TRUE(dialog->efectcfg(0)->isEnabled());
     const QStringList ticked{QStringLiteral("Echo (Unallocated)"), QStringLiteral("Flanger (Unallocated)")};
     EXPECT_EQ(slots().effects().entries[0], ticked);
-    QListWidget* list = korvex_->window().effectList(0);
+    QListWidget* list = window().effectList(0);
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(0)->text(), ticked[0]);
@@ -200,25 +169,25 @@ TEST_F(SamplerEngine, EffectBoxesPlaceTheChainAndTheSlotShowsIt) {
     const QStringList placed{QStringLiteral("Echo - Software"), QStringLiteral("Flanger - Software")};
     EXPECT_EQ(slots().effects().entries[0], placed);
     EXPECT_EQ(list->item(1)->text(), placed[1]);
-    EXPECT_EQ(korvex_->window().label("Text1", 0)->toolTip(), placed.join(QLatin1Char('\n')));
+    EXPECT_EQ(window().label("Text1", 0)->toolTip(), placed.join(QLatin1Char('\n')));
     ASSERT_NE(buffer->effect(dsp::EffectKind::Echo, 0), nullptr);
     ASSERT_NE(buffer->effect(dsp::EffectKind::Flanger, 0), nullptr);
     EXPECT_EQ(slots().effects().fxsignature, 0 + 32 + 1 + 128);
 
     // The flanger's settings from a reopened sampler dialog: its dialog works on the slot's chain.
-    QTest::mousePress(korvex_->window().label("Text1", 0), Qt::RightButton);
-    dialog = korvex_->sampler().samplerDialog();
+    QTest::mousePress(window().label("Text1", 0), Qt::RightButton);
+    dialog = app_->sampler().samplerDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->check1(2)->isChecked());
     dialog->efectcfg(2)->click();
-    const std::vector<sampler::EffectDialog*> open = korvex_->sampler().effectDialogs().openDialogs();
+    const std::vector<sampler::EffectDialog*> open = app_->sampler().effectDialogs().openDialogs();
     ASSERT_EQ(open.size(), 1u);
     EXPECT_EQ(open[0]->windowTitle(), QStringLiteral("フランジ設定"));
     EXPECT_EQ(open[0]->buffer(), buffer);
 
     // A new file in the slot closes the dialog that worked on the old buffer.
-    loadSlot(*korvex_, 0, loop, 1);
-    EXPECT_TRUE(korvex_->sampler().effectDialogs().openDialogs().empty());
+    loadSlot(*app_, 0, loop, 1);
+    EXPECT_TRUE(app_->sampler().effectDialogs().openDialogs().empty());
 }
 
 }  // namespace

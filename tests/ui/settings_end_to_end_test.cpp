@@ -3,51 +3,24 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QDir>
-#include <QFile>
-#include <QMessageBox>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
-#include "app/ui/korvex_app.h"
-#include "support/signals.h"
+#include "ui/ui_helpers.h"
 
 namespace korvex::test {
 namespace {
 
-QByteArray crlf(const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
-    return bytes;
-}
-
 TEST(EndToEnd, SettingsFileRestoresTheSetAndLeavingWithSaveWritesItBack) {
     QTemporaryDir songs;
-    const QString a1 = songs.filePath(QStringLiteral("one.wav"));
-    const QString a2 = songs.filePath(QStringLiteral("two.wav"));
-    const QString b1 = songs.filePath(QStringLiteral("three.wav"));
-    for (const QString& path : {a1, a2, b1}) writeWav16(path.toStdString(), sine(440.0, 2.0));
+    const QString a1 = toneFile(songs.path(), QStringLiteral("one.wav"));
+    const QString a2 = toneFile(songs.path(), QStringLiteral("two.wav"));
+    const QString b1 = toneFile(songs.path(), QStringLiteral("three.wav"));
 
     // Deck A: two songs, the second current, with memories; deck B: one song.
     QStringList lines{"2",       a1,      a2,     "one.wav", "two.wav", "100", " 104.5", " 2000", " 1500",
                       "-1",      " 0.75", "-1",   " 0.25",   "-1",      "-1",  "1",      b1,       "three.wav",
                       "100",     " 2000", "-1",   "-1",      "-1",      "1",   "0"};
-    lines << QStringList{"True", "True", "True", "False", "False", "0",    "0",     "2", "True", "orange",
-                         "",     "True", "20",   "10",    "False", "False", "0",    "True"};
-    lines << QStringList{"500", "500", "0", "0", "0", "500", "0", "500", "0", "0", "500", "500"};
-    lines << QStringList{"50", "50", "50"};
-    for (int i = 0; i < 8; ++i) lines << "0";
-    for (int i = 0; i < 8; ++i) lines << "";
-    const QString config = QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/korvex");
-    ASSERT_TRUE(QDir().mkpath(config));
-    const QString ini = config + QStringLiteral("/korvexp.ini");
-    {
-        QFile file(ini);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(crlf(lines));
-    }
+    lines << settingsTail();
+    const QString ini = settingsPath();
+    writeLines(ini, lines);
 
     app::KorvexApp korvex({"--audio-output=null"});
     ASSERT_TRUE(korvex.start());
@@ -62,13 +35,8 @@ TEST(EndToEnd, SettingsFileRestoresTheSetAndLeavingWithSaveWritesItBack) {
     EXPECT_EQ(window.label("Pitchper", 0)->text(), QStringLiteral("+03.0%")) << "the tempo memory is applied";
 
     // Leave through the close button, answering "save".
-    QTimer::singleShot(50, [] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->text(), QStringLiteral("現在の状態を保存しますか？"));
-        box->button(QMessageBox::Yes)->click();
-    });
-    QTest::mouseClick(window.picture("Formend"), Qt::LeftButton, {}, QPoint(3, 3));
+    answerNextBox(QMessageBox::Yes);
+    click(window.picture("Formend"));
     EXPECT_FALSE(window.isVisible());
     korvex.shutdown();
 
