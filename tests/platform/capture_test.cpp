@@ -89,8 +89,9 @@ TEST(WaveRecording, ASlowWriterLosesFramesCountedNeverSilently) {
     EXPECT_NE(error.find("lost"), std::string::npos) << error;
 }
 
-// Plays a tone into a PulseAudio null sink and records the default capture device, which is the sink's
-// monitor: the recording holds the tone.
+// Plays a tone through PortAudio's default device into a PulseAudio null sink and records the default
+// capture device, which is the sink's monitor: the recording holds the tone, so both the sound-card path
+// and the capture path work.
 TEST(InputCapture, TheCaptureDeviceRecordsWhatThePlayerPlaysIntoTheSink) {
     if (std::system("command -v pulseaudio >/dev/null 2>&1 && command -v parec >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "pulseaudio is not installed (scripts/install-deps.sh installs it)";
@@ -112,6 +113,7 @@ TEST(InputCapture, TheCaptureDeviceRecordsWhatThePlayerPlaysIntoTheSink) {
         std::string notice;
         auto output = audio::openOutput("default", engine, notice);
         EXPECT_TRUE(notice.empty()) << notice;
+        EXPECT_NE(output->describe().find("PortAudio"), std::string::npos);
         player.play();
         audio::WaveRecording recording(dir, "input");
         recording.setFormat({44100, 2, 16});

@@ -5,15 +5,11 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/platform_support.h"
 #include "support/engine_rig.h"
-#include "support/signals.h"
 
 namespace korvex::test {
 namespace {
-
-constexpr int kRate = EngineRig::kRate;
-
-double db(double ratio) { return 20.0 * std::log10(ratio); }
 
 class DeckPlayback : public ::testing::Test {
 protected:

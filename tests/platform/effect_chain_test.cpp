@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "platform/dsp/effect_spec.h"
-#include "platform/effect_support.h"
+#include "platform/platform_support.h"
 
 namespace korvex::test {
 namespace {

@@ -6,20 +6,12 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/effect_support.h"
+#include "platform/platform_support.h"
 
 namespace korvex::test {
 namespace {
 
 using namespace korvex::dsp;
-
-// Frame of the largest absolute sample of channel `which` within [from, to).
-std::size_t peakFrame(const std::vector<float>& stereo, int which, std::size_t from, std::size_t to) {
-    std::size_t best = from;
-    for (std::size_t i = from; i < to; ++i)
-        if (std::abs(stereo[2 * i + which]) > std::abs(stereo[2 * best + which])) best = i;
-    return best;
-}
 
 // Level in dB of a steady sine at `freq` after the effect, relative to its level before, measured on the
 // left channel past the first `settle` seconds.

@@ -1,57 +1,17 @@
-#include "sampler/sample_slots.h"
-
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "sampler/fake_sound_device.h"
-#include "songlist/list_fakes.h"
-#include "songlist/songlist_fakes.h"
+#include "sampler/slot_rig.h"
 
 namespace korvex::sampler {
 namespace {
 
 using songlist::MessageIcon;
-using testing::FakeBuffer;
-using testing::FakeDevice;
-using testing::MutePlayer;
-
-const QString kCannotLoad = QStringLiteral("ファイルを読み込めません。");
-const QString kTooShort =
-    QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。");
-
-// Eight slots on a fake device with three files: a mono kick, a stereo horn and a 100 ms mono click.
-struct SlotRig {
-    SlotRig() {
-        auto fake = std::make_unique<FakeDevice>();
-        device = fake.get();
-        device->files["/s/kick.wav"] = {1, 800, 44100};
-        device->files["/s/horn.wav"] = {2, 2000, 48000};
-        device->files["/s/click.wav"] = {1, 100, 44100};
-        slots.setDevice(std::move(fake));
-        slots.windows.showModeDialog = [this] { ++modeDialogs; };
-        slots.windows.showSamplerDialog = [this] { ++samplerDialogs; };
-        slots.windows.unloadothers = [this] { ++unloads; };
-    }
-    FakeBuffer* buffer(int slot) { return static_cast<FakeBuffer*>(slots.slotbuffer(slot)); }
-    // Loads `path` into `slot` by the open dialog and answers the mode dialog with `mode`.
-    void load(int slot, const QString& path, int mode) {
-        dialogs.answer = path;
-        slots.loadByDialog(slot);
-        slots.selectmode(mode);
-    }
-
-    std::array<int, kSamplerSlots> modes{};
-    std::array<QString, kSamplerSlots> paths{};
-    MutePlayer deckA, deckB;
-    songlist::testing::FakeDialogs dialogs;
-    songlist::testing::FakeMessages messages;
-    SampleSlots slots{modes, paths, {&deckA, &deckB}, dialogs, messages};
-    FakeDevice* device = nullptr;
-    int modeDialogs = 0, samplerDialogs = 0, unloads = 0;
-};
+using test::FakeSoundBuffer;
+using testing::SlotRig;
 
 TEST(SampleSlots, DialogLoadLabelsTheSlotAndTheModeMakesTheBuffer) {
     SlotRig r;
@@ -100,10 +60,11 @@ TEST(SampleSlots, ModeFallbacksAndFailuresKeepTheOldBuffer) {
     EXPECT_EQ(r.buffer(1)->caps(), unsigned{kCtrlVolume | kCtrlFx | kCtrlPan});
 
     // A 100 ms file is too short for effects: the message, and the slot keeps the horn.
-    FakeBuffer* horn = r.buffer(1);
+    FakeSoundBuffer* horn = r.buffer(1);
     r.load(1, QStringLiteral("/s/click.wav"), kEffecter3D);
     ASSERT_EQ(r.messages.shown.size(), 1u);
-    EXPECT_EQ(r.messages.shown[0].text, kTooShort);
+    EXPECT_EQ(r.messages.shown[0].text,
+              QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
     EXPECT_EQ(r.messages.shown[0].title, QStringLiteral("読み込めません"));
     EXPECT_EQ(r.messages.shown[0].icon, MessageIcon::Critical);
     EXPECT_EQ(r.buffer(1), horn);
@@ -116,7 +77,7 @@ TEST(SampleSlots, ModeFallbacksAndFailuresKeepTheOldBuffer) {
 
     // A file that cannot be read at all.
     r.load(4, QStringLiteral("/s/gone.wav"), kSampler3D);
-    EXPECT_EQ(r.messages.shown.back().text, kCannotLoad);
+    EXPECT_EQ(r.messages.shown.back().text, QStringLiteral("ファイルを読み込めません。"));
     EXPECT_EQ(r.slots.slotbuffer(4), nullptr);
 }
 
@@ -159,8 +120,8 @@ TEST(SampleSlots, PlayRestartsOneShotsTogglesLoopsAndSilencesDecks) {
 
     r.load(0, QStringLiteral("/s/kick.wav"), kSampler3D);
     r.slots.cmdPlay_Click(0);
-    FakeBuffer* kick = r.buffer(0);
-    EXPECT_TRUE(kick->playing && !kick->looping);
+    FakeSoundBuffer* kick = r.buffer(0);
+    EXPECT_TRUE(kick->playing() && !kick->looping());
     EXPECT_TRUE(r.deckA.muted && r.deckB.muted);
     r.slots.cmdPlay_Click(0);
     EXPECT_EQ(kick->plays, 2) << "a one-shot restarts on every press";
@@ -168,10 +129,10 @@ TEST(SampleSlots, PlayRestartsOneShotsTogglesLoopsAndSilencesDecks) {
 
     r.slots.setSlotloop(0, 1);
     r.slots.cmdPlay_Click(0);
-    EXPECT_TRUE(kick->looping);
+    EXPECT_TRUE(kick->looping());
     EXPECT_EQ(r.slots.slotlooping(0), -1);
     r.slots.cmdPlay_Click(0);
-    EXPECT_FALSE(kick->playing) << "a running loop stops on the next press";
+    EXPECT_FALSE(kick->playing()) << "a running loop stops on the next press";
     EXPECT_EQ(r.slots.slotlooping(0), 0);
     EXPECT_EQ(kick->plays, 3);
 
@@ -179,7 +140,7 @@ TEST(SampleSlots, PlayRestartsOneShotsTogglesLoopsAndSilencesDecks) {
     r.slots.cmdPlay_Click(0);
     r.load(0, QStringLiteral("/s/kick.wav"), kSampler3D);
     r.slots.cmdPlay_Click(0);
-    EXPECT_TRUE(r.buffer(0)->playing);
+    EXPECT_TRUE(r.buffer(0)->playing());
 }
 
 TEST(SampleSlots, DialogLoadStopsOnlyAOneShotThatPlays) {
@@ -192,8 +153,8 @@ TEST(SampleSlots, DialogLoadStopsOnlyAOneShotThatPlays) {
     r.dialogs.answer = QStringLiteral("/s/horn.wav");
     r.slots.loadByDialog(0);
     r.slots.loadByDialog(1);
-    EXPECT_FALSE(r.buffer(0)->playing);
-    EXPECT_TRUE(r.buffer(1)->playing) << "a looping buffer reports more than 1 and is not stopped";
+    EXPECT_FALSE(r.buffer(0)->playing());
+    EXPECT_TRUE(r.buffer(1)->playing()) << "a looping buffer reports more than 1 and is not stopped";
 }
 
 TEST(SampleSlots, RightPressOpensTheDialogOnlyForAFilledSlot) {
@@ -224,7 +185,7 @@ TEST(SampleSlots, ClearEmptiesLabelsAndPathsButKeepsTheSounds) {
     }
     EXPECT_EQ(r.modes[7], 3);
     r.slots.cmdPlay_Click(7);
-    EXPECT_TRUE(r.buffer(7)->playing);
+    EXPECT_TRUE(r.buffer(7)->playing());
 }
 
 TEST(SampleSlots, ReleaseStopsOneShotsAndFreesEverything) {

@@ -4,43 +4,17 @@
 
 #include <cmath>
 
-#include "sampler/fake_sound_device.h"
-#include "songlist/list_fakes.h"
-#include "songlist/songlist_fakes.h"
+#include "sampler/slot_rig.h"
 
 namespace korvex::sampler {
 namespace {
 
-using testing::FakeBuffer;
-using testing::FakeDevice;
-using testing::MutePlayer;
-
-struct DialogRig {
-    DialogRig() {
-        auto fake = std::make_unique<FakeDevice>();
-        device = fake.get();
-        device->files["/s/kick.wav"] = {1, 800, 44100};
-        device->files["/s/horn.wav"] = {2, 2000, 48000};
-        slots.setDevice(std::move(fake));
-    }
-    FakeBuffer* buffer(int slot) { return static_cast<FakeBuffer*>(slots.slotbuffer(slot)); }
-    void load(int slot, const char* path, int mode) {
-        slots.currentslot = slot;
-        slots.loadpath = QString::fromUtf8(path);
-        slots.selectmode(mode);
-    }
+struct DialogRig : testing::SlotRig {
+    void load(int slot, const char* path, int mode) { SlotRig::load(slot, QString::fromUtf8(path), mode); }
     void open(int slot) {
         slots.currentslot = slot;
         model.open();
     }
-
-    std::array<int, kSamplerSlots> modes{};
-    std::array<QString, kSamplerSlots> paths{};
-    MutePlayer deckA, deckB;
-    songlist::testing::FakeDialogs dialogs;
-    songlist::testing::FakeMessages messages;
-    SampleSlots slots{modes, paths, {&deckA, &deckB}, dialogs, messages};
-    FakeDevice* device = nullptr;
     SamplerDialogModel model{slots};
 };
 
