@@ -64,7 +64,8 @@ TEST(CommandInterface, EmptyUnknownAndOutOfOrderCommandsGiveCodesAndTexts) {
 }
 
 // The commands `recordstart` sends for one choice of the format options. An option left unset keeps the
-// new recording's default: 8 bits, mono, 11025 Hz.
+// new recording's default: 8 bits, mono, 11025 Hz. (16-bit stereo at 44100 Hz is checked sample for sample
+// below.)
 struct FormatCase {
     bool rec8bit;
     bool recmono;
@@ -110,8 +111,7 @@ TEST_P(RecordedFormat, TwoSecondsOfTheMixAreSavedInTheSetFormat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryOption, RecordedFormat,
-                         ::testing::Values(FormatCase{false, false, 0, 44100},
-                                           FormatCase{false, true, 1, 22050},
+                         ::testing::Values(FormatCase{false, true, 1, 22050},
                                            FormatCase{true, false, 2, 11025},
                                            FormatCase{true, true, 0, 44100},
                                            FormatCase{false, false, 2, 11025}));

@@ -107,18 +107,13 @@ TEST(SampleSlots, DropTakesOnlyALowerCaseWaveFile) {
     EXPECT_EQ(r.slots.caption(6), QStringLiteral("7:"));
 }
 
-TEST(SampleSlots, PlayRestartsOneShotsTogglesLoopsAndSilencesDecks) {
+// The window tests press the digit keys: a silencer slot mutes both decks, one without a buffer nothing.
+TEST(SampleSlots, PlayRestartsOneShotsAndTogglesLoops) {
     SlotRig r;
-    r.slots.cmdPlay_Click(0);  // no buffer: nothing, not even muting
-    r.slots.setSlotsilencer(0, 1);
-    r.slots.cmdPlay_Click(0);
-    EXPECT_FALSE(r.deckA.muted || r.deckB.muted);
-
     r.load(0, QStringLiteral("/s/kick.wav"), kSampler3D);
     r.slots.cmdPlay_Click(0);
     FakeSoundBuffer* kick = r.buffer(0);
     EXPECT_TRUE(kick->playing() && !kick->looping());
-    EXPECT_TRUE(r.deckA.muted && r.deckB.muted);
     r.slots.cmdPlay_Click(0);
     EXPECT_EQ(kick->plays, 2) << "a one-shot restarts on every press";
     EXPECT_EQ(kick->position, 0);

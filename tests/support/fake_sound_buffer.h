@@ -9,35 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/dsp/effect_info.h"
 #include "platform/sound_device.h"
 
 namespace korvex::test {
 
-// The published defaults of an effect's record.
-inline dsp::EffectParams defaultParams(dsp::EffectKind kind) {
-    switch (kind) {
-        case dsp::EffectKind::Chorus:
-            return dsp::ChorusParams{};
-        case dsp::EffectKind::Compressor:
-            return dsp::CompressorParams{};
-        case dsp::EffectKind::Distortion:
-            return dsp::DistortionParams{};
-        case dsp::EffectKind::Echo:
-            return dsp::EchoParams{};
-        case dsp::EffectKind::Flanger:
-            return dsp::FlangerParams{};
-        case dsp::EffectKind::Gargle:
-            return dsp::GargleParams{};
-        case dsp::EffectKind::ParamEq:
-            return dsp::ParamEqParams{};
-    }
-    return dsp::EchoParams{};
-}
-
-// One effect of the chain: its record, replaced whole by every accepted write.
+// One effect of the chain: its record (the published defaults at first), replaced whole by every accepted
+// write.
 class FakeEffect final : public SoundEffect {
 public:
-    explicit FakeEffect(dsp::EffectKind kind) : kind_(kind), params(defaultParams(kind)) {}
+    explicit FakeEffect(dsp::EffectKind kind) : kind_(kind), params(dsp::defaultParams(kind)) {}
     dsp::EffectKind kind() const override { return kind_; }
     dsp::EffectParams allParameters() const override { return params; }
     bool setAllParameters(const dsp::EffectParams& p) override {
