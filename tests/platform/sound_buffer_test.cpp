@@ -321,7 +321,8 @@ TEST_F(SoundBufferTest, TheEngineHoldsThirtyTwoBuffersAndOneDestroyedWhilePlayin
     buffers.front()->play(SoundBuffer::kPlayLooping);
     auto out = render(1000);
     buffers.erase(buffers.begin());
-    EXPECT_EQ(engine_.sampler().voicesInUse(), audio::SamplerSource::kVoices);  // still read by the audio thread
+    // Still read by the audio thread.
+    EXPECT_EQ(engine_.sampler().voicesInUse(), audio::SamplerSource::kVoices);
     const auto after = render(2000);
     out.insert(out.end(), after.begin(), after.end());
     EXPECT_LT(maxStep(channel(out, 0)), 2.0 * std::numbers::pi * 441.0 / kRate * 0.5 * 1.05);
