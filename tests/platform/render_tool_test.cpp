@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cmath>
 
 #include "platform/platform_support.h"
@@ -13,11 +14,6 @@ namespace {
 
 CommandResult run(const std::string& arguments) {
     return runCommand(std::string("timeout 20 '") + KORVEX_RENDER_EXE + "' " + arguments);
-}
-
-bool exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
 }
 
 TEST(RenderTool, RendersAFileWithItsOptions) {
@@ -51,10 +47,10 @@ TEST(RenderTool, AnUnplayableFileExitsWithStatusTwoAndNoOutput) {
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.output.rfind("korvex-render: " + in + ": ", 0), 0u) << result.output;
     EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1);
-    EXPECT_FALSE(exists(dir + "/x.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/x.wav"));
 
     EXPECT_EQ(run("'" + dir + "/missing.mp3' '" + dir + "/y.wav'").status, 2);
-    EXPECT_FALSE(exists(dir + "/y.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/y.wav"));
     EXPECT_EQ(run("only-one-argument").status, 1);
 }
 
@@ -88,7 +84,7 @@ TEST(RenderTool, ABadEffectExitsWithStatusTwoAndAOneLineReason) {
         EXPECT_EQ(result.status, 2) << fx;
         EXPECT_EQ(result.output.rfind("korvex-render: --fx " + fx + ": ", 0), 0u) << result.output;
         EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
-        EXPECT_FALSE(exists(dir + "/x.wav")) << fx;
+        EXPECT_FALSE(std::filesystem::exists(dir + "/x.wav")) << fx;
     }
     EXPECT_EQ(run("'" + tone + "' '" + dir + "/x.wav' --fx").status, 1);
 }
@@ -109,7 +105,7 @@ TEST(RenderTool, FoldersAndPipesAreRefusedAtOnceWithStatusTwo) {
         const CommandResult result = run("'" + path + "' '" + dir + "/out.wav'");
         EXPECT_EQ(result.status, 2) << result.output;
         EXPECT_EQ(result.output, "korvex-render: " + path + ": " + why + "\n");
-        EXPECT_FALSE(exists(dir + "/out.wav"));
+        EXPECT_FALSE(std::filesystem::exists(dir + "/out.wav"));
     }
 }
 
