@@ -28,10 +28,7 @@ TEST(WavWriter, FileIsReadableAfterEveryWrite) {
         ASSERT_EQ(back.size(), tone.size() * static_cast<std::size_t>(part));
         EXPECT_EQ(back[1000], tone[1000]) << "float samples are written exactly";
     }
-    writer.close();
-    audio::WavWriter bad;
-    EXPECT_FALSE(bad.open("/nonexistent-folder/x.wav", 44100, error));
-    EXPECT_FALSE(error.empty());
+    writer.close();  // a file that cannot be opened falls back to the null output (below)
 }
 
 TEST(OutputMode, OptionWinsOverEnvironmentAndDefaultIsTheSoundCard) {
