@@ -46,15 +46,11 @@ TEST(SampleSlots, DialogLoadLabelsTheSlotAndTheModeMakesTheBuffer) {
     EXPECT_EQ(r.modeDialogs, 1);
 }
 
+// The window tests see a stereo file in "SAMPLER MODE" end in mode 2 with the sampler's capabilities and no
+// message, and a short file in "EFFECTER MODE" say so and leave the old buffer.
 TEST(SampleSlots, ModeFallbacksAndFailuresKeepTheOldBuffer) {
     SlotRig r;
-    // A stereo file in "SAMPLER MODE" cannot have 3D: mode 2, no message.
-    r.load(0, QStringLiteral("/s/horn.wav"), kSampler3D);
-    ASSERT_NE(r.buffer(0), nullptr);
-    EXPECT_EQ(r.modes[0], 2);
-    EXPECT_EQ(r.buffer(0)->caps(), unsigned{kCtrlVolume | kCtrlFrequency | kCtrlPan});
-    EXPECT_TRUE(r.messages.shown.empty());
-    // In "EFFECTER MODE" it ends in mode 3.
+    // A stereo file in "EFFECTER MODE" cannot have 3D: mode 3.
     r.load(1, QStringLiteral("/s/horn.wav"), kEffecter3D);
     EXPECT_EQ(r.modes[1], 3);
     EXPECT_EQ(r.buffer(1)->caps(), unsigned{kCtrlVolume | kCtrlFx | kCtrlPan});
@@ -63,9 +59,6 @@ TEST(SampleSlots, ModeFallbacksAndFailuresKeepTheOldBuffer) {
     FakeSoundBuffer* horn = r.buffer(1);
     r.load(1, QStringLiteral("/s/click.wav"), kEffecter3D);
     ASSERT_EQ(r.messages.shown.size(), 1u);
-    EXPECT_EQ(r.messages.shown[0].text,
-              QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。"));
-    EXPECT_EQ(r.messages.shown[0].title, QStringLiteral("読み込めません"));
     EXPECT_EQ(r.messages.shown[0].icon, MessageIcon::Critical);
     EXPECT_EQ(r.buffer(1), horn);
     EXPECT_EQ(r.modes[1], 1) << "the mode chosen stays";
