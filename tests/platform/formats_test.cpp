@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, DeckFormats,
                              return name;
                          });
 
-TEST(DeckBrokenFiles, TruncatedMp3PlaysWhatItHoldsAndEndsCleanly) {
+TEST(DeckBrokenFiles, TruncatedMp3PlaysWhatItHoldsAndEndsCleanlyRewound) {
     EngineRig rig;
     rig.player.setFileName(fixture("truncated660.mp3"));
     ASSERT_FALSE(rig.player.hasError());
@@ -105,6 +105,7 @@ TEST(DeckBrokenFiles, TruncatedMp3PlaysWhatItHoldsAndEndsCleanly) {
     const auto out = rig.render(1.0);
     EXPECT_EQ(rig.endEvents, 1);
     EXPECT_EQ(rig.player.playState(), 0);
+    EXPECT_DOUBLE_EQ(rig.player.currentPosition(), 0.0) << "stopped and rewound at the end";
     EXPECT_NEAR(zeroCrossingFrequency(channel(out, 0, 2205, 13230), EngineRig::kRate), 660.0, 2.0);
     EXPECT_LT(rms(channel(out, 0, 26460)), 1e-6) << "silent after the end";
 }
