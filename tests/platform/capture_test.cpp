@@ -52,22 +52,16 @@ TEST(RecordSource, OptionWinsOverEnvironmentAndInputIsTheDefault) {
     EXPECT_TRUE(audio::isRecordSource("input"));
 }
 
-TEST(FormatConverter, ResamplesToTheSetRateAndWidthWithoutLosingTheTone) {
+// The recorder's tests hear the converted tone's pitch and level in every saved format; here the frame count
+// and the clipping of samples beyond full scale.
+TEST(FormatConverter, EveryInputFrameHasItsOutputAndLoudSamplesClip) {
     const auto tone = sine(1000.0, 1.0, 44100, 0.5f);
     dsp::FormatConverter converter(44100, 22050, 1, 8);
     std::vector<std::int16_t> out;
     for (std::size_t done = 0; done < tone.size() / 2; done += 1000)
         converter.push(tone.data() + done * 2, std::min<std::size_t>(1000, tone.size() / 2 - done), out);
     converter.flush(out);
-    ASSERT_EQ(out.size(), 22050u) << "every input frame has its output";
-    std::vector<float> mono;
-    for (const std::int16_t v : out) {
-        EXPECT_EQ(v % 256, 0) << "8-bit values sit in the high byte";
-        mono.push_back(static_cast<float>(v) / 32768.0f);
-    }
-    EXPECT_NEAR(zeroCrossingFrequency(mono, 22050), 1000.0, 0.5);
-    EXPECT_NEAR(goertzel(std::vector<float>(mono.begin() + 1000, mono.end() - 1000), 1000.0, 22050), 0.5,
-                0.02);
+    EXPECT_EQ(out.size(), 22050u);
     EXPECT_EQ(dsp::toPcm16(1.5f), 32767);
     EXPECT_EQ(dsp::toPcm16(-1.0f), -32767);
     EXPECT_EQ(dsp::toPcm8(-2.0f), -127 * 256);
@@ -89,8 +83,9 @@ TEST(WaveRecording, ASlowWriterLosesFramesCountedNeverSilently) {
     EXPECT_NE(error.find("lost"), std::string::npos) << error;
 }
 
-// Plays a tone into a PulseAudio null sink and records the default capture device, which is the sink's
-// monitor: the recording holds the tone.
+// Plays a tone through PortAudio's default device into a PulseAudio null sink and records the default
+// capture device, which is the sink's monitor: the recording holds the tone, so both the sound-card path
+// and the capture path work.
 TEST(InputCapture, TheCaptureDeviceRecordsWhatThePlayerPlaysIntoTheSink) {
     if (std::system("command -v pulseaudio >/dev/null 2>&1 && command -v parec >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "pulseaudio is not installed (scripts/install-deps.sh installs it)";
@@ -112,6 +107,7 @@ TEST(InputCapture, TheCaptureDeviceRecordsWhatThePlayerPlaysIntoTheSink) {
         std::string notice;
         auto output = audio::openOutput("default", engine, notice);
         EXPECT_TRUE(notice.empty()) << notice;
+        EXPECT_NE(output->describe().find("PortAudio"), std::string::npos);
         player.play();
         audio::WaveRecording recording(dir, "input");
         recording.setFormat({44100, 2, 16});

@@ -6,20 +6,12 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/effect_support.h"
+#include "platform/platform_support.h"
 
 namespace korvex::test {
 namespace {
 
 using namespace korvex::dsp;
-
-// Frame of the largest absolute sample of channel `which` within [from, to).
-std::size_t peakFrame(const std::vector<float>& stereo, int which, std::size_t from, std::size_t to) {
-    std::size_t best = from;
-    for (std::size_t i = from; i < to; ++i)
-        if (std::abs(stereo[2 * i + which]) > std::abs(stereo[2 * best + which])) best = i;
-    return best;
-}
 
 // Level in dB of a steady sine at `freq` after the effect, relative to its level before, measured on the
 // left channel past the first `settle` seconds.
@@ -54,6 +46,10 @@ TEST(Echo, AnImpulseComesBackAfterEachSidesDelayLowerByTheFeedbackEachTime) {
         // Nothing between the repeats.
         EXPECT_LT(rms(channel(out, side, 100, delay - 200)), 1e-6);
     }
+    // With no wet the input passes unchanged.
+    chain = single(EchoParams{0, 80, 30, 70, 0});
+    const auto tone = sine(330.0, 1.0);
+    EXPECT_EQ(runChain(*chain, tone), tone);
 }
 
 TEST(Echo, PanDelaySendsEachRepeatToTheOtherSide) {
@@ -67,12 +63,6 @@ TEST(Echo, PanDelaySendsEachRepeatToTheOtherSide) {
     EXPECT_LT(std::abs(out[2 * 11025]), 1e-6);  // not where the left delay alone would put it
     const double first = std::abs(out[2 * 17640 + 1]);
     EXPECT_NEAR(std::abs(out[2 * (17640 + 11025)]) / first, 0.5, 0.01);
-}
-
-TEST(Echo, NoWetPassesTheInputUnchanged) {
-    auto chain = single(EchoParams{0, 80, 30, 70, 0});
-    const auto in = sine(330.0, 1.0);
-    EXPECT_EQ(runChain(*chain, in), in);
 }
 
 // ---- parametric EQ --------------------------------------------------------------------------------------
@@ -331,7 +321,7 @@ TEST(Compressor, ThePreDelayLetsTheReductionMeetThePeak) {
 
 // ---- gargle ---------------------------------------------------------------------------------------------
 
-TEST(Gargle, MultipliesByATriangleOrASquareAtTheRate) {
+TEST(Gargle, MultipliesByATriangleOrASquareAtTheRateSoATonePicksUpSidebands) {
     // A steady input shows the modulation itself: 100 Hz is 441 samples a period.
     auto chain = single(GargleParams{100, 0});
     const auto tri = runChain(*chain, std::vector<float>(2 * 2000, 1.0f));
@@ -343,14 +333,12 @@ TEST(Gargle, MultipliesByATriangleOrASquareAtTheRate) {
         EXPECT_EQ(tri[2 * i + 1], tri[2 * i]);
         EXPECT_EQ(square[2 * i], turn < 0.5 ? 1.0f : 0.0f) << i;
     }
-}
 
-TEST(Gargle, ATonePicksUpSidebandsAtTheRate) {
     // A 1025 Hz tone times a 0..1 wave: half the tone, plus sidebands at 1025 Hz +- 100 Hz of half the
     // wave's fundamental, 4/pi^2 for the triangle and 2/pi for the square. (1025 Hz keeps the products of
     // the wave's upper harmonics off the frequencies measured.)
     for (const int shape : {0, 1}) {
-        auto chain = single(GargleParams{100, shape});
+        chain = single(GargleParams{100, shape});
         const auto out = channel(runChain(*chain, sine(1025.0, 1.0, kRate, 0.5f)), 0);
         const double side = shape == 0 ? 4.0 / (std::numbers::pi * std::numbers::pi) : 2.0 / std::numbers::pi;
         EXPECT_NEAR(goertzel(out, 1025.0, kRate), 0.25, 0.002) << shape;

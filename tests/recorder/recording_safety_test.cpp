@@ -13,11 +13,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "deck/deck_settings.h"
-#include "recorder/recorder.h"
 #include "recorder/recorder_rig.h"
-#include "songlist/list_fakes.h"
-#include "songlist/songlist_fakes.h"
 
 namespace korvex::test {
 namespace {
@@ -103,27 +99,22 @@ private:
 TEST(RecordingSafety, AFullDiskKeepsWhatWasWrittenAndTheSaveSaysSo) {
     SmallDisk disk(256);
     if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-    RecorderRig r;
-    deck::DeckSettings settings;  // 16-bit stereo 44100: 176 kB a second
-    songlist::DialogState dialog;
-    songlist::testing::FakeDialogs dialogs;
-    songlist::testing::FakeMessages boxes;
-    recorder::Recorder recorder{r.commands, settings, dialog, dialogs, boxes};
+    RecorderModel m;  // 16-bit stereo 44100: 176 kB a second
     const QString destination = QString::fromStdString(disk.dir() + "/set.wav");
-    dialogs.answer = destination;
-    ASSERT_TRUE(recorder.open());
-    recorder.startClick();
-    ASSERT_EQ(recorder.lastCode(), 0);
-    r.rig.render(3.0);
-    recorder.stopPress();
-    EXPECT_EQ(recorder.lastCode(), 0) << "the stop itself succeeds";
-    recorder.saveClick();
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text,
+    m.dialogs.answer = destination;
+    ASSERT_TRUE(m.recorder.open());
+    m.recorder.startClick();
+    ASSERT_EQ(m.recorder.lastCode(), 0);
+    m.r.rig.render(3.0);
+    m.recorder.stopPress();
+    EXPECT_EQ(m.recorder.lastCode(), 0) << "the stop itself succeeds";
+    m.recorder.saveClick();
+    ASSERT_EQ(m.boxes.shown.size(), 1u);
+    EXPECT_EQ(m.boxes.shown[0].text,
               QStringLiteral("Cannot save the specified file. Make sure you have enough disk space "
                              "or are still connected to the network. (286)"));
-    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Error"));
-    EXPECT_EQ(boxes.shown[0].icon, songlist::MessageIcon::Critical);
+    EXPECT_EQ(m.boxes.shown[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(m.boxes.shown[0].icon, songlist::MessageIcon::Critical);
 
     const WaveFile wave = readWave(destination.toStdString());
     ASSERT_TRUE(wave.ok) << "what was written is kept, in place";

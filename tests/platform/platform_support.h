@@ -1,9 +1,15 @@
 #pragma once
-// Helpers of the effect tests: run a chain block by block as a slot does, and measure what comes out.
+// Helpers of the engine tests: run an effect chain block by block as a slot does, measure what comes out,
+// and run a command-line tool.
 
+#include <sys/wait.h>
+
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/dsp/effect_chain.h"
@@ -34,6 +40,29 @@ std::unique_ptr<dsp::EffectChain> single(const Params& params, int rate = kRate)
 
 inline double db(double ratio) {
     return 20.0 * std::log10(ratio);
+}
+
+// Frame of the largest absolute sample of channel `which` within [from, to).
+inline std::size_t peakFrame(const std::vector<float>& stereo, int which, std::size_t from, std::size_t to) {
+    std::size_t best = from;
+    for (std::size_t i = from; i < to && 2 * i + 1 < stereo.size(); ++i)
+        if (std::abs(stereo[2 * i + which]) > std::abs(stereo[2 * best + which])) best = i;
+    return best;
+}
+
+// Runs a shell command; its output and error output together, and its exit status.
+struct CommandResult {
+    int status = -1;
+    std::string output;
+};
+inline CommandResult runCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    std::array<char, 512> buffer{};
+    while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) result.output += buffer.data();
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
 }
 
 // Interleaved stereo of `frames` zeros.
