@@ -98,16 +98,6 @@ TEST_F(PanelLayoutTest, SamplerButtonWithoutTheSoundDeviceOnlyReappliesTheLayout
     EXPECT_EQ(layout.geometry().playerTop, 1320);
 }
 
-TEST_F(PanelLayoutTest, ListButtonSwitchesTheSongListPanel) {
-    layout.imglistClick();
-    EXPECT_FALSE(layout.flags.listview);
-    EXPECT_EQ(layout.geometry().height, 6480);
-    EXPECT_EQ(bitmap("Imglist"), QStringLiteral("list1.bmp"));
-    layout.imglistClick();
-    EXPECT_TRUE(layout.flags.listview);
-    EXPECT_EQ(layout.geometry().height, 8640);
-}
-
 TEST_F(PanelLayoutTest, MissingButtonBitmapStopsBeforeTheSizesChange) {
     const PanelGeometry before = layout.geometry();
     check.missing = {"list1.bmp"};

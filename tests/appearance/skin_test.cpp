@@ -145,27 +145,6 @@ TEST_F(SkinTest, SkinNamesThatLeaveTheSkinsFolderLoadNothing) {
     }
 }
 
-TEST_F(SkinTest, EachImageGetsItsOwnBitmapAndTheSelectedPatternItsActiveLook) {
-    makeSkin(shipped(QStringLiteral("orange")));
-    SkinPictures p(folders());
-    EXPECT_TRUE(p.loadskin(QStringLiteral("orange"), 2, check));
-    EXPECT_EQ(p.bitmap("Play", 1), QStringLiteral("cue1.bmp"));
-    EXPECT_EQ(p.bitmap("Pause", 0), QStringLiteral("play1.bmp"));
-    EXPECT_EQ(p.bitmap("Minimum"), QStringLiteral("formsmall1.bmp"));
-    EXPECT_EQ(p.bitmap("Tobar"), QStringLiteral("formbar1.bmp"));
-    EXPECT_EQ(p.bitmap("jogbtn", 1), QStringLiteral("jog.ico"));
-    EXPECT_EQ(p.bitmap("Imgmonitor", 0), QStringLiteral("ch12.bmp"));
-    EXPECT_EQ(p.bitmap("Imgmonitor", 1), QStringLiteral("ch21.bmp"));
-    EXPECT_EQ(p.bitmap("masterbtn", 0), QStringLiteral("ctrlbtn.bmp"));
-    EXPECT_EQ(p.bitmap("FDpaturn", 0), QStringLiteral("fdp11.bmp"));
-    EXPECT_EQ(p.bitmap("FDpaturn", 2), QStringLiteral("fdp32.bmp"));
-    EXPECT_EQ(p.bitmap("FDpaturn", 3), QStringLiteral("fdp41.bmp"));
-    EXPECT_EQ(p.picture("Play", 1), shipped(QStringLiteral("orange/cue1.bmp")));
-    // The sampler and list buttons are the panel layout's.
-    EXPECT_TRUE(p.picture("Imgsam").isEmpty());
-    EXPECT_TRUE(p.picture("Imglist").isEmpty());
-}
-
 TEST_F(SkinTest, SkinLackingTheSwitchBitmapLeavesTheRestWithThePreviousSkin) {
     makeSkin(shipped(QStringLiteral("steel")));
     makeSkin(shipped(QStringLiteral("orange")), {"switch1.bmp"});

@@ -230,17 +230,6 @@ TEST_F(DeckTransportTest, AnEmptyDeckOnlyChangesPictures) {
     EXPECT_FALSE(rec().cuestandby || rec().deckheld);
 }
 
-TEST_F(DeckTransportTest, AutoRecordStartsOnlyWhenTheRecorderIsArmed) {
-    rig.load(0, QStringLiteral("song.mp3"));
-    rig.settings.autorec = true;
-    t.PLAYBTNON(0);
-    EXPECT_FALSE(rig.logged("recordstart"));
-    t.stopdeck(0);
-    rig.settings.recarmed = true;
-    t.PLAYBTNON(0);
-    EXPECT_TRUE(rig.logged("recordstart"));
-}
-
 TEST_F(DeckTransportTest, PlayerEventsDriveTheFileLabelAndContinuousPlay) {
     rig.load(1, QStringLiteral("b-side.mp3"));
     rig.playerB.state = kPlaying;

@@ -146,6 +146,7 @@ TEST_F(MainTimerTest, EarlyStartOfTheOtherDeckJustBeforeTheEnd) {
     EXPECT_FALSE(rig.logged("B play"));
     rig.playerA.position = 199.91;
     EXPECT_EQ(ticksWith("B play", 2), (std::vector<int>{1, 2}));
+    EXPECT_FALSE(rig.logged("switching"));  // the crossfader is not touched
 
     rig.listB.select(-1);
     EXPECT_EQ(ticksWith("B play", 2), std::vector<int>{});
@@ -154,6 +155,10 @@ TEST_F(MainTimerTest, EarlyStartOfTheOtherDeckJustBeforeTheEnd) {
     EXPECT_EQ(ticksWith("B play", 2), std::vector<int>{});
     rig.settings.autoplay2 = true;
     rig.hooks.sliding = true;
+    EXPECT_EQ(ticksWith("B play", 2), std::vector<int>{});
+    rig.hooks.sliding = false;
+    rig.settings.gapticks = 0;
+    rig.playerA.position = 199.999;
     EXPECT_EQ(ticksWith("B play", 2), std::vector<int>{});
 }
 
