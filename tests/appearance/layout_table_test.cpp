@@ -50,7 +50,7 @@ TEST(LayoutTable, ShowsEveryBitmapOfTheSkinAndNoOther) {
     EXPECT_EQ(filesOfTable(), skinFiles());
 }
 
-TEST(LayoutTable, NamesAreUniqueAndSizesArePixelExact) {
+TEST(LayoutTable, NamesAreUniqueSizesArePixelExactAndEntriesSharingABitmapAgreeOnItsSize) {
     std::set<std::string> names;
     for (const LayoutEntry& e : kLayout) {
         EXPECT_TRUE(names.insert(displayName(e)).second) << displayName(e) << " twice";
@@ -58,16 +58,10 @@ TEST(LayoutTable, NamesAreUniqueAndSizesArePixelExact) {
         EXPECT_EQ(e.box.height % kTwipsPerPixel, 0) << displayName(e);
         EXPECT_GT(e.box.width, 0) << displayName(e);
         EXPECT_GT(e.box.height, 0) << displayName(e);
-    }
-}
-
-TEST(LayoutTable, EntriesSharingABitmapAgreeOnItsSize) {
-    for (const LayoutEntry& e : kLayout) {
         if (e.look == Look::kNone) continue;
-        const Size s = bitmapSize(e.bitmap);
-        const Rect picture{e.box.left, e.box.top, s.width, s.height};
-        EXPECT_TRUE(e.box.contains(picture)) << displayName(e);
         // Only the volume indicators have a box wider than their picture.
+        const Size s = bitmapSize(e.bitmap);
+        EXPECT_TRUE(e.box.contains(Rect{e.box.left, e.box.top, s.width, s.height})) << displayName(e);
         if (e.name != "Volbtn") {
             EXPECT_EQ(e.box.size(), s) << displayName(e);
         }
@@ -76,24 +70,19 @@ TEST(LayoutTable, EntriesSharingABitmapAgreeOnItsSize) {
     EXPECT_EQ(bitmapSize("ctrlbtn"), (Size{495, 255}));
 }
 
-TEST(LayoutTable, TravelMatchesTheBasesAndClamps) {
+TEST(LayoutTable, TravelMatchesTheBasesAndHoldsTheDesignPositions) {
     for (const KnobTravel& t : kKnobTravel) {
         const Rect ind = boxOf(t.indicator, t.index);
         const Rect base = boxOf(t.base, t.index);
+        const bool v = t.axis == Axis::kVertical;
         if (t.indicator == "pitchbtn" || t.indicator == "panbtn") {
             // Limited by the base: the indicator's centre reaches both ends of the base.
-            const bool v = t.axis == Axis::kVertical;
             const double half = (v ? ind.height : ind.width) / 2.0;
             EXPECT_DOUBLE_EQ(t.first, (v ? base.top : base.left) - half) << t.indicator;
             EXPECT_DOUBLE_EQ(t.last, (v ? base.bottom() : base.right()) - half) << t.indicator;
         }
-    }
-    // The neutral (design) positions lie on the travel.
-    for (const KnobTravel& t : kKnobTravel) {
-        const Rect ind = boxOf(t.indicator, t.index);
-        const double at = t.axis == Axis::kVertical ? ind.top : ind.left;
-        EXPECT_GE(at, t.first) << t.indicator;
-        EXPECT_LE(at, t.last) << t.indicator;
+        EXPECT_GE(v ? ind.top : ind.left, t.first) << t.indicator;
+        EXPECT_LE(v ? ind.top : ind.left, t.last) << t.indicator;
     }
 }
 

@@ -115,7 +115,7 @@ TEST_F(DeckTransportTest, PlayPauseTwiceOnAPlayingDeckResumesFromTheLoopPosition
     EXPECT_EQ(view().cuePicture, "cue2.bmp");
 }
 
-TEST_F(DeckTransportTest, CueOnAPlayingDeckStandsByAtTheCueMemory) {
+TEST_F(DeckTransportTest, CueOnAPlayingDeckStandsByAtTheCueMemoryASecondCuePlaysWhileHeldAndPlayStarts) {
     playingAt(80.0);
     t.cuePress(0);
     EXPECT_EQ(rig.log, (Log{"volcontrol", "A pause", "A seek 12.5"}));
@@ -137,12 +137,8 @@ TEST_F(DeckTransportTest, CueOnAPlayingDeckStandsByAtTheCueMemory) {
     // The player's late report of the pause keeps the standby label up.
     t.statechanged(0);
     EXPECT_EQ(view().lbfilename, "CUE STAND BY!");
-}
 
-TEST_F(DeckTransportTest, SecondCuePressPlaysOnlyWhileHeld) {
-    playingAt(80.0);
-    t.cuePress(0);
-    t.cueRelease(0);
+    // A second CUE plays only while it is held.
     rig.log.clear();
     t.cuePress(0);
     EXPECT_EQ(rig.log, Log{"A play"});
@@ -156,6 +152,15 @@ TEST_F(DeckTransportTest, SecondCuePressPlaysOnlyWhileHeld) {
     EXPECT_EQ(view().playPicture, "play1.bmp");
     EXPECT_EQ(view().lbfilename, "CUE STAND BY!");
     EXPECT_TRUE(rec().cuestandby);
+
+    // PLAY from standby starts the deck there.
+    t.setLivedeck(1);
+    rig.log.clear();
+    t.playPress(0);
+    EXPECT_EQ(rig.log, Log{"A play"});
+    EXPECT_FALSE(rec().cuestandby || rec().deckheld);
+    EXPECT_EQ(t.livedeck(), 0);
+    EXPECT_DOUBLE_EQ(rig.playerA.position, 12.5);
 }
 
 TEST_F(DeckTransportTest, CueWhilePausedStoresThePausePositionThenParksThere) {
@@ -170,19 +175,6 @@ TEST_F(DeckTransportTest, CueWhilePausedStoresThePausePositionThenParksThere) {
     EXPECT_FALSE(rec().headplay);
     EXPECT_TRUE(rec().cuestandby);
     EXPECT_DOUBLE_EQ(rig.playerA.position, 33.25);
-}
-
-TEST_F(DeckTransportTest, PlayFromCueStandbyStartsTheDeck) {
-    playingAt(80.0);
-    t.cuePress(0);
-    t.cueRelease(0);
-    t.setLivedeck(1);
-    rig.log.clear();
-    t.playPress(0);
-    EXPECT_EQ(rig.log, Log{"A play"});
-    EXPECT_FALSE(rec().cuestandby || rec().deckheld);
-    EXPECT_EQ(t.livedeck(), 0);
-    EXPECT_DOUBLE_EQ(rig.playerA.position, 12.5);
 }
 
 TEST_F(DeckTransportTest, StopOnAPausedDeckEndsTheLoopRewindsAndShowsTheTitle) {

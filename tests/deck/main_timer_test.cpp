@@ -50,18 +50,13 @@ TEST_F(MainTimerTest, PauseLoopReplaysDeckAEveryThirdTickWithBlinkingButtons) {
     EXPECT_EQ(t.view(0).playPicture, "play2.bmp");
     EXPECT_EQ(t.view(0).cuePicture, "cue1.bmp");
     EXPECT_EQ(ticksWith("A seek 10", 9), (std::vector<int>{3, 6, 9}));
-}
-
-// The players keep the places they may be sent to ready: every tick hands them the decks' cue memories.
-TEST_F(MainTimerTest, EveryTickTellsThePlayersTheirCueMemories) {
-    pausedAt(0, 10.0);
-    pausedAt(1, 20.0);
-    rig.timer.tick();
+    // The players keep the places they may be sent to ready: every tick hands them the decks' cue memories.
     EXPECT_DOUBLE_EQ(rig.player(0).cue, 10.0);
-    EXPECT_DOUBLE_EQ(rig.player(1).cue, 20.0);
     t.record(0).cuepos = 33.5;
+    t.record(1).cuepos = 7.5;
     rig.timer.tick();
     EXPECT_DOUBLE_EQ(rig.player(0).cue, 33.5);
+    EXPECT_DOUBLE_EQ(rig.player(1).cue, 7.5);
 }
 
 TEST_F(MainTimerTest, DeckBLoopsEverySixTicksWhateverTheSetting) {
@@ -141,6 +136,8 @@ TEST_F(MainTimerTest, EndMemoryHandsOverOnTheFirstTickPastIt) {
 TEST_F(MainTimerTest, EarlyStartOfTheOtherDeckJustBeforeTheEnd) {
     rig.settings.autoplay2 = true;
     playing(0, QStringLiteral("a.mp3"), 199.89);
+    rig.ticks(3);
+    EXPECT_FALSE(rig.logged("A play")) << "an empty deck has no end to hand over from";
     rig.load(1, QStringLiteral("b.mp3"));
     rig.timer.tick();
     EXPECT_FALSE(rig.logged("B play"));
@@ -160,13 +157,6 @@ TEST_F(MainTimerTest, EarlyStartOfTheOtherDeckJustBeforeTheEnd) {
     rig.settings.gapticks = 0;
     rig.playerA.position = 199.999;
     EXPECT_EQ(ticksWith("B play", 2), std::vector<int>{});
-}
-
-TEST_F(MainTimerTest, AnEmptyDeckHasNoEndToHandOverFrom) {
-    rig.settings.autoplay2 = true;
-    rig.load(0, QStringLiteral("a.mp3"));
-    rig.ticks(3);
-    EXPECT_FALSE(rig.logged("A play"));
 }
 
 TEST_F(MainTimerTest, CrossfadeIsAskedForOncePerSongEnd) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
-#include <vector>
 
 namespace korvex::mixer {
 namespace {
@@ -31,8 +30,6 @@ protected:
             ++initsounds;
             if (deviceAvailable) dsready = true;
         };
-        hooks.openSlot = [this](int slot) { opened.push_back(slot); };
-        hooks.startVolumeMixer = [this] { ++mixerStarts; };
         model = std::make_unique<Configuration>(
             ConfigurationTargets{deck, mixer, newtrim, samplerenabled, samplerview, dsready}, messages,
             std::move(hooks));
@@ -46,8 +43,7 @@ protected:
     bool samplerview = true;
     bool dsready = false;
     bool deviceAvailable = false;
-    int layouts = 0, initsounds = 0, mixerStarts = 0;
-    std::vector<int> opened;
+    int layouts = 0, initsounds = 0;
     Messages messages;
     std::unique_ptr<Configuration> model;
 };
@@ -125,13 +121,9 @@ TEST_F(ConfigurationTest, ControlsWriteTheirSettingsAtOnce) {
     c.gapChange(35);
     c.headIntervalChange(7);
     c.trimChange(12);
-    c.playOnSwitchClick(false);
-    c.autorecClick(true);
     EXPECT_EQ(deck.gapticks, 35);
     EXPECT_EQ(deck.headinterval, 7);
     EXPECT_EQ(newtrim, 12);
-    EXPECT_FALSE(mixer.playonswitch);
-    EXPECT_TRUE(deck.autorec);
     // Held to the sliders' ranges.
     c.gapChange(500);
     c.headIntervalChange(-1);
@@ -193,20 +185,6 @@ TEST_F(ConfigurationTest, SamplerSwitchHidesTheStripAndOnBringsItBackWhenADevice
     EXPECT_EQ(initsounds, 2);
     EXPECT_TRUE(samplerview);
     EXPECT_EQ(layouts, 4);
-}
-
-TEST_F(ConfigurationTest, SlotButtonsNeedTheSoundDeviceAndTheVolumeMixerButtonStartsIt) {
-    Configuration& c = open();
-    EXPECT_FALSE(c.slotsEnabled());
-    c.slotClick(2);
-    EXPECT_TRUE(opened.empty());
-    dsready = true;
-    EXPECT_TRUE(c.slotsEnabled());
-    c.slotClick(2);
-    c.slotClick(8);
-    EXPECT_EQ(opened, std::vector<int>{2});
-    c.startvolconClick();
-    EXPECT_EQ(mixerStarts, 1);
 }
 
 }  // namespace
