@@ -87,15 +87,6 @@ TEST_F(PanelLayoutTest, SamplerButtonWithoutTheSoundDeviceOnlyReappliesTheLayout
     EXPECT_TRUE(layout.flags.samplerview);
     EXPECT_EQ(layout.geometry().height, 6480);
     EXPECT_EQ(bitmap("Imglist"), QStringLiteral("list1.bmp"));
-
-    layout.flags.dsready = true;
-    layout.imgsamClick();
-    EXPECT_FALSE(layout.flags.samplerview);
-    EXPECT_EQ(layout.geometry().playerTop, 300);
-    EXPECT_EQ(bitmap("Imgsam"), QStringLiteral("sampler1.bmp"));
-    layout.imgsamClick();
-    EXPECT_TRUE(layout.flags.samplerview);
-    EXPECT_EQ(layout.geometry().playerTop, 1320);
 }
 
 TEST_F(PanelLayoutTest, MissingButtonBitmapStopsBeforeTheSizesChange) {

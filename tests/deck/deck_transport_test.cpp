@@ -84,12 +84,7 @@ TEST_F(DeckTransportTest, PlayPressStartsALoadedDeck) {
     EXPECT_EQ(rig.log, (Log{"volcontrol", "A play"}));
     EXPECT_EQ(t.livedeck(), 0);
     EXPECT_FALSE(rec().freshload);
-    EXPECT_EQ(view().playPicture, "play2.bmp");
-    EXPECT_EQ(view().playOffset, 10);
     EXPECT_EQ(view().totaltime, "/03'20");
-    t.playRelease(0);
-    EXPECT_EQ(view().playOffset, 0);
-    EXPECT_EQ(view().playPicture, "play2.bmp");
 }
 
 TEST_F(DeckTransportTest, PlayPauseTwiceOnAPlayingDeckResumesFromTheLoopPosition) {
@@ -182,10 +177,6 @@ TEST_F(DeckTransportTest, StopOnAPausedDeckEndsTheLoopRewindsAndShowsTheTitle) {
     t.playPress(0);
     rig.ticks(6);
     ASSERT_EQ(view().cuePicture, "cue1.bmp");  // mid-blink
-    t.stopPress(0);
-    EXPECT_EQ(view().stopPicture, "stop2.bmp");
-    t.stopRelease(0);
-    EXPECT_EQ(view().stopPicture, "stop1.bmp");
     rig.log.clear();
     t.stopdeck(0);
     EXPECT_EQ(rig.log, (Log{"A stop", "A seek 0"}));
