@@ -81,17 +81,7 @@ protected:
     FileCheck check;
 };
 
-TEST_F(SkinTest, ShippedSkinsComeFromBesideTheExecutableWhenThatFolderExists) {
-    makeSkin(shipped("orange"));
-    EXPECT_EQ(folders().skinNames(), QStringList{QStringLiteral("orange")});
-
-    // An empty picture folder beside the executable: no skins, the installed ones are not looked at.
-    QDir().mkpath(root.filePath(QStringLiteral("bin/picture")));
-    EXPECT_TRUE(folders().skinNames().isEmpty());
-    EXPECT_EQ(folders().shippedRoot(), root.filePath(QStringLiteral("bin/picture")));
-}
-
-TEST_F(SkinTest, ListsEverySkinOnceSortedIgnoringCase) {
+TEST_F(SkinTest, ListsEverySkinOnceSortedIgnoringCaseAndOnlyThoseBesideTheExecutableWhenThatFolderExists) {
     QDir().mkpath(shipped("steel"));
     QDir().mkpath(shipped("Orange"));
     QDir().mkpath(shipped(".cache"));
@@ -100,6 +90,10 @@ TEST_F(SkinTest, ListsEverySkinOnceSortedIgnoringCase) {
     QDir().mkpath(user("aqua"));
     EXPECT_EQ(folders().skinNames(),
               (QStringList{QStringLiteral("aqua"), QStringLiteral("Orange"), QStringLiteral("steel")}));
+    // An empty picture folder beside the executable: the installed skins are not looked at, the user's are.
+    QDir().mkpath(root.filePath(QStringLiteral("bin/picture")));
+    EXPECT_EQ(folders().skinNames(), (QStringList{QStringLiteral("aqua"), QStringLiteral("steel")}));
+    EXPECT_EQ(folders().shippedRoot(), root.filePath(QStringLiteral("bin/picture")));
 }
 
 TEST_F(SkinTest, UserSkinWinsOverTheInstalledOneFileByFile) {

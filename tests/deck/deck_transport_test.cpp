@@ -56,14 +56,6 @@ TEST_F(DeckTransportTest, LoadSongAppliesTheRowsMemoriesAndShowsTheTitle) {
     EXPECT_EQ(view().cuePicture, "cue2.bmp");
 }
 
-TEST_F(DeckTransportTest, LoadSongWithoutCurrentRowLeavesThePlayingDeckAlone) {
-    playingAt(50.0);
-    rig.listA.select(-1);
-    t.loadsong(0);
-    EXPECT_EQ(rig.log, Log{});
-    EXPECT_EQ(rig.playerA.state, kPlaying);
-}
-
 TEST_F(DeckTransportTest, LoadingIntoAPausedOrStandingByDeckEndsThoseStates) {
     playingAt(50.0);
     t.playPress(0);
@@ -75,6 +67,12 @@ TEST_F(DeckTransportTest, LoadingIntoAPausedOrStandingByDeckEndsThoseStates) {
     rig.load(0, QStringLiteral("other.mp3"));
     EXPECT_FALSE(rec().headplay || rec().deckheld || rec().cuestandby);
     EXPECT_EQ(view().lbfilename, "");
+    // Without a current row a load leaves the playing deck alone.
+    playingAt(50.0);
+    rig.listA.select(-1);
+    t.loadsong(0);
+    EXPECT_EQ(rig.log, Log{});
+    EXPECT_EQ(rig.playerA.state, kPlaying);
 }
 
 TEST_F(DeckTransportTest, PlayPressStartsALoadedDeck) {

@@ -190,7 +190,7 @@ TEST_F(MainTimerTest, CrossfadeIsAskedForOncePerSongEnd) {
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "switching"), 1);
 }
 
-TEST_F(MainTimerTest, TheTickASlideEndsSkipsMiniBarAndSearch) {
+TEST_F(MainTimerTest, SearchStepsEveryOtherTickUnlessTheMiniBarShowsOrASlideEnds) {
     t.record(0).searchback = true;
     rig.hooks.slideEnds = true;
     rig.ticks(2);
@@ -201,10 +201,7 @@ TEST_F(MainTimerTest, TheTickASlideEndsSkipsMiniBarAndSearch) {
     rig.ticks(2);
     EXPECT_EQ(rig.hooks.miniDisplays, 2);
     EXPECT_TRUE(rig.logged("searchL 0"));
-}
 
-TEST_F(MainTimerTest, SearchStepsEveryOtherTickUnlessTheMiniBarShows) {
-    t.record(0).searchback = true;
     t.record(1).searchfwd = true;
     EXPECT_EQ(ticksWith("searchL 0", 4), (std::vector<int>{2, 4}));
     EXPECT_EQ(ticksWith("searchR 1", 4), (std::vector<int>{2, 4}));

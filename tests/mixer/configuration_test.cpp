@@ -1,11 +1,16 @@
 // The configuration dialog's model: the pattern store, the switch time's checks, the curve lines, the
-// recording options and the sampler switch.
+// recording options, the sampler switch, and the desktop volume mixer its button starts.
 
 #include "mixer/configuration.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include "platform/os/volume_mixer.h"
 
 namespace korvex::mixer {
 namespace {
@@ -185,6 +190,36 @@ TEST_F(ConfigurationTest, SamplerSwitchHidesTheStripAndOnBringsItBackWhenADevice
     EXPECT_EQ(initsounds, 2);
     EXPECT_TRUE(samplerview);
     EXPECT_EQ(layouts, 4);
+}
+
+std::string writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& text,
+                      bool executable) {
+    QFile file(folder.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
+                        (executable ? QFile::ExeOwner : QFile::Permission{}));
+    return file.fileName().toStdString();
+}
+
+// The volume mixer button starts the desktop volume mixer: found in PATH, started detached.
+TEST(VolumeMixerTest, FindsTheProgramInThePathAndStartsItDetached) {
+    QTemporaryDir empty;
+    QTemporaryDir bin;
+    const std::string program = writeFile(bin, QStringLiteral("pavucontrol"), "#!/bin/sh\nexit 0\n", true);
+    writeFile(empty, QStringLiteral("pavucontrol"), "not a program", false);
+    QDir(empty.path()).mkdir(QStringLiteral("pavucontrol2"));
+    const std::string path = empty.path().toStdString() + "::" + bin.path().toStdString();
+    EXPECT_EQ(os::findInPath(os::kVolumeMixerProgram, path), program);
+    EXPECT_EQ(os::findInPath(os::kVolumeMixerProgram, empty.path().toStdString()), "");
+    EXPECT_EQ(os::findInPath("pavucontrol2", empty.path().toStdString()), "");  // a folder is no program
+    EXPECT_EQ(os::findInPath("bin/sh", "/"), "");
+
+    EXPECT_TRUE(os::startDetached(program));
+    // Executable but nothing the system can run, and a file that is not there.
+    EXPECT_FALSE(os::startDetached(writeFile(bin, QStringLiteral("broken"), "", true)));
+    EXPECT_FALSE(os::startDetached(bin.filePath(QStringLiteral("missing")).toStdString()));
 }
 
 }  // namespace
