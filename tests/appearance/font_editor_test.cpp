@@ -82,10 +82,7 @@ protected:
     FontEditorTest() {
         QDir(dir.path()).mkpath(QStringLiteral("shipped/picture/orange"));
         QDir(dir.path()).mkpath(QStringLiteral("shipped/picture/steel"));
-        QFile file(fontPath());
-        file.open(QIODevice::WriteOnly);
-        file.write(fileOf(kSixteen));
-        file.close();
+        songlist::writeTextFile(fontPath(), kSixteen);
         loadfonts(fontPath(), fonts);
     }
     QString fontPath() const { return dir.path() + QStringLiteral("/shipped/picture/orange/font.txt"); }
@@ -97,7 +94,6 @@ protected:
             loadfonts(folders.filePath(skinname, QStringLiteral("font.txt")), fonts);
         };
         hooks.layoutpanels = [this] { calls << QStringLiteral("layoutpanels"); };
-        hooks.fontsChanged = [this] { ++redraws; };
         hooks.fontFamilies = [] {
             return QStringList{QStringLiteral("Noto Sans"), QStringLiteral("Noto Serif")};
         };
@@ -111,11 +107,11 @@ protected:
     QString skinname = QStringLiteral("orange");
     Messages messages;
     QStringList calls;
-    int redraws = 0;
     std::unique_ptr<FontEditor> model;
 };
 
-TEST_F(FontEditorTest, OpeningShowsTheSkinsAndNothingIsEditableUntilAnAreaIsChosen) {
+TEST_F(FontEditorTest,
+       NothingIsEditableUntilAnAreaIsChosenASizeAbove50BecomesFiftyAndTheListsTakeColoursOnly) {
     FontEditor& e = editor();
     EXPECT_EQ(e.heading(), QStringLiteral("orangeのフォントの編集"));
     EXPECT_EQ(e.skins(), (QStringList{QStringLiteral("orange"), QStringLiteral("steel")}));
@@ -132,10 +128,7 @@ TEST_F(FontEditorTest, OpeningShowsTheSkinsAndNothingIsEditableUntilAnAreaIsChos
     e.areaClick(kAreaList);
     EXPECT_TRUE(e.backColourEnabled());
     EXPECT_EQ(e.preview(), (FontPreview{QStringLiteral("Noto Sans Mono"), 10, 1193046, 4473924}));
-}
 
-TEST_F(FontEditorTest, SizeAbove50BecomesFiftyAndIsApplied) {
-    FontEditor& e = editor();
     e.areaClick(kAreaMainDisplay);
     e.sizeChange(QStringLiteral("72"));
     EXPECT_EQ(e.sizeText(), QStringLiteral("50"));
