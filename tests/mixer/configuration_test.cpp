@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "platform/os/volume_mixer.h"
 
@@ -121,49 +122,41 @@ TEST_F(ConfigurationTest, AnInvalidSwitchTimeSaysSoAndStores100) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
-TEST_F(ConfigurationTest, ControlsWriteTheirSettingsAtOnce) {
+TEST_F(ConfigurationTest, ControlsWriteTheirSettingsAtOnceAndTheRecordingOptionsAreSelectedOnReopening) {
+    using Source = deck::DeckSettings::RecordSource;
+    const auto values = [this] { return std::tuple(deck.gapticks, deck.headinterval, newtrim); };
+    // The recording options as the dialog numbers them, and the settings they write.
+    const auto options = [this] {
+        const Configuration& c = open();
+        return std::tuple(c.bitrateOption(), c.bitOption(), c.stereoOption(), c.recordMix());
+    };
+    const auto format = [this] {
+        return std::tuple(deck.recrate, deck.rec8bit, deck.recmono, deck.recsource);
+    };
     Configuration& c = open();
     c.gapChange(35);
     c.headIntervalChange(7);
     c.trimChange(12);
-    EXPECT_EQ(deck.gapticks, 35);
-    EXPECT_EQ(deck.headinterval, 7);
-    EXPECT_EQ(newtrim, 12);
+    EXPECT_EQ(values(), std::tuple(35, 7, 12));
     // Held to the sliders' ranges.
     c.gapChange(500);
     c.headIntervalChange(-1);
     c.trimChange(41);
-    EXPECT_EQ(deck.gapticks, 100);
-    EXPECT_EQ(deck.headinterval, 0);
-    EXPECT_EQ(newtrim, 40);
-}
+    EXPECT_EQ(values(), std::tuple(100, 0, 40));
 
-TEST_F(ConfigurationTest, RecordingFormatOptionsAndTheirSelectionOnReopening) {
-    Configuration& c = open();
-    EXPECT_EQ(c.bitOption(), 1);
-    EXPECT_EQ(c.stereoOption(), 1);
-    EXPECT_EQ(c.bitrateOption(), 2);
-    c.bitrateClick(0);  // "11,025kHz"
-    EXPECT_EQ(deck.recrate, 2);
-    c.bitClick(0);
-    EXPECT_TRUE(deck.rec8bit);
-    c.stereoClick(0);
-    EXPECT_TRUE(deck.recmono);
-    c.recordMixClick(true);
-    EXPECT_EQ(deck.recsource, deck::DeckSettings::RecordSource::Mix);
-    Configuration& again = open();
-    EXPECT_EQ(again.bitrateOption(), 0);
-    EXPECT_EQ(again.bitOption(), 0);
-    EXPECT_EQ(again.stereoOption(), 0);
-    EXPECT_TRUE(again.recordMix());
-    again.bitrateClick(1);
-    EXPECT_EQ(deck.recrate, 1);
-    again.bitClick(1);
-    again.stereoClick(1);
-    again.recordMixClick(false);
-    EXPECT_FALSE(deck.rec8bit);
-    EXPECT_FALSE(deck.recmono);
-    EXPECT_EQ(deck.recsource, deck::DeckSettings::RecordSource::Input);
+    EXPECT_EQ(options(), std::tuple(2, 1, 1, false));
+    model->bitrateClick(0);  // "11,025kHz"
+    model->bitClick(0);
+    model->stereoClick(0);
+    model->recordMixClick(true);
+    EXPECT_EQ(format(), std::tuple(2, true, true, Source::Mix));
+    EXPECT_EQ(options(), std::tuple(0, 0, 0, true));
+    model->bitrateClick(1);
+    model->bitClick(1);
+    model->stereoClick(1);
+    model->recordMixClick(false);
+    EXPECT_EQ(format(), std::tuple(1, false, false, Source::Input));
+    EXPECT_EQ(options(), std::tuple(1, 1, 1, false));
 }
 
 TEST_F(ConfigurationTest, SamplerSwitchHidesTheStripAndOnBringsItBackWhenADeviceCanBeHad) {
