@@ -58,15 +58,6 @@ TEST(Marquee, FileLabelMovesEveryTenTicksAndStartsOverOnceTheDotIsIn) {
     EXPECT_EQ(rollcount, 1);
 }
 
-TEST(Marquee, TopBarWithDotAtFifteenShowsStartsOneToSix) {
-    const QString title = QStringLiteral("abcdefghijklmn.wav");
-    int rollcount = 0;
-    const std::vector<QString> shown = run(title, rollcount, kTopBarMarquee, 61);
-    EXPECT_EQ(shown[0], "abcdefghijklm");
-    EXPECT_EQ(shown[59], "fghijklmn.wav");
-    EXPECT_EQ(shown[60], "abcdefghijklm");
-}
-
 TEST(Marquee, StaysStillWhenTheDotIsWithinTheThresholdOrMissing) {
     int rollcount = 7;
     EXPECT_FALSE(marqueeStep(QStringLiteral("0123456789abcde.mp3"), rollcount, kFileLabelMarquee).changed);
