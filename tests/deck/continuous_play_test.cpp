@@ -66,6 +66,7 @@ TEST_F(ContinuousPlayTest, NothingHappensWithoutContinuousPlayOrASongWaitingAndA
     EXPECT_EQ(rig.log, Log{});
     EXPECT_EQ(rig.playerA.state, 2);
 
+    // A waiting deck that does not play keeps its look, and the given step to the next song is used.
     rig.listB.select(0);
     rig.transport.stopdeck(1);
     std::vector<int> stepped;
