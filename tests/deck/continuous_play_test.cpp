@@ -57,7 +57,7 @@ TEST_F(ContinuousPlayTest, TheEndedDeckStopsAndWaitsOnItsNextSong) {
     EXPECT_TRUE(rig.logged("B load /music/b.mp3"));
 }
 
-TEST_F(ContinuousPlayTest, NothingHappensWithoutContinuousPlayOrWithoutASongWaitingOnTheOtherDeck) {
+TEST_F(ContinuousPlayTest, NothingHappensWithoutContinuousPlayOrASongWaitingAndAStoppedDeckKeepsItsLook) {
     rig.settings.autoplay2 = false;
     continuous.nonstop(0);
     rig.settings.autoplay2 = true;
@@ -65,6 +65,16 @@ TEST_F(ContinuousPlayTest, NothingHappensWithoutContinuousPlayOrWithoutASongWait
     continuous.nonstop(0);
     EXPECT_EQ(rig.log, Log{});
     EXPECT_EQ(rig.playerA.state, 2);
+
+    // A waiting deck that does not play keeps its look, and the given step to the next song is used.
+    rig.listB.select(0);
+    rig.transport.stopdeck(1);
+    std::vector<int> stepped;
+    continuous.setNextsong([&](int deck) { stepped.push_back(deck); });
+    continuous.nonstop(0);
+    EXPECT_EQ(rig.transport.view(1).playPicture, "play1.bmp");
+    EXPECT_EQ(stepped, std::vector<int>{0});
+    EXPECT_EQ(rig.listA.current(), 1);
 }
 
 TEST_F(ContinuousPlayTest, RandomPlayPicksARowAndLoadsTheOneAfterIt) {
@@ -76,16 +86,6 @@ TEST_F(ContinuousPlayTest, RandomPlayPicksARowAndLoadsTheOneAfterIt) {
         continuous.nonstop(0);
         EXPECT_EQ(rig.listA.current(), expected);
     }
-}
-
-TEST_F(ContinuousPlayTest, AWaitingDeckThatDoesNotPlayKeepsItsLookAndTheGivenStepIsUsed) {
-    rig.transport.stopdeck(1);
-    std::vector<int> stepped;
-    continuous.setNextsong([&](int deck) { stepped.push_back(deck); });
-    continuous.nonstop(0);
-    EXPECT_EQ(rig.transport.view(1).playPicture, "play1.bmp");
-    EXPECT_EQ(stepped, std::vector<int>{0});
-    EXPECT_EQ(rig.listA.current(), 1);
 }
 
 }  // namespace

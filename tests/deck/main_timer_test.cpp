@@ -50,18 +50,13 @@ TEST_F(MainTimerTest, PauseLoopReplaysDeckAEveryThirdTickWithBlinkingButtons) {
     EXPECT_EQ(t.view(0).playPicture, "play2.bmp");
     EXPECT_EQ(t.view(0).cuePicture, "cue1.bmp");
     EXPECT_EQ(ticksWith("A seek 10", 9), (std::vector<int>{3, 6, 9}));
-}
-
-// The players keep the places they may be sent to ready: every tick hands them the decks' cue memories.
-TEST_F(MainTimerTest, EveryTickTellsThePlayersTheirCueMemories) {
-    pausedAt(0, 10.0);
-    pausedAt(1, 20.0);
-    rig.timer.tick();
+    // The players keep the places they may be sent to ready: every tick hands them the decks' cue memories.
     EXPECT_DOUBLE_EQ(rig.player(0).cue, 10.0);
-    EXPECT_DOUBLE_EQ(rig.player(1).cue, 20.0);
     t.record(0).cuepos = 33.5;
+    t.record(1).cuepos = 7.5;
     rig.timer.tick();
     EXPECT_DOUBLE_EQ(rig.player(0).cue, 33.5);
+    EXPECT_DOUBLE_EQ(rig.player(1).cue, 7.5);
 }
 
 TEST_F(MainTimerTest, DeckBLoopsEverySixTicksWhateverTheSetting) {
@@ -141,11 +136,14 @@ TEST_F(MainTimerTest, EndMemoryHandsOverOnTheFirstTickPastIt) {
 TEST_F(MainTimerTest, EarlyStartOfTheOtherDeckJustBeforeTheEnd) {
     rig.settings.autoplay2 = true;
     playing(0, QStringLiteral("a.mp3"), 199.89);
+    rig.ticks(3);
+    EXPECT_FALSE(rig.logged("A play")) << "an empty deck has no end to hand over from";
     rig.load(1, QStringLiteral("b.mp3"));
     rig.timer.tick();
     EXPECT_FALSE(rig.logged("B play"));
     rig.playerA.position = 199.91;
     EXPECT_EQ(ticksWith("B play", 2), (std::vector<int>{1, 2}));
+    EXPECT_FALSE(rig.logged("switching"));  // the crossfader is not touched
 
     rig.listB.select(-1);
     EXPECT_EQ(ticksWith("B play", 2), std::vector<int>{});
@@ -155,13 +153,10 @@ TEST_F(MainTimerTest, EarlyStartOfTheOtherDeckJustBeforeTheEnd) {
     rig.settings.autoplay2 = true;
     rig.hooks.sliding = true;
     EXPECT_EQ(ticksWith("B play", 2), std::vector<int>{});
-}
-
-TEST_F(MainTimerTest, AnEmptyDeckHasNoEndToHandOverFrom) {
-    rig.settings.autoplay2 = true;
-    rig.load(0, QStringLiteral("a.mp3"));
-    rig.ticks(3);
-    EXPECT_FALSE(rig.logged("A play"));
+    rig.hooks.sliding = false;
+    rig.settings.gapticks = 0;
+    rig.playerA.position = 199.999;
+    EXPECT_EQ(ticksWith("B play", 2), std::vector<int>{});
 }
 
 TEST_F(MainTimerTest, CrossfadeIsAskedForOncePerSongEnd) {
@@ -174,10 +169,7 @@ TEST_F(MainTimerTest, CrossfadeIsAskedForOncePerSongEnd) {
     EXPECT_FALSE(rig.logged("switching"));
     rig.playerA.position = 197.6;
     EXPECT_EQ(ticksWith("switching", 3), (std::vector<int>{1}));
-    // The slide is over while deck A is still ending: no slide back to it.
     rig.hooks.sliding = false;
-    rig.playerA.position = 199.5;
-    EXPECT_EQ(ticksWith("switching", 3), std::vector<int>{});
     // Deck A's next song, with pattern 1 and its own switch time, asks again when it nears its end.
     rig.playerA.position = 0.0;
     rig.timer.tick();
@@ -195,7 +187,7 @@ TEST_F(MainTimerTest, CrossfadeIsAskedForOncePerSongEnd) {
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "switching"), 1);
 }
 
-TEST_F(MainTimerTest, TheTickASlideEndsSkipsMiniBarAndSearch) {
+TEST_F(MainTimerTest, SearchStepsEveryOtherTickUnlessTheMiniBarShowsOrASlideEnds) {
     t.record(0).searchback = true;
     rig.hooks.slideEnds = true;
     rig.ticks(2);
@@ -206,10 +198,7 @@ TEST_F(MainTimerTest, TheTickASlideEndsSkipsMiniBarAndSearch) {
     rig.ticks(2);
     EXPECT_EQ(rig.hooks.miniDisplays, 2);
     EXPECT_TRUE(rig.logged("searchL 0"));
-}
 
-TEST_F(MainTimerTest, SearchStepsEveryOtherTickUnlessTheMiniBarShows) {
-    t.record(0).searchback = true;
     t.record(1).searchfwd = true;
     EXPECT_EQ(ticksWith("searchL 0", 4), (std::vector<int>{2, 4}));
     EXPECT_EQ(ticksWith("searchR 1", 4), (std::vector<int>{2, 4}));

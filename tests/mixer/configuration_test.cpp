@@ -1,12 +1,17 @@
 // The configuration dialog's model: the pattern store, the switch time's checks, the curve lines, the
-// recording options and the sampler switch.
+// recording options, the sampler switch, and the desktop volume mixer its button starts.
 
 #include "mixer/configuration.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QStringList>
-#include <vector>
+#include <QTemporaryDir>
+#include <tuple>
+
+#include "platform/os/volume_mixer.h"
 
 namespace korvex::mixer {
 namespace {
@@ -31,8 +36,6 @@ protected:
             ++initsounds;
             if (deviceAvailable) dsready = true;
         };
-        hooks.openSlot = [this](int slot) { opened.push_back(slot); };
-        hooks.startVolumeMixer = [this] { ++mixerStarts; };
         model = std::make_unique<Configuration>(
             ConfigurationTargets{deck, mixer, newtrim, samplerenabled, samplerview, dsready}, messages,
             std::move(hooks));
@@ -46,8 +49,7 @@ protected:
     bool samplerview = true;
     bool dsready = false;
     bool deviceAvailable = false;
-    int layouts = 0, initsounds = 0, mixerStarts = 0;
-    std::vector<int> opened;
+    int layouts = 0, initsounds = 0;
     Messages messages;
     std::unique_ptr<Configuration> model;
 };
@@ -98,32 +100,6 @@ TEST_F(ConfigurationTest, ChoosingAPatternLoadsItsPointsAndTimeAndStoresIntoIt) 
     EXPECT_EQ(mixer.fadertable[7], 300);
 }
 
-TEST_F(ConfigurationTest, EachSliderMovesItsTwoLineEnds) {
-    Configuration& c = open();
-    struct Case {
-        int slider, value;
-        std::size_t first;
-        bool firstIsEnd;  // the first line's X2, else its X1
-        std::size_t second;
-        int x;
-    };
-    const Case cases[] = {{0, 100, 3, true, 4, 467},
-                          {1, 250, 4, true, 5, 1767},
-                          {2, 50, 2, true, 0, 367},
-                          {3, 0, 0, true, 1, 1267}};
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.slider);
-        CurveLines before = c.curve();
-        c.sliderChange(k.slider, k.value);
-        const CurveLines& after = c.curve();
-        EXPECT_EQ(after[k.first].x2, k.x);
-        EXPECT_EQ(after[k.second].x1, k.x);
-        before[k.first].x2 = k.x;
-        before[k.second].x1 = k.x;
-        EXPECT_EQ(after, before) << "only the two ends move";
-    }
-}
-
 TEST_F(ConfigurationTest, AnInvalidSwitchTimeSaysSoAndStores100) {
     Configuration& c = open();
     for (const char* text : {"0", "abc", "", "-5", "32768", "40000", "0.4", "nan"}) {
@@ -146,71 +122,44 @@ TEST_F(ConfigurationTest, AnInvalidSwitchTimeSaysSoAndStores100) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
-TEST_F(ConfigurationTest, ControlsWriteTheirSettingsAtOnce) {
+TEST_F(ConfigurationTest, ControlsWriteTheirSettingsAtOnceAndTheRecordingOptionsAreSelectedOnReopening) {
+    using Source = deck::DeckSettings::RecordSource;
+    const auto values = [this] { return std::tuple(deck.gapticks, deck.headinterval, newtrim); };
+    // The recording options as the dialog numbers them, and the settings they write.
+    const auto options = [this] {
+        const Configuration& c = open();
+        return std::tuple(c.bitrateOption(), c.bitOption(), c.stereoOption(), c.recordMix());
+    };
+    const auto format = [this] {
+        return std::tuple(deck.recrate, deck.rec8bit, deck.recmono, deck.recsource);
+    };
     Configuration& c = open();
     c.gapChange(35);
     c.headIntervalChange(7);
     c.trimChange(12);
-    c.playOnSwitchClick(false);
-    c.autorecClick(true);
-    EXPECT_EQ(deck.gapticks, 35);
-    EXPECT_EQ(deck.headinterval, 7);
-    EXPECT_EQ(newtrim, 12);
-    EXPECT_FALSE(mixer.playonswitch);
-    EXPECT_TRUE(deck.autorec);
+    EXPECT_EQ(values(), std::tuple(35, 7, 12));
     // Held to the sliders' ranges.
     c.gapChange(500);
     c.headIntervalChange(-1);
     c.trimChange(41);
-    EXPECT_EQ(deck.gapticks, 100);
-    EXPECT_EQ(deck.headinterval, 0);
-    EXPECT_EQ(newtrim, 40);
+    EXPECT_EQ(values(), std::tuple(100, 0, 40));
+
+    EXPECT_EQ(options(), std::tuple(2, 1, 1, false));
+    model->bitrateClick(0);  // "11,025kHz"
+    model->bitClick(0);
+    model->stereoClick(0);
+    model->recordMixClick(true);
+    EXPECT_EQ(format(), std::tuple(2, true, true, Source::Mix));
+    EXPECT_EQ(options(), std::tuple(0, 0, 0, true));
+    model->bitrateClick(1);
+    model->bitClick(1);
+    model->stereoClick(1);
+    model->recordMixClick(false);
+    EXPECT_EQ(format(), std::tuple(1, false, false, Source::Input));
+    EXPECT_EQ(options(), std::tuple(1, 1, 1, false));
 }
 
-TEST_F(ConfigurationTest, RecordingFormatOptionsAndTheirSelectionOnReopening) {
-    Configuration& c = open();
-    EXPECT_EQ(c.bitOption(), 1);
-    EXPECT_EQ(c.stereoOption(), 1);
-    EXPECT_EQ(c.bitrateOption(), 2);
-    c.bitrateClick(0);  // "11,025kHz"
-    EXPECT_EQ(deck.recrate, 2);
-    c.bitClick(0);
-    EXPECT_TRUE(deck.rec8bit);
-    c.stereoClick(0);
-    EXPECT_TRUE(deck.recmono);
-    c.recordMixClick(true);
-    EXPECT_EQ(deck.recsource, deck::DeckSettings::RecordSource::Mix);
-    Configuration& again = open();
-    EXPECT_EQ(again.bitrateOption(), 0);
-    EXPECT_EQ(again.bitOption(), 0);
-    EXPECT_EQ(again.stereoOption(), 0);
-    EXPECT_TRUE(again.recordMix());
-    again.bitrateClick(1);
-    EXPECT_EQ(deck.recrate, 1);
-    again.bitClick(1);
-    again.stereoClick(1);
-    again.recordMixClick(false);
-    EXPECT_FALSE(deck.rec8bit);
-    EXPECT_FALSE(deck.recmono);
-    EXPECT_EQ(deck.recsource, deck::DeckSettings::RecordSource::Input);
-}
-
-TEST_F(ConfigurationTest, SamplerSwitchOffHidesTheStripAndOnBringsItBackWithADevice) {
-    dsready = true;
-    Configuration& c = open();
-    EXPECT_FALSE(c.samplerOff());
-    c.sampoffClick(true);
-    EXPECT_FALSE(samplerenabled);
-    EXPECT_FALSE(samplerview);
-    EXPECT_EQ(layouts, 1);
-    c.sampoffClick(false);
-    EXPECT_TRUE(samplerenabled);
-    EXPECT_TRUE(samplerview);
-    EXPECT_EQ(layouts, 2);
-    EXPECT_EQ(initsounds, 0) << "the device exists already";
-}
-
-TEST_F(ConfigurationTest, SamplerSwitchOnWithoutADeviceTriesToCreateIt) {
+TEST_F(ConfigurationTest, SamplerSwitchHidesTheStripAndOnBringsItBackWhenADeviceCanBeHad) {
     samplerenabled = false;
     samplerview = false;
     Configuration& c = open();
@@ -221,26 +170,49 @@ TEST_F(ConfigurationTest, SamplerSwitchOnWithoutADeviceTriesToCreateIt) {
     EXPECT_FALSE(samplerview);
     EXPECT_EQ(initsounds, 1);
     EXPECT_EQ(layouts, 0);
-    // Now it can: the strip comes back at once.
     c.sampoffClick(true);
+    EXPECT_FALSE(samplerenabled || samplerview);
+    EXPECT_EQ(layouts, 1);
+    // Now it can: the strip comes back at once; with the device made, off and on again does not make it anew.
     deviceAvailable = true;
     c.sampoffClick(false);
-    EXPECT_TRUE(dsready);
+    EXPECT_TRUE(dsready && samplerenabled && samplerview);
+    EXPECT_EQ(layouts, 2);
+    c.sampoffClick(true);
+    c.sampoffClick(false);
+    EXPECT_EQ(initsounds, 2);
     EXPECT_TRUE(samplerview);
+    EXPECT_EQ(layouts, 4);
 }
 
-TEST_F(ConfigurationTest, SlotButtonsNeedTheSoundDeviceAndTheVolumeMixerButtonStartsIt) {
-    Configuration& c = open();
-    EXPECT_FALSE(c.slotsEnabled());
-    c.slotClick(2);
-    EXPECT_TRUE(opened.empty());
-    dsready = true;
-    EXPECT_TRUE(c.slotsEnabled());
-    c.slotClick(2);
-    c.slotClick(8);
-    EXPECT_EQ(opened, std::vector<int>{2});
-    c.startvolconClick();
-    EXPECT_EQ(mixerStarts, 1);
+std::string writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& text,
+                      bool executable) {
+    QFile file(folder.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
+                        (executable ? QFile::ExeOwner : QFile::Permission{}));
+    return file.fileName().toStdString();
+}
+
+// The volume mixer button starts the desktop volume mixer: found in PATH, started detached.
+TEST(VolumeMixerTest, FindsTheProgramInThePathAndStartsItDetached) {
+    QTemporaryDir empty;
+    QTemporaryDir bin;
+    const std::string program = writeFile(bin, QStringLiteral("pavucontrol"), "#!/bin/sh\nexit 0\n", true);
+    writeFile(empty, QStringLiteral("pavucontrol"), "not a program", false);
+    QDir(empty.path()).mkdir(QStringLiteral("pavucontrol2"));
+    const std::string path = empty.path().toStdString() + "::" + bin.path().toStdString();
+    EXPECT_EQ(os::findInPath(os::kVolumeMixerProgram, path), program);
+    EXPECT_EQ(os::findInPath(os::kVolumeMixerProgram, empty.path().toStdString()), "");
+    EXPECT_EQ(os::findInPath("pavucontrol2", empty.path().toStdString()), "");  // a folder is no program
+    EXPECT_EQ(os::findInPath("bin/sh", "/"), "");
+
+    EXPECT_TRUE(os::startDetached(program));
+    // Executable but nothing the system can run, and a file that is not there.
+    EXPECT_FALSE(os::startDetached(writeFile(bin, QStringLiteral("broken"), "", true)));
+    EXPECT_FALSE(os::startDetached(bin.filePath(QStringLiteral("missing")).toStdString()));
 }
 
 }  // namespace

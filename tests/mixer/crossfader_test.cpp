@@ -1,4 +1,5 @@
-// The Switch and its slide, CUT IN, and the crossfader's buttons.
+// The Switch and its slide, CUT IN, the crossfader's buttons, and the automatic crossfade of continuous play
+// driving them from the main timer.
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,21 @@ TEST_F(CrossfaderTest, SlideMovesFloorOf700OverTheSwitchTimePerTickAndStopsAtThe
     EXPECT_EQ(rig.playerA.volumeWrites, 100);
     EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA);
     EXPECT_EQ(rig.playerB.level, -10000);
+
+    // Pattern A with a time above 700: steps of nothing, the slide never arrives.
+    mixer.FDpaturn(0);
+    rig.settings.switchtime[0] = 701;
+    mixer.lvolPress();
+    mixer.switching();
+    EXPECT_EQ(slide(500).size(), 500u);
+    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA);
+    // A time below 1 (a damaged settings file) counts as 100.
+    for (int time : {0, -50}) {
+        rig.settings.switchtime[0] = time;
+        const float before = mixer.faderPosition();
+        mixer.slideStep();
+        EXPECT_EQ(mixer.faderPosition(), before + 7) << time;
+    }
 }
 
 TEST_F(CrossfaderTest, ASecondSwitchStopsTheSlideWhereItStands) {
@@ -73,21 +89,6 @@ TEST_F(CrossfaderTest, ASecondSwitchStopsTheSlideWhereItStands) {
     mixer.switching();
     mixer.slideStep();
     EXPECT_EQ(mixer.faderKnob().left(), 5130.0f + 3 * 14);
-}
-
-TEST_F(CrossfaderTest, SwitchTimesOutsideOneTo700) {
-    rig.settings.switchtime[0] = 701;
-    mixer.lvolPress();
-    mixer.switching();
-    EXPECT_EQ(slide(500).size(), 500u);
-    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA);
-    // A time below 1 (a damaged settings file) counts as 100.
-    for (int time : {0, -50}) {
-        rig.settings.switchtime[0] = time;
-        const float before = mixer.faderPosition();
-        mixer.slideStep();
-        EXPECT_EQ(mixer.faderPosition(), before + 7) << time;
-    }
 }
 
 TEST_F(CrossfaderTest, CutInJumpsToTheOtherEndWithoutASlide) {
@@ -133,6 +134,38 @@ TEST_F(CrossfaderTest, SwitchStartsTheIncomingDeckWhenPlayOnSwitchIsSet) {
     rig.transport.stopdeck(1);
     mixer.switching();
     EXPECT_EQ(rig.playerB.state, 0);
+}
+
+TEST_F(CrossfaderTest, AutomaticCrossfadeOpensSwitchTimeOver20SecondsBeforeTheEndAndTheEndedDeckWaits) {
+    rig.settings.autoplay2 = true;
+    rig.settings.autocrossfadeplay = true;
+    rig.load(1, QStringLiteral("b.mp3"));
+    rig.playing(0, QStringLiteral("a.mp3"), 197.49);
+    mixer.lvolPress();
+    rig.timer.tick();
+    EXPECT_FALSE(mixer.slideflag());
+    rig.playerA.position = 197.51;
+    rig.timer.tick();
+    EXPECT_EQ(mixer.slidestate(), kSlideTowardsB);
+    EXPECT_EQ(rig.playerB.state, 2);
+    // 72 steps of 14, the first in the tick that started the slide; deck A, still ending, does not slide
+    // back.
+    rig.ticks(70);
+    EXPECT_TRUE(mixer.slideflag());
+    rig.ticks(6);
+    EXPECT_FALSE(mixer.slideflag());
+    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftB);
+    EXPECT_EQ(rig.playerA.level, -10000);
+    EXPECT_EQ(rig.playerB.level, -400);
+
+    // Deck A ends: it stops and waits on its next song; deck B is the live deck.
+    rig.listA.append(QStringLiteral("/music/a2.mp3"), QStringLiteral("a2.mp3"), 20);
+    rig.listA.select(0);
+    rig.playerA.onEndReached();
+    EXPECT_EQ(rig.playerA.file, "/music/a2.mp3");
+    EXPECT_EQ(rig.playerA.state, 1);
+    EXPECT_EQ(rig.transport.livedeck(), 1);
+    EXPECT_EQ(rig.playerB.state, 2);
 }
 
 }  // namespace

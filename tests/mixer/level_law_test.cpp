@@ -85,9 +85,19 @@ TEST(FaderLawTest, APatternWithoutRoomForItsZonesStillSetsBothDecks) {
     EXPECT_EQ(rig.playerA.level + rig.playerB.level, -20000);
 }
 
-TEST(MasterVolumeTest, MasterKnobSetsBothChannelsAndTheMonitorNothing) {
+TEST(MasterVolumeTest, MasterKnobStartsAtTheEngineLevelAndSetsBothChannelsAndTheMonitorNothing) {
     testing::MixerRig rig;
     Knob& master = rig.mixer.masterKnob(1);
+    EXPECT_EQ(master.top(), kMasterTop);
+    rig.master.value = 0;
+    rig.mixer.start();
+    EXPECT_EQ(master.top(), kMasterBottom);
+    rig.master.value = 0x80128012u;
+    rig.mixer.start();
+    EXPECT_EQ(rig.master.writes, 0);
+    rig.mixer.masvol2(1);
+    EXPECT_EQ(rig.master.value, 0x80128012u);
+
     for (auto [top, packed] : {std::pair{3840.0f, 0xFFFFFFFFu},
                                {3845.0f, 0xFFFFFFFFu},
                                {4340.0f, 0x80128012u},
@@ -106,20 +116,7 @@ TEST(MasterVolumeTest, MasterKnobSetsBothChannelsAndTheMonitorNothing) {
     EXPECT_EQ(rig.master.writes, writes);
 }
 
-TEST(MasterVolumeTest, TheKnobStartsWhereTheEngineLevelIs) {
-    testing::MixerRig rig;
-    EXPECT_EQ(rig.mixer.masterKnob(1).top(), kMasterTop);
-    rig.master.value = 0;
-    rig.mixer.start();
-    EXPECT_EQ(rig.mixer.masterKnob(1).top(), kMasterBottom);
-    rig.master.value = 0x80128012u;
-    rig.mixer.start();
-    EXPECT_EQ(rig.master.writes, 0);
-    rig.mixer.masvol2(1);
-    EXPECT_EQ(rig.master.value, 0x80128012u);
-}
-
-TEST(MixerPanTrimTest, PanSetsTheBalanceAndSnapsFarPositionsToTheEnds) {
+TEST(MixerPanTrimTest, PanSnapsFarPositionsToTheEndsAndTheTrimMemoryIsStoredByADragAndDrawnByALoad) {
     testing::MixerRig rig;
     rig.mixer.panKnob(0).press(KnobPart::kBase, kLeftButton, 717.5f, 60);
     EXPECT_EQ(rig.playerA.pan, 0);
@@ -131,10 +128,7 @@ TEST(MixerPanTrimTest, PanSetsTheBalanceAndSnapsFarPositionsToTheEnds) {
         rig.mixer.panbalance(1);
         EXPECT_EQ(rig.playerB.pan, balance) << offset;
     }
-}
 
-TEST(MixerPanTrimTest, TheTrimMemoryIsStoredByADragAndDrawnByALoad) {
-    testing::MixerRig rig;
     rig.load(0, QStringLiteral("a.mp3"));
     rig.mixer.lvolPress();
     Knob& trim = rig.mixer.trimKnob(0);

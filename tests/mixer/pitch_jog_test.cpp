@@ -122,6 +122,7 @@ protected:
 
 TEST_F(JogTest, AFullClockwiseTurnMovesPositionAndCueBy0532AndTheNextGestureGoesOn) {
     pausedAt(10.0);
+    rig.playerA.advance(0.06);  // a paused deck jogs from its pause point, wherever the loop took the head
     turn(0, 360, 30);
     EXPECT_NEAR(position(), 10.532, 1e-9);
     EXPECT_NEAR(rig.transport.record(0).cuepos, 10.532, 1e-9);
@@ -135,13 +136,6 @@ TEST_F(JogTest, AFullClockwiseTurnMovesPositionAndCueBy0532AndTheNextGestureGoes
     EXPECT_NEAR(back, 10.665 - 423.75 * std::sin(std::numbers::pi / 9) * 3.14e-4, 1e-4);
     turn(0, 0, 10);
     EXPECT_NEAR(position(), back, 1e-12);
-}
-
-TEST_F(JogTest, APausedDeckJogsFromItsPausePointWhereverThePauseLoopHasTakenThePlayHead) {
-    pausedAt(10.0);
-    rig.playerA.advance(0.06);
-    turn(0, 90, 30);
-    EXPECT_NEAR(rig.transport.record(0).cuepos, 10.133, 1e-3);
 }
 
 TEST_F(JogTest, TurningBackStopsAtZero) {
