@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "songlist/list_fakes.h"
 #include "songlist/songlist_fakes.h"
 
 namespace korvex::songlist {
 namespace {
 
-using testing::SelectionPlayer;
+using testing::FakePlayer;
 
 class MemoriesTest : public ::testing::Test {
 protected:
@@ -26,7 +25,7 @@ protected:
     }
 
     std::array<SongList, 2> lists_;
-    std::array<SelectionPlayer, 2> players_;
+    std::array<FakePlayer, 2> players_;
     SongMemories memories_{{&lists_[0], &lists_[1]}, {&players_[0], &players_[1]}};
 };
 
