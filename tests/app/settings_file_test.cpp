@@ -90,14 +90,6 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(SettingsFileTest, FreshStateHasTheFixedLayoutWithCrLf) {
-    SettingsRig rig(path());
-    EXPECT_EQ(rig.file.lines(), freshLines());
-    ASSERT_TRUE(rig.file.savest());
-    EXPECT_TRUE(readBytes(path()).startsWith("0\r\n0\r\n-1\r\n-1\r\nTrue\r\n"));
-    EXPECT_TRUE(rig.messages.shown.empty());
-}
-
 TEST_F(SettingsFileTest, RoundTripRestoresEveryGroup) {
     SettingsRig saved(path());
     // Signed and plain memory forms must come back exactly as written.
@@ -344,8 +336,12 @@ TEST_F(SettingsFileTest, SamplerOnCreatesTheDeviceThenLoadsTheSlots) {
     EXPECT_EQ(off.file.loadLines(lines.mid(0, lines.size() - 3)), SettingsLoad::kRead);
 }
 
-TEST_F(SettingsFileTest, LineBreaksInTextsCannotShiftTheFile) {
+TEST_F(SettingsFileTest, FreshStateHasTheFixedLayoutWithCrLfAndLineBreaksCannotShiftIt) {
     SettingsRig rig(path());
+    EXPECT_EQ(rig.file.lines(), freshLines());
+    ASSERT_TRUE(rig.file.savest());
+    EXPECT_TRUE(readBytes(path()).startsWith("0\r\n0\r\n-1\r\n-1\r\nTrue\r\n"));
+    EXPECT_TRUE(rig.messages.shown.empty());
     rig.skinname = QStringLiteral("a\nb");
     EXPECT_EQ(rig.file.lines().size(), freshLines().size());
     EXPECT_EQ(rig.file.lines().at(13), QStringLiteral("a\uFFFDb"));
