@@ -62,10 +62,6 @@ TEST_F(StartupInstanceTest, SecondCopyIsRefusedWithTheMessageUntilTheFirstEnds) 
     EXPECT_EQ(second.claim(), Claim::kAlreadyRunning);
     EXPECT_EQ(second.claim(), Claim::kAlreadyRunning);
 
-    const MessageText m = alreadyOpenMessage();
-    EXPECT_EQ(m.text, QStringLiteral("このアプリケーションはすでに開かれています。"));
-    EXPECT_EQ(m.title, QStringLiteral("APP Load Error"));
-
     first.reset();
     SingleInstance third(dir.path());
     EXPECT_EQ(third.claim(), Claim::kFirst);
@@ -223,29 +219,22 @@ TEST_F(StartupSequenceTest, SecondCopyLoadsNothingAndNeverHandsOver) {
     EXPECT_FALSE(s.handedOver());
 }
 
-TEST_F(StartupSequenceTest, TimerHandsOverOnlyAfterLoadingAndOnce) {
-    Startup& s = startup();
-    EXPECT_FALSE(s.timerTick());
-    ASSERT_TRUE(s.claimInstance());
-    EXPECT_FALSE(s.timerTick());
-    ASSERT_TRUE(s.load());
-    EXPECT_TRUE(s.timerTick());
-    EXPECT_TRUE(s.handedOver());
-    EXPECT_FALSE(s.timerTick());
-    EXPECT_FALSE(s.click());
-    EXPECT_FALSE(s.keyPress());
-}
-
-TEST_F(StartupSequenceTest, ClickOrKeyHandsOverAtOnceAndOnlyOnce) {
-    for (int first = 0; first < 2; ++first) {
-        SCOPED_TRACE(first == 0 ? "click" : "key");
+TEST_F(StartupSequenceTest, TimerClickOrKeyHandsOverOnlyAfterLoadingAndOnlyOnce) {
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way == 0 ? "timer" : way == 1 ? "click" : "key");
         QTemporaryDir otherLock;
         SingleInstance fresh(otherLock.path());
         Startup s(fresh, pictures, layout, check, hooks);
         current = &s;
+        const auto handOver = [&s, way] {
+            return way == 0 ? s.timerTick() : way == 1 ? s.click() : s.keyPress();
+        };
+        EXPECT_FALSE(handOver());
         ASSERT_TRUE(s.claimInstance());
+        EXPECT_FALSE(handOver());
         ASSERT_TRUE(s.load());
-        EXPECT_TRUE(first == 0 ? s.click() : s.keyPress());
+        EXPECT_TRUE(handOver());
+        EXPECT_TRUE(s.handedOver());
         EXPECT_FALSE(s.click());
         EXPECT_FALSE(s.keyPress());
         EXPECT_FALSE(s.timerTick());

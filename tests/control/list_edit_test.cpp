@@ -81,7 +81,7 @@ TEST_F(ListEditTest, DownUpAndDeleteMoveWholeSongsAndLeaveTheExpectedSelection) 
     EXPECT_EQ(list(0).count(), 2);
 }
 
-TEST_F(ListEditTest, MovingToTheOtherDeckAppendsTheWholeSongThereAndKeepsThatDecksSelection) {
+TEST_F(ListEditTest, MovingToTheOtherDeckAppendsTheWholeSongThereUnlessThatDeckIsFull) {
     addSongs(0, {"one", "two"});
     addSongs(1, {"x", "y"});
     const Row one = list(0).row(0);
@@ -97,15 +97,13 @@ TEST_F(ListEditTest, MovingToTheOtherDeckAppendsTheWholeSongThereAndKeepsThatDec
     editor_.toOtherDeckClick(1);  // "x" back to deck A
     EXPECT_EQ(titles(list(0)), QStringList({"two", "x"}));
     EXPECT_EQ(titles(list(1)), QStringList({"y", "one"}));
-}
 
-TEST_F(ListEditTest, AFullDeckTakesNoMoreAndTheSongStaysWhereItWas) {
-    addSongs(0, {"one"});
+    // A full deck takes no more and the song stays where it was.
     for (int i = list(1).count(); i < kMaxEntries; ++i)
         list(1).appendRow({"p", "t", "100", "0", "-1", "-1", "-1"});
     list(0).select(0);
     editor_.toOtherDeckClick(0);
-    EXPECT_EQ(titles(list(0)), QStringList{"one"});
+    EXPECT_EQ(titles(list(0)), QStringList({"two", "x"}));
     expectSelections(list(0), 0);
     EXPECT_EQ(list(1).count(), kMaxEntries);
 }

@@ -1,10 +1,12 @@
 #pragma once
-// Test stand-ins for the list file, list editing and memory operations: message boxes that answer as told,
-// and a popup menu host that chooses as told. Each records what
-// it was asked.
+// Test stand-ins for the list file, list editing and memory operations: message boxes that answer as told
+// and a popup menu host that chooses as told, each recording what it was asked; and a full disk.
+
+#include <sys/resource.h>
 
 #include <QString>
 #include <QStringList>
+#include <csignal>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,7 +59,26 @@ public:
     QStringList shown;
 };
 
-// The shared fake player, which records "selstart X" and "selend X" in `calls`.
-using SelectionPlayer = korvex::testing::FakeDeckPlayer;
+// Lowers the file size limit while it lives, so writes past it fail as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
 
 }  // namespace korvex::songlist::testing

@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "songlist/list_fakes.h"
 #include "songlist/songlist_fakes.h"
 
 namespace korvex::songlist {
 namespace {
 
-using testing::SelectionPlayer;
+using testing::FakePlayer;
 
 class MemoriesTest : public ::testing::Test {
 protected:
@@ -26,28 +25,20 @@ protected:
     }
 
     std::array<SongList, 2> lists_;
-    std::array<SelectionPlayer, 2> players_;
+    std::array<FakePlayer, 2> players_;
     SongMemories memories_{{&lists_[0], &lists_[1]}, {&players_[0], &players_[1]}};
 };
 
-TEST_F(MemoriesTest, TheModeCyclesThroughFourCaptionsPerDeck) {
-    QStringList seen{memories_.modeCaption(0)};
-    for (int i = 0; i < 4; ++i) {
-        memories_.cycleMode(0);
+TEST_F(MemoriesTest, TheModeCyclesAndCueStartAndEndStoreThePositionInTheSignedForm) {
+    QStringList seen;
+    for (const double position : {3.0, 12.5, 181.125, -1.0}) {
         seen << memories_.modeCaption(0);
+        if (position >= 0) memories_.storememory(0, position);
+        memories_.cycleMode(0);
     }
-    EXPECT_EQ(seen, QStringList({"CUE", "START", "END", "RESET", "CUE"}));
-    memories_.cycleMode(0);
-    EXPECT_EQ(memories_.modeCaption(0), "START");
+    EXPECT_EQ(seen, QStringList({"CUE", "START", "END", "RESET"}));
+    EXPECT_EQ(memories_.modeCaption(0), "CUE");
     EXPECT_EQ(memories_.modeCaption(1), "CUE");
-}
-
-TEST_F(MemoriesTest, CueStartAndEndStoreThePositionInTheSignedForm) {
-    memories_.storememory(0, 3.0);
-    modeTo(0, "START");
-    memories_.storememory(0, 12.5);
-    modeTo(0, "END");
-    memories_.storememory(0, 181.125);
     EXPECT_EQ(memoriesOf(1), QStringList({" 3", " 12.5", " 181.125"}));
     EXPECT_EQ(memoriesOf(0), QStringList({"-1", "-1", "-1"}));
     // Only START tells the player.

@@ -145,12 +145,9 @@ TEST_F(SongAdderTest, FolderThatCannotBeListedEndsTheDrop) {
 TEST_F(SongAdderTest, CancelledDialogChangesNothing) {
     adder_.addsongs(0);
     ASSERT_EQ(dialogs_.shown.size(), 1u);
-    const DialogState& seen = dialogs_.shown[0];
-    EXPECT_EQ(seen.title, "Open music File ");
-    EXPECT_EQ(seen.filter, "(*.mp3;*.mpg;*.wav;*.mid;*.wma;)|*.mp3;*.mpg;*.wav;*.mid;*.wma;");
-    EXPECT_EQ(seen.defaultExtension, ".*");
-    EXPECT_EQ(seen.initialFolder, defaultDialogFolder());
-    EXPECT_FALSE(seen.initialFolder.isEmpty());
+    EXPECT_EQ(dialogs_.shown[0].filter, "(*.mp3;*.mpg;*.wav;*.mid;*.wma;)|*.mp3;*.mpg;*.wav;*.mid;*.wma;");
+    EXPECT_EQ(dialogs_.shown[0].initialFolder, defaultDialogFolder());
+    EXPECT_FALSE(dialogs_.shown[0].initialFolder.isEmpty());
     EXPECT_EQ(adder_.musicFolder(), "");
     EXPECT_EQ(lists_[0].count(), 0);
     EXPECT_TRUE(players_[0].opened.empty());
