@@ -11,7 +11,7 @@
 
 #include "app/startup.h"
 #include "appearance/layout_table.h"
-#include "sampler/fake_sound_device.h"
+#include "support/fake_sound_buffer.h"
 #include "ui/ui_helpers.h"
 
 namespace korvex::test {

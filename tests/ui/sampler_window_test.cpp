@@ -5,7 +5,7 @@
 
 #include <QKeyEvent>
 
-#include "sampler/fake_sound_device.h"
+#include "support/fake_sound_buffer.h"
 #include "ui/ui_helpers.h"
 
 namespace korvex::test {
