@@ -114,7 +114,9 @@ DeckLevels levelLaw(float faderLeft, const std::array<DeckLevelInputs, 2>& decks
 }
 
 int slideUnits(int switchtime) {
-    return 700 / (switchtime < 1 ? kInvalidSwitchTime : switchtime);
+    // A time above 700 slides at the slowest step, as 700 does: a step of nothing would never arrive and
+    // would hold continuous play at the fader for good.
+    return std::max(1, 700 / (switchtime < 1 ? kInvalidSwitchTime : switchtime));
 }
 
 float pitchRate(float top) {

@@ -52,14 +52,16 @@ TEST_F(CrossfaderTest, SlideMovesFloorOf700OverTheSwitchTimePerTickAndStopsAtThe
     EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA);
     EXPECT_EQ(rig.playerB.level, -10000);
 
-    // Pattern A with a time above 700: steps of nothing, the slide never arrives.
+    // Pattern A with a time above 700: the slowest slide, as 700 gives; it arrives.
     mixer.FDpaturn(0);
-    rig.settings.switchtime[0] = 701;
+    rig.settings.switchtime[0] = 32767;
     mixer.lvolPress();
     mixer.switching();
-    EXPECT_EQ(slide(500).size(), 500u);
-    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftA);
+    EXPECT_EQ(slide().size(), 1000u);
+    EXPECT_EQ(mixer.faderKnob().left(), kFaderLeftB);
     // A time below 1 (a damaged settings file) counts as 100.
+    mixer.lvolPress();
+    mixer.switching();
     for (int time : {0, -50}) {
         rig.settings.switchtime[0] = time;
         const float before = mixer.faderPosition();
