@@ -21,7 +21,7 @@ namespace korvex::app {
 
 namespace {
 
-using songlist::LineSource;
+using base::LineSource;
 using songlist::SongList;
 
 // The values a 16-bit Integer line can hold.
@@ -210,7 +210,7 @@ bool replaceFile(const QString& path, const QStringList& lines) {
 
 }  // namespace
 
-SettingsFile::SettingsFile(QString path, SettingsTargets targets, songlist::MessageBoxes& messages,
+SettingsFile::SettingsFile(QString path, SettingsTargets targets, base::MessageBoxes& messages,
                            SettingsEffects effects)
     : path_(std::move(path)), targets_(targets), messages_(messages), effects_(std::move(effects)) {}
 
@@ -238,7 +238,7 @@ bool SettingsFile::savest() {
     // The user's configuration folder may not exist yet on a first run.
     const bool written =
         !path_.isEmpty() && QDir().mkpath(QFileInfo(path_).absolutePath()) && replaceFile(path_, lines());
-    if (!written) messages_.inform(cannotSaveMessage(path_), QString(), songlist::MessageIcon::Critical);
+    if (!written) messages_.inform(cannotSaveMessage(path_), QString(), base::MessageIcon::Critical);
     return written;
 }
 
@@ -247,7 +247,7 @@ bool SettingsFile::savest() {
 SettingsLoad SettingsFile::loadsettings() {
     // A file that cannot be read is read as one without lines: it resets.
     const std::optional<QStringList> fileLines =
-        path_.isEmpty() ? std::nullopt : songlist::readTextFile(path_);
+        path_.isEmpty() ? std::nullopt : base::readTextFile(path_);
     return loadLines(fileLines.value_or(QStringList()));
 }
 
@@ -334,7 +334,7 @@ void SettingsFile::runInitsound() {
 }
 
 void SettingsFile::reset() {
-    messages_.inform(resetMessage(), QString(), songlist::MessageIcon::None);
+    messages_.inform(resetMessage(), QString(), base::MessageIcon::None);
     deck::DeckSettings& deck = targets_.transport.settings();
     const deck::DeckSettings defaults;
     targets_.startup = false;

@@ -99,7 +99,7 @@ enum class SettingsLoad {
 class SettingsFile {
 public:
     // `path`: the file (see settingsFilePath()). `messages` shows the reset and save-failure boxes.
-    SettingsFile(QString path, SettingsTargets targets, songlist::MessageBoxes& messages,
+    SettingsFile(QString path, SettingsTargets targets, base::MessageBoxes& messages,
                  SettingsEffects effects = {});
     SettingsFile(const SettingsFile&) = delete;
     SettingsFile& operator=(const SettingsFile&) = delete;
@@ -120,9 +120,9 @@ public:
     SettingsLoad loadLines(const QStringList& lines);
 
 private:
-    bool readAll(songlist::LineSource& in);
-    bool restoreDecks(songlist::LineSource& in);
-    bool readSlotPaths(songlist::LineSource& in);
+    bool readAll(base::LineSource& in);
+    bool restoreDecks(base::LineSource& in);
+    bool readSlotPaths(base::LineSource& in);
     // The restored current song of `deck` given to its player, as far as a start-up restores it.
     void applyRow(int deck);
     void runInitsound();
@@ -130,7 +130,7 @@ private:
 
     QString path_;
     SettingsTargets targets_;
-    songlist::MessageBoxes& messages_;
+    base::MessageBoxes& messages_;
     SettingsEffects effects_;
     // Slot paths read while the sampler was off: nothing loads them, but they are written back for slots
     // that were not filled since, so switching the sampler off for a while loses no slot.

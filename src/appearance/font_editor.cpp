@@ -3,7 +3,7 @@
 namespace korvex::appearance {
 
 FontEditor::FontEditor(DisplayFonts& fonts, QString& skinname, const SkinFolders& folders,
-                       songlist::MessageBoxes& messages, FontEditorHooks hooks)
+                       base::MessageBoxes& messages, FontEditorHooks hooks)
     : fonts_(fonts), skinname_(skinname), folders_(folders), messages_(messages), hooks_(std::move(hooks)) {
     open();
 }
@@ -48,7 +48,7 @@ void FontEditor::labelchange(int area) {
 
 void FontEditor::listMessage() {
     messages_.inform(QStringLiteral("リストボックスのフォントの設定はカラー変更のみです。"), QString(),
-                     songlist::MessageIcon::None);
+                     base::MessageIcon::None);
 }
 
 void FontEditor::changed() {
@@ -123,12 +123,12 @@ bool FontEditor::saveClick() {
     if (area_ < 0) return false;
     const auto answer = messages_.ask(
         skinname_ + QStringLiteral("のフォントの設定を変更しようとしています。本当によろしいですか？"),
-        QString(), songlist::MessageButtons::YesNo, songlist::MessageIcon::Question);
-    if (answer != songlist::MessageAnswer::Yes) return false;
+        QString(), base::MessageButtons::YesNo, base::MessageIcon::Question);
+    if (answer != base::MessageAnswer::Yes) return false;
     if (writeFontFile(fontFilePath(), fonts_.controls)) return true;
     // Saying nothing would let the operator believe the fonts were kept.
     messages_.inform(QStringLiteral("font.txtを保存できませんでした。"), QString(),
-                     songlist::MessageIcon::Warning);
+                     base::MessageIcon::Warning);
     return false;
 }
 

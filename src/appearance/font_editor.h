@@ -56,7 +56,7 @@ public:
     // `fonts` is what the main window shows; `skinname` the current skin's name (the settings keep it);
     // `folders` where skins live. All must outlive the editor.
     FontEditor(DisplayFonts& fonts, QString& skinname, const SkinFolders& folders,
-               songlist::MessageBoxes& messages, FontEditorHooks hooks);
+               base::MessageBoxes& messages, FontEditorHooks hooks);
 
     // --- what the dialog shows ----------------------------------------------------------------------------
     // The heading: the skin's name and "のフォントの編集".
@@ -112,7 +112,7 @@ private:
     DisplayFonts& fonts_;
     QString& skinname_;
     const SkinFolders& folders_;
-    songlist::MessageBoxes& messages_;
+    base::MessageBoxes& messages_;
     FontEditorHooks hooks_;
     QStringList skins_;
     QStringList fontNames_;

@@ -53,7 +53,7 @@ bool applyLine(int i, const QString& line, FontSettings& c) {
 }  // namespace
 
 int applyFontFile(const QByteArray& bytes, DisplayFonts& fonts) {
-    const QStringList lines = songlist::splitLines(songlist::decodeText(bytes));
+    const QStringList lines = base::splitLines(base::decodeText(bytes));
     int applied = 0;
     while (applied < kLineCount && applied < lines.size() &&
            applyLine(applied, lines[applied], fonts.controls))
@@ -68,7 +68,7 @@ int applyFontFile(const QByteArray& bytes, DisplayFonts& fonts) {
 bool loadfonts(const QString& path, DisplayFonts& fonts) {
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) return false;
-    return applyFontFile(file.read(songlist::kMaxTextFileBytes), fonts) == kLineCount;
+    return applyFontFile(file.read(base::kMaxTextFileBytes), fonts) == kLineCount;
 }
 
 std::optional<FontSettings> parseFontSettings(const QByteArray& bytes) {
@@ -95,7 +95,7 @@ QStringList fontFileLines(const FontSettings& s) {
 bool writeFontFile(const QString& path, const FontSettings& settings) {
     if (path.isEmpty()) return false;
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    return songlist::writeTextFile(path, fontFileLines(settings));
+    return base::writeTextFile(path, fontFileLines(settings));
 }
 
 }  // namespace korvex::appearance

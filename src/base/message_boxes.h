@@ -7,7 +7,7 @@
 
 #include <QString>
 
-namespace korvex::songlist {
+namespace korvex::base {
 
 enum class MessageIcon { None, Information, Question, Warning, Critical };
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -24,4 +24,4 @@ public:
     virtual void inform(const QString& text, const QString& title, MessageIcon icon) = 0;
 };
 
-}  // namespace korvex::songlist
+}  // namespace korvex::base

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 
-namespace korvex::songlist {
+namespace korvex::base {
 
 namespace {
 
@@ -123,4 +123,4 @@ bool writeTextFile(const QString& path, const QStringList& lines) {
     return file.commit();
 }
 
-}  // namespace korvex::songlist
+}  // namespace korvex::base

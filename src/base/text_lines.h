@@ -17,7 +17,7 @@
 #include <optional>
 #include <utility>
 
-namespace korvex::songlist {
+namespace korvex::base {
 
 // Largest file readTextFile() accepts, in bytes.
 inline constexpr qint64 kMaxTextFileBytes = 256LL * 1024 * 1024;
@@ -61,4 +61,4 @@ std::optional<QStringList> readTextFile(const QString& path);
 // was written; on any failure `path` is left as it was and the new file is removed. True on success.
 bool writeTextFile(const QString& path, const QStringList& lines);
 
-}  // namespace korvex::songlist
+}  // namespace korvex::base

@@ -2,7 +2,7 @@
 
 #include <Qt>
 
-namespace korvex::songlist {
+namespace korvex::control {
 namespace {
 
 // Keys that are the same key on the keypad (without Num Lock) and elsewhere.
@@ -108,4 +108,4 @@ void HeldKeys::clear() {
     physical_.fill(0);
 }
 
-}  // namespace korvex::songlist
+}  // namespace korvex::control

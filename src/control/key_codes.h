@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace korvex::songlist {
+namespace korvex::control {
 
 // Virtual-key codes the handlers use.
 namespace vk {
@@ -80,4 +80,4 @@ private:
     std::array<std::uint32_t, kCodes> physical_{};
 };
 
-}  // namespace korvex::songlist
+}  // namespace korvex::control

@@ -5,7 +5,7 @@
 #include "deck/time_format.h"
 #include "mixer/knob_geometry.h"
 
-namespace korvex::songlist {
+namespace korvex::control {
 namespace {
 
 // `value` held at `limit` once a step in the direction of `step` has carried it past.
@@ -17,7 +17,7 @@ float limited(float value, float step, float limit) {
 }  // namespace
 
 Keyboard::Keyboard(deck::DeckTransport& transport, mixer::Mixer& mixer, ListEditor& editor,
-                   SongMemories& memories)
+                   songlist::SongMemories& memories)
     : transport_(transport), mixer_(mixer), editor_(editor), memories_(memories) {}
 
 // --- from the window
@@ -301,4 +301,4 @@ void Keyboard::releaseActions(int virtualKey) {
     }
 }
 
-}  // namespace korvex::songlist
+}  // namespace korvex::control

@@ -26,7 +26,7 @@
 #include "control/list_editor.h"
 #include "songlist/song_memories.h"
 
-namespace korvex::songlist {
+namespace korvex::control {
 
 // Number of sampler slots the digit keys play.
 inline constexpr int kSlotKeyCount = 8;
@@ -62,7 +62,7 @@ inline constexpr double kCueCoarse = 0.010;  // Page Up, Page Down
 class Keyboard {
 public:
     // The transport, mixer, editor and memories must outlive the keyboard.
-    Keyboard(deck::DeckTransport& transport, mixer::Mixer& mixer, ListEditor& editor, SongMemories& memories);
+    Keyboard(deck::DeckTransport& transport, mixer::Mixer& mixer, ListEditor& editor, songlist::SongMemories& memories);
     Keyboard(const Keyboard&) = delete;
     Keyboard& operator=(const Keyboard&) = delete;
 
@@ -124,7 +124,7 @@ private:
     deck::DeckTransport& transport_;
     mixer::Mixer& mixer_;
     ListEditor& editor_;
-    SongMemories& memories_;
+    songlist::SongMemories& memories_;
     SamplerKeyHooks defaultHooks_;
     SamplerKeyHooks* hooks_ = &defaultHooks_;
 
@@ -139,4 +139,4 @@ private:
     std::uint64_t revision_ = 0;
 };
 
-}  // namespace korvex::songlist
+}  // namespace korvex::control

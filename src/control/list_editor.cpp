@@ -1,6 +1,6 @@
 #include "control/list_editor.h"
 
-namespace korvex::songlist {
+namespace korvex::control {
 
 namespace {
 
@@ -95,25 +95,25 @@ void ListEditor::run(int deck, ListCommand command) {
 
 void ListEditor::titlePress(int deck, Qt::MouseButton button, PopupMenuHost& host) {
     if (!isDeck(deck)) return;
-    SongList& list = transport_.list(deck);
-    if (button == Qt::RightButton && list.selected(kTitle) != -1) {
+    songlist::SongList& list = transport_.list(deck);
+    if (button == Qt::RightButton && list.selected(songlist::kTitle) != -1) {
         if (const std::optional<ListCommand> chosen = host.showPopup(deck, popupMenu(deck)))
             run(deck, *chosen);
-        list.setSelected(kTitle, -1);
+        list.setSelected(songlist::kTitle, -1);
     }
     list.synchroniseFromTitles();
     transport_.touch();
 }
 
-std::optional<int> ListEditor::highlighted(const SongList& list) {
-    const int row = list.selected(kTitle);
+std::optional<int> ListEditor::highlighted(const songlist::SongList& list) {
+    const int row = list.selected(songlist::kTitle);
     if (row < 0 || row >= list.count()) return std::nullopt;
     return row;
 }
 
 void ListEditor::soat1(int deck) {
     if (!isDeck(deck)) return;
-    SongList& list = transport_.list(deck);
+    songlist::SongList& list = transport_.list(deck);
     const std::optional<int> row = highlighted(list);
     if (!row || *row + 1 >= list.count()) return;
     list.swapRows(*row, *row + 1);
@@ -123,7 +123,7 @@ void ListEditor::soat1(int deck) {
 
 void ListEditor::soat3(int deck) {
     if (!isDeck(deck)) return;
-    SongList& list = transport_.list(deck);
+    songlist::SongList& list = transport_.list(deck);
     const std::optional<int> row = highlighted(list);
     if (!row || *row == 0) return;
     list.swapRows(*row, *row - 1);
@@ -133,7 +133,7 @@ void ListEditor::soat3(int deck) {
 
 void ListEditor::soat2(int deck) {
     if (!isDeck(deck)) return;
-    SongList& list = transport_.list(deck);
+    songlist::SongList& list = transport_.list(deck);
     const std::optional<int> row = highlighted(list);
     if (!row) return;
     list.removeRow(*row);
@@ -143,7 +143,7 @@ void ListEditor::soat2(int deck) {
 
 void ListEditor::soat4(int from) {
     if (!isDeck(from)) return;
-    SongList& source = transport_.list(from);
+    songlist::SongList& source = transport_.list(from);
     const std::optional<int> row = highlighted(source);
     if (!row) return;
     // A full list takes no more songs; the song then stays where it was rather than being lost.
@@ -153,7 +153,7 @@ void ListEditor::soat4(int from) {
 
 void ListEditor::Nextsong(int deck) {
     if (!isDeck(deck)) return;
-    const SongList& list = transport_.list(deck);
+    const songlist::SongList& list = transport_.list(deck);
     if (list.count() == 0) return;
     const int current = list.current();
     stepTo(deck, current >= list.count() - 1 ? 0 : current + 1);
@@ -161,7 +161,7 @@ void ListEditor::Nextsong(int deck) {
 
 void ListEditor::Presong(int deck) {
     if (!isDeck(deck)) return;
-    const SongList& list = transport_.list(deck);
+    const songlist::SongList& list = transport_.list(deck);
     const int current = list.current();
     if (list.count() == 0 || current < 0) return;
     stepTo(deck, current == 0 ? list.count() - 1 : current - 1);
@@ -200,4 +200,4 @@ QString ListEditor::pictureName(ListButton button, bool pressed) {
            (pressed ? QLatin1String("2.bmp") : QLatin1String("1.bmp"));
 }
 
-}  // namespace korvex::songlist
+}  // namespace korvex::control

@@ -18,7 +18,7 @@
 #include "deck/deck_transport.h"
 #include "songlist/song_list.h"
 
-namespace korvex::songlist {
+namespace korvex::control {
 
 // What a popup menu item does to the deck whose title list was clicked.
 enum class ListCommand { Up, Down, Delete, ToOtherDeck };
@@ -105,7 +105,7 @@ public:
 private:
     static bool isDeck(int deck) { return deck == 0 || deck == 1; }
     // The highlighted row when it is a row of the list, else nothing.
-    static std::optional<int> highlighted(const SongList& list);
+    static std::optional<int> highlighted(const songlist::SongList& list);
     // Steps to `target` (a valid row), loads it and plays and pauses.
     void stepTo(int deck, int target);
     QString& pictureSlot(ListButton button, int deck);
@@ -114,4 +114,4 @@ private:
     std::array<std::array<QString, 2>, kListButtonCount> pictures_;
 };
 
-}  // namespace korvex::songlist
+}  // namespace korvex::control

@@ -5,10 +5,10 @@
 #include "deck/time_format.h"
 #include "mixer/knob_geometry.h"
 
-namespace korvex::appearance {
+namespace korvex::control {
 
-MiniMode::MiniMode(deck::DeckTransport& transport, songlist::ListEditor& editor, mixer::Mixer& mixer,
-                   PanelLayout& layout, const QString& version)
+MiniMode::MiniMode(deck::DeckTransport& transport, control::ListEditor& editor, mixer::Mixer& mixer,
+                   appearance::PanelLayout& layout, const QString& version)
     : transport_(transport),
       editor_(editor),
       mixer_(mixer),
@@ -129,4 +129,4 @@ bool MiniMode::minimumdisplay() {
     return true;
 }
 
-}  // namespace korvex::appearance
+}  // namespace korvex::control

@@ -18,7 +18,7 @@
 #include "mixer/mixer.h"
 #include "control/list_editor.h"
 
-namespace korvex::appearance {
+namespace korvex::control {
 
 // The mini bar's size in twips.
 inline constexpr int kMiniBarWidth = 4000;
@@ -30,8 +30,8 @@ inline constexpr int kMiniButtonsParkedTop = 1000;
 class MiniMode {
 public:
     // `version`: the program's version number ("0.1.0"). All references must outlive the model.
-    MiniMode(deck::DeckTransport& transport, songlist::ListEditor& editor, mixer::Mixer& mixer,
-             PanelLayout& layout, const QString& version);
+    MiniMode(deck::DeckTransport& transport, control::ListEditor& editor, mixer::Mixer& mixer,
+             appearance::PanelLayout& layout, const QString& version);
 
     // --- state --------------------------------------------------------------------------------------------
     // `miniflag`: the mini bar is up.
@@ -77,9 +77,9 @@ private:
     void touch() { ++revision_; }
 
     deck::DeckTransport& transport_;
-    songlist::ListEditor& editor_;
+    control::ListEditor& editor_;
     mixer::Mixer& mixer_;
-    PanelLayout& layout_;
+    appearance::PanelLayout& layout_;
     QString version_;
     bool miniflag_ = false;
     bool minimizedflag_ = false;
@@ -90,4 +90,4 @@ private:
     std::uint64_t revision_ = 0;
 };
 
-}  // namespace korvex::appearance
+}  // namespace korvex::control

@@ -10,7 +10,7 @@ namespace {
 constexpr int kSwitchTimeMax = std::numeric_limits<std::int16_t>::max();
 }  // namespace
 
-Configuration::Configuration(ConfigurationTargets targets, songlist::MessageBoxes& messages,
+Configuration::Configuration(ConfigurationTargets targets, base::MessageBoxes& messages,
                              ConfigurationHooks hooks)
     : targets_(targets), messages_(messages), hooks_(std::move(hooks)) {
     load();
@@ -67,7 +67,7 @@ void Configuration::fdrecClick() {
         targets_.deck.switchtime[p] = *time;
         return;
     }
-    messages_.inform(QStringLiteral("値が不正です。"), QString(), songlist::MessageIcon::None);
+    messages_.inform(QStringLiteral("値が不正です。"), QString(), base::MessageIcon::None);
     targets_.deck.switchtime[p] = kInvalidSwitchTime;
     // The box shows what was stored.
     switchText_ = switchTimeText(kInvalidSwitchTime);

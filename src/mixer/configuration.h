@@ -92,7 +92,7 @@ struct ConfigurationHooks {
 class Configuration {
 public:
     // `messages` shows "値が不正です。". All references must outlive the model.
-    Configuration(ConfigurationTargets targets, songlist::MessageBoxes& messages,
+    Configuration(ConfigurationTargets targets, base::MessageBoxes& messages,
                   ConfigurationHooks hooks = {});
 
     // --- what the dialog shows ----------------------------------------------------------------------------
@@ -159,7 +159,7 @@ private:
     void linedraw();
 
     ConfigurationTargets targets_;
-    songlist::MessageBoxes& messages_;
+    base::MessageBoxes& messages_;
     ConfigurationHooks hooks_;
     int pattern_ = 0;
     std::array<int, 4> sliders_ = kDesignSliders;

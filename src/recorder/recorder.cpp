@@ -25,7 +25,7 @@ QString recordTime(int tenths) {
 }
 
 Recorder::Recorder(CommandInterface& commands, deck::DeckSettings& settings, songlist::DialogState& dialog,
-                   songlist::FileDialogs& dialogs, songlist::MessageBoxes& boxes)
+                   songlist::FileDialogs& dialogs, base::MessageBoxes& boxes)
     : commands_(commands), settings_(settings), dialog_(dialog), dialogs_(dialogs), boxes_(boxes) {}
 
 int Recorder::send(const QString& command) {
@@ -35,7 +35,7 @@ int Recorder::send(const QString& command) {
 
 void Recorder::showError() {
     boxes_.inform(text_ + QStringLiteral(" (") + QString::number(code_) + QLatin1Char(')'),
-                  QStringLiteral("Error"), songlist::MessageIcon::Critical);
+                  QStringLiteral("Error"), base::MessageIcon::Critical);
 }
 
 bool Recorder::open() {

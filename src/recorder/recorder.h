@@ -42,7 +42,7 @@ class Recorder {
 public:
     // All references must outlive the recorder. `dialog` is the save dialog's own state.
     Recorder(CommandInterface& commands, deck::DeckSettings& settings, songlist::DialogState& dialog,
-             songlist::FileDialogs& dialogs, songlist::MessageBoxes& boxes);
+             songlist::FileDialogs& dialogs, base::MessageBoxes& boxes);
 
     // Opening the window: pictures, `recarmed`, then the save dialog. False when the dialog was cancelled
     // (or no name was chosen): the window is to close at once.
@@ -87,7 +87,7 @@ private:
     deck::DeckSettings& settings_;
     songlist::DialogState& dialog_;
     songlist::FileDialogs& dialogs_;
-    songlist::MessageBoxes& boxes_;
+    base::MessageBoxes& boxes_;
     RecorderView view_;
     QString title_;
     int counter_ = 0;

@@ -7,9 +7,9 @@ namespace korvex::sampler {
 
 namespace {
 
-using songlist::MessageAnswer;
-using songlist::MessageButtons;
-using songlist::MessageIcon;
+using base::MessageAnswer;
+using base::MessageButtons;
+using base::MessageIcon;
 
 QString qs(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -80,7 +80,7 @@ int roundHalfEven(double value) {
 }
 
 SlotEffects::SlotEffects(EffectLists& lists, std::function<SoundBuffer*(int)> slotBuffer,
-                         songlist::MessageBoxes& boxes)
+                         base::MessageBoxes& boxes)
     : lists_(lists), slotBuffer_(std::move(slotBuffer)), boxes_(boxes) {}
 
 bool SlotEffects::holdsChain(int slot, SoundBuffer& buffer, const std::vector<dsp::EffectKind>& chain) const {

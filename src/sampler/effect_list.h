@@ -107,7 +107,7 @@ public:
     // `slotBuffer(slot)` gives the slot's buffer or nullptr (`slotbuffer`); `lists` and `boxes` must outlive
     // the model.
     SlotEffects(EffectLists& lists, std::function<SoundBuffer*(int slot)> slotBuffer,
-                songlist::MessageBoxes& boxes);
+                base::MessageBoxes& boxes);
 
     // True when the slot's chain is in place on its buffer. Not forced, a playing buffer is refused with a
     // message; an empty list asks whether to remove every effect. The chain is applied only when the slot's
@@ -133,7 +133,7 @@ private:
 
     EffectLists& lists_;
     std::function<SoundBuffer*(int)> slotBuffer_;
-    songlist::MessageBoxes& boxes_;
+    base::MessageBoxes& boxes_;
 };
 
 }  // namespace korvex::sampler

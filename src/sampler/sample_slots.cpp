@@ -8,7 +8,7 @@ namespace korvex::sampler {
 
 namespace {
 
-using songlist::MessageIcon;
+using base::MessageIcon;
 
 QString cannotLoadTitle() {
     return QStringLiteral("読み込めません");
@@ -53,7 +53,7 @@ QString samplerDialogFolder(const QString& soundsFolder) {
 
 SampleSlots::SampleSlots(std::array<int, kSamplerSlots>& slotmode,
                          std::array<QString, kSamplerSlots>& slotpath, std::array<DeckPlayer*, 2> decks,
-                         songlist::FileDialogs& files, songlist::MessageBoxes& messages)
+                         songlist::FileDialogs& files, base::MessageBoxes& messages)
     : slotmode_(slotmode), slotpath_(slotpath), decks_(decks), files_(files), messages_(messages) {
     for (int slot = 0; slot < kSamplerSlots; ++slot) captions_[at(slot)] = emptyCaption(slot);
     dialog_.filter = QStringLiteral("Wave Files (*.wav)|*.wav");

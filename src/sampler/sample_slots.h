@@ -49,13 +49,13 @@ struct SamplerWindows {
     std::function<void(const SoundBuffer* buffer)> releasingBuffer;
 };
 
-class SampleSlots final : public songlist::SamplerKeyHooks {
+class SampleSlots final : public control::SamplerKeyHooks {
 public:
     // `slotmode` and `slotpath` are the settings file's and must outlive the slots, as must the decks'
     // players (muted by silencer slots), the file dialogs and the message boxes.
     SampleSlots(std::array<int, kSamplerSlots>& slotmode, std::array<QString, kSamplerSlots>& slotpath,
                 std::array<DeckPlayer*, 2> decks, songlist::FileDialogs& files,
-                songlist::MessageBoxes& messages);
+                base::MessageBoxes& messages);
     ~SampleSlots() override;
     SampleSlots(const SampleSlots&) = delete;
     SampleSlots& operator=(const SampleSlots&) = delete;
@@ -132,7 +132,7 @@ public:
     // looping, and `fxsignature` starts again from 0.
     void installBuffer(int slot, std::unique_ptr<SoundBuffer> buffer);
     // The operator's message boxes.
-    songlist::MessageBoxes& messages() { return messages_; }
+    base::MessageBoxes& messages() { return messages_; }
     // Says that a buffer could not be made ("読み込めません", critical icon).
     void cannotLoad(const QString& text);
 
@@ -148,7 +148,7 @@ private:
     std::array<QString, kSamplerSlots>& slotpath_;
     std::array<DeckPlayer*, 2> decks_;
     songlist::FileDialogs& files_;
-    songlist::MessageBoxes& messages_;
+    base::MessageBoxes& messages_;
     songlist::DialogState dialog_;
     // Declared before the buffers: the buffers are released first.
     std::unique_ptr<SoundDevice> device_;

@@ -7,7 +7,7 @@ namespace korvex::sampler {
 
 namespace {
 
-using songlist::MessageIcon;
+using base::MessageIcon;
 
 // The drawing's angles use 3.141 for a half turn.
 constexpr double kHalfTurn = 3.141;

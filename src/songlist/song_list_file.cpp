@@ -60,7 +60,7 @@ void save1(const SongList& list, QStringList& out) {
     }
 }
 
-BlockRead readDeckBlock(LineSource& in, SongList& list) {
+BlockRead readDeckBlock(base::LineSource& in, SongList& list) {
     const std::optional<QString> countLine = in.next();
     if (!countLine) return BlockRead::EndedEarly;
     const std::optional<int> count = countOf(*countLine);
@@ -100,12 +100,12 @@ const std::array<MenuEntry, 3>& songListMenu() {
 }
 
 SongListFile::SongListFile(std::array<SongList*, 2> lists, DialogState& dialog, FileDialogs& dialogs,
-                           MessageBoxes& messages)
+                           base::MessageBoxes& messages)
     : lists_(lists), dialog_(dialog), dialogs_(dialogs), messages_(messages) {}
 
 void SongListFile::save() {
     if (lists_[0]->count() == 0 || lists_[1]->count() == 0) {
-        messages_.inform(noSongsMessage(), QString(), MessageIcon::None);
+        messages_.inform(noSongsMessage(), QString(), base::MessageIcon::None);
         return;
     }
     // The name proposed is whatever the dialog last held.
@@ -121,8 +121,8 @@ void SongListFile::save() {
     QStringList lines;
     save1(*lists_[0], lines);
     save1(*lists_[1], lines);
-    if (!writeTextFile(name, lines))
-        messages_.inform(cannotSaveMessage(name), QString(), MessageIcon::Critical);
+    if (!base::writeTextFile(name, lines))
+        messages_.inform(cannotSaveMessage(name), QString(), base::MessageIcon::Critical);
 }
 
 void SongListFile::load() {
@@ -139,17 +139,17 @@ void SongListFile::load() {
     listFolder_ = dirOf(name);
 
     // The file is read whole before the lists are touched, so one that cannot be read costs nothing.
-    const std::optional<QStringList> lines = readTextFile(name);
+    const std::optional<QStringList> lines = base::readTextFile(name);
     if (!lines) {
-        messages_.inform(cannotReadMessage(), QString(), MessageIcon::None);
+        messages_.inform(cannotReadMessage(), QString(), base::MessageIcon::None);
         return;
     }
     soat5();
-    LineSource in(*lines);
+    base::LineSource in(*lines);
     for (SongList* list : lists_) {
         if (readDeckBlock(in, *list) != BlockRead::Complete) {
             // The songs read in full before the fault stay; nothing is selected.
-            messages_.inform(cannotReadMessage(), QString(), MessageIcon::None);
+            messages_.inform(cannotReadMessage(), QString(), base::MessageIcon::None);
             return;
         }
     }
@@ -161,9 +161,9 @@ void SongListFile::load() {
 }
 
 void SongListFile::clear() {
-    const MessageAnswer answer = messages_.ask(QStringLiteral("ソングリストをクリアしますか？"), QString(),
-                                               MessageButtons::YesNo, MessageIcon::Question);
-    if (answer == MessageAnswer::Yes) soat5();
+    const base::MessageAnswer answer = messages_.ask(QStringLiteral("ソングリストをクリアしますか？"), QString(),
+                                               base::MessageButtons::YesNo, base::MessageIcon::Question);
+    if (answer == base::MessageAnswer::Yes) soat5();
 }
 
 void SongListFile::soat5() {

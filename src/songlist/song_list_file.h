@@ -36,7 +36,7 @@ enum class BlockRead {
 
 // Reads one deck block from `in` and appends its songs to `list`, leaving the selection alone. A count of
 // 0 or less reads no further lines. Songs that would not fit the list are dropped.
-BlockRead readDeckBlock(LineSource& in, SongList& list);
+BlockRead readDeckBlock(base::LineSource& in, SongList& list);
 
 // The File menu's song list items: (name, caption), in menu order.
 struct MenuEntry {
@@ -50,7 +50,7 @@ public:
     // `lists` are deck A's and deck B's; `dialog` is the main window's shared dialog state. Everything
     // referred to must outlive this.
     SongListFile(std::array<SongList*, 2> lists, DialogState& dialog, FileDialogs& dialogs,
-                 MessageBoxes& messages);
+                 base::MessageBoxes& messages);
 
     // `songlist0`: asks for a name and writes both lists to it. Both lists must hold a song.
     void save();
@@ -68,7 +68,7 @@ private:
     std::array<SongList*, 2> lists_;
     DialogState& dialog_;
     FileDialogs& dialogs_;
-    MessageBoxes& messages_;
+    base::MessageBoxes& messages_;
     QString listFolder_;
 };
 

@@ -15,7 +15,7 @@ namespace korvex::app {
 namespace {
 
 using deck::testing::DeckRig;
-using songlist::MessageIcon;
+using base::MessageIcon;
 using songlist::SongList;
 
 // Everything the settings file reaches, with fake decks; `effects` logs initsound and the slot loads.
@@ -116,7 +116,7 @@ TEST_F(SettingsFileTest, RoundTripRestoresEveryGroup) {
     saved.slots.slotmode = {0, 1, 2, 3, 0, 1, 2, 3};
     saved.slots.slotpath[2] = QStringLiteral("/s/kick.wav");
     ASSERT_TRUE(saved.file.savest());
-    EXPECT_EQ(readBytes(path()), songlist::encodeLines(saved.file.lines()));
+    EXPECT_EQ(readBytes(path()), base::encodeLines(saved.file.lines()));
     // Pattern by pattern, each pattern's points in slider order; the window edges in the plain form.
     const QStringList lines = saved.file.lines();
     EXPECT_EQ(lines.mid(2 + 7 * 4 + 2 + 5, 2), (QStringList{"1234.5", "-15"}));

@@ -13,16 +13,16 @@
 namespace korvex::appearance {
 namespace {
 
-class Messages final : public songlist::MessageBoxes {
+class Messages final : public base::MessageBoxes {
 public:
-    songlist::MessageAnswer ask(const QString& text, const QString&, songlist::MessageButtons,
-                                songlist::MessageIcon) override {
+    base::MessageAnswer ask(const QString& text, const QString&, base::MessageButtons,
+                                base::MessageIcon) override {
         shown << text;
         return answer;
     }
-    void inform(const QString& text, const QString&, songlist::MessageIcon) override { shown << text; }
+    void inform(const QString& text, const QString&, base::MessageIcon) override { shown << text; }
     QStringList shown;
-    songlist::MessageAnswer answer = songlist::MessageAnswer::Yes;
+    base::MessageAnswer answer = base::MessageAnswer::Yes;
 };
 
 const QStringList kSixteen =
@@ -32,7 +32,7 @@ const QStringList kSixteen =
         .split(u'|');
 
 QByteArray fileOf(const QStringList& lines) {
-    return songlist::encodeLines(lines);
+    return base::encodeLines(lines);
 }
 
 TEST(LoadFonts, AWholeFileSetsEveryControlAndAnUnusableLineStopsItKeepingWhatCameBefore) {
@@ -80,7 +80,7 @@ protected:
     FontEditorTest() {
         QDir(dir.path()).mkpath(QStringLiteral("shipped/picture/orange"));
         QDir(dir.path()).mkpath(QStringLiteral("shipped/picture/steel"));
-        songlist::writeTextFile(fontPath(), kSixteen);
+        base::writeTextFile(fontPath(), kSixteen);
         loadfonts(fontPath(), fonts);
     }
     QString fontPath() const { return dir.path() + QStringLiteral("/shipped/picture/orange/font.txt"); }
@@ -171,15 +171,15 @@ TEST_F(FontEditorTest, SaveAsksThenWritesTheSixteenLinesThatReadBackTheSame) {
     e.areaClick(kAreaSampler);
     e.fontNameClick(QStringLiteral("Noto Sans"));
     e.sizeChange(QStringLiteral("9.5"));
-    messages.answer = songlist::MessageAnswer::No;
+    messages.answer = base::MessageAnswer::No;
     EXPECT_FALSE(e.saveClick());
     EXPECT_EQ(messages.shown.last(),
               QStringLiteral("orangeのフォントの設定を変更しようとしています。本当によろしいですか？"));
-    EXPECT_EQ(*songlist::readTextFile(fontPath()), kSixteen);
+    EXPECT_EQ(*base::readTextFile(fontPath()), kSixteen);
 
-    messages.answer = songlist::MessageAnswer::Yes;
+    messages.answer = base::MessageAnswer::Yes;
     ASSERT_TRUE(e.saveClick());
-    const auto lines = songlist::readTextFile(fontPath());
+    const auto lines = base::readTextFile(fontPath());
     ASSERT_TRUE(lines);
     EXPECT_EQ(lines->at(2), QStringLiteral("9.5"));
     EXPECT_EQ(lines->at(7), QStringLiteral("Noto Sans"));
@@ -205,7 +205,7 @@ TEST_F(FontEditorTest, SkinChangeRunsLoadskinLoadfontsLayoutpanelsInOrder) {
     EXPECT_EQ(e.fontFilePath(), user);
     e.areaClick(kAreaMainDisplay);
     ASSERT_TRUE(e.saveClick());
-    EXPECT_EQ(*songlist::readTextFile(user), fontFileLines(fonts.controls));
+    EXPECT_EQ(*base::readTextFile(user), fontFileLines(fonts.controls));
 }
 
 }  // namespace

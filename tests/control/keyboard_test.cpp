@@ -9,8 +9,10 @@
 #include "deck/time_format.h"
 #include "mixer/mixer_fakes.h"
 
-namespace korvex::songlist {
+namespace korvex::control {
 namespace {
+
+using namespace songlist;
 
 using mixer::testing::FakeMaster;
 using mixer::testing::FakePlayer;
@@ -467,4 +469,4 @@ TEST(KeyCodesTest, QtKeysMapToTheCodesTheHandlersUse) {
 }
 
 }  // namespace
-}  // namespace korvex::songlist
+}  // namespace korvex::control

@@ -5,11 +5,13 @@
 #include "deck/deck_fakes.h"
 #include "songlist/list_fakes.h"
 
-namespace korvex::songlist {
+namespace korvex::control {
 namespace {
 
+using namespace songlist;
+
 using deck::testing::DeckRig;
-using testing::FakePopupHost;
+using songlist::testing::FakePopupHost;
 using Log = std::vector<std::string>;
 using Row = std::array<QString, kColumnCount>;
 
@@ -220,4 +222,4 @@ TEST_F(ListEditTest, ButtonsShowTheirPressedPictureOnlyWhileHeld) {
 }
 
 }  // namespace
-}  // namespace korvex::songlist
+}  // namespace korvex::control

@@ -9,8 +9,10 @@
 #include "mixer/knob_geometry.h"
 #include "mixer/mixer_fakes.h"
 
-namespace korvex::appearance {
+namespace korvex::control {
 namespace {
+
+using namespace appearance;
 
 class AllLoad final : public PictureCheck {
 public:
@@ -38,7 +40,7 @@ protected:
     }
 
     mixer::testing::MixerRig rig;
-    songlist::ListEditor editor{rig.transport};
+    control::ListEditor editor{rig.transport};
     AllLoad check;
     SkinPictures pictures{SkinFolders({}, QStringLiteral("/skins"), {})};
     PanelLayout layout{pictures, check};
@@ -164,4 +166,4 @@ TEST_F(MiniModeTest, MinimisedTheCaptionShowsTimeAndTitleAndTheRestOfTheTickIsSk
 }
 
 }  // namespace
-}  // namespace korvex::appearance
+}  // namespace korvex::control

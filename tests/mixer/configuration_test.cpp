@@ -16,14 +16,14 @@
 namespace korvex::mixer {
 namespace {
 
-class Messages final : public songlist::MessageBoxes {
+class Messages final : public base::MessageBoxes {
 public:
-    songlist::MessageAnswer ask(const QString& text, const QString&, songlist::MessageButtons,
-                                songlist::MessageIcon) override {
+    base::MessageAnswer ask(const QString& text, const QString&, base::MessageButtons,
+                                base::MessageIcon) override {
         shown << text;
-        return songlist::MessageAnswer::Ok;
+        return base::MessageAnswer::Ok;
     }
-    void inform(const QString& text, const QString&, songlist::MessageIcon) override { shown << text; }
+    void inform(const QString& text, const QString&, base::MessageIcon) override { shown << text; }
     QStringList shown;
 };
 

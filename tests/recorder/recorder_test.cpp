@@ -77,7 +77,7 @@ TEST(Recorder, ARecordThatCannotStartIsShownAndTheTimeDoesNotRun) {
                   "No wave device that can record files in the current format is installed. Use the Drivers "
                   "option to install the wave device. (328)"));
     EXPECT_EQ(m.boxes.shown[0].title, QStringLiteral("Error"));
-    EXPECT_EQ(m.boxes.shown[0].icon, songlist::MessageIcon::Critical);
+    EXPECT_EQ(m.boxes.shown[0].icon, base::MessageIcon::Critical);
     EXPECT_FALSE(recorder.view().timerEnabled);
     EXPECT_FALSE(m.settings.recarmed) << "auto record does not try again";
 }

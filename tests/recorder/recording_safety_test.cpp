@@ -114,7 +114,7 @@ TEST(RecordingSafety, AFullDiskKeepsWhatWasWrittenAndTheSaveSaysSo) {
               QStringLiteral("Cannot save the specified file. Make sure you have enough disk space "
                              "or are still connected to the network. (286)"));
     EXPECT_EQ(m.boxes.shown[0].title, QStringLiteral("Error"));
-    EXPECT_EQ(m.boxes.shown[0].icon, songlist::MessageIcon::Critical);
+    EXPECT_EQ(m.boxes.shown[0].icon, base::MessageIcon::Critical);
 
     const WaveFile wave = readWave(destination.toStdString());
     ASSERT_TRUE(wave.ok) << "what was written is kept, in place";

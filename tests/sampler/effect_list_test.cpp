@@ -14,9 +14,9 @@ namespace korvex::sampler {
 namespace {
 
 using dsp::EffectKind;
-using songlist::MessageAnswer;
-using songlist::MessageButtons;
-using songlist::MessageIcon;
+using base::MessageAnswer;
+using base::MessageButtons;
+using base::MessageIcon;
 using songlist::testing::FakeMessages;
 using test::FakeSoundBuffer;
 

@@ -9,7 +9,7 @@
 namespace korvex::sampler {
 namespace {
 
-using songlist::MessageIcon;
+using base::MessageIcon;
 using test::FakeSoundBuffer;
 using testing::SlotRig;
 

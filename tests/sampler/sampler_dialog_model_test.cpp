@@ -96,7 +96,7 @@ TEST(SamplerDialogModel, EffectBoxesKeepTheSlotsEntries) {
     ASSERT_EQ(r.messages.shown.size(), 1u);
     EXPECT_EQ(r.messages.shown[0].text, QStringLiteral("エフェクトを解除する前に再生を止めてください。"));
     EXPECT_EQ(r.messages.shown[0].title, QStringLiteral("ＷＡＶＥを再生中です。"));
-    EXPECT_EQ(r.messages.shown[0].icon, songlist::MessageIcon::Information);
+    EXPECT_EQ(r.messages.shown[0].icon, base::MessageIcon::Information);
     EXPECT_EQ(r.slots.effects().entries[1].size(), 3);
     EXPECT_TRUE(r.model.checked(0));
     r.slots.cmdStop_Click(1);

@@ -21,20 +21,20 @@ namespace korvex::songlist::testing {
 struct ShownBox {
     QString text;
     QString title;
-    MessageButtons buttons;
-    MessageIcon icon;
+    base::MessageButtons buttons;
+    base::MessageIcon icon;
 };
 
 // Answers every question with `answer`.
-class FakeMessages final : public MessageBoxes {
+class FakeMessages final : public base::MessageBoxes {
 public:
-    MessageAnswer ask(const QString& text, const QString& title, MessageButtons buttons,
-                      MessageIcon icon) override {
+    base::MessageAnswer ask(const QString& text, const QString& title, base::MessageButtons buttons,
+                      base::MessageIcon icon) override {
         shown.push_back({text, title, buttons, icon});
         return answer;
     }
-    void inform(const QString& text, const QString& title, MessageIcon icon) override {
-        shown.push_back({text, title, MessageButtons::Ok, icon});
+    void inform(const QString& text, const QString& title, base::MessageIcon icon) override {
+        shown.push_back({text, title, base::MessageButtons::Ok, icon});
     }
     // The texts shown, in order.
     QStringList texts() const {
@@ -43,19 +43,19 @@ public:
         return all;
     }
 
-    MessageAnswer answer = MessageAnswer::Yes;
+    base::MessageAnswer answer = base::MessageAnswer::Yes;
     std::vector<ShownBox> shown;
 };
 
 // Chooses `choice` from every menu shown (nothing = dismissed) and keeps the menus' names.
-class FakePopupHost final : public PopupMenuHost {
+class FakePopupHost final : public control::PopupMenuHost {
 public:
-    std::optional<ListCommand> showPopup(int deck, const PopupMenu& menu) override {
+    std::optional<control::ListCommand> showPopup(int deck, const control::PopupMenu& menu) override {
         shown.push_back(QString::number(deck) + u' ' + menu.name);
         return choice;
     }
 
-    std::optional<ListCommand> choice;
+    std::optional<control::ListCommand> choice;
     QStringList shown;
 };
 

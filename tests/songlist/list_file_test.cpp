@@ -208,7 +208,7 @@ TEST_F(ListFileTest, ReadsShiftJisListsFromOlderSystemsAndSkipsAUtf8ByteOrderMar
     loadFrom("old.lis");
     EXPECT_EQ(rowsOf(lists_[0]), Rows{song});
     // The fallback for Qt builds without CP932 reads it the same way.
-    EXPECT_EQ(decodeCp932WithIconv(title932), song[kTitle]);
+    EXPECT_EQ(base::decodeCp932WithIconv(title932), song[kTitle]);
 
     writeBytes("bom.lis",
                "\xEF\xBB\xBF"
@@ -232,15 +232,15 @@ TEST_F(ListFileTest, ALineBreakInsideATextCannotShiftTheLinesAfterIt) {
 
 TEST_F(ListFileTest, ClearingAsksFirstAndEmptiesBothListsOnlyOnYes) {
     setLists({kOne}, {kTwo});
-    messages_.answer = MessageAnswer::No;
+    messages_.answer = base::MessageAnswer::No;
     file_.clear();
     EXPECT_EQ(lists_[0].count() + lists_[1].count(), 2);
-    messages_.answer = MessageAnswer::Yes;
+    messages_.answer = base::MessageAnswer::Yes;
     file_.clear();
     EXPECT_EQ(lists_[0].count() + lists_[1].count(), 0);
     EXPECT_EQ(messages_.shown[0].text, "ソングリストをクリアしますか？");
-    EXPECT_EQ(messages_.shown[0].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(messages_.shown[0].icon, MessageIcon::Question);
+    EXPECT_EQ(messages_.shown[0].buttons, base::MessageButtons::YesNo);
+    EXPECT_EQ(messages_.shown[0].icon, base::MessageIcon::Question);
 }
 
 }  // namespace

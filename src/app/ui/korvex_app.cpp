@@ -76,7 +76,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         return std::make_unique<SoundEngineDevice>(audio_->engine());
     };
     splash_ = std::make_unique<SplashWindow>();
-    mini_ = std::make_unique<appearance::MiniMode>(player_->transport(), player_->editor(), player_->mixer(), *layout_,
+    mini_ = std::make_unique<control::MiniMode>(player_->transport(), player_->editor(), player_->mixer(), *layout_,
                                                    versionNumber());
     player_->settings().recsource = audio_->recordSource() == "mix" ? deck::DeckSettings::RecordSource::Mix
                                                                      : deck::DeckSettings::RecordSource::Input;
@@ -149,7 +149,7 @@ KorvexApp::~KorvexApp() {
     QCoreApplication::removeTranslator(translator_.get());
 }
 
-void KorvexApp::setRecorderDialogs(songlist::FileDialogs* dialogs, songlist::MessageBoxes* boxes) {
+void KorvexApp::setRecorderDialogs(songlist::FileDialogs* dialogs, base::MessageBoxes* boxes) {
     recorderFileDialogs_ = dialogs != nullptr ? dialogs : &player_->dialogs();
     recorderBoxes_ = boxes != nullptr ? boxes : &player_->dialogs();
 }
@@ -281,7 +281,7 @@ void KorvexApp::drawChrome() {
         if (auto* button = window_->picture(name)) {
             window_->moveTo(name, -1, appearance::boxOf(name).left, top);
             // Parked below the bar, where the panels would cover them.
-            button->setVisible(top == appearance::kMiniButtonsShownTop);
+            button->setVisible(top == control::kMiniButtonsShownTop);
             if (button->isVisible()) button->raise();
         }
     }
@@ -300,11 +300,11 @@ void KorvexApp::connectMiniBar() {
         mini_->formtobig();
         applyLayout();
     };
-    const std::pair<const char*, void (appearance::MiniMode::*)()> buttons[] = {
-        {"miniplay", &appearance::MiniMode::miniplayClick},
-        {"ministop", &appearance::MiniMode::ministopClick},
-        {"minipre", &appearance::MiniMode::miniprevClick},
-        {"mininext", &appearance::MiniMode::mininextClick}};
+    const std::pair<const char*, void (control::MiniMode::*)()> buttons[] = {
+        {"miniplay", &control::MiniMode::miniplayClick},
+        {"ministop", &control::MiniMode::ministopClick},
+        {"minipre", &control::MiniMode::miniprevClick},
+        {"mininext", &control::MiniMode::mininextClick}};
     for (const auto& [name, click] : buttons) {
         if (auto* button = window_->picture(name)) {
             button->onClick = [this, click] {
@@ -541,11 +541,11 @@ void KorvexApp::initsound() { sampler_->initsound(samplerenabled_, layout_->flag
 
 bool KorvexApp::leave() {
     const auto answer = player_->dialogs().ask(QStringLiteral("現在の状態を保存しますか？"), QString(),
-                                               songlist::MessageButtons::YesNoCancel, songlist::MessageIcon::Question);
+                                               base::MessageButtons::YesNoCancel, base::MessageIcon::Question);
     if (leavingBySignal_) return true;
-    if (answer == songlist::MessageAnswer::Cancel) return false;
-    if (answer == songlist::MessageAnswer::Yes) saveSettings();
-    if (answer == songlist::MessageAnswer::No) {
+    if (answer == base::MessageAnswer::Cancel) return false;
+    if (answer == base::MessageAnswer::Yes) saveSettings();
+    if (answer == base::MessageAnswer::No) {
         sampler_->unloadothers();
         sampler_->releasesound(layout_->flags);
     }

@@ -54,7 +54,7 @@ public:
     AudioSession& audio() { return *audio_; }
     appearance::PanelLayout& layout() { return *layout_; }
     appearance::SkinPictures& pictures() { return *pictures_; }
-    appearance::MiniMode& mini() { return *mini_; }
+    control::MiniMode& mini() { return *mini_; }
     // What the main window's texts show (fonts and colours).
     const appearance::DisplayFonts& fonts() const { return fonts_; }
     // `skinname`: the current skin.
@@ -74,7 +74,7 @@ public:
     // Opens the recorder window as the main window's recorder button does (or raises the open one).
     void openRecorder();
     // Replaces the recorder's save dialog and message boxes (tests answer them); null restores Qt's.
-    void setRecorderDialogs(songlist::FileDialogs* dialogs, songlist::MessageBoxes* boxes);
+    void setRecorderDialogs(songlist::FileDialogs* dialogs, base::MessageBoxes* boxes);
     // The normal way out, taken once whatever ended the program: runs the steps added with
     // addShutdownStep() (newest first: a recording is closed while its sound still flows), then stops the
     // sound output, which closes a WAVE file being written.
@@ -126,7 +126,7 @@ private:
     std::unique_ptr<recorder::CommandInterface> recorderCommands_;
     songlist::DialogState recorderDialog_;
     songlist::FileDialogs* recorderFileDialogs_ = nullptr;
-    songlist::MessageBoxes* recorderBoxes_ = nullptr;
+    base::MessageBoxes* recorderBoxes_ = nullptr;
     QPointer<recorder::RecorderWindow> recorder_;
     QTimer handOverTimer_;
     QAction* startupItem_ = nullptr;
@@ -140,7 +140,7 @@ private:
     SlotSettings slots_;
     std::unique_ptr<SettingsFile> settings_;
     appearance::DisplayFonts fonts_;
-    std::unique_ptr<appearance::MiniMode> mini_;
+    std::unique_ptr<control::MiniMode> mini_;
     std::unique_ptr<mixer::Configuration> configuration_;
     std::unique_ptr<appearance::FontEditor> fontEditor_;
     QPointer<mixer::ConfigurationWindow> configurationWindow_;

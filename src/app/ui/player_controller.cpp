@@ -38,19 +38,19 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     timer_ = std::make_unique<deck::MainTimer>(*transport_);
     adder_ = std::make_unique<songlist::SongAdder>(lists, players, dialog_, dialogs_, *this, newtrim_);
     listFile_ = std::make_unique<songlist::SongListFile>(lists, dialog_, dialogs_, dialogs_);
-    editor_ = std::make_unique<songlist::ListEditor>(*transport_);
+    editor_ = std::make_unique<control::ListEditor>(*transport_);
     memories_ = std::make_unique<songlist::SongMemories>(lists, players);
     hooks_ = std::make_unique<PlayerHooks>(*mixer_, *continuous_, memories_.get());
     transport_->setHooks(*hooks_);
-    keyboard_ = std::make_unique<songlist::Keyboard>(*transport_, *mixer_, *editor_, *memories_);
+    keyboard_ = std::make_unique<control::Keyboard>(*transport_, *mixer_, *editor_, *memories_);
     // Continuous play steps through the lists as the Next button does.
     continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck); });
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
     connectMixer();
     connectKeyboard();
     mixer_->start();
-    connectListButton("ImgtoB", -1, songlist::ListButton::ToB, 0, [this] { editor_->toOtherDeckClick(0); });
-    connectListButton("ImgtoA", -1, songlist::ListButton::ToA, 1, [this] { editor_->toOtherDeckClick(1); });
+    connectListButton("ImgtoB", -1, control::ListButton::ToB, 0, [this] { editor_->toOtherDeckClick(0); });
+    connectListButton("ImgtoA", -1, control::ListButton::ToA, 1, [this] { editor_->toOtherDeckClick(1); });
     QObject::connect(&tick_, &QTimer::timeout, [this] {
         timer_->tick();
         refresh();
@@ -88,7 +88,7 @@ void PlayerController::connectDeck(int deck) {
             refresh();
         };
     }
-    using songlist::ListButton;
+    using control::ListButton;
     connectListButton("Imgadd", deck, ListButton::Add, deck, [this, deck] { adder_->addsongs(deck); });
     connectListButton("Imgdell", deck, ListButton::Delete, deck, [this, deck] { editor_->deleteClick(deck); });
     connectListButton("Imgup", deck, ListButton::Up, deck, [this, deck] { editor_->upClick(deck); });
@@ -112,7 +112,7 @@ void PlayerController::connectDeck(int deck) {
     };
 }
 
-void PlayerController::connectListButton(const char* name, int index, songlist::ListButton button, int deck,
+void PlayerController::connectListButton(const char* name, int index, control::ListButton button, int deck,
                                          std::function<void()> click) {
     auto* picture = window_.picture(name, index);
     if (picture == nullptr) return;
@@ -167,15 +167,15 @@ void PlayerController::refresh() {
         window_.moveTo("Play", deck, cue.left, cue.top + view.cueOffset);
         setText(window_.label("modelabel", deck), memories_->modeCaption(deck));
         if (QLabel* focus = window_.label("Keyfocus", deck)) focus->setVisible(keyboard_->keyfocusVisible(deck));
-        using songlist::ListButton;
+        using control::ListButton;
         const std::pair<const char*, ListButton> buttons[] = {
             {"Imgadd", ListButton::Add},    {"Imgdell", ListButton::Delete}, {"Imgup", ListButton::Up},
             {"Imgdwn", ListButton::Down},   {"SongNext", ListButton::Next},  {"SongPre", ListButton::Previous}};
         for (const auto& [name, button] : buttons) window_.showBitmap(name, deck, editor_->picture(button, deck));
         refreshList(deck);
     }
-    window_.showBitmap("ImgtoB", -1, editor_->picture(songlist::ListButton::ToB, 0));
-    window_.showBitmap("ImgtoA", -1, editor_->picture(songlist::ListButton::ToA, 1));
+    window_.showBitmap("ImgtoB", -1, editor_->picture(control::ListButton::ToB, 0));
+    window_.showBitmap("ImgtoA", -1, editor_->picture(control::ListButton::ToA, 1));
     refreshMixer();
     if (afterRefresh) afterRefresh();
 }
@@ -220,7 +220,7 @@ void PlayerController::dropLoaded(int deck, const QString& title) {
 }
 
 void PlayerController::showMessage(const QString& text) {
-    dialogs_.inform(text, QString(), songlist::MessageIcon::None);
+    dialogs_.inform(text, QString(), base::MessageIcon::None);
 }
 
 
@@ -290,7 +290,7 @@ void PlayerController::connectMixer() {
 
 void PlayerController::connectKeyboard() {
     window_.onKey = [this](QKeyEvent* event, bool pressed) {
-        const int code = songlist::virtualKey(event->key(), event->modifiers().testFlag(Qt::KeypadModifier),
+        const int code = control::virtualKey(event->key(), event->modifiers().testFlag(Qt::KeypadModifier),
                                               event->nativeScanCode());
         if (pressed) keyboard_->keyDown(code, event->nativeScanCode());
         else keyboard_->keyUp(code, event->isAutoRepeat(), event->nativeScanCode());

@@ -36,9 +36,9 @@ public:
     songlist::SongList& list(int deck) { return lists_[static_cast<std::size_t>(deck)]; }
     songlist::SongAdder& adder() { return *adder_; }
     songlist::SongListFile& listFile() { return *listFile_; }
-    songlist::ListEditor& editor() { return *editor_; }
+    control::ListEditor& editor() { return *editor_; }
     songlist::SongMemories& memories() { return *memories_; }
-    songlist::Keyboard& keyboard() { return *keyboard_; }
+    control::Keyboard& keyboard() { return *keyboard_; }
     deck::DeckSettings& settings() { return settings_; }
     // `newtrim`: initial trim of added songs.
     int& newtrim() { return newtrim_; }
@@ -64,7 +64,7 @@ public:
 
 private:
     void connectDeck(int deck);
-    void connectListButton(const char* name, int index, songlist::ListButton button, int deck,
+    void connectListButton(const char* name, int index, control::ListButton button, int deck,
                            std::function<void()> click);
     void refreshList(int deck);
     void connectMixer();
@@ -92,11 +92,11 @@ private:
     std::unique_ptr<mixer::Mixer> mixer_;
     std::unique_ptr<deck::ContinuousPlay> continuous_;
     std::unique_ptr<PlayerHooks> hooks_;
-    std::unique_ptr<songlist::Keyboard> keyboard_;
+    std::unique_ptr<control::Keyboard> keyboard_;
     std::unique_ptr<deck::MainTimer> timer_;
     std::unique_ptr<songlist::SongAdder> adder_;
     std::unique_ptr<songlist::SongListFile> listFile_;
-    std::unique_ptr<songlist::ListEditor> editor_;
+    std::unique_ptr<control::ListEditor> editor_;
     std::unique_ptr<songlist::SongMemories> memories_;
     QTimer tick_;
     // The list revisions the title lists show (none yet: the first refresh draws them).

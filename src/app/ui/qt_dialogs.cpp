@@ -39,17 +39,17 @@ QString startPath(const songlist::DialogState& state) {
     return QDir(state.initialFolder).filePath(state.fileName);
 }
 
-QMessageBox::Icon iconOf(songlist::MessageIcon icon) {
+QMessageBox::Icon iconOf(base::MessageIcon icon) {
     switch (icon) {
-        case songlist::MessageIcon::Information:
+        case base::MessageIcon::Information:
             return QMessageBox::Information;
-        case songlist::MessageIcon::Question:
+        case base::MessageIcon::Question:
             return QMessageBox::Question;
-        case songlist::MessageIcon::Warning:
+        case base::MessageIcon::Warning:
             return QMessageBox::Warning;
-        case songlist::MessageIcon::Critical:
+        case base::MessageIcon::Critical:
             return QMessageBox::Critical;
-        case songlist::MessageIcon::None:
+        case base::MessageIcon::None:
             break;
     }
     return QMessageBox::NoIcon;
@@ -75,10 +75,10 @@ bool QtDialogs::showSave(songlist::DialogState& state) {
     return true;
 }
 
-songlist::MessageAnswer QtDialogs::ask(const QString& text, const QString& title, songlist::MessageButtons buttons,
-                                       songlist::MessageIcon icon) {
-    using songlist::MessageAnswer;
-    using songlist::MessageButtons;
+base::MessageAnswer QtDialogs::ask(const QString& text, const QString& title, base::MessageButtons buttons,
+                                       base::MessageIcon icon) {
+    using base::MessageAnswer;
+    using base::MessageButtons;
     QMessageBox::StandardButtons shown = QMessageBox::Ok;
     if (buttons == MessageButtons::OkCancel) shown = QMessageBox::Ok | QMessageBox::Cancel;
     if (buttons == MessageButtons::YesNo) shown = QMessageBox::Yes | QMessageBox::No;
@@ -99,18 +99,18 @@ songlist::MessageAnswer QtDialogs::ask(const QString& text, const QString& title
     }
 }
 
-void QtDialogs::inform(const QString& text, const QString& title, songlist::MessageIcon icon) {
+void QtDialogs::inform(const QString& text, const QString& title, base::MessageIcon icon) {
     QMessageBox box(iconOf(icon), titleOr(title), text, QMessageBox::Ok, parent_);
     box.exec();
 }
 
-std::optional<songlist::ListCommand> QtDialogs::showPopup(int, const songlist::PopupMenu& menu) {
+std::optional<control::ListCommand> QtDialogs::showPopup(int, const control::PopupMenu& menu) {
     // The menu's items pop up directly at the pointer.
     QMenu popup(parent_);
     popup.setTitle(menu.caption);
-    std::optional<songlist::ListCommand> chosen;
-    for (const songlist::PopupItem& item : menu.items) {
-        const songlist::ListCommand command = item.command;
+    std::optional<control::ListCommand> chosen;
+    for (const control::PopupItem& item : menu.items) {
+        const control::ListCommand command = item.command;
         popup.addAction(item.caption, [&chosen, command] { chosen = command; });
     }
     popup.exec(QCursor::pos());

@@ -14,16 +14,16 @@ namespace korvex::app {
 // ("(*.mp3;*.wav;) (*.mp3 *.wav)"); a description that already lists its patterns stands alone.
 QString qtFilter(const QString& filter);
 
-class QtDialogs final : public songlist::FileDialogs, public songlist::MessageBoxes, public songlist::PopupMenuHost {
+class QtDialogs final : public songlist::FileDialogs, public base::MessageBoxes, public control::PopupMenuHost {
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
 
     bool showOpen(songlist::DialogState& state) override;
     bool showSave(songlist::DialogState& state) override;
-    songlist::MessageAnswer ask(const QString& text, const QString& title, songlist::MessageButtons buttons,
-                                songlist::MessageIcon icon) override;
-    void inform(const QString& text, const QString& title, songlist::MessageIcon icon) override;
-    std::optional<songlist::ListCommand> showPopup(int deck, const songlist::PopupMenu& menu) override;
+    base::MessageAnswer ask(const QString& text, const QString& title, base::MessageButtons buttons,
+                                base::MessageIcon icon) override;
+    void inform(const QString& text, const QString& title, base::MessageIcon icon) override;
+    std::optional<control::ListCommand> showPopup(int deck, const control::PopupMenu& menu) override;
 
 private:
     QWidget* parent_;

@@ -131,7 +131,7 @@ void SamplerController::initsound(bool& samplerenabled, appearance::ViewFlags& f
     if (samplerenabled) {
         samplerenabled = false;
         player_.dialogs().inform(initErrorText(), QStringLiteral("初期化エラー"),
-                                 songlist::MessageIcon::Information);
+                                 base::MessageIcon::Information);
     }
 }
 

@@ -24,7 +24,7 @@ constexpr int kTimerMs = 100;
 
 RecorderWindow::RecorderWindow(CommandInterface& commands, deck::DeckSettings& settings,
                                songlist::DialogState& dialog, songlist::FileDialogs& dialogs,
-                               songlist::MessageBoxes& boxes,
+                               base::MessageBoxes& boxes,
                                std::function<QString(const QString&)> picturePath,
                                const std::vector<appearance::ImagePicture>& pictures, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),

@@ -24,7 +24,7 @@ public:
     // pictures that can be loaded (SkinPictures::recorderPictures). The other references must outlive the
     // window.
     RecorderWindow(CommandInterface& commands, deck::DeckSettings& settings, songlist::DialogState& dialog,
-                   songlist::FileDialogs& dialogs, songlist::MessageBoxes& boxes,
+                   songlist::FileDialogs& dialogs, base::MessageBoxes& boxes,
                    std::function<QString(const QString&)> picturePath,
                    const std::vector<appearance::ImagePicture>& pictures, QWidget* parent = nullptr);
 
