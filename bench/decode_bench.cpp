@@ -118,8 +118,7 @@ BENCHMARK(BM_MemoryPerDeck60MinMp3)->Unit(benchmark::kMillisecond)->Iterations(1
 BENCHMARK(BM_MemoryPerDeck180MinMp3)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The seek index of a three-hour MP3, read from its packets in the background.
-void BM_FullIndex180MinMp3(benchmark::State& state) {
-    const std::string path = benchMp3(180);
+void fullIndex(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         korvex::decode::TrackInfo info;
         std::string error;
@@ -129,6 +128,8 @@ void BM_FullIndex180MinMp3(benchmark::State& state) {
         while (decoder->indexedFrames() == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
 }
+
+void BM_FullIndex180MinMp3(benchmark::State& state) { fullIndex(state, benchMp3(180)); }
 BENCHMARK(BM_FullIndex180MinMp3)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // The seek index of a three-hour 128 kbit/s WMA: ASF packets are decoded to count their samples.
@@ -139,14 +140,7 @@ void BM_FullIndex180MinWma(benchmark::State& state) {
                                     "' -t 10800 -c:a wmav2 -b:a 128k '" + path + "'";
         if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not make %s\n", path.c_str());
     }
-    for (auto _ : state) {
-        korvex::decode::TrackInfo info;
-        std::string error;
-        auto decoder = korvex::decode::openDecoder(path, 44100, info, error);
-        DecodedAudio audio(info.sampleRate);
-        decoder->decodeSome(audio);  // starts the index
-        while (decoder->indexedFrames() == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    fullIndex(state, path);
 }
 BENCHMARK(BM_FullIndex180MinWma)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 

@@ -39,6 +39,8 @@ xdotool mousemove 100 463 click 1; sleep 0.5   # the second song of list A ...
 xdotool mousemove 355 482 click 1; sleep 1     # ... goes to list B (the "→ B" button)
 xdotool mousemove 560 445 click --repeat 2 1   # a double click loads it into deck B
 sleep 2
+xdotool mousemove 100 445 click --repeat 2 1   # and the first song into deck A (the drop loaded the last)
+sleep 2
 xdotool mousemove 154 201 click 1; sleep 0.3   # Play A
 xdotool mousemove 571 201 click 1              # Play B
 peak=0

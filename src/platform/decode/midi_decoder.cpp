@@ -296,26 +296,20 @@ private:
     }
 
     bool writeScratch(std::int64_t frame, const std::int16_t* buffer, std::size_t frames) {
-        const auto* bytes = reinterpret_cast<const char*>(buffer);
-        std::size_t size = frames * 2 * sizeof(std::int16_t);
-        off_t offset = static_cast<off_t>(frame) * 2 * static_cast<off_t>(sizeof(std::int16_t));
-        while (size > 0) {
-            const ssize_t n = ::pwrite(scratch_, bytes, size, offset);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            bytes += n;
-            size -= static_cast<std::size_t>(n);
-            offset += n;
-        }
-        return true;
+        return scratchIo(frame, reinterpret_cast<const char*>(buffer), frames, ::pwrite);
     }
-
     bool readScratch(std::int64_t frame, std::size_t frames, std::int16_t* buffer) const {
-        auto* bytes = reinterpret_cast<char*>(buffer);
-        std::size_t size = frames * 2 * sizeof(std::int16_t);
-        off_t offset = static_cast<off_t>(frame) * 2 * static_cast<off_t>(sizeof(std::int16_t));
+        return scratchIo(frame, reinterpret_cast<char*>(buffer), frames, ::pread);
+    }
+    // Moves `frames` stereo frames between `bytes` and the scratch file at `frame` with `io` (pread or
+    // pwrite); false when the file cannot take or give them all.
+    template <typename Byte, typename Io>
+    bool scratchIo(std::int64_t frame, Byte* bytes, std::size_t frames, Io io) const {
+        constexpr std::size_t kFrameBytes = 2 * sizeof(std::int16_t);
+        std::size_t size = frames * kFrameBytes;
+        auto offset = static_cast<off_t>(frame * static_cast<std::int64_t>(kFrameBytes));
         while (size > 0) {
-            const ssize_t n = ::pread(scratch_, bytes, size, offset);
+            const ssize_t n = io(scratch_, bytes, size, offset);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
             bytes += n;
