@@ -1,5 +1,7 @@
 #include "deck/deck_transport.h"
 
+#include <QFileInfo>
+
 #include "deck/time_format.h"
 
 namespace korvex::deck {
@@ -33,7 +35,22 @@ void DeckTransport::setLivedeck(int deck) {
 }
 
 QString DeckTransport::title(int deck) const {
-    return lists_[index(deck)]->currentField(songlist::kTitle);
+    const songlist::SongList& songs = *lists_[index(deck)];
+    const QString file = QString::fromStdString(players_[index(deck)]->fileName());
+    if (file.isEmpty() || songs.currentField(songlist::kPath) == file) return songs.currentField(songlist::kTitle);
+    // A row picked for later must not rename the song that plays.
+    LoadedTitle& loaded = loadedTitles_[index(deck)];
+    if (loaded.path != file) {
+        loaded.path = file;
+        loaded.title = QFileInfo(file).fileName();
+        for (int row = 0; row < songs.count(); ++row) {
+            if (songs.field(songlist::kPath, row) == file) {
+                loaded.title = songs.field(songlist::kTitle, row);
+                break;
+            }
+        }
+    }
+    return loaded.title;
 }
 
 double DeckTransport::cueTarget(int deck) const {

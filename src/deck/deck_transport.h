@@ -99,7 +99,8 @@ public:
     std::uint64_t revision() const { return revision_; }
     void touch() { ++revision_; }
 
-    // The current title of the deck's list ("" when none is selected).
+    // The title of the song in the deck: the list's current title, unless another row than the loaded
+    // song's is selected (a song picked for later), when it is the loaded song's own ("" with no song).
     QString title(int deck) const;
 
     // --- operations ---------------------------------------------------------------------------------------
@@ -157,6 +158,12 @@ private:
     std::array<DeckView, 2> views_{};
     int livedeck_ = 0;
     std::uint64_t revision_ = 0;
+    // The loaded song's title while another row is selected, found once per loaded file.
+    struct LoadedTitle {
+        QString path;
+        QString title;
+    };
+    mutable std::array<LoadedTitle, 2> loadedTitles_{};
 };
 
 }  // namespace korvex::deck

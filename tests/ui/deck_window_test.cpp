@@ -36,6 +36,35 @@ TEST_F(DeckWindow, DroppingAFolderAddsItsSongsAndDoubleClickLoadsATitle) {
     EXPECT_EQ(window().label("text2", 0)->text().left(5), QStringLiteral("a.wav"));
 }
 
+// A row picked for later while a song plays does not rename the song in the deck: the file label (and
+// so the mini bar) keeps naming what plays, through a pause and a new start too.
+TEST_F(DeckWindow, TheFileLabelNamesThePlayingSongNotARowPickedForLater) {
+    tone(QStringLiteral("a.wav"));
+    tone(QStringLiteral("b.wav"), 550);
+    auto* list = window().titleList(0);
+    dropFiles(list->viewport(), {dir_.path()});
+    ASSERT_EQ(player().player(0).fileName(), (dir_.path() + QStringLiteral("/b.wav")).toStdString());
+    QLabel* label = window().label("lbfilename", 0);
+    auto* play = window().picture("Pause", 0);
+    click(play, QPoint(5, 5));
+    QTest::qWait(100);
+    EXPECT_EQ(label->text(), QStringLiteral("b.wav"));
+
+    click(list->viewport(), list->visualItemRect(list->item(0)).center());
+    ASSERT_EQ(player().list(0).current(), 0);
+    QTest::qWait(100);
+    EXPECT_EQ(label->text(), QStringLiteral("b.wav")) << "the timer's label";
+    click(play, QPoint(5, 5));
+    click(play, QPoint(5, 5));
+    QTest::qWait(100);
+    EXPECT_EQ(label->text(), QStringLiteral("b.wav")) << "after a pause";
+
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    click(play, QPoint(5, 5));
+    QTest::qWait(100);
+    EXPECT_EQ(label->text(), QStringLiteral("a.wav"));
+}
+
 TEST_F(DeckWindow, PlayPausePressAndReleaseChangePictureAndPosition) {
     dropFiles(window().titleList(0)->viewport(), {tone(QStringLiteral("tone.wav"))});
     auto* play = window().picture("Pause", 0);
