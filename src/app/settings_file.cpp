@@ -293,6 +293,7 @@ void SettingsFile::applyRow(int deck) {
     const SongList& list = transport.list(deck);
     // A list saved without a current song gives its deck nothing to load.
     if (list.current() < 0) return;
+    if (effects_.mayOpen && !effects_.mayOpen(list.currentField(songlist::kPath))) return;
     DeckPlayer& player = transport.player(deck);
     player.setFileName(list.currentField(songlist::kPath).toStdString());
     // A tempo memory that is not a number plays at normal speed, as a song load has it.
@@ -318,7 +319,7 @@ bool SettingsFile::readSlotPaths(LineSource& in) {
         std::optional<QString> line = in.next();
         if (!line) return false;
         // Without a sound device the slot cannot be filled; its path is carried to the next save instead.
-        if (!targets_.samplerenabled) {
+        if (!targets_.samplerenabled || (!line->isEmpty() && effects_.mayOpen && !effects_.mayOpen(*line))) {
             carriedSlotPaths_[slot] = std::move(*line);
             continue;
         }

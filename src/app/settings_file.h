@@ -88,6 +88,9 @@ struct SettingsEffects {
     // Loads the wave file `path` into `slot` with mode `mode` and labels the slot (sampler on only; the
     // slot's mode and path are already stored in SlotSettings).
     std::function<void(int slot, int mode, const QString& path)> loadslot;
+    // Asked before a deck's saved song or a slot's sound is opened: false leaves that deck or slot empty
+    // (the list row and the slot's path stay, and are saved again).
+    std::function<bool(const QString& path)> mayOpen;
 };
 
 // How loadsettings() ended.

@@ -29,7 +29,8 @@ struct SettingsRig {
                                [this](int slot, int mode, const QString& p) {
                                    effects.push_back("loadslot " + std::to_string(slot) + " " +
                                                      std::to_string(mode) + " " + p.toStdString());
-                               }}) {}
+                               },
+                               {}}) {}
 
     void initsound() {
         effects.push_back("initsound");

@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "app/start_guard.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -239,6 +240,42 @@ TEST_F(StartupSequenceTest, TimerClickOrKeyHandsOverOnlyAfterLoadingAndOnlyOnce)
         EXPECT_FALSE(s.keyPress());
         EXPECT_FALSE(s.timerTick());
     }
+}
+
+// A start that dies leaves its marker: the next one sets the saved songs aside and names the one that was
+// being opened; that start finishing clears the way for the one after.
+TEST(StartGuard, SetsSavedSongsAsideOnlyAfterAStartThatDied) {
+    QTemporaryDir dir;
+    const QString marker = StartGuard::markerBeside(dir.filePath(QStringLiteral("korvex/korvexp.ini")));
+    {
+        StartGuard died(marker);
+        died.begin();
+        EXPECT_FALSE(died.settingAside());
+        EXPECT_TRUE(died.mayOpen(QStringLiteral("/music/a.mp3")));
+        EXPECT_TRUE(died.mayOpen(QStringLiteral("/music/b.mp3")));
+    }
+    StartGuard next(marker);
+    next.begin();
+    ASSERT_TRUE(next.settingAside());
+    EXPECT_EQ(next.suspect(), QStringLiteral("/music/b.mp3"));
+    EXPECT_FALSE(next.mayOpen(QStringLiteral("/music/a.mp3")));
+    EXPECT_FALSE(next.mayOpen(QStringLiteral("/samples/kick.wav")));
+    EXPECT_EQ(next.setAside(), (QStringList{"/music/a.mp3", "/samples/kick.wav"}));
+    EXPECT_TRUE(next.message().contains(QStringLiteral("/samples/kick.wav")));
+    EXPECT_TRUE(next.message().contains(QStringLiteral("/music/b.mp3")));
+    next.finish();
+    EXPECT_FALSE(QFileInfo::exists(marker));
+
+    StartGuard after(marker);
+    after.begin();
+    EXPECT_FALSE(after.settingAside());
+    EXPECT_TRUE(after.mayOpen(QStringLiteral("/music/a.mp3")));
+    EXPECT_TRUE(after.message().isEmpty());
+    after.finish();
+
+    StartGuard off{QString()};
+    off.begin();
+    EXPECT_TRUE(off.mayOpen(QStringLiteral("/music/a.mp3")));
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <ostream>
 
 #include "platform/decode/decoded_audio.h"
+#include "platform/platform_support.h"
 #include "support/engine_rig.h"
 #include "support/signals.h"
 
@@ -178,6 +180,85 @@ TEST(DeckBrokenFiles, TruncatedMpgEndsWithoutANoiseBurst) {
             << "a damaged frame reached the output at " << static_cast<double>(at) / EngineRig::kRate << " s of "
             << rig.player.duration();
     }
+}
+
+// Two files joined into one (`cat a.mp3 b.mp3`): the channels or the rate change part-way through.
+TEST(DeckBrokenFiles, ASongThatChangesChannelsOrRatePartWayPlaysOnAtItsSpeed) {
+    const std::string dir = tempDir();
+    auto make = [&dir](const std::string& name, double frequency, int channels, int rate) {
+        const std::string path = dir + "/" + name;
+        const std::string command = "ffmpeg -hide_banner -loglevel error -y -f lavfi -i sine=f=" +
+                                    std::to_string(frequency) + ":d=3 -ac " + std::to_string(channels) +
+                                    " -ar " + std::to_string(rate) + " -b:a 64k '" + path + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return readBytes(path);
+    };
+    const std::string stereo = make("stereo.mp3", 440, 2, 44100);
+    const struct Joined {
+        const char* name;
+        std::string first, second;
+        double firstFrequency, secondFrequency;
+        double secondLevel;  // rms of each side in the second half
+    } cases[] = {
+        // The test tone is at 1/8 of full scale; a stereo file made from it carries it 3 dB lower on each side.
+        {"stereo-then-mono.mp3", stereo, make("mono.mp3", 660, 1, 44100), 440, 660, 0.125 / std::sqrt(2.0)},
+        {"mono-then-stereo.mp3", make("mono440.mp3", 440, 1, 44100), make("stereo660.mp3", 660, 2, 44100), 440,
+         660, 0.125 / 2},
+        {"44k-then-22k.mp3", stereo, make("half-rate.mp3", 660, 2, 22050), 440, 660, 0.125 / 2},
+    };
+    for (const Joined& joined : cases) {
+        SCOPED_TRACE(joined.name);
+        const std::string path = dir + "/" + joined.name;
+        std::ofstream(path, std::ios::binary) << joined.first << joined.second;
+
+        // Straight through, as korvex-render plays it: to the end, each half at its own pitch.
+        const std::string out = dir + "/out.wav";
+        const CommandResult result =
+            runCommand("timeout 20 '" + std::string(KORVEX_RENDER_EXE) + "' '" + path + "' '" + out + "'");
+        ASSERT_EQ(result.status, 0) << result.output;
+        const auto heard = readSound(out);
+        EXPECT_NEAR(static_cast<double>(heard.size() / 2) / EngineRig::kRate, 6.0, 0.12);
+        for (int side = 0; side < 2; ++side) {
+            EXPECT_NEAR(zeroCrossingFrequency(channel(heard, side, 22050, 44100), EngineRig::kRate),
+                        joined.firstFrequency, 2.0);
+            EXPECT_NEAR(zeroCrossingFrequency(channel(heard, side, 198450, 44100), EngineRig::kRate),
+                        joined.secondFrequency, 2.0);
+            EXPECT_NEAR(rms(channel(heard, side, 198450, 44100)), joined.secondLevel, 0.006)
+                << "mono plays on both sides at full level";
+        }
+
+        // A jump into the second half lands there.
+        EngineRig rig;
+        rig.load(path);
+        ASSERT_FALSE(rig.player.hasError()) << rig.player.errorText();
+        EXPECT_NEAR(rig.player.duration(), 6.0, 0.12);
+        rig.player.setCurrentPosition(4.0);
+        rig.player.play();
+        const auto jumped = rig.render(1.0);
+        EXPECT_NEAR(zeroCrossingFrequency(channel(jumped, 0, 4410, 22050), EngineRig::kRate), joined.secondFrequency,
+                    2.0);
+    }
+}
+
+// A deck holds at most DecodedAudio::kMaxFrames of a song: the length it shows before the end is decoded
+// is never more than that (an MP3 whose header claims seven hours).
+TEST(DeckBrokenFiles, ALengthBeyondWhatADeckHoldsIsShownAsWhatItHolds) {
+    const std::string dir = tempDir();
+    const std::string path = dir + "/claims-seven-hours.mp3";
+    const std::string command = "ffmpeg -hide_banner -loglevel error -y -f lavfi -i sine=d=60 -ac 1 -b:a 32k '" + path + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::string bytes = readBytes(path);
+    const auto tag = bytes.find("Info");
+    ASSERT_NE(tag, std::string::npos) << "ffmpeg writes an Info header with a frame count";
+    bytes.replace(tag + 8, 4, std::string("\x00\x0F\x42\x40", 4));  // a million frames
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+
+    EngineRig rig;
+    rig.player.setFileName(path);
+    ASSERT_FALSE(rig.player.hasError()) << rig.player.errorText();
+    const double held = static_cast<double>(decode::DecodedAudio::kMaxFrames) / 44100.0;
+    EXPECT_GT(rig.player.duration(), held - 1.0) << "the header's claim is believed up to what a deck holds";
+    EXPECT_LE(rig.player.duration(), held);
 }
 
 TEST(DeckBrokenFiles, MidiLengthFollowsItsSoundNotItsEndMarker) {

@@ -62,6 +62,63 @@ TEST(EndToEnd, AFolderOrAPipeAsTheCurrentSongStartsThePlayerAndSaysWhy) {
     QFile::remove(ini);
 }
 
+TEST(EndToEnd, AStartThatDiedSetsTheSavedSongsAsideOnceAndSaysWhich) {
+    QTemporaryDir songs;
+    const QString song = toneFile(songs.path(), QStringLiteral("song.wav"), 440.0, 30.0);
+    const QString ini = settingsPath();
+    writeLines(ini, settingsWith(song, song, song));
+    const QString marker = QFileInfo(ini).dir().filePath(QStringLiteral("korvex-starting"));
+
+    // A real player dies (SIGKILL, as a crash) while it opens deck A's saved song.
+    const QString run = songs.filePath(QStringLiteral("run"));
+    ASSERT_TRUE(QDir().mkpath(run));
+    ASSERT_TRUE(QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("XDG_RUNTIME_DIR", run.toLocal8Bit().constData(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::execl(KORVEX_PLAYER_EXE, KORVEX_PLAYER_EXE, "--audio-output=null", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    auto opening = [&] {
+        QFile file(marker);
+        return file.open(QIODevice::ReadOnly) && file.readAll().contains(("opening " + song).toUtf8());
+    };
+    const bool caught = QTest::qWaitFor(opening, 30000);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_TRUE(caught) << "the start names the song it opens";
+
+    {
+        // The next start leaves the decks empty, keeps the lists and says which file was set aside.
+        QString said;
+        answerNextBox(QMessageBox::Ok, &said);
+        app::KorvexApp korvex({"--audio-output=null"});
+        ASSERT_TRUE(korvex.start());
+        korvex.handOver();
+        EXPECT_TRUE(said.contains(QStringLiteral("前回の起動は途中で終わりました"))) << said.toStdString();
+        EXPECT_TRUE(said.contains(song)) << said.toStdString();
+        EXPECT_TRUE(korvex.player().player(0).fileName().empty());
+        EXPECT_TRUE(korvex.player().player(1).fileName().empty());
+        EXPECT_EQ(korvex.window().titleList(0)->count(), 2);
+        EXPECT_EQ(korvex.window().titleList(0)->currentRow(), 1);
+        // Once the window has stood a while, the start counts as done.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(marker); }, 10000));
+        korvex.shutdown();
+    }
+    {
+        // And the one after that loads them as ever.
+        app::KorvexApp korvex({"--audio-output=null"});
+        ASSERT_TRUE(korvex.start());
+        korvex.handOver();
+        EXPECT_TRUE(korvex.startGuard().setAside().isEmpty());
+        EXPECT_EQ(korvex.player().player(0).fileName(), song.toStdString());
+        korvex.shutdown();
+        EXPECT_FALSE(QFileInfo::exists(marker)) << "an orderly end removes the marker";
+    }
+    QFile::remove(ini);
+}
+
 TEST(EndToEnd, FilesNamedOnTheCommandLineJoinDeckAsList) {
     QTemporaryDir songs;
     const QString song = toneFile(songs.path(), QStringLiteral("opened.wav"), 440.0, 1.0);

@@ -103,10 +103,15 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         SettingsEffects{[this] { initsound(); },
                         [this](int slot, int mode, const QString& path) {
                             sampler_->slots().loadslot(slot, mode, path);
-                        }});
+                        },
+                        [this](const QString& path) { return startGuard_->mayOpen(path); }});
+    startGuard_ = std::make_unique<StartGuard>(StartGuard::markerBeside(settings_->path()));
+    startSettled_.setSingleShot(true);
+    QObject::connect(&startSettled_, &QTimer::timeout, [this] { startGuard_->finish(); });
 
     StartupHooks hooks;
     hooks.loadsettings = [this] {
+        startGuard_->begin();
         settings_->loadsettings();
         applySettings();
     };
@@ -195,6 +200,9 @@ void KorvexApp::handOver() {
     window_->activateWindow();
     window_->setFocus(Qt::OtherFocusReason);
     splash_->close();
+    startSettled_.start(kStartSettleMs);
+    if (const QString setAside = startGuard_->message(); !setAside.isEmpty())
+        player_->dialogs().inform(setAside, QString(), base::MessageIcon::Warning);
     if (!openFiles_.isEmpty()) {
         const QStringList files = std::exchange(openFiles_, {});
         player_->adder().drop(0, files, false);
@@ -203,6 +211,8 @@ void KorvexApp::handOver() {
 }
 
 void KorvexApp::shutdown() {
+    // An orderly end, however early, is not a start that died.
+    if (startGuard_) startGuard_->finish();
     while (!shutdownSteps_.empty()) {
         const std::function<void()> step = std::move(shutdownSteps_.back());
         shutdownSteps_.pop_back();

@@ -14,6 +14,7 @@
 
 #include "app/audio_session.h"
 #include "app/settings_file.h"
+#include "app/start_guard.h"
 #include "app/startup.h"
 #include "app/ui/main_window.h"
 #include "app/ui/player_controller.h"
@@ -79,6 +80,8 @@ public:
     // addShutdownStep() (newest first: a recording is closed while its sound still flows), then stops the
     // sound output, which closes a WAVE file being written.
     void shutdown();
+    // What this start set aside because the start before it died on the way (the guard of the start).
+    const StartGuard& startGuard() const { return *startGuard_; }
     // Adds a step to shutdown() (a recorder closing its file, for example).
     void addShutdownStep(std::function<void()> step) { shutdownSteps_.push_back(std::move(step)); }
     // Ends the program as the leave question's "No" does: nothing is saved. For SIGTERM, SIGINT and
@@ -139,6 +142,11 @@ private:
     KeptSettings kept_;
     SlotSettings slots_;
     std::unique_ptr<SettingsFile> settings_;
+    std::unique_ptr<StartGuard> startGuard_;
+    // The start counts as through once the window has stood this long: a song's decoding runs on past
+    // the hand-over.
+    static constexpr int kStartSettleMs = 3000;
+    QTimer startSettled_;
     appearance::DisplayFonts fonts_;
     std::unique_ptr<control::MiniMode> mini_;
     std::unique_ptr<mixer::Configuration> configuration_;

@@ -224,6 +224,7 @@ public:
         av_packet_free(&packet_);
         av_packet_free(&held_);
         swr_free(&swr_);
+        av_channel_layout_uninit(&swr_in_layout_);
         avcodec_free_context(&codec_);
         avformat_close_input(&format_);
     }
@@ -287,12 +288,7 @@ public:
         if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
             av_channel_layout_default(&codec_->ch_layout, codec_->ch_layout.nb_channels);
         outRate_ = std::min(codec_->sample_rate, kMaxRate);
-        mono_ = codec_->ch_layout.nb_channels == 1;
-        AVChannelLayout outLayout;
-        av_channel_layout_default(&outLayout, mono_ ? 1 : 2);
-        rc = swr_alloc_set_opts2(&swr_, &outLayout, AV_SAMPLE_FMT_S16, outRate_, &codec_->ch_layout,
-                                 codec_->sample_fmt, codec_->sample_rate, 0, nullptr);
-        if (rc < 0 || swr_init(swr_) < 0) {
+        if (!setUpConverter(codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate)) {
             error = "the audio format cannot be converted";
             return false;
         }
@@ -348,8 +344,10 @@ public:
             }
         }
         avcodec_flush_buffers(codec_);
-        swr_close(swr_);
-        swr_init(swr_);
+        if (swr_ != nullptr) {
+            swr_close(swr_);
+            swr_init(swr_);
+        }
         av_packet_unref(held_);
         holding_ = false;
         tail_.clear();
@@ -507,6 +505,13 @@ private:
                 at = frame_->pts == lastPts_ ? nextAt_ : toOutput(frame_->pts - startSkip_);
             }
             lastPts_ = frame_->pts;
+            if (!followFormat(out)) {
+                // A part of the file in a format nothing converts: the song ends where it began.
+                av_frame_unref(frame_);
+                readError_ = true;
+                end(out);
+                break;
+            }
             const int capacity = swr_get_out_samples(swr_, frame_->nb_samples);
             ensureBuffer(capacity);
             std::uint8_t* dst = converted_.data();
@@ -527,7 +532,54 @@ private:
         return any;
     }
 
+    // Sets the converter up for frames of this layout, format and rate; the output keeps the song's
+    // rate. Mono stays mono there (store() doubles it at full level); anything else becomes stereo.
+    bool setUpConverter(const AVChannelLayout& layout, int format, int rate) {
+        AVChannelLayout in{};
+        if (layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&in, layout.nb_channels);
+        else if (av_channel_layout_copy(&in, &layout) < 0)
+            return false;
+        const bool mono = in.nb_channels == 1;
+        AVChannelLayout outLayout;
+        av_channel_layout_default(&outLayout, mono ? 1 : 2);
+        swr_free(&swr_);
+        const int rc = swr_alloc_set_opts2(&swr_, &outLayout, AV_SAMPLE_FMT_S16, outRate_, &in,
+                                           static_cast<AVSampleFormat>(format), rate, 0, nullptr);
+        const bool ok = rc >= 0 && swr_init(swr_) >= 0;
+        av_channel_layout_uninit(&swr_in_layout_);
+        swr_in_layout_ = in;
+        swrFormat_ = format;
+        swrRate_ = rate;
+        mono_ = mono;
+        if (!ok) swr_free(&swr_);
+        return ok;
+    }
+
+    // A file may change its channels or rate part-way (two files joined, a damaged frame header): each
+    // frame goes through a converter set up for it, so nothing of another layout reaches the converter
+    // and the song plays on at its speed. What the old converter still holds is let out first.
+    bool followFormat(DecodedAudio& out) {
+        AVChannelLayout layout{};
+        if (frame_->ch_layout.nb_channels <= 0 || frame_->sample_rate <= 0) return false;
+        if (frame_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&layout, frame_->ch_layout.nb_channels);
+        else if (av_channel_layout_copy(&layout, &frame_->ch_layout) < 0)
+            return false;
+        const bool same = swr_ != nullptr && frame_->format == swrFormat_ && frame_->sample_rate == swrRate_ &&
+                          av_channel_layout_compare(&layout, &swr_in_layout_) == 0;
+        bool ok = true;
+        if (!same) {
+            // During a seek's run-up nothing is kept yet, so the old converter's rest goes too.
+            if (swr_ != nullptr && skipBefore_ < 0) flushConverter(out);
+            ok = setUpConverter(layout, frame_->format, frame_->sample_rate);
+        }
+        av_channel_layout_uninit(&layout);
+        return ok;
+    }
+
     void flushConverter(DecodedAudio& out) {
+        if (swr_ == nullptr) return;
         const int capacity = swr_get_out_samples(swr_, 0);
         if (capacity <= 0) return;
         ensureBuffer(capacity);
@@ -618,6 +670,10 @@ private:
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     SwrContext* swr_ = nullptr;
+    // What the converter is set up for.
+    AVChannelLayout swr_in_layout_{};
+    int swrFormat_ = -1;
+    int swrRate_ = 0;
     AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;
     AVPacket* held_ = nullptr;

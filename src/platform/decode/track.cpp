@@ -127,7 +127,10 @@ std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, Trac
 }
 
 Track::Track(std::shared_ptr<DecodedAudio> audio, double probedDuration)
-    : audio_(std::move(audio)), probedDuration_(probedDuration) {}
+    : audio_(std::move(audio)),
+      // A deck holds at most kMaxFrames of a song: a longer one is that long wherever its length is read.
+      probedDuration_(std::min(probedDuration,
+                               static_cast<double>(DecodedAudio::kMaxFrames) / audio_->sampleRate())) {}
 
 Track::~Track() {
     audio_->requestCancel();

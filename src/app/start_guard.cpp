@@ -1,0 +1,86 @@
+#include "app/start_guard.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace korvex::app {
+namespace {
+
+constexpr char kMarkerName[] = "korvex-starting";
+constexpr char kOpeningPrefix[] = "opening ";
+// The marker is a few lines; anything longer is not one of ours and is read no further.
+constexpr qint64 kMarkerLimit = 64 * 1024;
+
+}  // namespace
+
+StartGuard::StartGuard(QString markerPath) : path_(std::move(markerPath)) {}
+
+QString StartGuard::markerBeside(const QString& settingsPath) {
+    if (settingsPath.isEmpty()) return QString();
+    return QFileInfo(settingsPath).dir().filePath(QString::fromLatin1(kMarkerName));
+}
+
+void StartGuard::begin() {
+    if (path_.isEmpty() || begun_) return;
+    begun_ = true;
+    const QFileInfo marker(path_);
+    // Anything in the marker's place counts as a start that did not finish; only a plain file is read.
+    if (marker.exists() || marker.isSymLink()) {
+        settingAside_ = true;
+        if (marker.isFile() && marker.size() <= kMarkerLimit) {
+            QFile file(path_);
+            if (file.open(QIODevice::ReadOnly)) {
+                const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+                for (const QString& line : lines)
+                    if (line.startsWith(QLatin1String(kOpeningPrefix)))
+                        suspect_ = line.mid(static_cast<qsizetype>(qstrlen(kOpeningPrefix)));
+            }
+        }
+    }
+    QDir().mkpath(marker.absolutePath());
+    write();
+}
+
+bool StartGuard::mayOpen(const QString& path) {
+    if (!begun_ || finished_) return true;
+    if (settingAside_) {
+        setAside_ << path;
+        return false;
+    }
+    opening_ << path;
+    write();
+    return true;
+}
+
+QString StartGuard::message() const {
+    if (setAside_.isEmpty()) return QString();
+    QString text = QStringLiteral(
+        "前回の起動は途中で終わりました。\n"
+        "同じことが起きないよう、保存されていた次のファイルを読み込まずに起動しました"
+        "（曲リストには残っています）：\n");
+    for (const QString& path : setAside_) text += QStringLiteral("\n") + path;
+    if (!suspect_.isEmpty())
+        text += QStringLiteral("\n\n途中で終わった起動が最後に読み込み始めたファイル：\n") + suspect_ +
+                QStringLiteral("\nこのファイルが壊れていないか確かめてください。");
+    return text;
+}
+
+void StartGuard::finish() {
+    if (!begun_ || finished_) return;
+    finished_ = true;
+    QFile::remove(path_);
+}
+
+void StartGuard::write() {
+    // Written whole each time: what a start that dies leaves behind is always a complete list.
+    QString text = QStringLiteral("korvex start in progress\n");
+    for (const QString& path : opening_) text += QLatin1String(kOpeningPrefix) + path + QLatin1Char('\n');
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.write(text.toUtf8());
+    file.commit();
+}
+
+}  // namespace korvex::app
