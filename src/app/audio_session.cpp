@@ -43,9 +43,9 @@ AudioSession::AudioSession(const std::vector<std::string>& args, QObject* parent
     if (!notice.empty()) std::fprintf(stderr, "korvex: %s\n", notice.c_str());
     recordSource_ = audio::chooseRecordSource(args, std::getenv("KORVEX_RECORD_SOURCE"));
     if (!audio::isRecordSource(recordSource_)) {
-        std::fprintf(stderr, "korvex: unknown record source \"%s\" (input or mix); recording the input\n",
+        std::fprintf(stderr, "korvex: unknown record source \"%s\" (input or mix); recording the mix\n",
                      recordSource_.c_str());
-        recordSource_ = "input";
+        recordSource_ = "mix";
     }
     connect(&pump_, &QTimer::timeout, this, [this] { engine_.dispatchEvents(); });
     pump_.start(kPumpMs);

@@ -26,7 +26,7 @@ public:
 
     audio::AudioEngine& engine() { return engine_; }
     // The recording source named by `--record-source=input|mix` or KORVEX_RECORD_SOURCE (the option wins;
-    // "input" when neither names a known one).
+    // "mix" when neither names a known one).
     const std::string& recordSource() const { return recordSource_; }
     // How the output is described ("PortAudio: ...", "null", "wav: PATH").
     std::string outputDescription() const { return output_ ? output_->describe() : std::string(); }

@@ -1,13 +1,34 @@
 // Korvex: a two-deck player for the desktop.
 #include <QApplication>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/quit_signals.h"
+#include "app/startup.h"
 #include "app/ui/korvex_app.h"
 
 int main(int argc, char* argv[]) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    // Read before anything opens: --help, --version and a mistyped option neither show a window nor touch
+    // the sound card.
+    using korvex::app::CommandLine;
+    const CommandLine line = korvex::app::readCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.action) {
+        case CommandLine::Action::kHelp:
+            std::fputs(korvex::app::commandLineHelp().c_str(), stdout);
+            return 0;
+        case CommandLine::Action::kVersion:
+            std::printf("korvex %s\n", korvex::app::versionNumber().toStdString().c_str());
+            return 0;
+        case CommandLine::Action::kError:
+            std::fprintf(stderr, "korvex: %s korvex --help で使えるオプションを確かめてください。\n",
+                         line.error.c_str());
+            return 2;
+        case CommandLine::Action::kRun:
+            break;
+    }
+    const std::vector<std::string>& args = line.player;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvex"));
     // SIGTERM, SIGINT and SIGHUP leave as the leave question's "No" does, through the normal shutdown. The

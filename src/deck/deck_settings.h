@@ -31,9 +31,9 @@ struct DeckSettings {
     bool rec8bit = false;
     bool recmono = false;
     int recrate = 0;
-    // What the recorder records: the default capture device, or the player's own master mix.
+    // What the recorder records: the player's own master mix (the set), or the default capture device.
     enum class RecordSource { Input, Mix };
-    RecordSource recsource = RecordSource::Input;
+    RecordSource recsource = RecordSource::Mix;
     // Record when a deck starts (configuration dialog).
     bool autorec = false;
     // The recorder window waits for a deck to start (set by the recorder).

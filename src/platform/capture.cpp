@@ -19,7 +19,7 @@ std::string chooseRecordSource(const std::vector<std::string>& args, const char*
     for (const std::string& arg : args)
         if (arg.rfind(kOption, 0) == 0) return arg.substr(kOption.size());
     if (environment != nullptr && *environment != '\0') return environment;
-    return "input";
+    return "mix";
 }
 
 bool isRecordSource(const std::string& name) {

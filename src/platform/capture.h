@@ -22,7 +22,8 @@ class AudioEngine;
 
 // The recording sources by name: "input" (the default capture device) and "mix" (the player's own mix).
 // `--record-source=NAME` among `args` wins over the KORVEX_RECORD_SOURCE value `environment` (may be null);
-// "input" when neither is given. An unknown name is returned as it is; isRecordSource() tells.
+// "mix" when neither is given: a DJ pressing REC wants the set, and on a desktop the default capture
+// device is the microphone. An unknown name is returned as it is; isRecordSource() tells.
 std::string chooseRecordSource(const std::vector<std::string>& args, const char* environment);
 bool isRecordSource(const std::string& name);
 

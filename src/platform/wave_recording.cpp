@@ -97,7 +97,8 @@ bool WaveRecording::openFile(std::string& error) {
     name.push_back('\0');
     const int fd = ::mkstemps(name.data(), 4);
     if (fd < 0) {
-        error = std::strerror(errno);
+        errorNumber_ = errno;
+        error = std::strerror(errorNumber_);
         return false;
     }
     ::fchmod(fd, 0644);
@@ -105,8 +106,11 @@ bool WaveRecording::openFile(std::string& error) {
     info.samplerate = format_.rate;
     info.channels = format_.channels;
     info.format = SF_FORMAT_WAV | (format_.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    errno = 0;
     file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
     if (file_ == nullptr) {
+        // The header could not be written: as a rule the disk is full.
+        errorNumber_ = errno != 0 ? errno : ENOSPC;
         error = sf_strerror(nullptr);
         ::close(fd);
         std::remove(name.data());
@@ -120,6 +124,7 @@ bool WaveRecording::openFile(std::string& error) {
 
 WaveRecording::StartResult WaveRecording::start(std::unique_ptr<CaptureSource> source, std::string& error) {
     assertNotRealtime();
+    errorNumber_ = 0;
     if (saved_ || kept_ || source == nullptr) {
         error = "nothing more can be recorded";
         return StartResult::kNoSource;
@@ -212,17 +217,20 @@ void WaveRecording::closeFile() {
 
 WaveRecording::SaveResult WaveRecording::save(const std::string& path, std::string& error) {
     assertNotRealtime();
+    errorNumber_ = 0;
     if (saved_) {
         error = "the recording was saved already";
         return SaveResult::kWriteFailed;
     }
     stop();
     if (file_ == nullptr && tempPath_.empty() && !openFile(error))
-        return errno == ENOENT ? SaveResult::kNoFolder : SaveResult::kWriteFailed;
+        return errorNumber_ == ENOENT || errorNumber_ == ENOTDIR ? SaveResult::kNoFolder
+                                                                  : SaveResult::kWriteFailed;
     closeFile();
     syncFile(tempPath_);
     if (::rename(tempPath_.c_str(), path.c_str()) != 0) {
         const int why = errno;
+        errorNumber_ = why;
         if (why != EXDEV) {
             error = std::strerror(why);
             // The recording stays in its temporary file; a later save or close decides.
@@ -232,6 +240,7 @@ WaveRecording::SaveResult WaveRecording::save(const std::string& path, std::stri
         // Another file system: copy beside the destination, then rename there.
         const std::string beside = path + ".saving";
         if (!copyFile(tempPath_, beside, error) || ::rename(beside.c_str(), path.c_str()) != 0) {
+            errorNumber_ = errno;
             if (error.empty()) error = std::strerror(errno);
             std::remove(beside.c_str());
             kept_ = true;

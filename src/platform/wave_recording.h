@@ -63,6 +63,10 @@ public:
     bool saved() const { return saved_; }
     // Leaves the temporary file in place when the recording is destroyed unsaved.
     void keep() { kept_ = true; }
+    // The system's error number of the last file operation that failed in start() or save() (0 when none
+    // did, or the failure was not the system's), so a caller can tell a missing folder from a read-only one
+    // or a full disk.
+    int errorNumber() const { return errorNumber_; }
 
     // The temporary file (empty before the first start and after a save).
     const std::string& tempPath() const { return tempPath_; }
@@ -89,6 +93,7 @@ private:
     int fd_ = -1;
     bool saved_ = false;
     bool kept_ = false;
+    int errorNumber_ = 0;
     std::size_t ringFrames_;
     std::unique_ptr<CaptureRing> ring_;
     std::unique_ptr<CaptureSource> source_;

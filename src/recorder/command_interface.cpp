@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
 
 #include "recorder/mci_errors.h"
 
@@ -48,7 +49,26 @@ CommandInterface::Device* CommandInterface::find(const QString& alias) {
     return it == devices_.end() ? nullptr : &it->second;
 }
 
+CommandInterface::Cause CommandInterface::fileCause(const audio::WaveRecording& recording) {
+    switch (recording.errorNumber()) {
+        case ENOENT:
+        case ENOTDIR:
+            return Cause::kNoFolder;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return Cause::kNoPermission;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return Cause::kDiskFull;
+        default:
+            return Cause::kOther;
+    }
+}
+
 int CommandInterface::mci(const QString& command, QString& text) {
+    cause_ = Cause::kNone;
     if (command.isEmpty()) {
         text = emptyCommandText();
         return -1;
@@ -92,12 +112,15 @@ int CommandInterface::run(const QString& command) {
         if (recording.saved()) return mcierr::kBadSequence;
         if (recording.recording()) return 0;
         std::unique_ptr<audio::CaptureSource> source = sources_ ? sources_() : nullptr;
+        cause_ = Cause::kNoInput;
         if (source == nullptr) return mcierr::kWaveInputUnavailable;
         std::string error;
         switch (recording.start(std::move(source), error)) {
             case audio::WaveRecording::StartResult::kStarted:
+                cause_ = Cause::kNone;
                 return 0;
             case audio::WaveRecording::StartResult::kNoFile:
+                cause_ = fileCause(recording);
                 return mcierr::kFileWrite;
             case audio::WaveRecording::StartResult::kNoSource:
                 break;
@@ -171,16 +194,20 @@ int CommandInterface::save(Device& device, const QString& name) {
         path = path.mid(1, path.size() - 2);
     if (path.isEmpty()) return mcierr::kUnrecognizedKeyword;
     std::string error;
-    switch (device.recording->save(QFileInfo(path).absoluteFilePath().toStdString(), error)) {
+    audio::WaveRecording& recording = *device.recording;
+    switch (recording.save(QFileInfo(path).absoluteFilePath().toStdString(), error)) {
         case audio::WaveRecording::SaveResult::kSaved:
             return 0;
         case audio::WaveRecording::SaveResult::kNoFolder:
+            cause_ = Cause::kNoFolder;
             return mcierr::kFileNotFound;
         case audio::WaveRecording::SaveResult::kWriteFailed:
-            return mcierr::kFileWrite;
+            break;
         case audio::WaveRecording::SaveResult::kIncomplete:
-            return device.recording->full() ? mcierr::kFileWrite : mcierr::kFramesLost;
+            cause_ = recording.full() ? Cause::kDiskFull : Cause::kFramesLost;
+            return recording.full() ? mcierr::kFileWrite : mcierr::kFramesLost;
     }
+    cause_ = fileCause(recording);
     return mcierr::kFileWrite;
 }
 

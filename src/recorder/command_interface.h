@@ -49,6 +49,11 @@ public:
     // The recording of an open device (null when `alias` is not open), for status displays and tests.
     const audio::WaveRecording* recording(const QString& alias) const;
 
+    // Why the last command failed, where one code stands for several causes (286 is a read-only folder as
+    // much as a full disk): what the recorder tells the operator follows this, the code stays as it is.
+    enum class Cause { kNone, kNoFolder, kNoPermission, kDiskFull, kFramesLost, kNoInput, kOther };
+    Cause lastCause() const { return cause_; }
+
 private:
     struct Device {
         std::unique_ptr<audio::WaveRecording> recording;
@@ -59,8 +64,11 @@ private:
     int set(Device& device, const QStringList& words);
     int save(Device& device, const QString& name);
     Device* find(const QString& alias);
+    // The cause of a failed file operation of `recording`.
+    static Cause fileCause(const audio::WaveRecording& recording);
 
     SourceFactory sources_;
+    Cause cause_ = Cause::kNone;
     QString destination_;
     std::map<QString, Device> devices_;
 };

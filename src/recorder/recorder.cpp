@@ -1,10 +1,18 @@
 #include "recorder/recorder.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include "recorder/mci_errors.h"
 
 namespace korvex::recorder {
 
 namespace {
+
+// The title of the recorder's failure messages and questions.
+QString boxTitle() {
+    return QStringLiteral("録音");
+}
 
 // The save dialog's title and filter.
 QString saveTitle() {
@@ -33,30 +41,124 @@ int Recorder::send(const QString& command) {
     return code_;
 }
 
-void Recorder::showError() {
-    boxes_.inform(text_ + QStringLiteral(" (") + QString::number(code_) + QLatin1Char(')'),
-                  QStringLiteral("Error"), base::MessageIcon::Critical);
+void Recorder::showError(const QString& text) {
+    boxes_.inform(text + QStringLiteral(" (") + QString::number(code_) + QLatin1Char(')'), boxTitle(),
+                  base::MessageIcon::Critical);
+}
+
+QString Recorder::startFailure() const {
+    using Cause = CommandInterface::Cause;
+    const QString folder = QFileInfo(title_).absolutePath();
+    switch (commands_.lastCause()) {
+        case Cause::kNoFolder:
+            return QStringLiteral(
+                       "フォルダ「%1」が見つからないため、「%2」への録音を始められません。"
+                       "フォルダを作るか、レコーダーを閉じて保存先を選び直してください。")
+                .arg(folder, title_);
+        case Cause::kNoPermission:
+            return QStringLiteral(
+                       "フォルダ「%1」に書き込めないため、「%2」への録音を始められません。"
+                       "レコーダーを閉じて、書き込めるフォルダを保存先に選び直してください。")
+                .arg(folder, title_);
+        case Cause::kDiskFull:
+            return QStringLiteral(
+                       "ディスクがいっぱいのため、「%1」への録音を始められません。"
+                       "空き容量を増やしてから、もう一度録音してください。")
+                .arg(title_);
+        case Cause::kNoInput:
+            return QStringLiteral(
+                "録音する音を受け取れないため、録音を始められません。"
+                "入力デバイスを確かめるか、設定の「再生音を直接録音」を選んでください。");
+        default:
+            return QStringLiteral("「%1」への録音を始められません。レコーダーを閉じて、開き直してください。")
+                .arg(title_);
+    }
+}
+
+QString Recorder::saveFailure(const QString& kept) const {
+    using Cause = CommandInterface::Cause;
+    const QString folder = QFileInfo(title_).absolutePath();
+    const QString where =
+        kept.isEmpty() || !QFileInfo::exists(kept)
+            ? QString()
+            : QStringLiteral("録音は「%1」に残っています。このファイルを別の場所へ移してください。")
+                  .arg(kept);
+    if (code_ == mcierr::kInvalidDeviceName)
+        return QStringLiteral("保存する録音がありません。録音を始めてから止め、保存してください。");
+    switch (commands_.lastCause()) {
+        case Cause::kFramesLost:
+            return QStringLiteral(
+                       "「%1」に保存しましたが、ディスクへの書き込みが間に合わず、録音の一部が"
+                       "抜けています。次はほかのプログラムを閉じてから録音してください。")
+                .arg(title_);
+        case Cause::kDiskFull:
+            return QStringLiteral(
+                       "ディスクがいっぱいになったため、「%1」には途中までしか録音されていません。"
+                       "空き容量を増やしてから録音し直してください。")
+                       .arg(title_) +
+                   where;
+        case Cause::kNoFolder:
+            return QStringLiteral("フォルダ「%1」が見つからないため、「%2」を保存できませんでした。")
+                       .arg(folder, title_) +
+                   where;
+        case Cause::kNoPermission:
+            return QStringLiteral("フォルダ「%1」に書き込めないため、「%2」を保存できませんでした。")
+                       .arg(folder, title_) +
+                   where;
+        default:
+            return QStringLiteral("「%1」を保存できませんでした。").arg(title_) + where;
+    }
+}
+
+bool Recorder::unsaved() const {
+    const audio::WaveRecording* recording = commands_.recording(QStringLiteral("file"));
+    return recording != nullptr && !recording->saved() && !recording->tempPath().empty();
+}
+
+bool Recorder::chooseFile() {
+    if (dialog_.initialFolder.isEmpty()) dialog_.initialFolder = songlist::defaultDialogFolder();
+    dialog_.title = saveTitle();
+    dialog_.filter = saveFilter();
+    dialog_.defaultExtension.clear();
+    if (!dialogs_.showSave(dialog_) || dialog_.fileName.isEmpty()) return false;
+    // The full path: the dialog leaves the process's current folder alone.
+    title_ = dialog_.fileName;
+    // The dialog asked about replacing the name it was given; a name that gets its ending here is new to it.
+    replaceAgreed_ = true;
+    if (!title_.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
+        title_ += QStringLiteral(".wav");
+        replaceAgreed_ = false;
+    }
+    dialog_.initialFolder = QFileInfo(title_).absolutePath();
+    commands_.setDestination(title_);
+    return true;
 }
 
 bool Recorder::open() {
     view_ = RecorderView{};
     view_.saveEnabled = false;
     settings_.recarmed = true;
-    if (dialog_.initialFolder.isEmpty()) dialog_.initialFolder = songlist::defaultDialogFolder();
     dialog_.fileName.clear();
-    dialog_.title = saveTitle();
-    dialog_.filter = saveFilter();
-    dialog_.defaultExtension.clear();
-    if (!dialogs_.showSave(dialog_) || dialog_.fileName.isEmpty()) {
+    if (!chooseFile()) {
         // Nobody is left to record: auto record must not wait for this window.
         settings_.recarmed = false;
         return false;
     }
-    // The full path: the dialog leaves the process's current folder alone.
-    title_ = dialog_.fileName;
-    dialog_.initialFolder = QFileInfo(title_).absolutePath();
-    commands_.setDestination(title_);
     if (onImgrec) onImgrec(QStringLiteral("recorder2.bmp"));
+    return true;
+}
+
+bool Recorder::mayReplace() {
+    while (!replaceAgreed_ && QFileInfo::exists(title_)) {
+        const auto answer = boxes_.ask(QStringLiteral("「%1」はすでにあります。この録音で置き換えますか？"
+                                                      "「いいえ」を選ぶと別の名前を付けて保存できます。")
+                                           .arg(title_),
+                                       boxTitle(), base::MessageButtons::YesNo, base::MessageIcon::Question);
+        if (answer == base::MessageAnswer::Yes) return true;
+        // Another name, or nothing saved for now: the take stays and the save button with it.
+        dialog_.fileName = QFileInfo(title_).fileName();
+        if (!chooseFile()) return false;
+    }
     return true;
 }
 
@@ -70,7 +172,7 @@ void Recorder::recordstart() {
     settings_.recarmed = false;
     if (code_ != 0) {
         // Nothing records, so the time does not run either.
-        showError();
+        showError(startFailure());
         return;
     }
     view_.timerEnabled = true;
@@ -97,16 +199,23 @@ void Recorder::stopRelease() {
 }
 
 void Recorder::saveClick() {
+    if (unsaved() && !mayReplace()) return;
+    const audio::WaveRecording* recording = commands_.recording(QStringLiteral("file"));
+    const QString kept = recording != nullptr ? QString::fromStdString(recording->tempPath()) : QString();
     send(QStringLiteral("save file ") + title_);
     const int saveCode = code_;
     const QString saveText = text_;
+    // What went wrong, worded before the close forgets why.
+    const QString failure = saveCode != 0 ? saveFailure(kept) : QString();
     send(QStringLiteral("close file"));
     // A failed save is reported even when the close after it succeeds.
     if (saveCode != 0) {
         code_ = saveCode;
         text_ = saveText;
+        showError(failure);
     }
-    if (code_ != 0) showError();
+    // The next take's save asks before it replaces what is there now.
+    replaceAgreed_ = false;
     counter_ = 0;
     view_.label = recordTime(0).mid(4);
     // The device is closed: there is nothing left to save until the next recording.
@@ -122,6 +231,11 @@ void Recorder::saveRelease() {
 }
 
 void Recorder::frmendClick() {
+    if (unsaved() &&
+        boxes_.ask(QStringLiteral("「%1」への録音はまだ保存されていません。破棄しますか？").arg(title_),
+                   boxTitle(), base::MessageButtons::YesNo,
+                   base::MessageIcon::Warning) != base::MessageAnswer::Yes)
+        return;
     send(QStringLiteral("close file"));
     settings_.recarmed = false;
     view_.timerEnabled = false;

@@ -6,7 +6,12 @@
 // Why it is shaped this way: the window only forwards presses, clicks and timer ticks here and draws
 // view() back, so a test can open the recorder, press start, tick the timer and save without a screen.
 // Every command goes through the command interface as a command string; the codes and texts of the last
-// command are kept as the window's own result.
+// command are kept as the window's own result. What the operator reads is the recorder's own Japanese
+// message for what went wrong (the code in parentheses after it), never the command interface's text.
+//
+// No take is thrown away unasked: the close button asks before it discards a recording that is not saved,
+// and a save asks before it replaces a file the save dialog did not already agree to replace (the take
+// saved before, or a name the dialog was given without ".wav").
 //
 // Everything here runs on the user-interface thread.
 
@@ -57,7 +62,8 @@ public:
     void saveClick();
     void savePress();
     void saveRelease();
-    // The close button: closes the device and asks for the window to close (onClose).
+    // The close button: closes the device and asks for the window to close (onClose); with a take not yet
+    // saved only when the operator agrees to discard it.
     void frmendClick();
     void frmendPress();
     void frmendRelease();
@@ -72,6 +78,8 @@ public:
     // The last command's code and text.
     int lastCode() const { return code_; }
     const QString& lastText() const { return text_; }
+    // A take is recorded (or recording) and not saved.
+    bool unsaved() const;
 
     // The main window's recorder button is to show this picture ("recorder2.bmp" / "recorder1.bmp").
     std::function<void(const QString&)> onImgrec;
@@ -81,7 +89,17 @@ public:
 private:
     // Sends one command, keeping its code and text.
     int send(const QString& command);
-    void showError();
+    // Shows `text` and the last code as a failure of the recorder.
+    void showError(const QString& text);
+    // What went wrong when a record did not start, and when a save failed; `kept` is the temporary file
+    // that still holds the take.
+    QString startFailure() const;
+    QString saveFailure(const QString& kept) const;
+    // The save dialog; the chosen name, with ".wav" added when it has no such ending, becomes the file.
+    bool chooseFile();
+    // True when the save may go ahead: the file does not exist, the dialog agreed to replace it, the
+    // operator agrees now, or another name was chosen instead.
+    bool mayReplace();
 
     CommandInterface& commands_;
     deck::DeckSettings& settings_;
@@ -90,6 +108,8 @@ private:
     base::MessageBoxes& boxes_;
     RecorderView view_;
     QString title_;
+    // The save dialog agreed to replace `title_` should it exist.
+    bool replaceAgreed_ = false;
     int counter_ = 0;
     int code_ = 0;
     QString text_;

@@ -144,19 +144,20 @@ TEST_F(ConfigurationTest, ControlsWriteTheirSettingsAtOnceAndTheRecordingOptions
     c.trimChange(41);
     EXPECT_EQ(values(), std::tuple(100, 0, 40));
 
-    EXPECT_EQ(options(), std::tuple(2, 1, 1, false));
+    // The player's own mix is what REC records unless the input is chosen.
+    EXPECT_EQ(options(), std::tuple(2, 1, 1, true));
     model->bitrateClick(0);  // "11,025kHz"
     model->bitClick(0);
     model->stereoClick(0);
-    model->recordMixClick(true);
-    EXPECT_EQ(format(), std::tuple(2, true, true, Source::Mix));
-    EXPECT_EQ(options(), std::tuple(0, 0, 0, true));
+    model->recordMixClick(false);
+    EXPECT_EQ(format(), std::tuple(2, true, true, Source::Input));
+    EXPECT_EQ(options(), std::tuple(0, 0, 0, false));
     model->bitrateClick(1);
     model->bitClick(1);
     model->stereoClick(1);
-    model->recordMixClick(false);
-    EXPECT_EQ(format(), std::tuple(1, false, false, Source::Input));
-    EXPECT_EQ(options(), std::tuple(1, 1, 1, false));
+    model->recordMixClick(true);
+    EXPECT_EQ(format(), std::tuple(1, false, false, Source::Mix));
+    EXPECT_EQ(options(), std::tuple(1, 1, 1, true));
 }
 
 TEST_F(ConfigurationTest, SamplerSwitchHidesTheStripAndOnBringsItBackWhenADeviceCanBeHad) {

@@ -44,10 +44,12 @@ TEST(CaptureRing, KeepsOrderAcrossTheWrapAndCountsWhatDidNotFit) {
     EXPECT_EQ(ring.available(), 0u);
 }
 
-TEST(RecordSource, OptionWinsOverEnvironmentAndInputIsTheDefault) {
+TEST(RecordSource, OptionWinsOverEnvironmentAndTheMixIsTheDefault) {
     EXPECT_EQ(audio::chooseRecordSource({"--record-source=mix"}, "input"), "mix");
-    EXPECT_EQ(audio::chooseRecordSource({}, "mix"), "mix");
-    EXPECT_EQ(audio::chooseRecordSource({}, nullptr), "input");
+    EXPECT_EQ(audio::chooseRecordSource({"--record-source=input"}, "mix"), "input");
+    EXPECT_EQ(audio::chooseRecordSource({}, "input"), "input");
+    EXPECT_EQ(audio::chooseRecordSource({}, nullptr), "mix");
+    EXPECT_EQ(audio::chooseRecordSource({}, ""), "mix");
     EXPECT_FALSE(audio::isRecordSource("speakers"));
     EXPECT_TRUE(audio::isRecordSource("input"));
 }

@@ -152,6 +152,33 @@ TEST(CommandInterface, LeavingTheProgramWhileRecordingKeepsTheTemporaryFile) {
     std::remove(temp.c_str());
 }
 
+// A record whose file cannot be made answers 286, not the no-input 328, and says why, so the recorder can
+// tell a read-only folder from a missing one; a capture that cannot start is 328.
+TEST(CommandInterface, ARecordIntoAFolderItCannotWriteAnswers286WithItsCause) {
+    using Cause = recorder::CommandInterface::Cause;
+    ReadOnlyFolder folder;
+    if (!folder.ready()) GTEST_SKIP() << "cannot make a folder this user may not write";
+    RecorderRig r;
+    r.commands.setDestination(folder.path() + QStringLiteral("/set.wav"));
+    ASSERT_EQ(r.mci("open new type waveaudio alias file"), 0);
+    EXPECT_EQ(r.mci("record file"), 286);
+    EXPECT_EQ(r.commands.lastCause(), Cause::kNoPermission);
+    EXPECT_EQ(r.mci("close file"), 0);
+    EXPECT_EQ(r.commands.lastCause(), Cause::kNone) << "each command starts afresh";
+
+    r.commands.setDestination(QString::fromStdString(r.dir + "/gone/set.wav"));
+    ASSERT_EQ(r.mci("open new type waveaudio alias file"), 0);
+    EXPECT_EQ(r.mci("record file"), 286);
+    EXPECT_EQ(r.commands.lastCause(), Cause::kNoFolder);
+    ASSERT_EQ(r.mci("close file"), 0);
+
+    recorder::CommandInterface noInput{[] { return std::unique_ptr<audio::CaptureSource>(); }};
+    QString text;
+    ASSERT_EQ(noInput.mci(QStringLiteral("open new type waveaudio alias file"), text), 0);
+    EXPECT_EQ(noInput.mci(QStringLiteral("record file"), text), 328);
+    EXPECT_EQ(noInput.lastCause(), Cause::kNoInput);
+}
+
 TEST(CommandInterface, ASaveIntoAMissingFolderFailsAndKeepsTheRecording) {
     RecorderRig r;
     ASSERT_EQ(r.mci("open new type waveaudio alias file"), 0);
@@ -161,6 +188,7 @@ TEST(CommandInterface, ASaveIntoAMissingFolderFailsAndKeepsTheRecording) {
     EXPECT_EQ(r.mci(QString::fromStdString("save file " + r.dir + "/gone/set.wav")), 275);
     EXPECT_EQ(r.text,
               QStringLiteral("Cannot find the specified file. Make sure the path and filename are correct."));
+    EXPECT_EQ(r.commands.lastCause(), recorder::CommandInterface::Cause::kNoFolder);
     ASSERT_EQ(r.mci("close file"), 0);
     const WaveFile kept = readWave(temp);
     ASSERT_TRUE(kept.ok) << "a recording whose save failed is never deleted";

@@ -3,6 +3,9 @@
 // that engine's mix, and the recorder window's model on it.
 
 #include <sndfile.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QString>
 #include <string>
@@ -52,6 +55,30 @@ struct RecorderModel {
         recorder.onImgrec = [this](const QString& bitmap) { imgrec << bitmap; };
     }
     QString destination() const { return QString::fromStdString(r.dir + "/set.wav"); }
+};
+
+// A fresh folder nobody may write into while it lives: a folder without write permission, or for root
+// (whom permissions do not stop) a read-only tmpfs mounted there. ready() is false when neither works.
+class ReadOnlyFolder {
+public:
+    ReadOnlyFolder() : path_(tempDir() + "/readonly") {
+        ::mkdir(path_.c_str(), 0755);
+        if (::geteuid() != 0)
+            ready_ = ::chmod(path_.c_str(), 0555) == 0;
+        else
+            ready_ = mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0;
+    }
+    ~ReadOnlyFolder() {
+        if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+        ::chmod(path_.c_str(), 0755);
+    }
+    bool ready() const { return ready_; }
+    QString path() const { return QString::fromStdString(path_); }
+
+private:
+    std::string path_;
+    bool ready_ = false;
+    bool mounted_ = false;
 };
 
 // A recorded file's format and samples (as 16-bit values, interleaved).

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include "recorder/recorder_rig.h"
 
 namespace korvex::test {
@@ -64,7 +68,9 @@ TEST(Recorder, OpenStartStopSaveRecordsTheSetFormat) {
     EXPECT_NEAR(static_cast<double>(wave.info.frames), 1.5 * 11025, 64);
 }
 
-TEST(Recorder, ARecordThatCannotStartIsShownAndTheTimeDoesNotRun) {
+// The messages a failing start or save shows: Japanese, naming the file or its folder, and telling a
+// missing input, a read-only folder and a missing folder apart; the codes stay the interface's.
+TEST(Recorder, AFailureSaysWhatWentWrongWithWhichFile) {
     RecorderModel m;
     recorder::CommandInterface noInput{[] { return std::unique_ptr<audio::CaptureSource>(); }};
     recorder::Recorder recorder{noInput, m.settings, m.dialog, m.dialogs, m.boxes};
@@ -73,13 +79,149 @@ TEST(Recorder, ARecordThatCannotStartIsShownAndTheTimeDoesNotRun) {
     recorder.startClick();
     ASSERT_EQ(m.boxes.shown.size(), 1u);
     EXPECT_EQ(m.boxes.shown[0].text,
-              QStringLiteral(
-                  "No wave device that can record files in the current format is installed. Use the Drivers "
-                  "option to install the wave device. (328)"));
-    EXPECT_EQ(m.boxes.shown[0].title, QStringLiteral("Error"));
+              QStringLiteral("録音する音を受け取れないため、録音を始められません。入力デバイスを確かめるか、"
+                             "設定の「再生音を直接録音」を選んでください。 (328)"));
+    EXPECT_EQ(m.boxes.shown[0].title, QStringLiteral("録音"));
     EXPECT_EQ(m.boxes.shown[0].icon, base::MessageIcon::Critical);
     EXPECT_FALSE(recorder.view().timerEnabled);
     EXPECT_FALSE(m.settings.recarmed) << "auto record does not try again";
+
+    // Stop and save before anything was recorded.
+    m.dialogs.answer = m.destination();
+    ASSERT_TRUE(m.recorder.open());
+    m.recorder.stopPress();
+    m.recorder.saveClick();
+    ASSERT_EQ(m.boxes.shown.size(), 2u);
+    EXPECT_EQ(m.boxes.shown[1].text,
+              QStringLiteral("保存する録音がありません。録音を始めてから止め、保存してください。 (263)"));
+
+    // A folder that is gone.
+    const QString gone = QString::fromStdString(m.r.dir + "/gone");
+    m.dialogs.answer = gone + QStringLiteral("/set.wav");
+    ASSERT_TRUE(m.recorder.open());
+    m.recorder.startClick();
+    EXPECT_EQ(m.recorder.lastCode(), 286);
+    ASSERT_EQ(m.boxes.shown.size(), 3u);
+    EXPECT_TRUE(m.boxes.shown[2].text.startsWith(
+        QStringLiteral("フォルダ「%1」が見つからないため、「%1/set.wav」への録音を始められません。")
+            .arg(gone)))
+        << m.boxes.shown[2].text.toStdString();
+
+    ReadOnlyFolder folder;
+    if (!folder.ready()) GTEST_SKIP() << "cannot make a folder this user may not write";
+    m.recorder.frmendClick();
+    m.dialogs.answer = folder.path() + QStringLiteral("/set.wav");
+    ASSERT_TRUE(m.recorder.open());
+    m.recorder.startClick();
+    EXPECT_EQ(m.recorder.lastCode(), 286);
+    ASSERT_EQ(m.boxes.shown.size(), 4u);
+    EXPECT_TRUE(m.boxes.shown[3].text.startsWith(
+        QStringLiteral("フォルダ「%1」に書き込めないため、「%1/set.wav」への録音を始められません。")
+            .arg(folder.path())))
+        << m.boxes.shown[3].text.toStdString();
+}
+
+TEST(Recorder, ASaveIntoAFolderThatWentAwayNamesItAndKeepsTheTake) {
+    RecorderModel m;
+    const QString folder = QString::fromStdString(m.r.dir + "/sets");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    m.dialogs.answer = folder + QStringLiteral("/set");
+    ASSERT_TRUE(m.recorder.open());
+    m.r.commands.setDestination(QString::fromStdString(m.r.dir + "/set.wav"));  // the take lies elsewhere
+    m.recorder.startClick();
+    m.r.rig.render(0.5);
+    m.recorder.stopPress();
+    const QString kept = QString::fromStdString(m.r.commands.recording(QStringLiteral("file"))->tempPath());
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    m.recorder.saveClick();
+    ASSERT_EQ(m.boxes.shown.size(), 1u);
+    EXPECT_EQ(
+        m.boxes.shown[0].text,
+        QStringLiteral("フォルダ「%1」が見つからないため、「%1/set.wav」を保存できませんでした。録音は「%2」"
+                       "に残っています。このファイルを別の場所へ移してください。 (275)")
+            .arg(folder, kept));
+    EXPECT_TRUE(QFileInfo::exists(kept));
+    QFile::remove(kept);
+}
+
+// A typed name without ".wav" gets it; a take never replaces a file unasked: "いいえ" offers another name
+// (cancelling that keeps the take unsaved), "はい" replaces.
+TEST(Recorder, ASecondTakeAsksBeforeReplacingTheFirst) {
+    RecorderModel m;
+    const QString first = QString::fromStdString(m.r.dir + "/my set.wav");
+    m.dialogs.answer = QString::fromStdString(m.r.dir + "/my set");
+    ASSERT_TRUE(m.recorder.open());
+    EXPECT_EQ(m.recorder.title(), first);
+    const auto take = [&m](double seconds) {
+        m.recorder.startClick();
+        m.r.rig.render(seconds);
+        m.recorder.stopPress();
+        m.recorder.saveClick();
+    };
+    take(1.0);
+    EXPECT_TRUE(m.boxes.shown.empty()) << "nothing to replace yet";
+    EXPECT_NEAR(static_cast<double>(readWave(first.toStdString()).info.frames), 44100, 300);
+
+    m.boxes.answer = base::MessageAnswer::No;
+    m.dialogs.answer.reset();
+    take(0.5);
+    ASSERT_EQ(m.boxes.shown.size(), 1u);
+    EXPECT_EQ(m.boxes.shown[0].text, QStringLiteral("「%1」はすでにあります。この録音で置き換えますか？"
+                                                    "「いいえ」を選ぶと別の名前を付けて保存できます。")
+                                         .arg(first));
+    EXPECT_EQ(m.boxes.shown[0].buttons, base::MessageButtons::YesNo);
+    ASSERT_EQ(m.dialogs.shown.size(), 2u);
+    EXPECT_EQ(m.dialogs.shown[1].fileName, QStringLiteral("my set.wav"));
+    EXPECT_TRUE(m.recorder.unsaved()) << "the cancelled dialog leaves the take as it was";
+    EXPECT_TRUE(m.recorder.view().saveEnabled);
+    EXPECT_NEAR(static_cast<double>(readWave(first.toStdString()).info.frames), 44100, 300);
+
+    const QString second = QString::fromStdString(m.r.dir + "/second.WAV");
+    m.dialogs.answer = second;
+    m.recorder.saveClick();
+    EXPECT_FALSE(m.recorder.unsaved());
+    EXPECT_NEAR(static_cast<double>(readWave(second.toStdString()).info.frames), 22050, 300);
+    EXPECT_NEAR(static_cast<double>(readWave(first.toStdString()).info.frames), 44100, 300);
+
+    m.boxes.answer = base::MessageAnswer::Yes;
+    take(0.25);
+    EXPECT_EQ(m.boxes.shown.size(), 3u);
+    EXPECT_EQ(m.dialogs.shown.size(), 3u) << "a yes replaces without another dialog";
+    EXPECT_NEAR(static_cast<double>(readWave(second.toStdString()).info.frames), 11025, 300);
+}
+
+TEST(Recorder, TheCloseButtonAsksBeforeDiscardingATakeNotSaved) {
+    RecorderModel m;
+    int closed = 0;
+    m.recorder.onClose = [&closed] { ++closed; };
+    m.dialogs.answer = m.destination();
+    ASSERT_TRUE(m.recorder.open());
+    m.recorder.frmendClick();
+    EXPECT_TRUE(m.boxes.shown.empty()) << "nothing recorded, nothing to ask";
+    EXPECT_EQ(closed, 1);
+
+    ASSERT_TRUE(m.recorder.open());
+    m.recorder.startClick();
+    m.r.rig.render(0.5);
+    const std::string temp = m.r.commands.recording(QStringLiteral("file"))->tempPath();
+    m.boxes.answer = base::MessageAnswer::No;
+    m.recorder.frmendClick();
+    ASSERT_EQ(m.boxes.shown.size(), 1u);
+    EXPECT_EQ(m.boxes.shown[0].text,
+              QStringLiteral("「%1」への録音はまだ保存されていません。破棄しますか？").arg(m.destination()));
+    EXPECT_EQ(closed, 1);
+    EXPECT_TRUE(m.recorder.view().timerEnabled) << "the recording goes on";
+    m.r.rig.render(0.5);
+    m.recorder.stopPress();
+    m.recorder.frmendClick();
+    EXPECT_EQ(m.boxes.shown.size(), 2u) << "stopped and not saved: asked again";
+    EXPECT_EQ(closed, 1);
+    EXPECT_NEAR(static_cast<double>(readWave(temp).info.frames), 44100, 300);
+
+    m.boxes.answer = base::MessageAnswer::Yes;
+    m.recorder.frmendClick();
+    EXPECT_EQ(closed, 2);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(temp))) << "discarded as agreed";
 }
 
 }  // namespace

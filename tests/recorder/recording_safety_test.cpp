@@ -110,10 +110,12 @@ TEST(RecordingSafety, AFullDiskKeepsWhatWasWrittenAndTheSaveSaysSo) {
     EXPECT_EQ(m.recorder.lastCode(), 0) << "the stop itself succeeds";
     m.recorder.saveClick();
     ASSERT_EQ(m.boxes.shown.size(), 1u);
+    EXPECT_EQ(m.recorder.lastCode(), 286);
     EXPECT_EQ(m.boxes.shown[0].text,
-              QStringLiteral("Cannot save the specified file. Make sure you have enough disk space "
-                             "or are still connected to the network. (286)"));
-    EXPECT_EQ(m.boxes.shown[0].title, QStringLiteral("Error"));
+              QStringLiteral("ディスクがいっぱいになったため、「%1」には途中までしか録音されていません。"
+                             "空き容量を増やしてから録音し直してください。 (286)")
+                  .arg(destination));
+    EXPECT_EQ(m.boxes.shown[0].title, QStringLiteral("録音"));
     EXPECT_EQ(m.boxes.shown[0].icon, base::MessageIcon::Critical);
 
     const WaveFile wave = readWave(destination.toStdString());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -98,6 +99,17 @@ TEST_F(DialogsWindow, ConfigurationOpensFromItsMenuAndWritesTheSettingsAtOnce) {
     EXPECT_FALSE(dialog->bitrate(2)->isChecked());
     EXPECT_EQ(dialog->switchTimeBox()->text(), QStringLiteral(" 100"));
     EXPECT_EQ(dialog->gyap()->value(), player().settings().gapticks);
+
+    // REC records the player's own mix unless "再生音を直接録音" is unticked, and the dialog says so.
+    auto* source = dialog->findChild<QCheckBox*>(QStringLiteral("recsource"));
+    auto* hint = dialog->findChild<QLabel*>(QStringLiteral("recsourceHint"));
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(source->isChecked());
+    EXPECT_EQ(player().settings().recsource, deck::DeckSettings::RecordSource::Mix);
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("入力デバイス")));
+    clickIndicator(source);
+    EXPECT_EQ(player().settings().recsource, deck::DeckSettings::RecordSource::Input);
 }
 
 TEST_F(DialogsWindow, TheSamplerSwitchHidesAndRestoresTheSamplerStrip) {

@@ -123,6 +123,53 @@ TEST_F(RecorderWindowTest, AutoRecordStartsWithTheFirstDeckStartOnly) {
     settle();
 }
 
+// Neither the close button nor the window system's close throws a take away unasked; a second take asks
+// before it replaces the first one's file.
+TEST_F(RecorderWindowTest, ATakeIsNeverLostUnasked) {
+    recorder::RecorderWindow* recorder = openRecorder();
+    ASSERT_NE(recorder, nullptr);
+    // Records at least `frames` of the mix as the player plays it (in real time).
+    const auto take = [this](std::uint64_t frames) {
+        press("cmdstart");
+        const audio::WaveRecording* recording = app_->recorderCommands().recording(QStringLiteral("file"));
+        ASSERT_NE(recording, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([recording, frames] { return recording->framesInHeader() >= frames; }, 10000));
+        press("cmdstop");
+    };
+    take(4410);
+    press("cmdsave");
+    EXPECT_TRUE(boxes_.shown.empty()) << boxes_.texts().join(QLatin1Char('|')).toStdString();
+    const qint64 firstSize = QFileInfo(destination()).size();
+
+    take(44100);
+    const std::string temp = app_->recorderCommands().recording(QStringLiteral("file"))->tempPath();
+    boxes_.answer = base::MessageAnswer::No;
+    press("frmend");
+    recorder->close();  // as the window system closes it
+    settle();
+    ASSERT_EQ(app_->recorderWindow(), recorder) << "kept open";
+    EXPECT_TRUE(recorder->isVisible());
+    const QString discard = QStringLiteral("「%1」への録音はまだ保存されていません。破棄しますか？").arg(destination());
+    EXPECT_EQ(boxes_.texts(), QStringList({discard, discard}));
+
+    // The save asks before it replaces the first take; "はい" replaces it.
+    boxes_.answer = base::MessageAnswer::Yes;
+    press("cmdsave");
+    ASSERT_EQ(boxes_.shown.size(), 3u);
+    EXPECT_TRUE(boxes_.shown[2].text.startsWith(QStringLiteral("「%1」はすでにあります。").arg(destination())));
+    EXPECT_NE(QFileInfo(destination()).size(), firstSize);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(temp)));
+
+    // A third take, discarded when the window system closes the recorder.
+    take(4410);
+    const std::string third = app_->recorderCommands().recording(QStringLiteral("file"))->tempPath();
+    recorder->close();
+    settle();
+    EXPECT_EQ(app_->recorderWindow(), nullptr);
+    EXPECT_EQ(boxes_.texts().last(), discard);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(third)));
+}
+
 TEST(RecorderDialogFilter, TheShownFilterLineNamesItsPatternOnce) {
     EXPECT_EQ(app::qtFilter(QStringLiteral("Wave files(*.WAV)|*.wav")), QStringLiteral("Wave files(*.WAV)"));
     EXPECT_EQ(app::qtFilter(QStringLiteral("(*.lis;)|*.lis;")), QStringLiteral("(*.lis;) (*.lis)"));

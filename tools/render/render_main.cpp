@@ -11,7 +11,8 @@
 // sampler slot in effecter mode runs its sound (e.g. --fx echo:feedback=0,leftdelay=250 --fx parameq:gain=6).
 // With effects, --seconds may reach past the end of the file so the tail of an echo is heard; without
 // --seconds the rendering stops at the end as usual. An unknown effect or field, or a value out of range:
-// exit status 2 and a one-line reason.
+// exit status 2 and a one-line reason; so does an option it does not know. --help and --version print and
+// exit 0.
 
 #include <chrono>
 #include <cstdio>
@@ -43,12 +44,40 @@ struct Options {
     std::vector<korvex::dsp::EffectSpec> effects;
 };
 
+constexpr const char* kUsage =
+    "usage: korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] [--selection-start S] "
+    "[--selection-end E] [--seconds N] [--fx NAME[:FIELD=VALUE,...]]...\n";
+
+constexpr const char* kHelp =
+    "Plays INPUT through the deck engine offline, as fast as it goes, into OUTPUT.wav, and prints\n"
+    "\"duration=<s> rendered=<s> ns_per_frame=<n>\".\n"
+    "\n"
+    "  --rate R               playback rate, above 0 (1 = normal; speed and pitch together)\n"
+    "  --volume V             volume in hundredths of a dB (0 full, -10000 silent)\n"
+    "  --balance B            -10000..10000; positive lowers the left channel by B/100 dB\n"
+    "  --selection-start S    play from S seconds\n"
+    "  --selection-end E      end at E seconds\n"
+    "  --seconds N            render at most N seconds (with --fx, may reach past the end for a tail)\n"
+    "  --fx NAME[:FIELD=VALUE,...]\n"
+    "                         add an effect, in chain order: echo, chorus, flanger, distortion,\n"
+    "                         compressor, parameq or gargle; fields not given keep their defaults\n"
+    "  -h, --help             print this help and exit\n"
+    "  --version              print the version and exit\n"
+    "\n"
+    "Exit status: 0 done; 1 a bad value or missing argument; 2 an unknown option, an unplayable INPUT,\n"
+    "or a bad --fx.\n";
+
 int usage(const char* why) {
-    std::fprintf(stderr,
-                 "korvex-render: %s\nusage: korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] "
-                 "[--selection-start S] [--selection-end E] [--seconds N] [--fx NAME[:FIELD=VALUE,...]]...\n",
-                 why);
+    std::fprintf(stderr, "korvex-render: %s\n%s", why, kUsage);
     return 1;
+}
+
+// The options that take a value.
+bool known(const std::string& option) {
+    for (const char* name :
+         {"--rate", "--volume", "--balance", "--selection-start", "--selection-end", "--seconds", "--fx"})
+        if (option == name) return true;
+    return false;
 }
 
 bool number(const std::string& text, double& value) {
@@ -58,15 +87,21 @@ bool number(const std::string& text, double& value) {
 }
 
 // Outcome of reading the command line.
-enum class Parsed { Ok, Usage, BadEffect };
+enum class Parsed { Ok, Usage, BadEffect, UnknownOption, Help, Version };
 
 Parsed parse(int argc, char** argv, Options& options, std::string& error) {
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg.rfind("--", 0) != 0) {
+        if (arg == "--help" || arg == "-h") return Parsed::Help;
+        if (arg == "--version") return Parsed::Version;
+        if (arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
             continue;
+        }
+        if (!known(arg)) {
+            error = "unknown option " + arg;
+            return Parsed::UnknownOption;
         }
         if (i + 1 >= argc) {
             error = "missing value for " + arg;
@@ -91,11 +126,7 @@ Parsed parse(int argc, char** argv, Options& options, std::string& error) {
         else if (arg == "--balance") options.balance = static_cast<int>(value);
         else if (arg == "--selection-start") options.selectionStart = value;
         else if (arg == "--selection-end") options.selectionEnd = value;
-        else if (arg == "--seconds") options.seconds = value;
-        else {
-            error = "unknown option " + arg;
-            return Parsed::Usage;
-        }
+        else options.seconds = value;
     }
     if (positional.size() != 2) {
         error = "expected INPUT and OUTPUT.wav";
@@ -119,6 +150,11 @@ int main(int argc, char** argv) {
         case Parsed::Ok: break;
         case Parsed::Usage: return usage(error.c_str());
         case Parsed::BadEffect: std::fprintf(stderr, "korvex-render: %s\n", error.c_str()); return 2;
+        case Parsed::UnknownOption:
+            std::fprintf(stderr, "korvex-render: %s (korvex-render --help lists them)\n", error.c_str());
+            return 2;
+        case Parsed::Help: std::printf("%s\n%s", kUsage, kHelp); return 0;
+        case Parsed::Version: std::printf("korvex-render %s\n", KORVEX_VERSION); return 0;
     }
 
     korvex::audio::AudioEngine engine(korvex::audio::kOutputRate);

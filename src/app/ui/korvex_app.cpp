@@ -78,8 +78,8 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     splash_ = std::make_unique<SplashWindow>();
     mini_ = std::make_unique<control::MiniMode>(player_->transport(), player_->editor(), player_->mixer(), *layout_,
                                                    versionNumber());
-    player_->settings().recsource = audio_->recordSource() == "mix" ? deck::DeckSettings::RecordSource::Mix
-                                                                     : deck::DeckSettings::RecordSource::Input;
+    player_->settings().recsource = audio_->recordSource() == "input" ? deck::DeckSettings::RecordSource::Input
+                                                                       : deck::DeckSettings::RecordSource::Mix;
     recorderCommands_ = std::make_unique<recorder::CommandInterface>([this]() -> std::unique_ptr<audio::CaptureSource> {
         if (player_->settings().recsource == deck::DeckSettings::RecordSource::Mix)
             return audio::makeMixCapture(audio_->engine());

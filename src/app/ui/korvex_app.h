@@ -35,7 +35,7 @@ namespace korvex::app {
 
 class KorvexApp {
 public:
-    // Needs a QApplication. `args` are the command line's arguments (without the program name): options
+    // Needs a QApplication. `args` are the player's arguments as readCommandLine passes them on: options
     // start with "--"; anything else is a music file to add to deck A's list.
     explicit KorvexApp(const std::vector<std::string>& args);
     ~KorvexApp();

@@ -242,9 +242,17 @@ QWidget* ConfigurationWindow::recordingFrame() {
     recordMix_->setObjectName(QStringLiteral("recsource"));
     startvolcon_ = new QPushButton(QStringLiteral("ボリュームコントロール"));
     startvolcon_->setObjectName(QStringLiteral("startvolcon"));
+    // What REC records when the box is left alone, and what unticking it records instead.
+    const QString sourceText =
+        QStringLiteral("既定はオン（プレーヤーの再生音を録音）。外すと入力デバイス（マイクなど）を録音します。");
+    recordMix_->setToolTip(sourceText);
+    auto* sourceHint = new QLabel(sourceText);
+    sourceHint->setObjectName(QStringLiteral("recsourceHint"));
+    sourceHint->setWordWrap(true);
     layout->addWidget(autorecstart_, 3, 0, 1, 3);
     layout->addWidget(recordMix_, 4, 0, 1, 3);
-    layout->addWidget(startvolcon_, 5, 0, 1, 3);
+    layout->addWidget(sourceHint, 5, 0, 1, 3);
+    layout->addWidget(startvolcon_, 6, 0, 1, 3);
     QObject::connect(autorecstart_, &QCheckBox::clicked, this, [this](bool on) { model_.autorecClick(on); });
     QObject::connect(recordMix_, &QCheckBox::clicked, this, [this](bool on) { model_.recordMixClick(on); });
     QObject::connect(startvolcon_, &QPushButton::clicked, this, [this] { model_.startvolconClick(); });

@@ -154,10 +154,15 @@ void RecorderWindow::refresh() {
 }
 
 void RecorderWindow::closeEvent(QCloseEvent* event) {
-    // However the window closes, the device is closed with it.
+    // However the window closes, the device is closed with it, and a take not yet saved only when the
+    // operator agrees to lose it (frmendClick asks; when it closes, onClose has set closing_).
     if (!closing_) {
-        closing_ = true;
         model_.frmendClick();
+        if (!closing_) {
+            refresh();
+            event->ignore();
+            return;
+        }
     }
     timer_.stop();
     event->accept();
