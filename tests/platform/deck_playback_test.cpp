@@ -36,6 +36,26 @@ TEST_F(DeckPlayback, RateIsVinylStyle) {
     EXPECT_NEAR(rig_.player.currentPosition(), 1.0 + 1.1, 0.01);
 }
 
+// A song at a low rate is heard whole, from its first frame at its pitch to its last: a deck that starts
+// takes its speed at once rather than gliding there from the last song's.
+TEST_F(DeckPlayback, ASongAtALowRateIsHeardWholeAtItsPitch) {
+    for (int rate : {8000, 22050}) {
+        SCOPED_TRACE(rate);
+        const std::string path = dir_ + "/low" + std::to_string(rate) + ".wav";
+        writeWav16(path, sine(1000.0, 1.0, rate), rate);
+        EngineRig rig;
+        rig.load(path);
+        rig.player.play();
+        const auto left = channel(rig.render(1.2), 0);
+        std::size_t last = 0;
+        for (std::size_t i = 0; i < left.size(); ++i)
+            if (std::abs(left[i]) > 0.01f) last = i;
+        EXPECT_NEAR(static_cast<double>(last) / kRate, 1.0, 0.005) << "the song ends where it ends";
+        EXPECT_NEAR(zeroCrossingFrequency(std::vector<float>(left.begin(), left.begin() + 441), kRate), 1000.0, 10.0)
+            << "the first 10 ms";
+    }
+}
+
 TEST_F(DeckPlayback, VolumeBalanceAndMuteSetChannelLevels) {
     rig_.load(tone_);
     // Muted before it starts, the deck is silent from its first block.

@@ -69,6 +69,9 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
     const double rate = std::max(kMinRate, shared_.rate.load(std::memory_order_relaxed));
     const double ratio = audio_ != nullptr ? static_cast<double>(audio_->sampleRate()) / outputRate_ : 1.0;
     const double target = std::min(rate * ratio, dsp::Resampler::kMaxIncrement);
+    // Speed glides only while sound flows: a deck that starts (or a song of another rate just loaded)
+    // takes its speed at once, so its first block neither chirps nor skips ahead.
+    if (!wasAudible_) increment_ = target;
     incStart_ = increment_;
     incStep_ = (target - increment_) / static_cast<double>(frames);
     increment_ = target;
