@@ -50,6 +50,14 @@ private:
     std::function<void()> action_;
 };
 
+// The installed data folder: ../share/korvex beside the program's folder when it is there (a package
+// installs under /usr whatever prefix the build had), else the one the build was configured for.
+QString installedDataDir() {
+    const QString beside = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/korvex"));
+    if (QFileInfo(beside + QStringLiteral("/picture")).isDir()) return beside;
+    return QStringLiteral(KORVEX_DATA_DIR);
+}
+
 }  // namespace
 
 KorvexApp::KorvexApp(const std::vector<std::string>& args) {
@@ -64,7 +72,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     audio_ = std::make_unique<AudioSession>(args);
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
-        appearance::SkinFolders::standard(QStringLiteral(KORVEX_DATA_DIR)));
+        appearance::SkinFolders::standard(installedDataDir()));
     layout_ = std::make_unique<appearance::PanelLayout>(*pictures_, *check_);
     window_ = std::make_unique<MainWindow>([this](const std::string& name, int index, const QString& bitmap) {
         return pictures_->pictureFor(name, index, bitmap);
