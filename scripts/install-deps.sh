@@ -16,6 +16,8 @@ pkgs=(
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures
   xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg
+  # the X11 tests: a window manager to stack and close windows, and the X client library they query
+  openbox libxcb1-dev
   # the load check's comparison player (aplay)
   alsa-utils
 )

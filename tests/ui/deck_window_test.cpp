@@ -150,6 +150,8 @@ TEST_F(DeckWindow, TheCloseButtonAsksAndCancelLeavesEverythingPlaying) {
         box->button(QMessageBox::Cancel)->click();
     });
     click(window().picture("Formend"));
+    // The question comes once the click is over.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !question.isEmpty(); }, 3000));
     EXPECT_EQ(question, QStringLiteral("現在の状態を保存しますか？"));
     ASSERT_EQ(buttons.size(), 3);
     EXPECT_TRUE(buttons[0].contains(QStringLiteral("はい"))) << buttons[0].toStdString();
@@ -160,7 +162,7 @@ TEST_F(DeckWindow, TheCloseButtonAsksAndCancelLeavesEverythingPlaying) {
 
     answerNextBox(QMessageBox::No);
     click(window().picture("Formend"));
-    EXPECT_FALSE(window().isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 3000));
 }
 
 TEST_F(DeckWindow, TheWholePlayerAnswersTheKeyboard) {

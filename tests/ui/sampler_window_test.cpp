@@ -21,6 +21,14 @@ void key(QWidget* window, int qtKey, bool press, bool autoRepeat = false) {
     QCoreApplication::sendEvent(window, &event);
 }
 
+// A key event at the window system's time `ms`, as X11 sends it: auto-repeat comes as a release and a press
+// of the same key at the same time, and Qt does not always mark the release as auto-repeat.
+void timedKey(QWidget* window, int qtKey, bool press, quint64 ms) {
+    QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey, Qt::NoModifier, 10, 0, 0);
+    event.setTimestamp(ms);
+    QCoreApplication::sendEvent(window, &event);
+}
+
 // A player whose sound device knows the files of `files_`, from a fresh settings file.
 class SamplerWindow : public WindowTest {
 protected:
@@ -103,6 +111,39 @@ TEST_F(SamplerWindow, HeldDigitPlaysOnceAndASilencerMutesBothDecksUntilKeyUp) {
     key(&window(), Qt::Key_6, true);
     EXPECT_FALSE(deckA.mute() || deckB.mute());
     key(&window(), Qt::Key_6, false);
+}
+
+// A held digit whose auto-repeat releases look real (same time stamp as the press after them) still plays its
+// slot once and keeps a silencer's decks muted; the real release lets them back in, and the next press plays.
+TEST_F(SamplerWindow, AutoRepeatPairsUnmarkedByQtDoNotReleaseTheKey) {
+    dropAndChoose(0, file(QStringLiteral("vox.wav"), 1), 0);
+    slots().setSlotsilencer(0, 1);
+    MediaPlayer& deckA = player().player(0);
+    // The keyboard is the main window's again once the mode dialog has gone.
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    QTest::qWait(50);
+    quint64 ms = 1000;
+    timedKey(&window(), Qt::Key_1, true, ms);
+    for (int repeat = 0; repeat < 12; ++repeat) {
+        ms += 40;
+        timedKey(&window(), Qt::Key_1, false, ms);
+        QTest::qWait(repeat % 3 == 0 ? 5 : 0);
+        timedKey(&window(), Qt::Key_1, true, ms);
+    }
+    EXPECT_EQ(buffer(0)->plays, 1) << "the held key never came up";
+    EXPECT_TRUE(deckA.mute());
+    timedKey(&window(), Qt::Key_1, false, ms + 30);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !deckA.mute(); }, 1000)) << "the real release unmutes";
+    EXPECT_FALSE(app_->player().keyboard().slotKeyHeld(0));
+    // A quick second tap (a new time) plays again.
+    timedKey(&window(), Qt::Key_1, true, ms + 60);
+    EXPECT_EQ(buffer(0)->plays, 2);
+    timedKey(&window(), Qt::Key_1, false, ms + 90);
+    timedKey(&window(), Qt::Key_1, true, ms + 95);
+    EXPECT_EQ(buffer(0)->plays, 3) << "a press at another time ends the waiting release first";
+    timedKey(&window(), Qt::Key_1, false, ms + 120);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app_->player().keyboard().slotKeyHeld(0); }, 1000));
 }
 
 TEST_F(SamplerWindow, ClearMenuEmptiesTheLabelsAndTheKeysStillPlay) {

@@ -37,7 +37,7 @@ TEST(EndToEnd, SettingsFileRestoresTheSetAndLeavingWithSaveWritesItBack) {
     // Leave through the close button, answering "save".
     answerNextBox(QMessageBox::Yes);
     click(window.picture("Formend"));
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 3000));
     korvex.shutdown();
 
     QFile written(ini);

@@ -470,7 +470,12 @@ void KorvexApp::connectChrome() {
             window_->showMinimized();
         };
     }
-    if (auto* close = window_->picture("Formend")) close->onClick = [this] { window_->close(); };
+    if (auto* close = window_->picture("Formend")) {
+        // The close, and the leave question with it, runs once the click is over, as a close from the window
+        // manager does: a modal question shown from inside the button's release (the press's pointer grab
+        // still held by the window system) could end at once on X11 without showing.
+        close->onClick = [this] { QTimer::singleShot(0, window_.get(), [this] { window_->close(); }); };
+    }
     // Every way of closing the window but the File menu's leave item asks whether to save first.
     window_->onCloseRequest = [this] { return closingForGood_ || leave(); };
     window_->onRestored = [this] {

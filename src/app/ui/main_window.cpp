@@ -28,6 +28,8 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint), picturePath_(std::move(picturePath)) {
     setWindowTitle(QStringLiteral("Korvex"));
     setFocusPolicy(Qt::StrongFocus);
+    releaseTimer_.setSingleShot(true);
+    QObject::connect(&releaseTimer_, &QTimer::timeout, this, [this] { deliverHeldRelease(); });
     setAutoFillBackground(true);
     QPalette background = palette();
     background.setColor(QPalette::Window, QColor(24, 24, 26));
@@ -237,12 +239,47 @@ void MainWindow::applyFonts(const appearance::DisplayFonts& fonts) {
     }
 }
 
+namespace {
+
+// Whether two key events come from the same key on the keyboard.
+bool sameKey(const QKeyEvent& a, const QKeyEvent& b) {
+    if (a.nativeScanCode() != 0 && b.nativeScanCode() != 0) return a.nativeScanCode() == b.nativeScanCode();
+    return a.key() == b.key();
+}
+
+}  // namespace
+
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // X11 repeats a held key as a release and a press with the same time stamp. Qt marks the release as
+    // auto-repeat only when the press is already in its queue; otherwise the release looks real and would
+    // let go of the key (restarting a held slot, unmuting the decks under a silencer). Such a release
+    // waits here, and a press of its key at its time shows that the key never came up.
+    if (heldRelease_ && sameKey(*heldRelease_, *event) && heldRelease_->timestamp() == event->timestamp()) {
+        heldRelease_.reset();
+        releaseTimer_.stop();
+    } else {
+        deliverHeldRelease();
+    }
     if (onKey) onKey(event, true);
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
-    if (onKey) onKey(event, false);
+    deliverHeldRelease();
+    // A release already marked as auto-repeat, or one without a time (sent by the program itself), is
+    // what it says.
+    if (event->isAutoRepeat() || event->timestamp() == 0) {
+        if (onKey) onKey(event, false);
+        return;
+    }
+    heldRelease_.reset(event->clone());
+    releaseTimer_.start(kRepeatPairMs);
+}
+
+void MainWindow::deliverHeldRelease() {
+    releaseTimer_.stop();
+    if (!heldRelease_) return;
+    const std::unique_ptr<QKeyEvent> release = std::move(heldRelease_);
+    if (onKey) onKey(release.get(), false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -251,7 +288,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && onFocusLost) onFocusLost();
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        deliverHeldRelease();
+        if (onFocusLost) onFocusLost();
+    }
     if (event->type() == QEvent::WindowStateChange) {
         const auto* change = static_cast<QWindowStateChangeEvent*>(event);
         if (change->oldState().testFlag(Qt::WindowMinimized) && !isMinimized() && onRestored) onRestored();

@@ -6,10 +6,13 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -50,8 +53,12 @@ public:
     // The menu bar above the panels; shown only while `menuview` is set.
     QMenuBar* menuBar() const { return menuBar_; }
 
-    // Called with every key press and release the window receives (auto-repeat included, flagged).
+    // Called with every key press and release the window receives (auto-repeat included, flagged). A
+    // release that is really half of an auto-repeat pair is not passed on (see keyReleaseEvent()).
     std::function<void(QKeyEvent*, bool pressed)> onKey;
+    // How long a key release waits for a press of the same key at the same time, which makes the pair
+    // auto-repeat, in milliseconds.
+    static constexpr int kRepeatPairMs = 30;
     // A double-click on the title bar.
     std::function<void()> onTitleBarDoubleClick;
     // The window system asks the window to close; return false to keep it open.
@@ -72,6 +79,8 @@ protected:
 
 private:
     using Key = std::pair<std::string, int>;
+    // Passes on the key release that waits for its pair, if one does.
+    void deliverHeldRelease();
     QWidget* panelWidget(int panel) const;
 
     PicturePath picturePath_;
@@ -88,6 +97,9 @@ private:
     bool shownOnce_ = false;
     QWidget* content_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
+    // The last key release, until it is known not to be half of an auto-repeat pair.
+    std::unique_ptr<QKeyEvent> heldRelease_;
+    QTimer releaseTimer_;
 };
 
 }  // namespace korvex::app

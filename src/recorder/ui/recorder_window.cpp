@@ -27,7 +27,9 @@ RecorderWindow::RecorderWindow(CommandInterface& commands, deck::DeckSettings& s
                                base::MessageBoxes& boxes,
                                std::function<QString(const QString&)> picturePath,
                                const std::vector<appearance::ImagePicture>& pictures, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+    // A tool window of the main window: the window system keeps it above its parent (a plain window with
+    // a parent is a window of its own on X11, which the first click on the main window covers).
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint),
       model_(commands, settings, dialog, dialogs, boxes),
       picturePath_(std::move(picturePath)) {
     setWindowTitle(QStringLiteral("Recorder"));
