@@ -6,10 +6,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "platform/audio/audio_engine.h"
+#include "platform/audio/portaudio_lock.h"
 #include "platform/audio/realtime.h"
 
 namespace korvex::audio {
@@ -119,12 +124,58 @@ private:
     int saved_ = -1;
 };
 
+// The default capture device. A supervisor thread watches the stream: when it breaks or its callbacks stop
+// (the sound server died), the device is closed, the recording goes on with silence at real time, so the
+// file's time stays true, and the device is opened again every second until it answers.
 class InputCapture final : public CaptureSource {
 public:
     ~InputCapture() override { stop(); }
 
     bool start(CaptureRing& ring, std::string& error) override {
         stop();
+        ring_ = &ring;
+        firstRate_ = 0;
+        if (!openDevice(error)) return false;
+        firstRate_ = rate_;
+        lost_.store(false, std::memory_order_relaxed);
+        armed_.store(true, std::memory_order_release);
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = false;
+        }
+        supervisor_ = std::thread([this] { supervise(); });
+        return true;
+    }
+
+    void stop() override {
+        if (supervisor_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                stopping_ = true;
+            }
+            wake_.notify_all();
+            supervisor_.join();
+        }
+        closeDevice();
+        lost_.store(false, std::memory_order_relaxed);
+    }
+
+    int sampleRate() const override { return firstRate_ > 0 ? firstRate_ : rate_; }
+    std::string describe() const override { return "input: " + name_; }
+    bool lost() const override { return lost_.load(std::memory_order_relaxed); }
+    std::uint64_t gapFrames() const override { return gapFrames_.load(std::memory_order_relaxed); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    // As the output: a stream whose callbacks stop this long is lost; a lost device is tried every second.
+    static constexpr auto kSilenceLimit = std::chrono::milliseconds(1500);
+    static constexpr auto kWatchInterval = std::chrono::milliseconds(50);
+    static constexpr auto kRetryInterval = std::chrono::seconds(1);
+
+    static std::int64_t nowNs() { return Clock::now().time_since_epoch().count(); }
+
+    bool openDevice(std::string& error) {
+        std::lock_guard portAudio(portAudioLock());
         snd_lib_error_set_handler(quietAlsa);
         setenv("JACK_NO_START_SERVER", "1", 0);
         StderrSilencer silence;
@@ -138,33 +189,44 @@ public:
         const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
         if (info == nullptr || info->maxInputChannels < 1) {
             error = "no capture device";
-            stop();
+            closeDevice();
             return false;
         }
-        ring_ = &ring;
         channels_ = std::min(info->maxInputChannels, 2);
         PaStreamParameters params{};
         params.device = device;
         params.channelCount = channels_;
         params.sampleFormat = paFloat32;
         params.suggestedLatency = info->defaultLowInputLatency;
-        rate_ = 44100;
-        if (Pa_IsFormatSupported(&params, nullptr, rate_) != paFormatIsSupported)
+        // A device that comes back must deliver the rate the file was started with.
+        rate_ = firstRate_ > 0 ? firstRate_ : 44100;
+        if (Pa_IsFormatSupported(&params, nullptr, rate_) != paFormatIsSupported) {
+            if (firstRate_ > 0) {
+                error = "the capture device no longer offers the recording's rate";
+                closeDevice();
+                return false;
+            }
             rate_ = static_cast<int>(info->defaultSampleRate);
+        }
+        lastCallback_.store(nowNs(), std::memory_order_relaxed);
+        finished_.store(false, std::memory_order_relaxed);
         rc = Pa_OpenStream(&stream_, &params, nullptr, rate_, 256, paNoFlag, callback, this);
+        if (rc == paNoError) rc = Pa_SetStreamFinishedCallback(stream_, finished);
         if (rc == paNoError) rc = Pa_StartStream(stream_);
         if (rc != paNoError) {
             error = Pa_GetErrorText(rc);
-            stop();
+            closeDevice();
             return false;
         }
         name_ = info->name;
         return true;
     }
 
-    void stop() override {
+    void closeDevice() {
+        std::lock_guard portAudio(portAudioLock());
         if (stream_ != nullptr) {
-            Pa_StopStream(stream_);
+            // Closing waits for a callback that is running: no frame of the old stream arrives after it.
+            Pa_AbortStream(stream_);
             Pa_CloseStream(stream_);
             stream_ = nullptr;
         }
@@ -175,16 +237,68 @@ public:
         }
     }
 
-    int sampleRate() const override { return rate_; }
-    std::string describe() const override { return "input: " + name_; }
+    bool alive() const {
+        if (stream_ == nullptr || finished_.load(std::memory_order_acquire)) return false;
+        return std::chrono::nanoseconds(nowNs() - lastCallback_.load(std::memory_order_relaxed)) < kSilenceLimit;
+    }
 
-private:
+    // Waits for `interval`; false once stop() was called.
+    bool sleepFor(std::chrono::milliseconds interval) {
+        std::unique_lock lock(mutex_);
+        return !wake_.wait_for(lock, interval, [this] { return stopping_; });
+    }
+
+    void supervise() {
+        while (sleepFor(kWatchInterval)) {
+            if (alive()) continue;
+            // Lost: from the last frame the device gave, the file goes on in silence.
+            armed_.store(false, std::memory_order_release);
+            closeDevice();
+            lost_.store(true, std::memory_order_relaxed);
+            std::int64_t silentSince = lastCallback_.load(std::memory_order_relaxed);
+            auto nextTry = Clock::now() + kRetryInterval;
+            bool back = false;
+            while (!back && sleepFor(kWatchInterval)) {
+                silentSince = fillSilence(silentSince);
+                if (Clock::now() < nextTry) continue;
+                nextTry = Clock::now() + kRetryInterval;
+                std::string error;
+                back = openDevice(error);
+            }
+            if (!back) return;
+            // The gap is filled up to now; the device takes over from here.
+            fillSilence(silentSince);
+            lost_.store(false, std::memory_order_relaxed);
+            armed_.store(true, std::memory_order_release);
+        }
+    }
+
+    // Writes the silence due since `since` (steady-clock nanoseconds); returns the time it reaches.
+    std::int64_t fillSilence(std::int64_t since) {
+        static constexpr std::size_t kChunk = 1024;
+        static const std::vector<float> zeros(2 * kChunk, 0.0f);
+        const std::int64_t now = nowNs();
+        auto frames = static_cast<std::uint64_t>((now - since) * static_cast<std::int64_t>(firstRate_) / 1000000000);
+        const std::int64_t reached = since + static_cast<std::int64_t>(frames) * 1000000000 / firstRate_;
+        gapFrames_.fetch_add(frames, std::memory_order_relaxed);
+        while (frames > 0) {
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(frames, kChunk));
+            ring_->write_rt(zeros.data(), n);
+            frames -= n;
+        }
+        return reached;
+    }
+
+    static void finished(void* self) { static_cast<InputCapture*>(self)->finished_.store(true, std::memory_order_release); }
+
     static int callback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
                         PaStreamCallbackFlags, void* self) {
         auto* capture = static_cast<InputCapture*>(self);
         RealtimeScope realtime;
+        capture->lastCallback_.store(nowNs(), std::memory_order_relaxed);
         const auto* in = static_cast<const float*>(input);
-        if (in == nullptr) return paContinue;
+        // Until the supervisor has filled a gap, the ring is its alone.
+        if (in == nullptr || !capture->armed_.load(std::memory_order_acquire)) return paContinue;
         if (capture->channels_ == 2) {
             capture->ring_->write_rt(in, frames);
             return paContinue;
@@ -205,7 +319,17 @@ private:
     bool initialised_ = false;
     int channels_ = 2;
     int rate_ = 44100;
+    int firstRate_ = 0;
     std::string name_;
+    std::atomic<bool> armed_{false};
+    std::atomic<bool> lost_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<std::int64_t> lastCallback_{0};
+    std::atomic<std::uint64_t> gapFrames_{0};
+    std::thread supervisor_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
 };
 
 }  // namespace

@@ -63,12 +63,17 @@ public:
     // The rate of the frames it delivers.
     virtual int sampleRate() const = 0;
     virtual std::string describe() const = 0;
+    // True while the device is lost and silence stands in for it (any thread).
+    virtual bool lost() const { return false; }
+    // Frames of silence written for a lost device so far (any thread).
+    virtual std::uint64_t gapFrames() const { return 0; }
 };
 
 // The engine's master mix after the master gain, sample for sample.
 std::unique_ptr<CaptureSource> makeMixCapture(AudioEngine& engine);
 // The default capture device through PortAudio (44.1 kHz when the device offers it, else its own rate);
-// a mono device is recorded on both channels.
+// a mono device is recorded on both channels. A device that is lost while recording (the sound server
+// died) is replaced by silence at real time and opened again every second until it is back.
 std::unique_ptr<CaptureSource> makeInputCapture();
 
 }  // namespace korvex::audio

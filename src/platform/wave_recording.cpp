@@ -90,6 +90,11 @@ std::uint64_t WaveRecording::lostFrames() const {
     return lostBefore_ + (ring_ ? ring_->lostFrames() : 0);
 }
 
+double WaveRecording::gapSeconds() const {
+    if (!source_ || source_->sampleRate() <= 0) return gapBefore_;
+    return gapBefore_ + static_cast<double>(source_->gapFrames()) / source_->sampleRate();
+}
+
 bool WaveRecording::openFile(std::string& error) {
     std::string pattern = (folder_.empty() ? std::string(".") : folder_) + "/" +
                           (stem_.empty() ? std::string("korvex") : stem_) + ".recording-XXXXXX.wav";
@@ -146,6 +151,7 @@ WaveRecording::StartResult WaveRecording::start(std::unique_ptr<CaptureSource> s
 void WaveRecording::stop() {
     if (!recording()) return;
     source_->stop();
+    gapBefore_ = gapSeconds();
     source_.reset();
     {
         std::lock_guard<std::mutex> lock(wakeLock_);

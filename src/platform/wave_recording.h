@@ -74,6 +74,10 @@ public:
     std::uint64_t framesInHeader() const { return headerFrames_.load(std::memory_order_acquire); }
     // Frames dropped because the writer fell behind (any thread).
     std::uint64_t lostFrames() const;
+    // The capture device is lost now: silence stands in for it until it is back.
+    bool inputLost() const { return source_ && source_->lost(); }
+    // Seconds of silence that stood in for a lost capture device, in this recording so far.
+    double gapSeconds() const;
     // The disk filled (or the file reached the WAVE size limit); writing stopped there.
     bool full() const { return full_.load(std::memory_order_acquire); }
 
@@ -98,6 +102,7 @@ private:
     std::unique_ptr<CaptureRing> ring_;
     std::unique_ptr<CaptureSource> source_;
     std::uint64_t lostBefore_ = 0;
+    double gapBefore_ = 0.0;
     struct Writer;
     std::unique_ptr<Writer> state_;
     std::thread writer_;

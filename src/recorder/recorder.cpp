@@ -202,6 +202,7 @@ void Recorder::saveClick() {
     if (unsaved() && !mayReplace()) return;
     const audio::WaveRecording* recording = commands_.recording(QStringLiteral("file"));
     const QString kept = recording != nullptr ? QString::fromStdString(recording->tempPath()) : QString();
+    const double gap = recording != nullptr ? recording->gapSeconds() : 0.0;
     send(QStringLiteral("save file ") + title_);
     const int saveCode = code_;
     const QString saveText = text_;
@@ -213,6 +214,12 @@ void Recorder::saveClick() {
         code_ = saveCode;
         text_ = saveText;
         showError(failure);
+    } else if (gap >= 0.05) {
+        // The file's time is true, but part of it is silence: say where the set has a hole.
+        boxes_.inform(QStringLiteral("「%1」を保存しました。\n録音中に入力デバイスが %2 秒間途切れました"
+                                     "（サウンドサーバーが止まったなど）。その間は無音で埋めてあります。")
+                          .arg(title_, QString::number(gap, 'f', 1)),
+                      boxTitle(), base::MessageIcon::Warning);
     }
     // The next take's save asks before it replaces what is there now.
     replaceAgreed_ = false;
@@ -254,6 +261,10 @@ void Recorder::frmendRelease() {
 void Recorder::timerTick() {
     ++counter_;
     view_.label = recordTime(counter_);
+    // The file goes on in silence while the input is lost; the label says so until it is back.
+    if (const audio::WaveRecording* recording = commands_.recording(QStringLiteral("file"));
+        recording != nullptr && recording->inputLost())
+        view_.label.replace(0, 3, QStringLiteral("入力なし"));
 }
 
 }  // namespace korvex::recorder

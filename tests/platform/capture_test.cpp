@@ -139,5 +139,66 @@ TEST(InputCapture, TheCaptureDeviceRecordsWhatThePlayerPlaysIntoTheSink) {
     EXPECT_NEAR(pitches[2], 659.25, 2.0);
 }
 
+// The sound server dies while the input is recorded and comes back: the capture opens again by itself, the
+// file's time stays true (silence stands in for the gap, counted) and the player's output comes back too.
+TEST(InputCapture, ARecordingOutlivesTheSoundServer) {
+    if (std::system("command -v pulseaudio >/dev/null 2>&1 && command -v parec >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pulseaudio is not installed (scripts/install-deps.sh installs it)";
+    const std::string dir = tempDir();
+    const std::string tool = KORVEX_PULSE_TOOL;
+    auto server = [&](const char* command) {
+        return std::system(("'" + tool + "' " + command + " '" + dir + "' > /dev/null").c_str());
+    };
+    ASSERT_EQ(server("start"), 0);
+    const std::string run = dir + "/run";
+    setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+    setenv("PULSE_SERVER", ("unix:" + run + "/pulse/native").c_str(), 1);
+    auto waitFor = [](auto condition, int seconds) {
+        for (int i = 0; i < seconds * 20 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return condition();
+    };
+
+    std::string error;
+    audio::WaveRecording::SaveResult saved = audio::WaveRecording::SaveResult::kWriteFailed;
+    double gap = 0.0;
+    double wall = 0.0;
+    bool lost = false;
+    bool back = false;
+    {
+        audio::AudioEngine engine;
+        std::string notice;
+        auto output = audio::openOutput("default", engine, notice);
+        audio::WaveRecording recording(dir, "input");
+        recording.setFormat({44100, 2, 16});
+        const auto began = std::chrono::steady_clock::now();
+        ASSERT_EQ(recording.start(audio::makeInputCapture(), error), audio::WaveRecording::StartResult::kStarted)
+            << error;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        server("stop");
+        lost = waitFor([&] { return recording.inputLost(); }, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        server("start");
+        back = waitFor([&] { return !recording.inputLost(); }, 15);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        recording.stop();
+        wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        gap = recording.gapSeconds();
+        saved = recording.save(dir + "/input.wav", error);
+        output->stop();
+    }
+    server("stop");
+    unsetenv("PULSE_SERVER");
+
+    EXPECT_TRUE(lost) << "the loss is seen";
+    EXPECT_TRUE(back) << "the capture opens again once the server is back";
+    ASSERT_EQ(saved, audio::WaveRecording::SaveResult::kSaved) << error;
+    int rate = 0;
+    const auto heard = readSound(dir + "/input.wav", &rate);
+    ASSERT_EQ(rate, 44100);
+    EXPECT_NEAR(static_cast<double>(heard.size() / 2) / rate, wall, 0.5) << "the file's time is the time that passed";
+    EXPECT_GT(gap, 1.5);
+    EXPECT_LT(gap, wall - 1.5);
+}
+
 }  // namespace
 }  // namespace korvex::test

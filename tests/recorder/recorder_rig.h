@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <QString>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,10 @@ namespace korvex::test {
 struct RecorderRig {
     std::string dir = tempDir();
     EngineRig rig;
-    recorder::CommandInterface commands{[this] { return audio::makeMixCapture(rig.engine); }};
+    // What a record command captures: the engine's mix unless a test says otherwise.
+    std::function<std::unique_ptr<audio::CaptureSource>()> makeSource;
+    recorder::CommandInterface commands{
+        [this] { return makeSource ? makeSource() : audio::makeMixCapture(rig.engine); }};
 
     RecorderRig() {
         writeWav16(dir + "/tone.wav", sine(440.0, 12.0));

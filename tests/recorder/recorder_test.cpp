@@ -68,6 +68,53 @@ TEST(Recorder, OpenStartStopSaveRecordsTheSetFormat) {
     EXPECT_NEAR(static_cast<double>(wave.info.frames), 1.5 * 11025, 64);
 }
 
+// The engine's mix, standing in for a capture device that the test takes away and gives back.
+class LosableSource final : public audio::CaptureSource {
+public:
+    struct State {
+        bool lost = false;
+        std::uint64_t gapFrames = 0;
+    };
+    LosableSource(audio::AudioEngine& engine, const State& state) : mix_(audio::makeMixCapture(engine)), state_(state) {}
+    bool start(audio::CaptureRing& ring, std::string& error) override { return mix_->start(ring, error); }
+    void stop() override { mix_->stop(); }
+    int sampleRate() const override { return mix_->sampleRate(); }
+    std::string describe() const override { return "input: losable"; }
+    bool lost() const override { return state_.lost; }
+    std::uint64_t gapFrames() const override { return state_.gapFrames; }
+
+private:
+    std::unique_ptr<audio::CaptureSource> mix_;
+    const State& state_;
+};
+
+// While the input is lost the label says so and the time runs on; the save says how long the hole is.
+TEST(Recorder, ALostInputShowsInTheLabelAndTheSaveSaysHowLongTheHoleWas) {
+    RecorderModel m;
+    LosableSource::State input;
+    m.r.makeSource = [&] { return std::make_unique<LosableSource>(m.r.rig.engine, input); };
+    m.dialogs.answer = m.destination();
+    ASSERT_TRUE(m.recorder.open());
+    m.recorder.startClick();
+    m.recorder.timerTick();
+    EXPECT_EQ(m.recorder.view().label, QStringLiteral("REC 00:00. 1"));
+    input.lost = true;
+    m.recorder.timerTick();
+    EXPECT_EQ(m.recorder.view().label, QStringLiteral("入力なし 00:00. 2"));
+    input.lost = false;
+    input.gapFrames = 44100 * 3 / 2;
+    m.recorder.timerTick();
+    EXPECT_EQ(m.recorder.view().label, QStringLiteral("REC 00:00. 3"));
+    m.r.rig.render(0.5);
+    m.recorder.stopPress();
+    m.recorder.stopRelease();
+    m.recorder.saveClick();
+    ASSERT_EQ(m.boxes.shown.size(), 1u);
+    EXPECT_TRUE(m.boxes.texts()[0].contains(QStringLiteral("1.5 秒間途切れました"))) << m.boxes.texts()[0].toStdString();
+    EXPECT_TRUE(m.boxes.texts()[0].contains(m.destination()));
+    EXPECT_TRUE(readWave(m.destination().toStdString()).ok) << "saved all the same";
+}
+
 // The messages a failing start or save shows: Japanese, naming the file or its folder, and telling a
 // missing input, a read-only folder and a missing folder apart; the codes stay the interface's.
 TEST(Recorder, AFailureSaysWhatWentWrongWithWhichFile) {

@@ -29,6 +29,7 @@
 
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/audio_output.h"
+#include "platform/audio/portaudio_lock.h"
 #include "platform/os/realtime_kit.h"
 
 namespace korvex::audio {
@@ -179,6 +180,7 @@ public:
     DeviceStream& operator=(const DeviceStream&) = delete;
 
     bool open(bool armed, std::string& error) {
+        std::lock_guard portAudio(portAudioLock());
         armed_.store(armed, std::memory_order_release);
         snd_lib_error_set_handler(quietAlsa);
         setenv("JACK_NO_START_SERVER", "1", 0);
@@ -216,6 +218,7 @@ public:
     }
 
     void close() {
+        std::lock_guard portAudio(portAudioLock());
         StderrSilencer silence;
         if (stream_ != nullptr) {
             Pa_AbortStream(stream_);
