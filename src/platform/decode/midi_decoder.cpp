@@ -369,20 +369,18 @@ private:
     bool failed_ = false;
 };
 
-// Reads the whole file. Opened without blocking and checked on the open descriptor, so a pipe put in
-// place of the file after it was checked is still refused rather than waited on.
+// Reads the whole file, refusing anything but an ordinary file on the open descriptor (a pipe put in
+// place of the file after the deck checked it is not waited on).
 bool readMidiFile(const std::string& path, std::vector<std::uint8_t>& data, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = fileProblem(errno);
-        return false;
-    }
+    const int fd = os::openOrdinaryFile(path, error);
+    if (fd < 0) return false;
     struct stat info {};
     bool ok = ::fstat(fd, &info) == 0;
-    if (!ok) error = fileProblem(errno);
-    else if (S_ISDIR(info.st_mode)) error = fileProblem(EISDIR);
-    else if (!S_ISREG(info.st_mode)) error = "not an ordinary file (a pipe, device or socket)";
-    else if (info.st_size > kMaxFileBytes) error = "too large for a MIDI file";
+    if (!ok) {
+        error = fileProblem(errno);
+    } else if (info.st_size > kMaxFileBytes) {
+        error = "too large for a MIDI file";
+    }
     ok = ok && error.empty();
     if (ok) {
         data.resize(static_cast<std::size_t>(info.st_size));
