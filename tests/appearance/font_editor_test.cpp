@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 
 #include "base/text_lines.h"
-#include "support/fifo.h"
 
 namespace korvex::appearance {
 namespace {
@@ -73,17 +72,6 @@ TEST(LoadFonts, AWholeFileSetsEveryControlAndAnUnusableLineStopsItKeepingWhatCam
     }
     DisplayFonts untouched;
     EXPECT_FALSE(loadfonts(QStringLiteral("/nonexistent/font.txt"), untouched));
-    EXPECT_EQ(untouched, before);
-    // A FIFO or a device as font.txt is a missing file, not one to wait on.
-    QTemporaryDir dir;
-    const std::string fifo = dir.filePath(QStringLiteral("font.txt")).toStdString();
-    ASSERT_TRUE(test::makeFifo(fifo));
-    EXPECT_TRUE(test::returnsPromptly(
-        [&] {
-            EXPECT_FALSE(loadfonts(QString::fromStdString(fifo), untouched));
-            EXPECT_FALSE(loadfonts(QStringLiteral("/dev/zero"), untouched));
-        },
-        {fifo}));
     EXPECT_EQ(untouched, before);
 }
 

@@ -1,5 +1,6 @@
 // Only ordinary files are opened: a FIFO, a device or a folder in a file's place is refused at once, with
-// a reason, and never waited on.
+// a reason, and never waited on. What each reader makes of a refusal is tested with the reader (the
+// settings, lists, skins, and the sampler's slots through the real player).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,10 +11,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/audio/audio_engine.h"
 #include "platform/os/ordinary_file.h"
 #include "platform/platform_support.h"
-#include "platform/sound_buffer.h"
 #include "support/fifo.h"
 
 namespace korvex::test {
@@ -65,26 +64,6 @@ TEST(OrdinaryFile, OnlyAnOrdinaryFileOpensAndEverythingElseIsRefusedAtOnce) {
     EXPECT_STREQ(text, "words");
     ::close(fd);
     EXPECT_TRUE(os::isOrdinaryFile(plain, error));
-}
-
-TEST(OrdinaryFile, AFifoOrADeviceAsASamplerSoundIsAnUnreadableFile) {
-    const std::string dir = tempDir();
-    const std::string fifo = dir + "/loop.wav";
-    ASSERT_TRUE(makeFifo(fifo));
-    audio::AudioEngine engine(44100);
-    SoundEngineDevice device(engine);
-    EXPECT_TRUE(returnsPromptly(
-        [&] {
-            for (const std::string& path : {fifo, std::string("/dev/zero"), dir}) {
-                SoundError error = SoundError::None;
-                EXPECT_EQ(
-                    device.createSoundBufferFromFile(path, kCtrlVolume | kCtrlFrequency | kCtrlPan, &error),
-                    nullptr)
-                    << path;
-                EXPECT_EQ(error, SoundError::Other) << path;
-            }
-        },
-        {fifo}));
 }
 
 }  // namespace
