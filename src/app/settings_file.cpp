@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/ordinary_file.h"
 #include "songlist/song_list.h"
 #include "songlist/song_list_file.h"
 
@@ -196,6 +197,8 @@ QByteArray encodeFile(const QStringList& lines) {
 // commit() does not report a failing flush, so flush() and fsync() are checked here: a full disk or a size
 // limit must never replace the previous file with part of the new one.
 bool replaceFile(const QString& path, const QStringList& lines) {
+    // A pipe or a device in the settings file's place was never read; it is not swapped for a file either.
+    if (!base::mayReplace(path)) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray bytes = encodeFile(lines);

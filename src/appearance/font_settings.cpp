@@ -1,10 +1,10 @@
 #include "appearance/font_settings.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <cmath>
 
+#include "base/ordinary_file.h"
 #include "base/text_lines.h"
 
 namespace korvex::appearance {
@@ -66,9 +66,9 @@ int applyFontFile(const QByteArray& bytes, DisplayFonts& fonts) {
 }
 
 bool loadfonts(const QString& path, DisplayFonts& fonts) {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) return false;
-    return applyFontFile(file.read(base::kMaxTextFileBytes), fonts) == kLineCount;
+    // A pipe or a device as font.txt is a missing file, not one to wait on.
+    const std::optional<QByteArray> bytes = base::readOrdinaryFile(path, base::kMaxTextFileBytes);
+    return bytes && applyFontFile(*bytes, fonts) == kLineCount;
 }
 
 std::optional<FontSettings> parseFontSettings(const QByteArray& bytes) {

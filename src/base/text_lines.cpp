@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "base/ordinary_file.h"
+
 namespace korvex::base {
 
 namespace {
@@ -102,15 +104,13 @@ QByteArray encodeLines(const QStringList& lines) {
 }
 
 std::optional<QStringList> readTextFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    // Reads one byte past the limit, so an endless or oversized source is refused without being held.
-    const QByteArray bytes = file.read(kMaxTextFileBytes + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxTextFileBytes) return std::nullopt;
-    return splitLines(decodeText(bytes));
+    const std::optional<QByteArray> bytes = readOrdinaryFile(path, kMaxTextFileBytes);
+    if (!bytes) return std::nullopt;
+    return splitLines(decodeText(*bytes));
 }
 
 bool writeTextFile(const QString& path, const QStringList& lines) {
+    if (!mayReplace(path)) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray bytes = encodeLines(lines);

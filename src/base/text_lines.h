@@ -55,10 +55,12 @@ QStringList splitLines(const QString& text);
 QByteArray encodeLines(const QStringList& lines);
 
 // Reads the whole file at `path` and gives its lines (decodeText(), then splitLines()). Nothing when it
-// cannot be opened or read, or when it is larger than kMaxTextFileBytes.
+// cannot be opened or read, is not an ordinary file (a pipe or a device is never waited on), or is larger
+// than kMaxTextFileBytes.
 std::optional<QStringList> readTextFile(const QString& path);
 // Writes `lines` (encodeLines()) to a new file beside `path` and replaces `path` with it only when all of it
-// was written; on any failure `path` is left as it was and the new file is removed. True on success.
+// was written; on any failure `path` is left as it was and the new file is removed. A pipe or a device at
+// `path` is not replaced (false). True on success.
 bool writeTextFile(const QString& path, const QStringList& lines);
 
 }  // namespace korvex::base

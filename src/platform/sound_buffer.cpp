@@ -1,6 +1,7 @@
 #include "platform/sound_buffer.h"
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +10,7 @@
 
 #include "platform/audio/realtime.h"
 #include "platform/dsp/gain.h"
+#include "platform/os/ordinary_file.h"
 
 namespace korvex {
 
@@ -24,10 +26,13 @@ constexpr int kMaxPan = 10000;
 
 // --- reading ----------------------------------------------------------------------------------------
 
+// A wave file read through its own descriptor, closed with it.
 struct SndFile {
+    int fd = -1;
     SNDFILE* file = nullptr;
     ~SndFile() {
         if (file != nullptr) sf_close(file);
+        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -377,7 +382,10 @@ std::unique_ptr<SoundBuffer> SoundEngineDevice::createSoundBufferFromFile(const 
 
     SF_INFO info{};
     SndFile in;
-    in.file = sf_open(path.c_str(), SFM_READ, &info);
+    // A pipe or a device named as a sound is unreadable, never waited on (the sampler loads at start-up).
+    std::string why;
+    in.fd = os::openOrdinaryFile(path, why);
+    if (in.fd >= 0) in.file = sf_open_fd(in.fd, SFM_READ, &info, SF_FALSE);
     if (in.file == nullptr || info.channels < 1 || info.samplerate < 1 || info.frames < 1)
         return fail(SoundError::Other);
     if (static_cast<std::size_t>(info.frames) > kMaxSamples / static_cast<std::size_t>(info.channels))

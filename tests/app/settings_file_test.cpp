@@ -4,12 +4,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <string>
 #include <vector>
 
 #include "deck/deck_fakes.h"
 #include "songlist/list_fakes.h"
+#include "support/fifo.h"
 
 namespace korvex::app {
 namespace {
@@ -386,6 +388,35 @@ TEST_F(SettingsFileTest, SaveCreatesTheFolderOrFailsWhereNoneCanBe) {
     SettingsRig blocked(dir.filePath(QStringLiteral("plain/korvexp.ini")));
     EXPECT_FALSE(blocked.file.savest());
     EXPECT_EQ(blocked.messages.shown.size(), 1u);
+}
+
+// A FIFO, or a link to one, in the settings file's place is a missing file: the start resets at once instead
+// of waiting for a writer, and a save neither waits on it nor puts a file in its place. (No real device is
+// used here: a save that wrongly followed the link would replace it for the whole machine.)
+TEST_F(SettingsFileTest, AFifoAsTheFileResetsAtOnceAndIsNeverReplaced) {
+    const QString fifo = path();
+    ASSERT_TRUE(test::makeFifo(fifo.toStdString()));
+    const QString link = dir.filePath(QStringLiteral("link.ini"));
+    ASSERT_TRUE(QFile::link(fifo, link));
+    for (const QString& ini : {fifo, link}) {
+        SCOPED_TRACE(ini.toStdString());
+        SettingsRig rig(ini);
+        rig.samplerenabled = false;
+        SettingsLoad result = SettingsLoad::kRead;
+        EXPECT_TRUE(test::returnsPromptly([&] { result = rig.file.loadsettings(); }, {fifo.toStdString()}));
+        EXPECT_EQ(result, SettingsLoad::kReset);
+        EXPECT_EQ(rig.messages.texts(), QStringList{QStringLiteral("Korvexの状態を初期化します。")});
+        EXPECT_TRUE(rig.samplerenabled) << "the defaults, as for a missing file";
+
+        bool saved = true;
+        EXPECT_TRUE(test::returnsPromptly([&] { saved = rig.file.savest(); }, {fifo.toStdString()}));
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(rig.messages.texts().last(), ini + QStringLiteral("の保存に問題が発生しました。"));
+    }
+    EXPECT_FALSE(QFileInfo(fifo).isFile()) << "still the FIFO";
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), fifo);
+    EXPECT_EQ(settingsFilePath(dir.path(), QProcessEnvironment()), QString())
+        << "nor taken for a portable file";
 }
 
 TEST_F(SettingsFileTest, LocationIsBesideTheProgramOnlyWhenAFileIsThere) {

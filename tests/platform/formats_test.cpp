@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <ostream>
+#include <utility>
 
 #include "platform/decode/decoded_audio.h"
 #include "platform/platform_support.h"
@@ -93,6 +94,50 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, DeckFormats,
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              return name;
                          });
+
+// A General MIDI song as loud as a file can make it: eight channels at full volume and expression, each
+// hammering an eight-note chord at the top velocity, over a drum kit doing the same.
+std::string loudestMidi() {
+    std::string events;
+    std::uint32_t wait = 0;  // ticks before the next event
+    auto add = [&](int status, int a, int b) {
+        events +=
+            midiVar(std::exchange(wait, 0)) + std::string{static_cast<char>(status), static_cast<char>(a)};
+        if (b >= 0) events += static_cast<char>(b);
+    };
+    const int programs[] = {0, 29, 30, 48, 61, 81, 19, 38};
+    for (int ch = 0; ch < 8; ++ch) {
+        add(0xC0 | ch, programs[ch], -1);
+        add(0xB0 | ch, 7, 127);
+        add(0xB0 | ch, 11, 127);
+    }
+    const int chord[] = {36, 43, 48, 52, 55, 60, 64, 67};
+    for (int beat = 0; beat < 6; ++beat) {
+        for (int ch = 0; ch < 8; ++ch)
+            for (int note : chord) add(0x90 | ch, note, 127);
+        for (int drum : {35, 36, 38, 40, 49, 57}) add(0x99, drum, 127);
+        wait = 240;
+        for (int ch = 0; ch < 8; ++ch)
+            for (int note : chord) add(0x80 | ch, note, 0);
+        wait = 240;
+    }
+    return midiFile(events + midiVar(wait) + std::string("\xFF\x2F\x00", 3));
+}
+
+TEST(DeckMidi, TheLoudestSongPlaysLoudAndNeverReachesFullScale) {
+    const std::string path = tempDir() + "/loudest.mid";
+    std::ofstream(path, std::ios::binary) << loudestMidi();
+    EngineRig rig;
+    rig.player.setFileName(path);
+    ASSERT_FALSE(rig.player.hasError()) << rig.player.errorText();
+    rig.player.waitUntilDecoded();
+    rig.player.play();
+    const auto out = rig.render(rig.player.duration());
+    const float top = peak(out);
+    EXPECT_LT(top, 32767.0f / 32768.0f) << "no sample at full scale";
+    EXPECT_GT(top, 0.9f) << "held just below it";
+    EXPECT_GT(rms(channel(out, 0)), 0.1) << "and loud throughout";
+}
 
 TEST(DeckBrokenFiles, TruncatedMp3PlaysWhatItHoldsAndEndsCleanlyRewound) {
     EngineRig rig;
@@ -289,7 +334,7 @@ TEST(DeckBrokenFiles, MidiLengthFollowsItsSoundNotItsEndMarker) {
     EXPECT_LE(rig.player.decodedAudio()->availableFrames(), std::size_t{70} * EngineRig::kRate)
         << "a minute of nothing ends the rendering";
     rig.player.play();
-    EXPECT_GT(rms(channel(rig.render(0.4), 0, 4410)), 0.01) << "the first note plays";
+    EXPECT_GT(rms(channel(rig.render(0.4), 0, 4410)), 0.002) << "the first note plays";
 }
 
 }  // namespace

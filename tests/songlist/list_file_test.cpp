@@ -4,10 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "songlist/list_fakes.h"
 #include "songlist/songlist_fakes.h"
+#include "support/fifo.h"
 
 namespace korvex::songlist {
 namespace {
@@ -156,6 +158,22 @@ TEST_F(ListFileTest, TheLoadDialogStartsInTheLastListFolderAndAnUnreadableFileCh
     file_.load();
     EXPECT_EQ(dialogs_.shown.back().initialFolder, tmp_.path() + u'/');
     EXPECT_EQ(lists_[1].count(), 2);
+}
+
+// A FIFO chosen as a list is a file that cannot be read: said at once, the lists kept; a save to it
+// neither waits on it nor swaps it for a file.
+TEST_F(ListFileTest, AFifoIsRefusedAtOnceForLoadingAndForSaving) {
+    setLists({kOne}, {kTwo, kThree});
+    const std::string fifo = path("pipe.lis").toStdString();
+    ASSERT_TRUE(test::makeFifo(fifo));
+    EXPECT_TRUE(test::returnsPromptly([&] { loadFrom("pipe.lis"); }, {fifo}));
+    EXPECT_EQ(messages_.texts(), QStringList{kCannotRead});
+    EXPECT_EQ(rowsOf(lists_[0]), (Rows{kOne}));
+    EXPECT_EQ(rowsOf(lists_[1]), (Rows{kTwo, kThree}));
+
+    EXPECT_TRUE(test::returnsPromptly([&] { saveAs("pipe.lis"); }, {fifo}));
+    EXPECT_EQ(messages_.texts().last(), path("pipe.lis") + "の保存に問題が発生しました。");
+    EXPECT_FALSE(QFileInfo(path("pipe.lis")).isFile()) << "still the FIFO";
 }
 
 // A file as read: what each list holds afterwards and whether the operator is told of a fault.

@@ -14,9 +14,11 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "platform/media_player.h"
+#include "support/fifo.h"
 #include "ui/ui_helpers.h"
 
 namespace korvex::test {
@@ -133,10 +135,11 @@ TEST(EndToEnd, FilesNamedOnTheCommandLineJoinDeckAsList) {
 }
 
 // Runs the real player with `ini` as its settings file, writing its output to `wav`, and sends `signal`
-// once it plays; returns the exit status (-1 when it did not end within 10 s, -2 when its runtime folder
-// cannot be made). A loaded machine may take many seconds to start the player, so the wait for its sound
-// is long.
-int runAndSignal(const QString& home, const QString& wav, int signal, QByteArray& errors) {
+// once it plays (and `ready`, when given, says so of the output so far); returns the exit status (-1 when
+// it did not end within 10 s, -2 when its runtime folder cannot be made). A loaded machine may take many
+// seconds to start the player, so the wait for its sound is long.
+int runAndSignal(const QString& home, const QString& wav, int signal, QByteArray& errors,
+                 const std::function<bool()>& ready = nullptr) {
     const QString errorsFile = home + QStringLiteral("/stderr.txt");
     // A runtime folder that others may read is refused, and the lock would go to a folder shared with
     // every other player started so.
@@ -154,7 +157,7 @@ int runAndSignal(const QString& home, const QString& wav, int signal, QByteArray
         ::_exit(127);
     }
     // Wait for the output file to grow: the player is up and its sound flows.
-    for (int i = 0; i < 1200 && QFileInfo(wav).size() < 88200; ++i)
+    for (int i = 0; i < 1200 && (QFileInfo(wav).size() < 88200 || (ready && !ready())); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ::kill(child, signal);
     int status = 0;
@@ -215,6 +218,68 @@ double firstTone(const std::vector<float>& heard, double frequency) {
             return static_cast<double>(start) / 44100.0;
     }
     return -1.0;
+}
+
+// A FIFO as a sampler slot's file or as korvexp.ini used to block the start in an open() that no signal
+// could end. Now the slot stays empty, the settings reset, the start goes on, and the player leaves on
+// SIGTERM as always; the FIFOs are left as they were.
+TEST(EndToEnd, AFifoAsASlotFileOrAsTheSettingsFileDoesNotHangTheStart) {
+    {
+        SCOPED_TRACE("slot");
+        QTemporaryDir home;
+        const QString song = toneFile(home.path(), QStringLiteral("song.wav"), 440.0, 30.0);
+        const QString slot = home.filePath(QStringLiteral("loop.wav"));
+        ASSERT_TRUE(makeFifo(slot.toStdString()));
+        // Deck A starts with the player ("起動と同時に再生"): hearing it proves the start got through.
+        const QStringList deck{"1", song, "song.wav", "100", "2000", "-1", "-1", "-1"};
+        QStringList settings = deck + deck + QStringList{"0", "0"} + settingsTail();
+        settings[settings.size() - 46] = QStringLiteral("True");
+        settings[settings.size() - 8] = slot;
+        writeLines(home.filePath(QStringLiteral("config/korvex/korvexp.ini")), settings);
+        const QString wav = home.filePath(QStringLiteral("out.wav"));
+        QByteArray errors;
+        const FifoWatchdog watchdog({slot.toStdString()}, 60.0);
+        EXPECT_EQ(runAndSignal(home.path(), wav, SIGTERM, errors,
+                               [&] { return firstTone(readSound(wav.toStdString()), 440.0) >= 0.0; }),
+                  0)
+            << errors.toStdString();
+        EXPECT_GE(firstTone(readSound(wav.toStdString()), 440.0), 0.0) << "deck A played";
+        EXPECT_FALSE(watchdog.fired());
+        EXPECT_FALSE(QFileInfo(slot).isFile());
+    }
+    {
+        SCOPED_TRACE("settings");
+        QTemporaryDir home;
+        const QString ini = home.filePath(QStringLiteral("config/korvex/korvexp.ini"));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(ini).path()));
+        ASSERT_TRUE(makeFifo(ini.toStdString()));
+        const QString wav = home.filePath(QStringLiteral("out.wav"));
+        QByteArray errors;
+        const FifoWatchdog watchdog({ini.toStdString()}, 60.0);
+        // The reset question waits for an answer; the signal ends it, as it ends any start-up question.
+        EXPECT_EQ(runAndSignal(home.path(), wav, SIGTERM, errors), 0) << errors.toStdString();
+        EXPECT_FALSE(watchdog.fired());
+        EXPECT_FALSE(QFileInfo(ini).isFile()) << "still the FIFO";
+    }
+}
+
+// A skin name that would leave the skins folder is refused quietly, as a missing skin is.
+TEST(EndToEnd, ASkinNameLeavingTheSkinsFolderStartsQuietly) {
+    QTemporaryDir home;
+    const QString song = toneFile(home.path(), QStringLiteral("song.wav"), 440.0, 30.0);
+    QStringList settings = QStringList{"0", "0", "-1", "-1"} + settingsTail(QStringLiteral("../../etc"));
+    writeLines(home.filePath(QStringLiteral("config/korvex/korvexp.ini")), settings);
+    const QString wav = home.filePath(QStringLiteral("out.wav"));
+    QByteArray errors;
+    // Its mini bar buttons are drawn from the skin once the window is up.
+    EXPECT_EQ(runAndSignal(home.path(), wav, SIGTERM, errors,
+                           [] {
+                               std::this_thread::sleep_for(std::chrono::seconds(4));
+                               return true;
+                           }),
+              0);
+    EXPECT_FALSE(errors.contains("QFSFileEngine")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("etc")) << errors.toStdString();
 }
 
 TEST(EndToEnd, LosingTheSoundServerKeepsTheSetGoingAndTheSoundComesBack) {

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "support/fifo.h"
 #include "ui/ui_helpers.h"
 
 namespace korvex::test {
@@ -182,6 +183,35 @@ TEST_F(Glue, ImagesASkinDidNotReachKeepThePreviousSkinWhenPressed) {
     click(window().picture("FDpaturn", 2), QPoint(4, 4));
     EXPECT_EQ(window().picture("FDpaturn", 2)->picturePath(), orange + QStringLiteral("fdp32.bmp"));
     EXPECT_EQ(window().picture("FDpaturn", 0)->picturePath(), orange + QStringLiteral("fdp11.bmp"));
+}
+
+// A FIFO in a skin is a missing file wherever the skin is read: a bitmap at start-up, a pressed look and
+// font.txt. Nothing waits on them.
+TEST_F(Glue, FifosInASkinAreMissingFilesAndNothingWaitsOnThem) {
+    const QString folder = makeUserSkin(QStringLiteral("piped"), QStringLiteral("switch1.bmp"));
+    std::vector<std::string> fifos;
+    for (const char* name : {"switch1.bmp", "cue2.bmp", "font.txt"}) {
+        const QString path = folder + u'/' + QLatin1String(name);
+        QFile::remove(path);
+        ASSERT_TRUE(makeFifo(path.toStdString())) << name;
+        fifos.push_back(path.toStdString());
+    }
+    writeSettings(QStringLiteral("piped"));
+    const FifoWatchdog watchdog(fifos);
+    start();
+    const QString orange = shippedSkin(QStringLiteral("orange")) + u'/';
+    EXPECT_TRUE(window().picture("Play", 0)->picturePath().startsWith(folder));
+    EXPECT_TRUE(window().picture("switch")->picturePath().startsWith(orange))
+        << "stopped there, as if missing";
+    QTest::mousePress(window().picture("Play", 0), Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(window().picture("Play", 0)->picturePath(), folder + QStringLiteral("/cue1.bmp"))
+        << "the pressed look cannot be read: the idle one stays";
+    QTest::mouseRelease(window().picture("Play", 0), Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_FALSE(watchdog.fired());
+    EXPECT_FALSE(appearance::canReadPicture(QString::fromStdString(fifos[0])));
+    EXPECT_TRUE(appearance::readPicture(QString::fromStdString(fifos[1])).isNull());
+    EXPECT_FALSE(appearance::readPicture(orange + QStringLiteral("cue2.bmp")).isNull());
+    EXPECT_FALSE(watchdog.fired());
 }
 
 TEST_F(Glue, APanelButtonBitmapThatCannotBeLoadedLeavesTheWindowAsItWas) {

@@ -9,7 +9,6 @@
 #include <QEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <QLabel>
@@ -25,10 +24,10 @@
 
 namespace korvex::app {
 
-// A skin bitmap counts as loadable when Qt can decode it.
+// A skin bitmap counts as loadable when it is an ordinary file Qt can decode.
 class KorvexApp::ImageCheck final : public appearance::PictureCheck {
 public:
-    bool canLoad(const QString& path) override { return QImageReader(path).canRead(); }
+    bool canLoad(const QString& path) override { return appearance::canReadPicture(path); }
 };
 
 namespace {
@@ -133,7 +132,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     hooks.showVersion = [this](const QString& text) { splash_->setVersionText(text); };
     hooks.skinLoaded = [this] {
         // The window's icon, and the start-up window's picture with it, is the jog's picture of the skin.
-        const QPixmap icon(pictures_->picture("jogbtn", 0));
+        const QPixmap icon = QPixmap::fromImage(appearance::readPicture(pictures_->picture("jogbtn", 0)));
         if (icon.isNull()) return;
         window_->setWindowIcon(icon);
         splash_->setPicture(icon);
@@ -250,7 +249,7 @@ void KorvexApp::applySkin() {
     // The recorder button stays lit while the recorder is open.
     if (recorder_) window_->showBitmap("Imgrec", -1, QStringLiteral("recorder2.bmp"));
     // The trim needles take the skin's needle colour, where it has one.
-    const QImage needle(pictures_->pictureFor(QStringLiteral("needle.bmp")));
+    const QImage needle = appearance::readPicture(pictures_->pictureFor(QStringLiteral("needle.bmp")));
     if (!needle.isNull()) {
         for (int deck = 0; deck < 2; ++deck)
             if (TrimNeedle* trim = window_->trimNeedle(deck)) trim->setColour(needle.pixelColor(0, 0));

@@ -1,15 +1,37 @@
 #include "appearance/ui/picture_widget.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "appearance/layout_table.h"
+#include "base/ordinary_file.h"
 
 namespace korvex::appearance {
 
 namespace {
 int twips(double pixels) { return static_cast<int>(pixels * kTwipsPerPixel); }
+// Runs `use` on a reader of the ordinary file at `path`; `fallback` when the file cannot be opened.
+template <typename Result, typename Use>
+Result withReader(const QString& path, Result fallback, Use use) {
+    QFile file;
+    if (!base::openOrdinaryFile(file, path)) return fallback;
+    // The name's ending is tried first, then the contents, as a picture loaded by name is.
+    QImageReader reader(&file, QFileInfo(path).suffix().toLatin1());
+    return use(reader);
+}
+
 }  // namespace
+
+QImage readPicture(const QString& path) {
+    return withReader(path, QImage(), [](QImageReader& reader) { return reader.read(); });
+}
+
+bool canReadPicture(const QString& path) {
+    return withReader(path, false, [](QImageReader& reader) { return reader.canRead(); });
+}
 
 PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -17,7 +39,7 @@ PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
 
 bool PictureWidget::setPicture(const QString& path) {
     if (path == path_ && !pixmap_.isNull()) return true;
-    QPixmap pixmap(path);
+    const QPixmap pixmap = QPixmap::fromImage(readPicture(path));
     if (pixmap.isNull()) return false;
     path_ = path;
     pixmap_ = pixmap;

@@ -2,12 +2,19 @@
 // A skinned control: draws one bitmap of the current skin at its own size and reports presses, releases
 // and clicks. Labels draw their text on the panel below instead (no bitmap).
 
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
 #include <functional>
 
 namespace korvex::appearance {
+
+// The picture in the file at `path`; a null image when the file is missing, is not an ordinary file (a
+// pipe or a device is not waited on) or holds no picture Qt can read. Quiet: an empty path prints nothing.
+QImage readPicture(const QString& path);
+// Whether readPicture() would give a picture, without decoding it.
+bool canReadPicture(const QString& path);
 
 class PictureWidget : public QWidget {
 public:

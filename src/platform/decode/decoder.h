@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/decode/decoded_audio.h"
+#include "platform/os/ordinary_file.h"
 
 namespace korvex::decode {
 
@@ -52,10 +53,9 @@ std::unique_ptr<Decoder> openMidiDecoder(const std::string& path, int sampleRate
                                          std::string& error);
 
 // Refuses anything but an ordinary readable file that is not empty (folders, pipes, devices), with a
-// reason a DJ understands in `error`.
+// reason a DJ understands in `error` (os::openOrdinaryFile() is the check).
 bool checkOrdinaryFile(const std::string& path, std::string& error);
-// What an errno from opening or reading a file means, in words.
-std::string fileProblem(int errnoValue);
+using os::fileProblem;
 
 // The General MIDI soundfont used for .mid files (KORVEX_SOUNDFONT overrides); empty when none is found.
 std::string findSoundfont();

@@ -12,6 +12,9 @@
 // reads the rendered samples back, exactly those of a straight render. A jump past what has been rendered
 // waits for the render to reach it. Should the scratch file fail (a full disk), a jump behind the
 // synthesiser renders again from the start, which is slower but gives the same samples.
+//
+// The synthesiser renders floating-point samples; a look-ahead peak limiter turns down what would go past
+// full scale, smoothly and ahead of the peak, before the samples become 16-bit, so no song clips.
 
 #include <algorithm>
 #include <cstdint>
@@ -21,6 +24,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -29,6 +33,7 @@
 #include <fluidsynth.h>
 
 #include "platform/decode/decoder.h"
+#include "platform/dsp/peak_limiter.h"
 
 namespace korvex::decode {
 
@@ -41,6 +46,10 @@ constexpr double kTailSeconds = 1.0;
 constexpr double kSoundTailSeconds = 4.0;
 // Rendering stops once nothing has sounded for this long.
 constexpr double kSilentSeconds = 60.0;
+// The synthesiser's level: General MIDI songs come out, on average, as loud as the MP3 files the player is
+// measured with (bench/midi_loudness.sh), and only the hottest songs have peaks for the limiter to catch.
+// At 0.6 most songs of a set went past full scale.
+constexpr double kSynthGain = 0.15;
 // Larger files are not MIDI songs (the largest orchestral files are a few hundred kilobytes).
 constexpr off_t kMaxFileBytes = off_t{16} << 20;
 
@@ -177,6 +186,17 @@ private:
 
 void silentLog(int, const char*, void*) {}
 
+// The limiter's float output as 16-bit samples, rounded; anything out of range is held to it.
+void toPcm16(const float* in, std::int16_t* out, std::size_t samples) {
+    for (std::size_t i = 0; i < samples; ++i) {
+        const float v = in[i] * 32768.0f;
+        out[i] = v >= 32767.0f    ? std::int16_t{32767}
+                 : v <= -32768.0f ? std::int16_t{-32768}
+                 : v == v         ? static_cast<std::int16_t>(std::lround(v))
+                                  : std::int16_t{0};
+    }
+}
+
 // An unlinked scratch file for rendered samples, in $TMPDIR, /var/tmp (on disk where /tmp is in memory)
 // or /tmp; -1 when none can be made.
 int openScratchFile() {
@@ -201,8 +221,12 @@ class MidiDecoder final : public Decoder {
 public:
     // `scratch` (owned) holds rendered samples for jumps; -1 renders once, straight into the deck.
     MidiDecoder(std::vector<std::uint8_t> file, std::string soundfont, int rate, double seconds, int scratch)
-        : file_(std::move(file)), soundfont_(std::move(soundfont)), rate_(rate), seconds_(seconds),
-          scratch_(scratch) {}
+        : file_(std::move(file)),
+          soundfont_(std::move(soundfont)),
+          rate_(rate),
+          seconds_(seconds),
+          scratch_(scratch),
+          limiter_(rate) {}
 
     ~MidiDecoder() override {
         stopSynth();
@@ -282,7 +306,7 @@ private:
             end_ = synthAt_;
             return 0;
         }
-        fluid_synth_write_s16(synth_, n, buffer, 0, 2, buffer, 1, 2);
+        synthesise(buffer, n);
         if (scratch_ >= 0 && !scratchBroken_ && synthAt_ == spilled_) {
             if (writeScratch(synthAt_, buffer, static_cast<std::size_t>(n)))
                 spilled_ += n;
@@ -293,6 +317,14 @@ private:
         silent_ = fluid_synth_get_active_voice_count(synth_) == 0 ? silent_ + n : 0;
         if (silent_ > static_cast<std::int64_t>(kSilentSeconds * rate_)) end_ = synthAt_;
         return static_cast<std::size_t>(n);
+    }
+
+    // The synthesiser's next `frames` frames through the limiter, as 16-bit samples.
+    void synthesise(std::int16_t* buffer, int frames) {
+        float mixed[kChunkFrames * 2];
+        fluid_synth_write_float(synth_, frames, mixed, 0, 2, mixed, 1, 2);
+        limiter_.process(mixed, mixed, static_cast<std::size_t>(frames));
+        toPcm16(mixed, buffer, static_cast<std::size_t>(frames) * 2);
     }
 
     bool writeScratch(std::int64_t frame, const std::int16_t* buffer, std::size_t frames) {
@@ -326,6 +358,7 @@ private:
         synth_ = nullptr;
         synthAt_ = 0;
         silent_ = 0;
+        limiter_.reset();
     }
 
     bool startSynth() {
@@ -338,6 +371,11 @@ private:
             fluid_player_add_mem(player_, file_.data(), file_.size()) != FLUID_OK ||
             fluid_player_play(player_) != FLUID_OK)
             return false;
+        // The limiter looks ahead: it is given its head start of the song, so that frame n of its output is
+        // frame n of the song.
+        std::int16_t discarded[kChunkFrames * 2];
+        for (int left = limiter_.latency(); left > 0; left -= kChunkFrames)
+            synthesise(discarded, std::min(left, kChunkFrames));
         return true;
     }
 
@@ -348,8 +386,7 @@ private:
         fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
         fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
         fluid_settings_setint(settings_, "synth.lock-memory", 0);
-        // The synthesiser's default level is far below that of recorded music.
-        fluid_settings_setnum(settings_, "synth.gain", 0.6);
+        fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
         fluid_settings_setstr(settings_, "player.timing-source", "sample");
     }
 
@@ -367,22 +404,21 @@ private:
     std::int64_t silent_ = 0;
     bool scratchBroken_ = false;
     bool failed_ = false;
+    dsp::PeakLimiter limiter_;
 };
 
-// Reads the whole file. Opened without blocking and checked on the open descriptor, so a pipe put in
-// place of the file after it was checked is still refused rather than waited on.
+// Reads the whole file, refusing anything but an ordinary file on the open descriptor (a pipe put in
+// place of the file after the deck checked it is not waited on).
 bool readMidiFile(const std::string& path, std::vector<std::uint8_t>& data, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = fileProblem(errno);
-        return false;
-    }
+    const int fd = os::openOrdinaryFile(path, error);
+    if (fd < 0) return false;
     struct stat info {};
     bool ok = ::fstat(fd, &info) == 0;
-    if (!ok) error = fileProblem(errno);
-    else if (S_ISDIR(info.st_mode)) error = fileProblem(EISDIR);
-    else if (!S_ISREG(info.st_mode)) error = "not an ordinary file (a pipe, device or socket)";
-    else if (info.st_size > kMaxFileBytes) error = "too large for a MIDI file";
+    if (!ok) {
+        error = fileProblem(errno);
+    } else if (info.st_size > kMaxFileBytes) {
+        error = "too large for a MIDI file";
+    }
     ok = ok && error.empty();
     if (ok) {
         data.resize(static_cast<std::size_t>(info.st_size));

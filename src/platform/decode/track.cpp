@@ -74,49 +74,19 @@ void fillCache(DecodedAudio& audio, Decoder& decoder) {
 
 }  // namespace
 
-std::string fileProblem(int errnoValue) {
-    switch (errnoValue) {
-        case ENOENT:
-        case ENOTDIR:
-            return "the file does not exist";
-        case EACCES:
-        case EPERM:
-            return "no permission to read the file";
-        case EISDIR:
-            return "a folder, not a music file";
-        case ENAMETOOLONG:
-            return "the file name is too long";
-        case ELOOP:
-            return "the file name leads round in a circle of links";
-        default:
-            return std::string("the file could not be read (") + std::strerror(errnoValue) + ")";
-    }
-}
-
 bool checkOrdinaryFile(const std::string& path, std::string& error) {
+    // Checked on the opened file: a pipe or a device would block FFmpeg's open, or never end.
+    const int fd = os::openOrdinaryFile(path, error);
+    if (fd < 0) return false;
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = fileProblem(errno);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = fileProblem(EISDIR);
-        return false;
-    }
-    // A pipe or a device would block the open, or never end.
-    if (!S_ISREG(info.st_mode)) {
-        error = "not an ordinary file (a pipe, device or socket)";
-        return false;
-    }
-    if (::access(path.c_str(), R_OK) != 0) {
-        error = fileProblem(errno);
-        return false;
-    }
-    if (info.st_size == 0) {
+    const bool known = ::fstat(fd, &info) == 0;
+    if (!known) error = fileProblem(errno);
+    ::close(fd);
+    if (known && info.st_size == 0) {
         error = "the file is empty";
         return false;
     }
-    return true;
+    return known;
 }
 
 std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info,
