@@ -40,6 +40,11 @@ public:
         if (onRecordstart) onRecordstart();
     }
     std::function<void()> onRecordstart;
+    // The window's flash of a deck's title.
+    void flashTitle(int deck) override {
+        if (onFlashTitle) onFlashTitle(deck);
+    }
+    std::function<void(int)> onFlashTitle;
 
 private:
     mixer::Mixer& mixer_;

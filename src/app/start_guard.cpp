@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <optional>
+
+#include "base/ordinary_file.h"
 
 namespace korvex::app {
 namespace {
@@ -26,17 +29,15 @@ void StartGuard::begin() {
     if (path_.isEmpty() || begun_) return;
     begun_ = true;
     const QFileInfo marker(path_);
-    // Anything in the marker's place counts as a start that did not finish; only a plain file is read.
-    if (marker.exists() || marker.isSymLink()) {
+    // A marker left behind is a start that did not finish (only an ordinary file is one: a pipe or a folder
+    // in its place is left alone, and the guard is off).
+    if (marker.isFile()) {
         settingAside_ = true;
-        if (marker.isFile() && marker.size() <= kMarkerLimit) {
-            QFile file(path_);
-            if (file.open(QIODevice::ReadOnly)) {
-                const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-                for (const QString& line : lines)
-                    if (line.startsWith(QLatin1String(kOpeningPrefix)))
-                        suspect_ = line.mid(static_cast<qsizetype>(qstrlen(kOpeningPrefix)));
-            }
+        if (const std::optional<QByteArray> bytes = base::readOrdinaryFile(path_, kMarkerLimit)) {
+            const QStringList lines = QString::fromUtf8(*bytes).split(QLatin1Char('\n'));
+            for (const QString& line : lines)
+                if (line.startsWith(QLatin1String(kOpeningPrefix)))
+                    suspect_ = line.mid(static_cast<qsizetype>(qstrlen(kOpeningPrefix)));
         }
     }
     QDir().mkpath(marker.absolutePath());
@@ -70,13 +71,14 @@ QString StartGuard::message() const {
 void StartGuard::finish() {
     if (!begun_ || finished_) return;
     finished_ = true;
-    QFile::remove(path_);
+    if (QFileInfo(path_).isFile()) QFile::remove(path_);
 }
 
 void StartGuard::write() {
     // Written whole each time: what a start that dies leaves behind is always a complete list.
     QString text = QStringLiteral("korvex start in progress\n");
     for (const QString& path : opening_) text += QLatin1String(kOpeningPrefix) + path + QLatin1Char('\n');
+    if (!base::mayReplace(path_)) return;
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly)) return;
     file.write(text.toUtf8());

@@ -151,12 +151,12 @@ void ListEditor::soat4(int from) {
     soat2(from);
 }
 
-void ListEditor::Nextsong(int deck) {
+void ListEditor::Nextsong(int deck, bool byOperator) {
     if (!isDeck(deck)) return;
     const songlist::SongList& list = transport_.list(deck);
     if (list.count() == 0) return;
     const int current = list.current();
-    stepTo(deck, current >= list.count() - 1 ? 0 : current + 1);
+    stepTo(deck, current >= list.count() - 1 ? 0 : current + 1, byOperator);
 }
 
 void ListEditor::Presong(int deck) {
@@ -167,7 +167,8 @@ void ListEditor::Presong(int deck) {
     stepTo(deck, current == 0 ? list.count() - 1 : current - 1);
 }
 
-void ListEditor::stepTo(int deck, int target) {
+void ListEditor::stepTo(int deck, int target, bool byOperator) {
+    if (byOperator && transport_.keepsLiveDeck(deck)) return;
     transport_.list(deck).select(target);
     transport_.loadsong(deck);
     DeckPlayer& player = transport_.player(deck);

@@ -90,7 +90,8 @@ public:
     void soat4(int from);
     // `Nextsong`: the current song (the path column's selection) moves one row on, from the last to the
     // first; the song is loaded and the player plays and pauses at once. No selection starts at the first.
-    void Nextsong(int deck);
+    // `byOperator` false (continuous play moving on past an end): "演奏中のデッキを保護" does not stop it.
+    void Nextsong(int deck, bool byOperator = true);
     // `Presong`: the same one row back, from the first to the last. No selection does nothing.
     void Presong(int deck);
 
@@ -107,7 +108,7 @@ private:
     // The highlighted row when it is a row of the list, else nothing.
     static std::optional<int> highlighted(const songlist::SongList& list);
     // Steps to `target` (a valid row), loads it and plays and pauses.
-    void stepTo(int deck, int target);
+    void stepTo(int deck, int target, bool byOperator = true);
     QString& pictureSlot(ListButton button, int deck);
 
     deck::DeckTransport& transport_;

@@ -88,7 +88,8 @@ void MiniMode::ministopClick() {
 
 void MiniMode::mininextClick() {
     const int from = transport_.livedeck();
-    editor_.Nextsong(from);
+    // A hand-over the operator asked for: the deck that played moves on even when it is protected.
+    editor_.Nextsong(from, false);
     const int deck = 1 - from;
     transport_.setLivedeck(deck);
     startLiveDeck(deck);

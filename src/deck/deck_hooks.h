@@ -47,6 +47,10 @@ public:
     // `nonstop`: the deck reached its end, or passed its end memory while playing.
     virtual void nonstop(int /*deck*/) {}
 
+    // --- the window ---------------------------------------------------------------------------------------
+    // A load onto the deck was refused to keep its song playing: the deck's title flashes briefly.
+    virtual void flashTitle(int /*deck*/) {}
+
     // --- mini bar -----------------------------------------------------------------------------------------
     // `minimumdisplay`: while the mini bar is on or the window is minimised, refreshes the bar time, the
     // caption and the top-bar marquee and returns true (the tick then ends); otherwise returns false.

@@ -39,6 +39,10 @@ struct DeckSettings {
     // The recorder window waits for a deck to start (set by the recorder).
     bool recarmed = false;
 
+    // "演奏中のデッキを保護" (Korvex's own settings file): loading a song onto a playing deck (the list
+    // keys and buttons, a double-click, a drop) does nothing but flash the deck's title.
+    bool protectLiveDeck = false;
+
     // Pitch throttle: the pitch knob applies nothing while this is above 0; the main timer counts it down.
     int pitchwait = 0;
 };

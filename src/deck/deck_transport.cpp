@@ -74,6 +74,12 @@ void DeckTransport::started(int deck) {
     livedeck_ = deck;
 }
 
+bool DeckTransport::keepsLiveDeck(int deck) {
+    if (!isDeck(deck) || !settings_.protectLiveDeck || player(deck).playState() != kPlaying) return false;
+    hooks_->flashTitle(deck);
+    return true;
+}
+
 void DeckTransport::loadsong(int deck) {
     if (!isDeck(deck)) return;
     touch();

@@ -106,6 +106,9 @@ public:
     // --- operations ---------------------------------------------------------------------------------------
     // Loads the list's current song into the deck with its memories (a double-click on a title).
     void loadsong(int deck);
+    // True (and the deck's title flashes) when a load onto `deck` is to be refused: the deck plays and
+    // "演奏中のデッキを保護" is on. Every load the operator starts on a deck asks this first.
+    bool keepsLiveDeck(int deck);
     // A new song went into the deck's player: the previous song's pause loop and stand-by end, and a deck
     // that was held shows its buttons at rest.
     void endHold(int deck);

@@ -107,6 +107,8 @@ public:
     int headInterval() const { return targets_.deck.headinterval; }
     int trim() const { return targets_.newtrim; }
     bool playOnSwitch() const { return targets_.mixer.playonswitch; }
+    // "演奏中のデッキを保護": a load onto a playing deck does nothing but flash its title.
+    bool protectLiveDeck() const { return targets_.deck.protectLiveDeck; }
     bool autorec() const { return targets_.deck.autorec; }
     bool rec8bit() const { return targets_.deck.rec8bit; }
     bool recmono() const { return targets_.deck.recmono; }
@@ -138,6 +140,7 @@ public:
     void headIntervalChange(int value);
     void trimChange(int value);
     void playOnSwitchClick(bool checked);
+    void protectLiveDeckClick(bool checked) { targets_.deck.protectLiveDeck = checked; }
     void autorecClick(bool checked);
     void bitClick(int option);
     void stereoClick(int option);

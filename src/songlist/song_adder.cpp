@@ -128,6 +128,7 @@ void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
     // reloads an untouched deck; a drop that added nothing loads nothing.
     if (lastReceiver < 0) return;
     const int loadDeck = received[deck] ? deck : lastReceiver;
+    if (target_.keepsLiveDeck(loadDeck)) return;
     const SongList& list = *lists_[loadDeck];
     const int index = list.current();
     if (!openInPlayer(loadDeck, list.field(kPath, index))) return fail();

@@ -64,6 +64,9 @@ public:
     virtual void dropLoaded(int deck, const QString& title) = 0;
     // A message box with an OK button and no title of its own.
     virtual void showMessage(const QString& text) = 0;
+    // True when a drop's load onto `deck` is to be refused to keep its song playing (the songs are added
+    // all the same); the target shows the refusal.
+    virtual bool keepsLiveDeck(int /*deck*/) { return false; }
 };
 
 // The text up to and including the last "/" of `path`; "" when there is none.

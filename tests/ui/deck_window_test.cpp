@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <QDir>
 #include <QTest>
 
 #include "appearance/layout_table.h"
@@ -192,6 +194,70 @@ TEST_F(DeckWindow, TheWholePlayerAnswersTheKeyboard) {
     click(window().label("def", 1));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return window().label("Pitchper", 1)->text() == QStringLiteral("00.0%"); }, 2000));
+}
+
+// "演奏中のデッキを保護", ticked in the configuration dialog: the keys, a double-click and a drop leave a
+// playing deck's song alone and flash its title; the setting goes to Korvex's own settings file and comes
+// back at the next start. Unticked, Down loads the next song as ever.
+TEST_F(DeckWindow, AProtectedLiveDeckKeepsItsSongAndSaysSoWithAFlash) {
+    app::TitleList* list = window().titleList(0);
+    dropFiles(list->viewport(), {tone(QStringLiteral("a.wav")), tone(QStringLiteral("b.wav"), 550)});
+    const std::string playing = player().player(0).fileName();
+    ASSERT_FALSE(playing.empty());
+    mixer::ConfigurationWindow* config = app_->showConfiguration();
+    QTest::mouseClick(config->protectLiveDeck(), Qt::LeftButton, {}, QPoint(6, config->protectLiveDeck()->height() / 2));
+    ASSERT_TRUE(config->protectLiveDeck()->isChecked());
+    config->close();
+
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, Qt::Key_Backspace);
+    ASSERT_EQ(player().player(0).playState(), 2);
+    QLabel* title = window().label("text2", 0);
+    const QString resting = title->styleSheet();
+    QTest::keyClick(focus, Qt::Key_Down);
+    EXPECT_EQ(player().player(0).fileName(), playing);
+    EXPECT_EQ(player().player(0).playState(), 2);
+    EXPECT_NE(title->styleSheet(), resting) << "the title flashes";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return title->styleSheet() == resting; }, 2000)) << "and settles";
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    dropFiles(list->viewport(), {tone(QStringLiteral("c.wav"), 660)});
+    EXPECT_EQ(list->count(), 3) << "a drop still adds its songs";
+    EXPECT_EQ(player().player(0).fileName(), playing);
+    EXPECT_EQ(player().player(0).playState(), 2);
+
+    // Leaving with "save" writes the setting beside the settings file; the next start has it ticked.
+    answerNextBox(QMessageBox::Yes);
+    click(window().picture("Formend"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 3000));
+    app_->shutdown();
+    const QString ownFile = QFileInfo(settingsPath()).dir().filePath(QStringLiteral("korvex.ini"));
+    QFile own(ownFile);
+    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(own.readAll().contains("protect-live-deck=true"));
+    app_.reset();
+    start();
+    EXPECT_TRUE(app_->player().settings().protectLiveDeck);
+    config = app_->showConfiguration();
+    EXPECT_TRUE(config->protectLiveDeck()->isChecked());
+    QTest::mouseClick(config->protectLiveDeck(), Qt::LeftButton, {}, QPoint(6, config->protectLiveDeck()->height() / 2));
+    config->close();
+
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    focus = QApplication::focusWidget();
+    list = window().titleList(0);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    ASSERT_FALSE(player().player(0).fileName().empty()) << "unprotected, a double-click loads";
+    QTest::keyClick(focus, Qt::Key_Backspace);
+    ASSERT_EQ(player().player(0).playState(), 2);
+    const std::string before = player().player(0).fileName();
+    QTest::keyClick(focus, Qt::Key_Down);
+    EXPECT_NE(player().player(0).fileName(), before) << "unprotected, Down loads the next song";
+    QFile::remove(settingsPath());
+    QFile::remove(ownFile);
 }
 
 }  // namespace

@@ -113,6 +113,8 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
                         },
                         [this](const QString& path) { return startGuard_->mayOpen(path); }});
     startGuard_ = std::make_unique<StartGuard>(StartGuard::markerBeside(settings_->path()));
+    korvexSettingsPath_ = korvexSettingsBeside(settings_->path());
+    player_->hooks().onFlashTitle = [this](int deck) { window_->flashTitle(deck); };
     startSettled_.setSingleShot(true);
     QObject::connect(&startSettled_, &QTimer::timeout, [this] { startGuard_->finish(); });
 
@@ -120,6 +122,8 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     hooks.loadsettings = [this] {
         startGuard_->begin();
         settings_->loadsettings();
+        readKorvexSettings(korvexSettingsPath_, korvexSettings_);
+        player_->settings().protectLiveDeck = korvexSettings_.protectLiveDeck;
         applySettings();
     };
     hooks.skinname = [this] { return skinname_; };
@@ -538,7 +542,10 @@ void KorvexApp::connectChrome() {
 void KorvexApp::saveSettings() {
     kept_.windowLeft = static_cast<float>(window_->x() * appearance::kTwipsPerPixel);
     kept_.windowTop = static_cast<float>(window_->y() * appearance::kTwipsPerPixel);
+    // Korvex's own file goes with the settings file, whether or not that one could be written.
     settings_->savest();
+    korvexSettings_.protectLiveDeck = player_->settings().protectLiveDeck;
+    writeKorvexSettings(korvexSettingsPath_, korvexSettings_);
 }
 
 void KorvexApp::applySettings() {

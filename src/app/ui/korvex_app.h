@@ -14,6 +14,7 @@
 
 #include "app/audio_session.h"
 #include "app/settings_file.h"
+#include "app/korvex_settings.h"
 #include "app/start_guard.h"
 #include "app/startup.h"
 #include "app/ui/main_window.h"
@@ -143,6 +144,9 @@ private:
     SlotSettings slots_;
     std::unique_ptr<SettingsFile> settings_;
     std::unique_ptr<StartGuard> startGuard_;
+    // Korvex's own settings file beside the settings file, and what it holds beyond the models.
+    QString korvexSettingsPath_;
+    KorvexSettings korvexSettings_;
     // The start counts as through once the window has stood this long: a song's decoding runs on past
     // the hand-over.
     static constexpr int kStartSettleMs = 3000;

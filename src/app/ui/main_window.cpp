@@ -203,6 +203,24 @@ void MainWindow::applyMiniBar(int widthTwips, int heightTwips) {
     setFixedSize(px(widthTwips), px(heightTwips));
 }
 
+void MainWindow::flashTitle(int deck) {
+    QLabel* text = label("text2", deck);
+    if (text == nullptr) return;
+    // The label keeps its sheet without the flash, and how many flashes run: the last one to end puts it back.
+    static const char* const kResting = "korvexRestingSheet";
+    static const char* const kFlashes = "korvexFlashes";
+    const int running = text->property(kFlashes).toInt();
+    if (running == 0) text->setProperty(kResting, text->styleSheet());
+    text->setProperty(kFlashes, running + 1);
+    text->setStyleSheet(text->property(kResting).toString() +
+                        QStringLiteral("; background-color: rgba(255, 255, 255, 150)"));
+    QTimer::singleShot(kFlashMs, text, [text] {
+        const int left = text->property(kFlashes).toInt() - 1;
+        text->setProperty(kFlashes, left);
+        if (left <= 0) text->setStyleSheet(text->property(kResting).toString());
+    });
+}
+
 void MainWindow::applyFonts(const appearance::DisplayFonts& fonts) {
     const appearance::FontSettings& c = fonts.controls;
     auto colourSheet = [](std::uint32_t value) { return QStringLiteral("color: %1").arg(colour(value).name()); };

@@ -36,6 +36,9 @@ public:
     void forgetBitmaps() { shownBitmap_.clear(); }
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;
     QLabel* label(const std::string& name, int index = -1) const;
+    // A short flash behind the deck display (`text2`): a load was refused to keep the deck's song playing.
+    void flashTitle(int deck);
+    static constexpr int kFlashMs = 400;
     TitleList* titleList(int deck) const;
     TrimNeedle* trimNeedle(int deck) const;
     // `lstUse(slot)`: the sampler slot's effect entries (slots 0..7), and redrawing it from the entries.

@@ -44,7 +44,7 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     transport_->setHooks(*hooks_);
     keyboard_ = std::make_unique<control::Keyboard>(*transport_, *mixer_, *editor_, *memories_);
     // Continuous play steps through the lists as the Next button does.
-    continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck); });
+    continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck, false); });
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
     connectMixer();
     connectKeyboard();
@@ -103,7 +103,7 @@ void PlayerController::connectDeck(int deck) {
         refresh();
     };
     titles->onDoubleClick = [this, deck, &transport] {
-        transport.loadsong(deck);
+        if (!transport.keepsLiveDeck(deck)) transport.loadsong(deck);
         refresh();
     };
     titles->onDrop = [this, deck](const QStringList& paths, bool shift) {
@@ -217,6 +217,10 @@ void PlayerController::dropLoaded(int deck, const QString& title) {
     mixer_->pitchsetForTempo(deck,
                              songlist::memoryNumber(songs.currentField(songlist::kTempo)).value_or(100.0));
     transport_->touch();
+}
+
+bool PlayerController::keepsLiveDeck(int deck) {
+    return transport_->keepsLiveDeck(deck);
 }
 
 void PlayerController::showMessage(const QString& text) {

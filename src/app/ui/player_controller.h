@@ -60,6 +60,7 @@ public:
     void songAdded(int deck, const QString& title) override;
     void dropLoaded(int deck, const QString& title) override;
     void showMessage(const QString& text) override;
+    bool keepsLiveDeck(int deck) override;
     mixer::Mixer& mixer() { return *mixer_; }
 
 private:

@@ -190,6 +190,13 @@ QWidget* ConfigurationWindow::faderFrame() {
     cueswitch_ = new QCheckBox(QStringLiteral("Switchと同時にPLAY"));
     cueswitch_->setObjectName(QStringLiteral("cueswitch"));
     layout->addWidget(cueswitch_);
+    protect_ = new QCheckBox(QStringLiteral("演奏中のデッキを保護"));
+    protect_->setObjectName(QStringLiteral("protectLiveDeck"));
+    protect_->setToolTip(QStringLiteral(
+        "オンにすると、再生中のデッキには曲を読み込みません（↑↓キー、曲送りボタン、ダブルクリック、ドロップ）。"
+        "デッキのタイトルが光って知らせます。"));
+    layout->addWidget(protect_);
+    QObject::connect(protect_, &QCheckBox::clicked, this, [this](bool on) { model_.protectLiveDeckClick(on); });
     QObject::connect(strim_, &QSlider::valueChanged, this, [this](int v) { model_.trimChange(v); });
     QObject::connect(slsarch_, &QSlider::valueChanged, this, [this](int v) { model_.headIntervalChange(v); });
     QObject::connect(cueswitch_, &QCheckBox::clicked, this,
@@ -300,6 +307,7 @@ void ConfigurationWindow::showState() {
     setValue(slsarch_, model_.headInterval());
     setValue(strim_, model_.trim());
     setChecked(cueswitch_, model_.playOnSwitch());
+    setChecked(protect_, model_.protectLiveDeck());
     setChecked(bit_[model_.bitOption()], true);
     setChecked(stereo_[model_.stereoOption()], true);
     setChecked(bitrate_[model_.bitrateOption()], true);

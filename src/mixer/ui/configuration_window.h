@@ -48,6 +48,7 @@ public:
     QSlider* slsarch() const { return slsarch_; }
     QSlider* strim() const { return strim_; }
     QCheckBox* cueswitch() const { return cueswitch_; }
+    QCheckBox* protectLiveDeck() const { return protect_; }
     QRadioButton* bit(int i) const { return bit_[i]; }
     QRadioButton* stereo(int i) const { return stereo_[i]; }
     QRadioButton* bitrate(int i) const { return bitrate_[i]; }
@@ -77,6 +78,7 @@ private:
     QSlider* slsarch_ = nullptr;
     QSlider* strim_ = nullptr;
     QCheckBox* cueswitch_ = nullptr;
+    QCheckBox* protect_ = nullptr;
     QRadioButton* bit_[2] = {};
     QRadioButton* stereo_[2] = {};
     QRadioButton* bitrate_[3] = {};

@@ -1,0 +1,67 @@
+#include "app/korvex_settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <optional>
+
+#include "base/ordinary_file.h"
+
+namespace korvex::app {
+namespace {
+
+constexpr char kHeader[] = "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
+constexpr char kProtectLiveDeck[] = "protect-live-deck";
+// A settings file is a few lines; anything larger is not one.
+constexpr qint64 kLimit = 64 * 1024;
+
+std::optional<bool> flag(const QString& value) {
+    if (value == QLatin1String("true")) return true;
+    if (value == QLatin1String("false")) return false;
+    return std::nullopt;
+}
+
+}  // namespace
+
+QString korvexSettingsBeside(const QString& settingsPath) {
+    if (settingsPath.isEmpty()) return QString();
+    return QFileInfo(settingsPath).dir().filePath(QString::fromLatin1(kKorvexSettingsName));
+}
+
+bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
+    settings = KorvexSettings{};
+    if (path.isEmpty()) return false;
+    const std::optional<QByteArray> bytes = base::readOrdinaryFile(path, kLimit);
+    if (!bytes) return false;
+    const QStringList lines = QString::fromUtf8(*bytes).split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+        if (line.isEmpty() || line == QLatin1String(kHeader)) continue;
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        if (equals > 0 && key == QLatin1String(kProtectLiveDeck)) {
+            // A value that is not one leaves the default.
+            if (const std::optional<bool> on = flag(value)) settings.protectLiveDeck = *on;
+            continue;
+        }
+        settings.otherLines << line;
+    }
+    return true;
+}
+
+bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
+    if (path.isEmpty() || !base::mayReplace(path)) return false;
+    QString text = QLatin1String(kHeader) + QStringLiteral("\r\n");
+    text += QLatin1String(kProtectLiveDeck) + QLatin1Char('=') +
+            (settings.protectLiveDeck ? QStringLiteral("true") : QStringLiteral("false")) + QStringLiteral("\r\n");
+    for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    file.write(text.toUtf8());
+    return file.commit();
+}
+
+}  // namespace korvex::app

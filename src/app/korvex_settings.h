@@ -1,0 +1,30 @@
+#pragma once
+// Korvex's own settings: what the player keeps beyond the positional settings file korvexp.ini, whose layout
+// stays as it is. One small "key=value" file beside it (korvex.ini), read at start and written with it.
+//
+// A missing, unreadable or broken file gives the defaults; a line that is not understood (a key of a newer
+// version, say) is kept and written back as it was, so going back and forth between versions loses nothing.
+
+#include <QString>
+#include <QStringList>
+
+namespace korvex::app {
+
+inline constexpr char kKorvexSettingsName[] = "korvex.ini";
+
+struct KorvexSettings {
+    // "演奏中のデッキを保護": a load onto a playing deck does nothing but flash its title.
+    bool protectLiveDeck = false;
+    // Lines read that this version does not understand, in their order.
+    QStringList otherLines;
+};
+
+// The file beside the settings file `settingsPath` (empty when that is empty).
+QString korvexSettingsBeside(const QString& settingsPath);
+// Reads `path` into `settings` (defaults for what is missing or broken). False when there was no readable
+// file (a pipe or a folder in its place is not read).
+bool readKorvexSettings(const QString& path, KorvexSettings& settings);
+// Writes `settings` to `path`, replacing the file only once all of it is written.
+bool writeKorvexSettings(const QString& path, const KorvexSettings& settings);
+
+}  // namespace korvex::app
