@@ -248,7 +248,8 @@ QWidget* ConfigurationWindow::recordingFrame() {
     recordMix_->setToolTip(sourceText);
     // Broken after its first sentence rather than wrapped: a wrapped label in this grid got the height of
     // one line and showed its text cut.
-    auto* sourceHint = new QLabel(QString(sourceText).replace(QStringLiteral("。外す"), QStringLiteral("。\n外す")));
+    auto* sourceHint =
+        new QLabel(QString(sourceText).replace(QStringLiteral("。外す"), QStringLiteral("。\n外す")));
     sourceHint->setObjectName(QStringLiteral("recsourceHint"));
     layout->addWidget(autorecstart_, 3, 0, 1, 3);
     layout->addWidget(recordMix_, 4, 0, 1, 3);
