@@ -73,6 +73,8 @@ void FontEditor::fontNameClick(const QString& name) {
 void FontEditor::sizeChange(const QString& text) {
     sizeText_ = text;
     if (area_ < 0) return;
+    // The song lists' size is not set here: whatever is typed for them, a number or not, the box says so.
+    if (area_ == kAreaList) listMessage();
     bool ok = false;
     double size = text.trimmed().toDouble(&ok);
     if (!ok || !(size > 0.0)) return;
@@ -85,8 +87,6 @@ void FontEditor::sizeChange(const QString& text) {
         c.sizes[0] = c.sizes[1] = size;
     } else if (area_ == kAreaSampler) {
         c.sizes[2] = size;
-    } else {
-        listMessage();
     }
     preview_.size = size;
     changed();

@@ -106,8 +106,9 @@ inline constexpr auto kLayout = [] {
         // Title bar: the bar picture, its texts, the mini-bar buttons (shown only in the mini bar, at this
         // top), the four mode buttons and the window buttons.
         {"Image1", -1, W, {0, 0, 10680, 300}, kBackground, "bar", kSingle},
-        {"topbar", -1, W, {1100, 75, 1335, 180}, kLabel, "", kNone},
-        {"bartime", -1, W, {2520, 75, 480, 375}, kLabel, "", kNone},
+        // The two texts are as tall as a line of their font and end with the bar (and the mini bar).
+        {"topbar", -1, W, {1100, 60, 1335, 240}, kLabel, "", kNone},
+        {"bartime", -1, W, {2520, 60, 480, 240}, kLabel, "", kNone},
         {"miniplay", -1, W, {3160, 40, 135, 255}, kButton, "miniplay", kSingle},
         {"ministop", -1, W, {3340, 40, 135, 255}, kButton, "ministop", kSingle},
         {"minipre", -1, W, {3520, 40, 135, 255}, kButton, "minipre", kSingle},

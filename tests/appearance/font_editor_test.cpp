@@ -138,8 +138,14 @@ TEST_F(FontEditorTest,
     e.areaClick(kAreaList);
     e.sizeChange(QStringLiteral("14"));
     e.fontNameClick(QStringLiteral("Noto Sans"));
+    // A size that is no number is told so as well; in the other areas it changes nothing.
+    e.sizeChange(QStringLiteral("1x"));
     EXPECT_EQ(messages.shown,
-              QStringList(2, QStringLiteral("リストボックスのフォントの設定はカラー変更のみです。")));
+              QStringList(3, QStringLiteral("リストボックスのフォントの設定はカラー変更のみです。")));
+    e.areaClick(kAreaSampler);
+    e.sizeChange(QStringLiteral("1x"));
+    EXPECT_EQ(messages.shown.size(), 3);
+    EXPECT_EQ(fonts.controls.sizes[2], 12);
     EXPECT_EQ(fonts.controls.sizes[3], 10);
     EXPECT_EQ(fonts.controls.names[3], QStringLiteral("Noto Sans Mono"));
 }

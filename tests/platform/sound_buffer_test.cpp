@@ -437,6 +437,42 @@ TEST_F(SoundBufferTest, AnEchoRingsOutAfterAOneShotUnlessItIsStopped) {
     EXPECT_LT(window(out, 0.32, 0.48), 1e-4);
 }
 
+// A 3D slot is one point in space: its effects' two sides (an echo's two delays, its pan delay) fold into
+// that one sound before the source is placed, as the engine's 3D buffers hold one channel.
+TEST_F(SoundBufferTest, EffectsOnA3DSlotFoldToOneSoundBeforeItIsPlaced) {
+    auto buffer = make(file("burst.wav", monoSine(1000.0, kRate / 5), 1), kEffecter3D);
+    SoundBuffer3D* space = buffer->buffer3D();
+    ASSERT_NE(space, nullptr);
+    ASSERT_EQ(buffer->setFX({dsp::EffectKind::Echo}, nullptr), SoundError::None);
+    dsp::EchoParams echo;
+    echo.fLeftDelay = 300.0f;
+    echo.fRightDelay = 150.0f;
+    echo.fFeedback = 0.0f;
+    echo.lPanDelay = 1;
+    ASSERT_TRUE(buffer->effect(dsp::EffectKind::Echo, 0)->setAllParameters(echo));
+    const auto band = [](const std::vector<float>& out, int side, double from, double to) {
+        return rms(channel(out, side, static_cast<std::size_t>(from * kRate),
+                           static_cast<std::size_t>((to - from) * kRate)));
+    };
+
+    // Straight ahead both sides carry the same sound, the right side's earlier repeat included.
+    space->setPosition(0.0f, 0.0f, 1.0f);
+    buffer->play(SoundBuffer::kPlayOnce);
+    auto out = render(kRate);
+    EXPECT_GT(band(out, 0, 0.16, 0.24), 0.01);
+    for (std::size_t i = 0; i < out.size(); i += 2) ASSERT_NEAR(out[i], out[i + 1], 1e-6f) << i / 2;
+
+    // On the listener's right, the repeats come from the right as well.
+    buffer->stop();
+    render(kRate / 10);
+    space->setPosition(1.0f, 0.0f, 0.0f);
+    buffer->setCurrentPosition(0);
+    buffer->play(SoundBuffer::kPlayOnce);
+    out = render(kRate);
+    EXPECT_GT(band(out, 1, 0.32, 0.38), 0.01);
+    EXPECT_LT(band(out, 0, 0.01, 1.0), 1e-6);  // after the one block the move glides over
+}
+
 TEST_F(SoundBufferTest, AnyOrderOfOperationsKeepsTheMixFiniteAndBounded) {
     const std::vector<std::string> files = {
         file("short.wav", monoSine(440.0, 300), 1), file("low.wav", monoSine(440.0, 9000), 1, 8000),

@@ -9,6 +9,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <functional>
+#include <map>
+#include <string>
 
 #include "app/startup.h"
 #include "appearance/layout_table.h"
@@ -46,6 +49,12 @@ private:
 // Clicks a check box or an option button on its indicator (a wide button's centre may lie beyond its text).
 void clickIndicator(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+// The colour a label draws its text in.
+std::string textColour(QLabel* label) {
+    label->ensurePolished();
+    return label->palette().color(label->foregroundRole()).name().toStdString();
 }
 
 QAction* menuAction(QMenuBar* bar, const QString& caption) {
@@ -112,6 +121,84 @@ TEST_F(DialogsWindow, ConfigurationOpensFromItsMenuAndWritesTheSettingsAtOnce) {
     EXPECT_EQ(player().settings().recsource, deck::DeckSettings::RecordSource::Input);
 }
 
+// Each control of the configuration dialog moved once, as a user moves it: exactly its own setting changes.
+TEST_F(DialogsWindow, EachConfigurationControlWritesItsOwnSettingAndNoOther) {
+    mixer::ConfigurationWindow* dialog = app_->showConfiguration();
+    deck::DeckSettings& deck = player().settings();
+    mixer::MixerSettings& mixer = player().mixer().settings();
+    auto settings = [&] {
+        std::map<std::string, int> now{{"gapticks", deck.gapticks},
+                                       {"headinterval", deck.headinterval},
+                                       {"newtrim", player().newtrim()},
+                                       {"playonswitch", mixer.playonswitch},
+                                       {"rec8bit", deck.rec8bit},
+                                       {"recmono", deck.recmono},
+                                       {"recrate", deck.recrate},
+                                       {"autorec", deck.autorec},
+                                       {"recsource", static_cast<int>(deck.recsource)},
+                                       {"samplerenabled", app_->samplerenabled()},
+                                       {"samplerview", app_->layout().flags.samplerview}};
+        for (std::size_t i = 0; i < mixer.fadertable.size(); ++i)
+            now["fadertable" + std::to_string(i)] = mixer.fadertable[i];
+        for (std::size_t i = 0; i < deck.switchtime.size(); ++i)
+            now["switchtime" + std::to_string(i)] = deck.switchtime[i];
+        return now;
+    };
+    // Runs `action`; the settings afterwards are those before with `changes`.
+    auto expectOnly = [&](const char* what, const std::function<void()>& action,
+                          const std::map<std::string, int>& changes) {
+        SCOPED_TRACE(what);
+        std::map<std::string, int> expected = settings();
+        action();
+        for (const auto& [name, value] : changes) expected[name] = value;
+        EXPECT_EQ(settings(), expected);
+    };
+    auto key = [](QWidget* widget, Qt::Key k, int times = 1) {
+        for (int i = 0; i < times; ++i) QTest::keyClick(widget, k);
+    };
+
+    ASSERT_EQ(deck.headinterval, 2);
+    ASSERT_EQ(player().newtrim(), 20);
+    expectOnly("TRIM初期値", [&] { key(dialog->strim(), Qt::Key_End); }, {{"newtrim", 40}});
+    expectOnly("頭再生の間隔", [&] { key(dialog->slsarch(), Qt::Key_Home); }, {{"headinterval", 0}});
+    expectOnly("ギャップ調整", [&] { key(dialog->gyap(), Qt::Key_End); }, {{"gapticks", 100}});
+    expectOnly("Switchと同時にPLAY", [&] { clickIndicator(dialog->cueswitch()); }, {{"playonswitch", 0}});
+    expectOnly("8bit", [&] { clickIndicator(dialog->bit(0)); }, {{"rec8bit", 1}});
+    expectOnly("ﾓﾉﾗﾙ", [&] { clickIndicator(dialog->stereo(0)); }, {{"recmono", 1}});
+    expectOnly("22,050kHz", [&] { clickIndicator(dialog->bitrate(1)); }, {{"recrate", 1}});
+    expectOnly("再生と同時に録音", [&] { clickIndicator(dialog->autorecstart()); }, {{"autorec", 1}});
+    expectOnly("再生音を直接録音", [&] { clickIndicator(dialog->recordMix()); },
+               {{"recsource", static_cast<int>(deck::DeckSettings::RecordSource::Input)}});
+
+    // Pattern B's four points and switch time: nothing is stored until "記憶", then each in its place.
+    expectOnly(
+        "pattern B edited",
+        [&] {
+            clickIndicator(dialog->patern(1));
+            for (int k = 0; k < 4; ++k) {
+                key(dialog->fdSlider(k), Qt::Key_Home);
+                key(dialog->fdSlider(k), Qt::Key_PageUp, k + 1);
+                ASSERT_EQ(dialog->fdSlider(k)->value(), 10 * (k + 1));
+            }
+            dialog->switchTimeBox()->selectAll();
+            QTest::keyClicks(dialog->switchTimeBox(), QStringLiteral("123"));
+        },
+        {});
+    const mixer::CurveLines& lines = dialog->curve()->lines();
+    EXPECT_EQ(lines[3].x2, 2 * 10 + 267);
+    EXPECT_EQ(lines[4].x2, 2 * 20 + 1267);
+    EXPECT_EQ(lines[2].x2, 2 * 30 + 267);
+    EXPECT_EQ(lines[0].x2, 2 * 40 + 1267);
+    expectOnly("記憶", [&] { QTest::mouseClick(dialog->fdrec(), Qt::LeftButton); },
+               {{"fadertable1", 10}, {"fadertable4", 20}, {"fadertable7", 30}, {"fadertable10", 40},
+                {"switchtime1", 123}});
+
+    expectOnly("サンプラーＯＦＦ", [&] { clickIndicator(dialog->sampoff()); },
+               {{"samplerenabled", 0}, {"samplerview", 0}});
+    expectOnly("サンプラーＯＦＦ again", [&] { clickIndicator(dialog->sampoff()); },
+               {{"samplerenabled", 1}, {"samplerview", 1}});
+}
+
 TEST_F(DialogsWindow, TheSamplerSwitchHidesAndRestoresTheSamplerStrip) {
     // Without a sound device the slot buttons are off.
     app_->sampler().releasesound(app_->layout().flags);
@@ -174,13 +261,41 @@ TEST_F(DialogsWindow, FontSizeAboveFiftyIsAppliedAsFifty) {
     const QString lengthBefore = window().label("Totaltime", 0)->styleSheet();
     dialog->chooseColour = [](const QColor&) { return std::optional<QColor>(QColor(0x12, 0x34, 0x56)); };
     QTest::mouseClick(dialog->fontColourButton(), Qt::LeftButton);
-    EXPECT_EQ(window().label("text2", 0)->styleSheet(), QStringLiteral("color: #123456"));
-    EXPECT_EQ(window().label("Pitchper", 1)->styleSheet(), QStringLiteral("color: #123456"));
+    const std::string chosen = "#123456";
+    EXPECT_EQ(textColour(window().label("text2", 0)), chosen);
+    EXPECT_EQ(textColour(window().label("Pitchper", 1)), chosen);
     EXPECT_EQ(window().label("Totaltime", 0)->styleSheet(), lengthBefore);
     // "デフォルト" reads the skin's file again.
     QTest::mouseClick(dialog->defaultButton(), Qt::LeftButton);
     EXPECT_NE(window().label("text2", 0)->font().pointSizeF(), 50.0);
-    EXPECT_NE(window().label("text2", 0)->styleSheet(), QStringLiteral("color: #123456"));
+    EXPECT_NE(textColour(window().label("text2", 0)), chosen);
+}
+
+// "リストボックス": the colours reach both decks' song lists, and any size typed is answered.
+TEST_F(DialogsWindow, SongListColoursReachBothListsAndASizeForThemIsAnswered) {
+    appearance::FontWindow* dialog = app_->showSkinDialog();
+    clickIndicator(dialog->areaButton(2));
+    ASSERT_TRUE(dialog->fontColourButton()->isEnabled());
+    ASSERT_TRUE(dialog->backColourButton()->isEnabled());
+    auto shown = [this](int deck, QPalette::ColorRole role) {
+        QListWidget* list = window().titleList(deck);
+        list->ensurePolished();
+        return list->palette().color(role).name().toStdString();
+    };
+    dialog->chooseColour = [](const QColor&) { return std::optional<QColor>(QColor(0x12, 0x34, 0x56)); };
+    QTest::mouseClick(dialog->fontColourButton(), Qt::LeftButton);
+    dialog->chooseColour = [](const QColor&) { return std::optional<QColor>(QColor(0x65, 0x43, 0x21)); };
+    QTest::mouseClick(dialog->backColourButton(), Qt::LeftButton);
+    for (int deck = 0; deck < 2; ++deck) {
+        EXPECT_EQ(shown(deck, QPalette::Text), "#123456") << deck;
+        EXPECT_EQ(shown(deck, QPalette::Base), "#654321") << deck;
+    }
+    EXPECT_EQ(dialog->preview()->palette().color(QPalette::WindowText), QColor(0x12, 0x34, 0x56));
+
+    BoxAnswerer boxes;
+    dialog->sizeBox()->clear();
+    QTest::keyClicks(dialog->sizeBox(), QStringLiteral("x"));
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("リストボックスのフォントの設定はカラー変更のみです。")});
 }
 
 TEST_F(DialogsWindow, ASkinLackingSwitch1KeepsThePreviousPicturesFromTheSwitchOn) {

@@ -169,7 +169,9 @@ TEST_F(SamplerEngine, EffectBoxesPlaceTheChainAndTheSlotShowsIt) {
     const QStringList placed{QStringLiteral("Echo - Software"), QStringLiteral("Flanger - Software")};
     EXPECT_EQ(slots().effects().entries[0], placed);
     EXPECT_EQ(list->item(1)->text(), placed[1]);
-    EXPECT_EQ(window().label("Text1", 0)->toolTip(), placed.join(QLatin1Char('\n')));
+    // The label's tooltip keeps its hint above the entries.
+    const QString hint = QStringLiteral("左ｸﾘｯｸでWAVEﾌｧｲﾙを読み込み、右ｸﾘｯｸで設定");
+    EXPECT_EQ(window().label("Text1", 0)->toolTip(), (QStringList{hint} + placed).join(QLatin1Char('\n')));
     ASSERT_NE(buffer->effect(dsp::EffectKind::Echo, 0), nullptr);
     ASSERT_NE(buffer->effect(dsp::EffectKind::Flanger, 0), nullptr);
     EXPECT_EQ(slots().effects().fxsignature, 0 + 32 + 1 + 128);
@@ -188,6 +190,16 @@ TEST_F(SamplerEngine, EffectBoxesPlaceTheChainAndTheSlotShowsIt) {
     // A new file in the slot closes the dialog that worked on the old buffer.
     loadSlot(*app_, 0, loop, 1);
     EXPECT_TRUE(app_->sampler().effectDialogs().openDialogs().empty());
+
+    // With the last effect unticked the tooltip is the hint again.
+    QTest::mousePress(window().label("Text1", 0), Qt::RightButton);
+    dialog = app_->sampler().samplerDialog();
+    ASSERT_NE(dialog, nullptr);
+    dialog->check1(0)->click();
+    EXPECT_EQ(window().label("Text1", 0)->toolTip(), hint + QLatin1Char('\n') + placed[1]);
+    dialog->check1(2)->click();
+    EXPECT_TRUE(slots().effects().entries[0].isEmpty());
+    EXPECT_EQ(window().label("Text1", 0)->toolTip(), hint);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 #include "appearance/font_settings.h"
 #include "appearance/layout_table.h"
+#include "appearance/ui/tooltip_style.h"
 #include "platform/os/volume_mixer.h"
 #include "platform/sound_buffer.h"
 
@@ -64,6 +65,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     translator_ = std::make_unique<QTranslator>();
     if (translator_->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator_.get());
+    appearance::applyTooltipPalette();
     // A second copy opens nothing, not even the sound card, before it says so and ends.
     if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) return;
     for (const std::string& arg : args)

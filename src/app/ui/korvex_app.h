@@ -61,6 +61,8 @@ public:
     const appearance::DisplayFonts& fonts() const { return fonts_; }
     // `skinname`: the current skin.
     const QString& skinname() const { return skinname_; }
+    // `samplerenabled`: the sampler is switched on (the configuration's "サンプラーＯＦＦ" unticked).
+    bool samplerenabled() const { return samplerenabled_; }
     // The menu entries "設定" and "ｽｷﾝ": open (or raise) the configuration dialog and the font and skin
     // dialog. Each is modeless and destroyed when closed; null while it is not open.
     mixer::ConfigurationWindow* showConfiguration();

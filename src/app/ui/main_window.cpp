@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "appearance/layout_table.h"
+#include "appearance/ui/tooltip_style.h"
 
 namespace korvex::app {
 
@@ -119,8 +120,7 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
             QFont font(QStringLiteral("Noto Sans CJK JP"));
             font.setPixelSize(10);
             text->setFont(font);
-            text->setStyleSheet(QStringLiteral("color: #d0d0d4"));
-            // The time's box reaches below the mini bar's bottom edge: its text keeps to the top.
+            text->setStyleSheet(appearance::labelColourSheet(QColor(0xd0, 0xd0, 0xd4)));
             text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             text->setAttribute(Qt::WA_TransparentForMouseEvents, true);
         }
@@ -223,7 +223,7 @@ void MainWindow::flashTitle(int deck) {
 
 void MainWindow::applyFonts(const appearance::DisplayFonts& fonts) {
     const appearance::FontSettings& c = fonts.controls;
-    auto colourSheet = [](std::uint32_t value) { return QStringLiteral("color: %1").arg(colour(value).name()); };
+    auto colourSheet = [](std::uint32_t value) { return appearance::labelColourSheet(colour(value)); };
     for (int deck = 0; deck < 2; ++deck) {
         const auto d = static_cast<std::size_t>(deck);
         QFont display(c.names[d]);

@@ -52,6 +52,11 @@ private:
     std::function<void()> changed_;
 };
 
+// What a slot label's tooltip says first, before the slot's effect entries.
+QString slotHint() {
+    return QStringLiteral("左ｸﾘｯｸでWAVEﾌｧｲﾙを読み込み、右ｸﾘｯｸで設定");
+}
+
 QString initErrorText() {
     return QStringLiteral(
         "DirectXが古いかインストールされていません。ＤｉｒｅｃｔＸ８．０以上が必要です。省略モードで起動しま"
@@ -97,7 +102,7 @@ void SamplerController::connectLabels() {
         if (label == nullptr) continue;
         label->setAttribute(Qt::WA_TransparentForMouseEvents, false);
         label->setAcceptDrops(true);
-        label->setToolTip(QStringLiteral("左ｸﾘｯｸでWAVEﾌｧｲﾙを読み込み、右ｸﾘｯｸで設定"));
+        label->setToolTip(slotHint());
         label->installEventFilter(new SlotLabelFilter(label, *slots_, slot, [this] { refresh(); }));
     }
 }
@@ -152,8 +157,10 @@ void SamplerController::unloadothers() {
 void SamplerController::showEffects(int slot) {
     const QStringList& entries = slots_->effects().entries[static_cast<std::size_t>(slot)];
     window_.showEffectList(slot, entries);
-    // The lists sit on the song-list panel out of sight; the slot's label tells its chain on hover.
-    if (QLabel* label = window_.label("Text1", slot)) label->setToolTip(entries.join(QLatin1Char('\n')));
+    // The lists sit on the song-list panel out of sight; the slot's label tells its chain on hover, below
+    // its hint.
+    if (QLabel* label = window_.label("Text1", slot))
+        label->setToolTip((QStringList{slotHint()} + entries).join(QLatin1Char('\n')));
 }
 
 void SamplerController::refresh() {

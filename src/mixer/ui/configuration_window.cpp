@@ -253,9 +253,11 @@ QWidget* ConfigurationWindow::recordingFrame() {
     const QString sourceText =
         QStringLiteral("既定はオン（プレーヤーの再生音を録音）。外すと入力デバイス（マイクなど）を録音します。");
     recordMix_->setToolTip(sourceText);
-    auto* sourceHint = new QLabel(sourceText);
+    // Broken after its first sentence rather than wrapped: a wrapped label in this grid got the height of
+    // one line and showed its text cut.
+    auto* sourceHint =
+        new QLabel(QString(sourceText).replace(QStringLiteral("。外す"), QStringLiteral("。\n外す")));
     sourceHint->setObjectName(QStringLiteral("recsourceHint"));
-    sourceHint->setWordWrap(true);
     layout->addWidget(autorecstart_, 3, 0, 1, 3);
     layout->addWidget(recordMix_, 4, 0, 1, 3);
     layout->addWidget(sourceHint, 5, 0, 1, 3);

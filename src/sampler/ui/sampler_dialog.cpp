@@ -15,18 +15,36 @@ QRect box(int left, int top, int width, int height) {
     return {px(left), px(top), px(width), px(height)};
 }
 
+// The small caption above a slider or the drawing, one line of 10 px text.
+QLabel* caption(const QString& text, const QRect& geometry, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    QFont font = label->font();
+    font.setPixelSize(10);
+    label->setFont(font);
+    return label;
+}
+
 // The dialog's client area in twips.
 constexpr int kClientHeight = 3420;
+// The effect frame's width, and the width of its check boxes: room for "Compressor" in the right column
+// while the frame still ends inside the narrow window (5200).
+constexpr int kEffectFrameWidth = 4155;
+constexpr int kLeftBoxWidth = 1155;
+constexpr int kRightBoxWidth = 1335;
 // Where the effect boxes sit in their frame: settings button, then box, by check-box index.
 struct EffectPlace {
     int index;
     int buttonLeft;
     int boxLeft;
+    int boxWidth;
     int top;
 };
-constexpr EffectPlace kEffectPlaces[] = {{0, 120, 840, 360},   {1, 120, 840, 720},   {2, 120, 840, 1080},
-                                         {3, 120, 840, 1440},  {4, 2040, 2760, 360}, {5, 2040, 2760, 840},
-                                         {7, 2040, 2760, 1320}};
+constexpr EffectPlace kEffectPlaces[] = {
+    {0, 120, 840, kLeftBoxWidth, 360},    {1, 120, 840, kLeftBoxWidth, 720},
+    {2, 120, 840, kLeftBoxWidth, 1080},   {3, 120, 840, kLeftBoxWidth, 1440},
+    {4, 2040, 2760, kRightBoxWidth, 360}, {5, 2040, 2760, kRightBoxWidth, 840},
+    {7, 2040, 2760, kRightBoxWidth, 1320}};
 
 }  // namespace
 
@@ -72,6 +90,11 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
     setWindowTitle(QStringLiteral("   サンプラー設定"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
+    // The controls sit at fixed pixel places, so their text is sized in pixels too: a desktop with a larger
+    // font or another resolution still finds every caption whole in its box.
+    QFont dialogFont(QStringLiteral("Noto Sans CJK JP"));
+    dialogFont.setPixelSize(12);
+    setFont(dialogFont);
 
     title_ = new QLabel(this);
     title_->setGeometry(box(1200, 165, 1575, 255));
@@ -84,11 +107,12 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
     chksilent_ = new QCheckBox(QStringLiteral("Silencer"), this);
     chksilent_->setGeometry(box(4080, 160, 1080, 255));
 
-    auto* volumeLabel = new QLabel(QStringLiteral("Ｖｏｌｕｍｅ"), this);
-    volumeLabel->setGeometry(box(60, 720, 1200, 225));
-    QFont labelFont = volumeLabel->font();
-    labelFont.setPointSizeF(8.0);
-    volumeLabel->setFont(labelFont);
+    // Above its slider, centred on it, and a little apart from the effect frame's caption at 960.
+    QLabel* volumeLabel = caption(QStringLiteral("Ｖｏｌｕｍｅ"), box(0, 720, 855, 225), this);
+    volumeLabel->setAlignment(Qt::AlignHCenter);
+    QFont narrow = volumeLabel->font();
+    narrow.setPixelSize(9);
+    volumeLabel->setFont(narrow);
     volume_ = new QSlider(Qt::Vertical, this);
     volume_->setGeometry(box(120, 960, 615, 1815));
     volume_->setRange(0, 100);
@@ -98,8 +122,7 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
     volume_->setInvertedAppearance(true);
     volume_->setInvertedControls(true);
 
-    auto* tempoLabel = new QLabel(QStringLiteral("Tempo"), this);
-    tempoLabel->setGeometry(box(1320, 720, 1200, 225));
+    QLabel* tempoLabel = caption(QStringLiteral("Tempo"), box(1320, 720, 1200, 225), this);
     tempo_ = new QSlider(Qt::Horizontal, this);
     tempo_->setGeometry(box(1320, 960, 2895, 495));
     tempo_->setRange(SamplerDialogModel::kTempoMin, SamplerDialogModel::kTempoMax);
@@ -115,17 +138,19 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
     hint->setGeometry(box(120, 600, 2895, 450));
     hint->setWordWrap(true);
     QFont small = hint->font();
-    small.setPointSizeF(7.5);
+    small.setPixelSize(10);
     hint->setFont(small);
 
+    // The effect frame covers the tempo and keyboard area of an effecter slot: it paints its own ground.
     effectFrame_ = new QGroupBox(QStringLiteral("エフェクト"), this);
+    effectFrame_->setAutoFillBackground(true);
     for (const EffectPlace& place : kEffectPlaces) {
         const auto i = static_cast<std::size_t>(place.index);
         efectcfg_[i] = new QPushButton(QStringLiteral("設定"), effectFrame_);
         efectcfg_[i]->setGeometry(box(place.buttonLeft, place.top, 615, 315));
         efectcfg_[i]->setEnabled(false);
         check1_[i] = new QCheckBox(slotEffectCaption(place.index), effectFrame_);
-        check1_[i]->setGeometry(box(place.boxLeft, place.top, 1155, 315));
+        check1_[i]->setGeometry(box(place.boxLeft, place.top, place.boxWidth, 315));
         const int index = place.index;
         connect(check1_[i], &QCheckBox::clicked, this, [this, index](bool ticked) {
             model_.check1Clicked(index, ticked);
@@ -134,12 +159,10 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
         connect(efectcfg_[i], &QPushButton::clicked, this, [this, index] { model_.efectcfgClicked(index); });
     }
 
-    auto* heading = new QLabel(QStringLiteral("3D EFFECT"), this);
-    heading->setGeometry(box(5280, 120, 2655, 225));
+    QLabel* heading = caption(QStringLiteral("3D EFFECT"), box(5280, 120, 2655, 225), this);
     picDraw_ = new DrawPanel(model_, this);
     picDraw_->setGeometry(box(5280, 360, 2655, 2415));
-    auto* angleLabel = new QLabel(QStringLiteral("Angle"), this);
-    angleLabel->setGeometry(box(5400, 2790, 1200, 210));
+    QLabel* angleLabel = caption(QStringLiteral("Angle"), box(5400, 2775, 1200, 225), this);
     scrlangle_ = new QSlider(Qt::Horizontal, this);
     scrlangle_->setGeometry(box(5400, 3000, 2535, 255));
     scrlangle_->setRange(SamplerDialogModel::kAngleMin, SamplerDialogModel::kAngleMax);
@@ -150,8 +173,19 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
     ok_->setGeometry(box(1920, 2880, 1215, 375));
 
     model_.open();
-    effectFrame_->setGeometry(box(960, model_.effectFrameTop(), 3960, 1935));
+    effectFrame_->setGeometry(box(960, model_.effectFrameTop(), kEffectFrameWidth, 1935));
     setFixedSize(px(model_.widthTwips()), px(kClientHeight));
+    // What the window does not show takes neither the keyboard focus nor the mouse: the controls under the
+    // effect frame of an effecter slot, the frame itself below a sampler slot's window, and the 3D panel
+    // beyond the narrow window of a slot without 3D.
+    const bool frameShown = model_.effectFrameTop() == SamplerDialogModel::kFrameShownTop;
+    for (QWidget* covered : std::initializer_list<QWidget*>{tempoLabel, tempo_, keyboardFrame})
+        covered->setVisible(!frameShown);
+    effectFrame_->setVisible(frameShown);
+    effectFrame_->raise();
+    const bool panelShown = model_.widthTwips() == SamplerDialogModel::kWideTwips;
+    for (QWidget* panel : std::initializer_list<QWidget*>{heading, picDraw_, angleLabel, scrlangle_})
+        panel->setVisible(panelShown);
     refresh();
 
     connect(volume_, &QSlider::valueChanged, this, [this](int v) { model_.volumeChanged(v); });
