@@ -74,26 +74,7 @@ void fillCache(DecodedAudio& audio, Decoder& decoder) {
 
 }  // namespace
 
-std::string fileProblem(int errnoValue) {
-    switch (errnoValue) {
-        case ENOENT:
-        case ENOTDIR:
-            return "the file does not exist";
-        case EACCES:
-        case EPERM:
-            return "no permission to read the file";
-        case EISDIR:
-            return "a folder, not a music file";
-        case ENAMETOOLONG:
-            return "the file name is too long";
-        case ELOOP:
-            return "the file name leads round in a circle of links";
-        default:
-            return std::string("the file could not be read (") + std::strerror(errnoValue) + ")";
-    }
-}
-
-bool checkOrdinaryFile(const std::string& path, std::string& error) {
+bool checkOrdinaryFile(const std::string& path, Refusal& error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         error = fileProblem(errno);
@@ -105,7 +86,7 @@ bool checkOrdinaryFile(const std::string& path, std::string& error) {
     }
     // A pipe or a device would block the open, or never end.
     if (!S_ISREG(info.st_mode)) {
-        error = "not an ordinary file (a pipe, device or socket)";
+        error = {Refusal::Reason::NotOrdinary};
         return false;
     }
     if (::access(path.c_str(), R_OK) != 0) {
@@ -113,14 +94,13 @@ bool checkOrdinaryFile(const std::string& path, std::string& error) {
         return false;
     }
     if (info.st_size == 0) {
-        error = "the file is empty";
+        error = {Refusal::Reason::Empty};
         return false;
     }
     return true;
 }
 
-std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info,
-                                     std::string& error) {
+std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info, Refusal& error) {
     if (!checkOrdinaryFile(path, error)) return nullptr;
     if (looksLikeMidi(path)) return openMidiDecoder(path, midiRate, info, error);
     return openFfmpegDecoder(path, info, error);
@@ -142,20 +122,20 @@ double Track::duration() const {
     return probedDuration_;
 }
 
-std::unique_ptr<Track> Track::open(const std::string& path, int midiRate, std::string& error) {
+std::unique_ptr<Track> Track::open(const std::string& path, int midiRate, Refusal& error) {
     // No file, however built, may end the program: running out of memory on a crafted file is a refusal.
     try {
         return openTrack(path, midiRate, error);
     } catch (const std::bad_alloc&) {
-        error = "not enough memory to open the file";
+        error = {Refusal::Reason::NoMemory};
         return nullptr;
     }
 }
 
-std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, std::string& error) {
+std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, Refusal& error) {
     audio::assertNotRealtime();
     if (path.empty()) {
-        error = "no file name";
+        error = {Refusal::Reason::NoFileName};
         return nullptr;
     }
     TrackInfo info;
@@ -170,7 +150,7 @@ std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, s
         bool more = true;
         while (more && audio->availableFrames() < wanted) more = decoder->decodeSome(*audio);
         if (audio->availableFrames() == 0) {
-            error = "no audio could be decoded";
+            error = {Refusal::Reason::NoAudio};
             return nullptr;
         }
         if (!more) audio->finish(decoder->failed());
@@ -199,7 +179,7 @@ std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, s
         try {
             track->worker_ = std::thread(std::move(work));
         } catch (const std::system_error&) {
-            error = "the system could not start decoding (too many threads)";
+            error = {Refusal::Reason::NoThreads};
             return nullptr;
         }
     }
