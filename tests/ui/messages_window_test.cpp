@@ -1,5 +1,5 @@
 // What the window tells the operator when something is wrong: a song that cannot be read (which file, why,
-// what to do).
+// what to do), a sound output that cannot be opened, and gaps in the sound as they happen.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <atomic>
 
 #include "support/drops.h"
 #include "ui/ui_helpers.h"
@@ -77,6 +78,65 @@ TEST_F(Messages, ARefusedSongInTheDeckSaysWhyInItsDisplay) {
         QStringLiteral("ファイルが読み込めません。\n") + folder +
             QStringLiteral("\nフォルダーです。音楽ファイルではありません。\nフォルダーの中の曲を選ぶか、"
                            "フォルダーを曲リストにドロップしてください。"));
+}
+
+TEST(MessagesAtStart, AnOutputThatCannotOpenShowsTheNoDeviceStateAndSaysSoOnce) {
+    const std::pair<std::string, QString> cases[] = {
+        {"--audio-output=no-such-device-for-korvex",
+         QStringLiteral("サウンドデバイス「no-such-device-for-korvex」を開けません。\n")},
+        {"--audio-output=wav:/nonexistent-folder-for-korvex/mix.wav",
+         QStringLiteral("音の出力先のファイルを作れません。\n/nonexistent-folder-for-korvex/mix.wav\n")}};
+    for (const auto& [option, opening] : cases) {
+        SCOPED_TRACE(option);
+        app::KorvexApp korvex({option});
+        ASSERT_TRUE(korvex.start());
+        QString shown;
+        answerNextBox(QMessageBox::Ok, &shown);
+        korvex.handOver();
+        EXPECT_TRUE(shown.startsWith(opening)) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QStringLiteral("起動し直してください"))) << "says what to do";
+        EXPECT_TRUE(korvex.audio().engine().outputLost());
+        QTest::qWait(80);  // a main-timer tick draws the decks
+        for (int deck = 0; deck < 2; ++deck)
+            EXPECT_EQ(korvex.window().label("lbfilename", deck)->text(),
+                      QStringLiteral("サウンドデバイスがありません"));
+        korvex.shutdown();
+    }
+    // An output that opens says nothing and shows no such state.
+    app::KorvexApp korvex({"--audio-output=null"});
+    ASSERT_TRUE(korvex.start());
+    korvex.handOver();
+    EXPECT_TRUE(korvex.audio().startProblem().isEmpty());
+    QTest::qWait(80);
+    EXPECT_NE(korvex.window().label("lbfilename", 0)->text(), QStringLiteral("サウンドデバイスがありません"));
+    korvex.shutdown();
+}
+
+// An output whose device runs dry when the test says so.
+class DryingOutput final : public audio::AudioOutput {
+public:
+    bool start(std::string&) override { return true; }
+    void stop() override {}
+    std::string describe() const override { return "drying"; }
+    std::uint64_t underflows() const override { return gaps.load(); }
+    std::atomic<std::uint64_t> gaps{0};
+};
+
+TEST_F(Messages, GapsInTheSoundAreCountedInTheTitleBarAsTheyHappen) {
+    auto output = std::make_unique<DryingOutput>();
+    DryingOutput& device = *output;
+    app_->audio().replaceOutput(std::move(output));
+    QLabel* status = window().soundStatus();
+    ASSERT_NE(status, nullptr);
+    QTest::qWait(80);
+    EXPECT_TRUE(status->text().isEmpty()) << "nothing to tell";
+    device.gaps = 3;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status->text() == QStringLiteral("音切れ 3 回"); }, 1000))
+        << status->text().toStdString();
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_TRUE(status->toolTip().contains(QStringLiteral("--audio-latency=80"))) << "says what to do";
+    device.gaps = 4;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status->text() == QStringLiteral("音切れ 4 回"); }, 1000));
 }
 
 }  // namespace

@@ -33,6 +33,8 @@ public:
     void forgetBitmaps() { shownBitmap_.clear(); }
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;
     QLabel* label(const std::string& name, int index = -1) const;
+    // The title bar's sound status (gaps in the sound); empty while there is nothing to tell.
+    QLabel* soundStatus() const { return soundStatus_; }
     TitleList* titleList(int deck) const;
     TrimNeedle* trimNeedle(int deck) const;
     // `lstUse(slot)`: the sampler slot's effect entries (slots 0..7), and redrawing it from the entries.
@@ -87,6 +89,7 @@ private:
     QPoint dragOffset_;
     bool shownOnce_ = false;
     QWidget* content_ = nullptr;
+    QLabel* soundStatus_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
 };
 
