@@ -121,7 +121,7 @@ BENCHMARK(BM_MemoryPerDeck180MinMp3)->Unit(benchmark::kMillisecond)->Iterations(
 void fullIndex(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         korvex::decode::TrackInfo info;
-        std::string error;
+        korvex::decode::Refusal error;
         auto decoder = korvex::decode::openDecoder(path, 44100, info, error);
         DecodedAudio audio(info.sampleRate);
         decoder->decodeSome(audio);  // starts the index

@@ -13,6 +13,25 @@ constexpr int kPumpMs = 10;
 // What --audio-latency accepts, in milliseconds.
 constexpr double kMinLatencyMs = 2.0;
 constexpr double kMaxLatencyMs = 1000.0;
+
+// What the operator is told when the output `mode` cannot be opened at start.
+QString outputProblemText(const std::string& mode) {
+    const QString name = QString::fromStdString(mode);
+    if (mode.rfind("wav:", 0) == 0)
+        return QStringLiteral(
+                   "音の出力先のファイルを作れません。\n%1\n"
+                   "音は出ないまま再生が進みます。フォルダーがあって書き込めるか確かめてから、Korvex を起動し直して"
+                   "ください。")
+            .arg(name.mid(4));
+    const QString device = mode == "default" || mode.empty()
+                               ? QStringLiteral("既定のサウンドデバイス")
+                               : QStringLiteral("サウンドデバイス「%1」").arg(name);
+    return QStringLiteral(
+               "%1を開けません。\n音は出ないまま再生が進みます。サウンドデバイスがつながっていて、ほかの"
+               "アプリケーションが使っていないか確かめてから、Korvex を起動し直してください。")
+        .arg(device);
+}
+
 }  // namespace
 
 double chooseLatencyMs(const std::vector<std::string>& args) {
@@ -40,7 +59,10 @@ AudioSession::AudioSession(const std::vector<std::string>& args, QObject* parent
     options.latencyMs = chooseLatencyMs(args);
     options.notice = [](const std::string& text) { std::fprintf(stderr, "korvex: %s\n", text.c_str()); };
     output_ = audio::openOutput(mode, engine_, notice, std::move(options));
-    if (!notice.empty()) std::fprintf(stderr, "korvex: %s\n", notice.c_str());
+    if (!notice.empty()) {
+        std::fprintf(stderr, "korvex: %s\n", notice.c_str());
+        startProblem_ = outputProblemText(mode);
+    }
     recordSource_ = audio::chooseRecordSource(args, std::getenv("KORVEX_RECORD_SOURCE"));
     if (!audio::isRecordSource(recordSource_)) {
         std::fprintf(stderr, "korvex: unknown record source \"%s\" (input or mix); recording the mix\n",
@@ -52,6 +74,11 @@ AudioSession::AudioSession(const std::vector<std::string>& args, QObject* parent
 }
 
 AudioSession::~AudioSession() { shutdown(); }
+
+void AudioSession::replaceOutput(std::unique_ptr<audio::AudioOutput> output) {
+    if (output_) output_->stop();
+    output_ = std::move(output);
+}
 
 void AudioSession::shutdown() {
     pump_.stop();

@@ -3,6 +3,7 @@
 // UI-thread pump that delivers the engine's events (end reached, state changed) to the decks.
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -20,7 +21,7 @@ double chooseLatencyMs(const std::vector<std::string>& args);
 class AudioSession : public QObject {
 public:
     // Opens the output named by `--audio-output=MODE` in `args` or KORVEX_AUDIO_OUTPUT (the option wins);
-    // when it cannot be opened, plays silently and says so once on stderr.
+    // when it cannot be opened, plays silently, says so once on stderr and keeps startProblem().
     explicit AudioSession(const std::vector<std::string>& args, QObject* parent = nullptr);
     ~AudioSession() override;
 
@@ -35,11 +36,18 @@ public:
     void shutdown();
     // Times the sound device ran dry so far.
     std::uint64_t underflows() const { return output_ ? output_->underflows() : 0; }
+    // What the operator is told once when the output asked for could not be opened and the player runs
+    // silently (Japanese: which output, what it means, what to do); empty when it opened.
+    const QString& startProblem() const { return startProblem_; }
+    // Puts `output`, already started, in place of the one opened (the old one is stopped): for tests that
+    // drive an output of their own.
+    void replaceOutput(std::unique_ptr<audio::AudioOutput> output);
 
 private:
     audio::AudioEngine engine_;
     std::unique_ptr<audio::AudioOutput> output_;
     std::string recordSource_;
+    QString startProblem_;
     QTimer pump_;
     bool underflowsTold_ = false;
 };

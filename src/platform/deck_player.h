@@ -41,6 +41,10 @@ public:
     virtual void setMute(bool mute) = 0;
     // True when the current file could not be opened or decoded.
     virtual bool hasError() const = 0;
+    // Why the current file cannot be played, for the operator (Japanese, UTF-8): what went wrong on the first
+    // line, what to do about it on the second; empty while hasError() is false or when the player cannot
+    // tell.
+    virtual std::string problemForUser() const { return {}; }
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual void stop() = 0;

@@ -19,11 +19,11 @@ MediaPlayer::~MediaPlayer() {
 
 void MediaPlayer::setFileName(const std::string& path) {
     fileName_ = path;
-    error_.clear();
+    error_ = {};
     std::unique_ptr<decode::Track> track;
     if (!path.empty()) {
         track = decode::Track::open(path, engine_.sampleRate(), error_);
-        if (!track && error_.empty()) error_ = "the file could not be opened";
+        if (!track && !error_) error_ = {decode::Refusal::Reason::NotMusic};
     }
     const decode::DecodedAudio* audio = track ? track->audio().get() : nullptr;
     if (track) inFlight_.push_back(track->audio());
@@ -38,7 +38,7 @@ void MediaPlayer::setFileName(const std::string& path) {
     seekTarget_ = 0.0;
     stateSeq_ = seq;
     impliedState_ = audio::kStopped;
-    if (!error_.empty() && onOpenError) onOpenError(path, error_);
+    if (error_ && onOpenError) onOpenError(path, decode::englishText(error_));
 }
 
 double MediaPlayer::currentPosition() const {
@@ -118,14 +118,26 @@ void MediaPlayer::updateGains() {
 }
 
 bool MediaPlayer::hasError() const {
-    if (!error_.empty()) return true;
+    return static_cast<bool>(refusal());
+}
+
+decode::Refusal MediaPlayer::refusal() const {
+    if (error_) return error_;
+    // Opened, but decoding ended without a single frame.
     const decode::DecodedAudio* audio = decodedAudio();
-    return audio != nullptr && audio->complete() && audio->availableFrames() == 0;
+    if (audio != nullptr && audio->complete() && audio->availableFrames() == 0)
+        return {decode::Refusal::Reason::NoAudio};
+    return {};
 }
 
 std::string MediaPlayer::errorText() const {
-    if (!error_.empty()) return error_;
-    return hasError() ? "no sound could be decoded from the file" : std::string();
+    return decode::englishText(refusal());
+}
+
+std::string MediaPlayer::problemForUser() const {
+    const decode::Refusal why = refusal();
+    if (!why) return {};
+    return decode::japaneseText(why) + "\n" + decode::japaneseAdvice(why);
 }
 
 void MediaPlayer::sendTransport(audio::Command::Type type, int impliedState) {

@@ -19,6 +19,7 @@
 
 #include "platform/audio/audio_engine.h"
 #include "platform/deck_player.h"
+#include "platform/decode/refusal.h"
 
 namespace korvex::decode {
 class Track;
@@ -67,9 +68,12 @@ public:
 
     // True when the current file could not be opened or decoded.
     bool hasError() const override;
-    // Why the current file cannot be played, in words a DJ understands ("a folder, not a music file");
-    // empty while hasError() is false.
+    // Why the current file cannot be played; no reason while hasError() is false.
+    decode::Refusal refusal() const;
+    // The reason in plain English ("a folder, not a music file"), for stderr and the tools; empty while
+    // hasError() is false.
     std::string errorText() const;
+    std::string problemForUser() const override;
     // Called on the UI thread when setFileName() refuses a file, with its name and errorText().
     std::function<void(const std::string& path, const std::string& why)> onOpenError;
 
@@ -92,7 +96,7 @@ private:
     const int deck_;
     audio::SourceShared& shared_;
     std::string fileName_;
-    std::string error_;
+    decode::Refusal error_;
     std::unique_ptr<decode::Track> track_;
     // Tracks handed to the audio thread, kept alive until it says it no longer reads them.
     std::vector<std::shared_ptr<decode::DecodedAudio>> inFlight_;

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "platform/decode/decoder.h"
+
 namespace korvex::sampler {
 
 namespace {
@@ -13,14 +15,25 @@ using base::MessageIcon;
 QString cannotLoadTitle() {
     return QStringLiteral("読み込めません");
 }
-QString cannotLoadText() {
-    return QStringLiteral("ファイルを読み込めません。");
-}
 QString tooShortForEffectsText() {
     return QStringLiteral("ﾌｧｲﾙの長さがエフェクトをかけるには短すぎます。もっと長いﾌｧｲﾙにしてください。");
 }
 QString dropFailedText() {
     return QStringLiteral("ファイルが読み込めません。");
+}
+
+// Why the wave file `path` cannot be made into a sound, with what to do (Japanese, one or more lines).
+QString waveProblem(const QString& path) {
+    decode::Refusal why;
+    if (!decode::checkOrdinaryFile(path.toStdString(), why))
+        return QString::fromStdString(decode::japaneseText(why) + "\n" + decode::japaneseAdvice(why));
+    return QStringLiteral(
+        "WAVE ファイルとして読めないか、壊れています。\n別の WAVE ファイルを選んでください。");
+}
+
+// The program's text `text`, then the file and why it cannot be loaded.
+QString withFile(const QString& text, const QString& path) {
+    return text + u'\n' + path + u'\n' + waveProblem(path);
 }
 
 // "3:kick.wav": the slot number, a colon and the file's name.
@@ -166,7 +179,7 @@ void SampleSlots::drop(int slot, const QStringList& paths) {
     if (!path.endsWith(QStringLiteral(".wav"), Qt::CaseSensitive)) return;
     // A name that ends in ".wav" but is no file (a folder, a vanished file) cannot be loaded.
     if (!QFileInfo(path).isFile()) {
-        messages_.inform(dropFailedText(), QString(), MessageIcon::None);
+        messages_.inform(withFile(dropFailedText(), path), QString(), MessageIcon::None);
         return;
     }
     loadpath = path;
@@ -205,7 +218,7 @@ void SampleSlots::selectmode(int mode) {
     if (firstError == SoundError::BufferTooSmall)
         cannotLoad(tooShortForEffectsText());
     else
-        cannotLoad(cannotLoadText());
+        cannotLoad(cannotLoadText(loadpath));
 }
 
 bool SampleSlots::loadslot(int slot, int mode, const QString& path) {
@@ -230,6 +243,10 @@ void SampleSlots::installBuffer(int slot, std::unique_ptr<SoundBuffer> buffer) {
     slotlooping_[at(slot)] = 0;
     effects_.fxsignature = 0;
     touch();
+}
+
+QString SampleSlots::cannotLoadText(const QString& path) {
+    return withFile(QStringLiteral("ファイルを読み込めません。"), path);
 }
 
 void SampleSlots::cannotLoad(const QString& text) {

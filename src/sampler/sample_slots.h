@@ -135,6 +135,8 @@ public:
     base::MessageBoxes& messages() { return messages_; }
     // Says that a buffer could not be made ("読み込めません", critical icon).
     void cannotLoad(const QString& text);
+    // "ファイルを読み込めません。" with the file `path` and why on the lines after it.
+    static QString cannotLoadText(const QString& path);
 
 private:
     static bool valid(int slot) { return slot >= 0 && slot < kSamplerSlots; }

@@ -196,7 +196,7 @@ void SamplerDialogModel::keyboadClicked() {
                 slots_.loadpath.toStdString(), kCtrlFrequency | kCtrlPan | kCtrlVolume, &error);
         // A file that cannot be made into eight buffers leaves every slot as it was.
         if (!made[static_cast<std::size_t>(k)]) {
-            slots_.cannotLoad(QStringLiteral("ファイルを読み込めません。"));
+            slots_.cannotLoad(SampleSlots::cannotLoadText(slots_.loadpath));
             return;
         }
     }

@@ -13,8 +13,27 @@ namespace {
 // The player's play state while it plays.
 constexpr int kPlaying = 2;
 
-QString cannotReadMessage() {
-    return QStringLiteral("ファイルが読み込めません。");
+// "ファイルが読み込めません。", then the file, then what went wrong and what to do (`why`, one or more
+// lines).
+QString cannotReadMessage(const QString& path, const QString& why) {
+    return QStringLiteral("ファイルが読み込めません。\n") + path + u'\n' + why;
+}
+
+QString listFullText() {
+    return QStringLiteral("曲リストがいっぱいです（%1 曲）。\n曲をいくつか削除してから追加してください。")
+        .arg(kMaxEntries);
+}
+
+QString folderUnreadableText() {
+    return QStringLiteral(
+        "フォルダーの中を読み取れません。\nフォルダーの権限を確かめてから、もう一度ドロップしてください。");
+}
+
+// Why the player refused a file, as it says it; a general reason when it cannot tell.
+QString refusalText(const DeckPlayer& player) {
+    const std::string why = player.problemForUser();
+    if (!why.empty()) return QString::fromStdString(why);
+    return QStringLiteral("ファイルが壊れているか、対応していない形式です。\n別のファイルを選んでください。");
 }
 
 bool isDeck(int deck) {
@@ -88,8 +107,12 @@ void SongAdder::addsongs(int deck) {
 
     // A full list or a file the player refuses leaves the list and the deck as they were.
     SongList& list = *lists_[deck];
-    if (list.isFull() || !openInPlayer(deck, path)) {
-        target_.showMessage(cannotReadMessage());
+    if (list.isFull()) {
+        target_.showMessage(cannotReadMessage(path, listFullText()));
+        return;
+    }
+    if (QString why; !openInPlayer(deck, path, why)) {
+        target_.showMessage(cannotReadMessage(path, why));
         return;
     }
     const QString title = titleOf(path);
@@ -109,16 +132,18 @@ void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
         return true;
     };
     // Ends the drop; what was added stays and nothing is loaded.
-    auto fail = [&] { target_.showMessage(cannotReadMessage()); };
+    auto fail = [&](const QString& path, const QString& why) {
+        target_.showMessage(cannotReadMessage(path, why));
+    };
 
     for (const QString& item : paths) {
-        if (hasDropEnding(item) && !add(item, titleOf(item))) return fail();
+        if (hasDropEnding(item) && !add(item, titleOf(item))) return fail(item, listFullText());
         if (!QFileInfo(item).isDir()) continue;
         const std::optional<QStringList> songs = folderSongs(item);
-        if (!songs) return fail();
+        if (!songs) return fail(item, folderUnreadableText());
         const QString prefix = folderPrefix(item);
         for (const QString& name : *songs) {
-            if (!add(prefix + name, name)) return fail();
+            if (!add(prefix + name, name)) return fail(prefix + name, listFullText());
             if (shift) deck = 1 - deck;
         }
     }
@@ -131,17 +156,19 @@ void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
     if (target_.keepsLiveDeck(loadDeck)) return;
     const SongList& list = *lists_[loadDeck];
     const int index = list.current();
-    if (!openInPlayer(loadDeck, list.field(kPath, index))) return fail();
+    const QString path = list.field(kPath, index);
+    if (QString why; !openInPlayer(loadDeck, path, why)) return fail(path, why);
     target_.dropLoaded(loadDeck, list.field(kTitle, index));
 }
 
-bool SongAdder::openInPlayer(int deck, const QString& path) {
+bool SongAdder::openInPlayer(int deck, const QString& path, QString& why) {
     DeckPlayer& player = *players_[deck];
     const std::string previous = player.fileName();
     const double position = player.currentPosition();
     const bool playing = player.playState() == kPlaying;
     player.setFileName(path.toStdString());
     if (!player.hasError()) return true;
+    why = refusalText(player);
 
     player.setFileName(previous);
     if (!previous.empty()) {

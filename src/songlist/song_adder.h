@@ -62,7 +62,8 @@ public:
     // A drop ended by opening the deck's current entry in the deck's player: `lbfilename` emptied and
     // `text2` = title (the entry's title). Nothing else: pitch, trim, memories and flags stay as they are.
     virtual void dropLoaded(int deck, const QString& title) = 0;
-    // A message box with an OK button and no title of its own.
+    // A message box with an OK button and no title of its own. A file that cannot be added says
+    // "ファイルが読み込めません。", the file's path on the next line and why, with what to do, after it.
     virtual void showMessage(const QString& text) = 0;
     // True when a drop's load onto `deck` is to be refused to keep its song playing (the songs are added
     // all the same); the target shows the refusal.
@@ -93,8 +94,9 @@ public:
     const QString& musicFolder() const { return musicFolder_; }
 
 private:
-    // Gives `path` to the deck's player. False, with the previous file restored, when it cannot be opened.
-    bool openInPlayer(int deck, const QString& path);
+    // Gives `path` to the deck's player. False, with the previous file restored and the player's reason
+    // in `why`, when it cannot be opened.
+    bool openInPlayer(int deck, const QString& path, QString& why);
     // The songs of one folder in the order they are added, or nothing when it cannot be listed.
     static std::optional<QStringList> folderSongs(const QString& folder);
 

@@ -16,8 +16,18 @@ const QString kListSuffix = QStringLiteral(".lis");
 QString noSongsMessage() {
     return QStringLiteral("曲が読み込まれていません。");
 }
-QString cannotReadMessage() {
-    return QStringLiteral("ファイルが読み込めません。");
+// "ファイルが読み込めません。", then the list file and what is wrong with it, with what to do.
+QString cannotReadMessage(const QString& name) {
+    return QStringLiteral("ファイルが読み込めません。\n") + name +
+           QStringLiteral(
+               "\nファイルを開けないか、曲リストとしては大きすぎます。\n"
+               "ファイルの権限を確かめるか、別の曲リストファイルを選んでください。");
+}
+QString brokenListMessage(const QString& name) {
+    return QStringLiteral("ファイルが読み込めません。\n") + name +
+           QStringLiteral(
+               "\n曲リストの形式が途中で崩れています。崩れる前の曲だけをリストに入れました。\n別の曲リスト"
+               "ファイルを選ぶか、足りない曲を追加し直してください。");
 }
 QString cannotSaveMessage(const QString& name) {
     return name + QStringLiteral("の保存に問題が発生しました。");
@@ -141,7 +151,7 @@ void SongListFile::load() {
     // The file is read whole before the lists are touched, so one that cannot be read costs nothing.
     const std::optional<QStringList> lines = base::readTextFile(name);
     if (!lines) {
-        messages_.inform(cannotReadMessage(), QString(), base::MessageIcon::None);
+        messages_.inform(cannotReadMessage(name), QString(), base::MessageIcon::None);
         return;
     }
     soat5();
@@ -149,7 +159,7 @@ void SongListFile::load() {
     for (SongList* list : lists_) {
         if (readDeckBlock(in, *list) != BlockRead::Complete) {
             // The songs read in full before the fault stay; nothing is selected.
-            messages_.inform(cannotReadMessage(), QString(), base::MessageIcon::None);
+            messages_.inform(brokenListMessage(name), QString(), base::MessageIcon::None);
             return;
         }
     }

@@ -40,10 +40,10 @@ const std::string kNoiseAndTone =
 // A straight decode of the whole file.
 std::vector<float> straightDecode(const std::string& path, int& rate) {
     decode::TrackInfo info;
-    std::string error;
+    decode::Refusal error;
     auto decoder = decode::openDecoder(path, 44100, info, error);
     if (!decoder) {
-        ADD_FAILURE() << error;
+        ADD_FAILURE() << decode::englishText(error);
         return {};
     }
     rate = info.sampleRate;
@@ -73,9 +73,9 @@ void checkRandomJumps(const std::string& path, int jumps) {
     const auto frames = static_cast<std::int64_t>(straight.size() / 2);
 
     decode::TrackInfo info;
-    std::string error;
+    decode::Refusal error;
     auto decoder = decode::openDecoder(path, 44100, info, error);
-    ASSERT_TRUE(decoder && decoder->canSeek()) << error;
+    ASSERT_TRUE(decoder && decoder->canSeek()) << decode::englishText(error);
     std::mt19937 random(14);
     std::uniform_int_distribution<std::int64_t> anywhere(0, frames - 1);
     std::size_t wrong = 0;
@@ -214,9 +214,9 @@ TEST_F(SmallCache, LongMidiSongsJumpExactlyAndStayBounded) {
 
     int rate = 0;
     const std::vector<float> straight = straightDecode(path, rate);
-    std::string error;
+    decode::Refusal error;
     auto track = decode::Track::open(path, 44100, error);
-    ASSERT_TRUE(track) << error;
+    ASSERT_TRUE(track) << decode::englishText(error);
     DecodedAudio& audio = *track->audio();
     audio.waitComplete();
     EXPECT_EQ(audio.availableFrames() * 2, straight.size());
@@ -243,9 +243,9 @@ TEST_F(SmallCache, LongMidiSongsJumpExactlyWhenTheScratchFileIsFull) {
     int rate = 0;
     const std::vector<float> straight = straightDecode(path, rate);
     decode::TrackInfo info;
-    std::string error;
+    decode::Refusal error;
     auto decoder = decode::openDecoder(path, 44100, info, error);
-    ASSERT_TRUE(decoder && decoder->canSeek()) << error;
+    ASSERT_TRUE(decoder && decoder->canSeek()) << decode::englishText(error);
     // Files of this process stop growing at 1 MiB (6 s of samples) for the rest of the test.
     struct FileSizeLimit {
         rlimit saved{};

@@ -70,7 +70,11 @@ TEST(SampleSlots, ModeFallbacksAndFailuresKeepTheOldBuffer) {
 
     // A file that cannot be read at all.
     r.load(4, QStringLiteral("/s/gone.wav"), kSampler3D);
-    EXPECT_EQ(r.messages.shown.back().text, QStringLiteral("ファイルを読み込めません。"));
+    EXPECT_EQ(
+        r.messages.shown.back().text,
+        QStringLiteral(
+            "ファイルを読み込めません。\n/s/gone.wav\nファイルが見つかりません。\n移動や削除、名前の変更が"
+            "されていないか確かめて、曲を選び直してください。"));
     EXPECT_EQ(r.slots.slotbuffer(4), nullptr);
 }
 
@@ -95,9 +99,18 @@ TEST(SampleSlots, DropTakesOnlyALowerCaseWaveFile) {
     // A dropped name that is no file says so.
     r.slots.drop(6, {dir.path() + QStringLiteral("/vanished.wav")});
     ASSERT_EQ(r.messages.shown.size(), 1u);
-    EXPECT_EQ(r.messages.shown[0].text, QStringLiteral("ファイルが読み込めません。"));
+    EXPECT_EQ(r.messages.shown[0].text,
+              QStringLiteral("ファイルが読み込めません。\n") + dir.path() +
+                  QStringLiteral("/vanished.wav\nファイルが見つかりません。\n移動や削除、名前の"
+                                 "変更がされていないか確かめて、曲を選び直してください。"));
     EXPECT_EQ(r.messages.shown[0].icon, MessageIcon::None);
     EXPECT_EQ(r.slots.caption(6), QStringLiteral("7:"));
+    // A folder named like a wave file is told apart.
+    ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/kit.wav")));
+    r.slots.drop(6, {dir.path() + QStringLiteral("/kit.wav")});
+    ASSERT_EQ(r.messages.shown.size(), 2u);
+    EXPECT_TRUE(r.messages.shown[1].text.contains(QStringLiteral("/kit.wav\nフォルダーです。")))
+        << r.messages.shown[1].text.toStdString();
 }
 
 // The window tests press the digit keys: a silencer slot mutes both decks, one without a buffer nothing.

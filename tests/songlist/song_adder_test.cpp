@@ -15,7 +15,13 @@ using testing::FakeDeckSide;
 using testing::FakeDialogs;
 using testing::FakePlayer;
 
-const QString kCannotRead = QStringLiteral("message ファイルが読み込めません。");
+// The message box of a file that cannot be added: the program's text, the file, why and what to do.
+QString cannotRead(const QString& path, const QString& why) {
+    return QStringLiteral("message ファイルが読み込めません。\n") + path + u'\n' + why;
+}
+const QString kBroken = QStringLiteral("壊れています。\n別の曲を選んでください。");
+const QString kListFull =
+    QStringLiteral("曲リストがいっぱいです（32767 曲）。\n曲をいくつか削除してから追加してください。");
 
 class SongAdderTest : public ::testing::Test {
 protected:
@@ -112,9 +118,10 @@ TEST_F(SongAdderTest, FailedDropKeepsWhatItAddedAndLoadsNothing) {
     players_[0].setFileName("/m/live.mp3");
     players_[0].position = 42.0;
     players_[0].play();
-    adder_.drop(0, {make("ok.mp3"), make("broken.mp3")}, false);
+    const QString broken = make("broken.mp3");
+    adder_.drop(0, {make("ok.mp3"), broken}, false);
     EXPECT_EQ(titles(0), QStringList({"ok.mp3", "broken.mp3"}));
-    EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
+    EXPECT_EQ(deckSide_.calls, QStringList{cannotRead(broken, kBroken)}) << "names the file and says why";
     // The deck goes on with what it played.
     EXPECT_EQ(players_[0].file, "/m/live.mp3");
     EXPECT_EQ(players_[0].position, 42.0);
@@ -126,7 +133,7 @@ TEST_F(SongAdderTest, FailedDropKeepsWhatItAddedAndLoadsNothing) {
     adder_.drop(1, {make("p.mp3"), make("q.mp3"), make("r.mp3")}, false);
     EXPECT_EQ(lists_[1].count(), kMaxEntries);
     EXPECT_EQ(lists_[1].field(kTitle, kMaxEntries - 1), "p.mp3");
-    EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
+    EXPECT_EQ(deckSide_.calls, QStringList{cannotRead(tmp_.path() + "/q.mp3", kListFull)});
     EXPECT_TRUE(players_[1].opened.empty());
 }
 
@@ -138,7 +145,10 @@ TEST_F(SongAdderTest, FolderThatCannotBeListedEndsTheDrop) {
     adder_.drop(0, {make("a.mp3"), locked, make("b.mp3")}, false);
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(titles(0), QStringList{"a.mp3"});
-    EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
+    EXPECT_EQ(deckSide_.calls,
+              QStringList{cannotRead(
+                  locked, QStringLiteral("フォルダーの中を読み取れません。\nフォルダーの権限を確かめてから、"
+                                         "もう一度ドロップしてください。"))});
     EXPECT_TRUE(players_[0].opened.empty());
 }
 
@@ -177,10 +187,11 @@ TEST_F(SongAdderTest, ChosenSongIsAddedLoadedAndItsFolderOpensNext) {
 TEST_F(SongAdderTest, SongThePlayerRefusesIsNotAdded) {
     players_[0].setFileName("/m/live.mp3");
     players_[0].position = 7.5;
-    dialogs_.answer = make("other/broken.mp3");
+    const QString broken = make("other/broken.mp3");
+    dialogs_.answer = broken;
     adder_.addsongs(0);
     EXPECT_EQ(lists_[0].count(), 0);
-    EXPECT_EQ(deckSide_.calls, QStringList{kCannotRead});
+    EXPECT_EQ(deckSide_.calls, QStringList{cannotRead(broken, kBroken)});
     EXPECT_EQ(players_[0].file, "/m/live.mp3");
     EXPECT_EQ(players_[0].position, 7.5);
     EXPECT_EQ(players_[0].state, 0);
@@ -189,10 +200,13 @@ TEST_F(SongAdderTest, SongThePlayerRefusesIsNotAdded) {
     // Nor is any song added to a full list, and the deck is not touched.
     for (int i = 0; i < kMaxEntries; ++i) lists_[0].appendRow({});
     players_[0].opened.clear();
-    dialogs_.answer = make("fine.mp3");
+    deckSide_.calls.clear();
+    const QString fine = make("fine.mp3");
+    dialogs_.answer = fine;
     adder_.addsongs(0);
     EXPECT_EQ(lists_[0].count(), kMaxEntries);
     EXPECT_TRUE(players_[0].opened.empty());
+    EXPECT_EQ(deckSide_.calls, QStringList{cannotRead(fine, kListFull)});
 }
 
 }  // namespace

@@ -83,6 +83,9 @@ public:
     void setMute(bool m) override { muted = m; }
     // A file whose name holds "broken" cannot be opened.
     bool hasError() const override { return file.find("broken") != std::string::npos; }
+    std::string problemForUser() const override {
+        return hasError() ? "壊れています。\n別の曲を選んでください。" : "";
+    }
     void play() override { act("play", 2); }
     void pause() override { act("pause", 1); }
     void stop() override { act("stop", 0); }

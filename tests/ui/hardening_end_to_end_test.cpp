@@ -44,8 +44,8 @@ TEST(EndToEnd, AFolderOrAPipeAsTheCurrentSongStartsThePlayerAndSaysWhy) {
     const QString ini = settingsPath();
 
     const std::pair<QString, QString> cases[] = {
-        {folder, QStringLiteral("a folder, not a music file")},
-        {fifo, QStringLiteral("not an ordinary file (a pipe, device or socket)")}};
+        {folder, QStringLiteral("フォルダーです。音楽ファイルではありません。")},
+        {fifo, QStringLiteral("普通のファイルではありません（パイプやデバイスなど）。")}};
     for (const auto& [current, why] : cases) {
         SCOPED_TRACE(current.toStdString());
         writeLines(ini, settingsWith(good, current, good));
@@ -59,6 +59,12 @@ TEST(EndToEnd, AFolderOrAPipeAsTheCurrentSongStartsThePlayerAndSaysWhy) {
         QTest::qWait(80);  // a main-timer tick redraws the deck
         EXPECT_EQ(window.label("text2", 0)->text(), why) << "the deck's display says why";
         EXPECT_NE(window.label("text2", 1)->text(), why);
+        // Its tooltip names the file and says what to do.
+        const QString tip = window.label("text2", 0)->toolTip();
+        EXPECT_TRUE(
+            tip.startsWith(QStringLiteral("ファイルが読み込めません。\n") + current + u'\n' + why + u'\n'))
+            << tip.toStdString();
+        EXPECT_TRUE(window.label("text2", 1)->toolTip().isEmpty());
         korvex.shutdown();
     }
     QFile::remove(ini);
@@ -312,8 +318,10 @@ TEST(EndToEnd, LosingTheSoundServerKeepsTheSetGoingAndTheSoundComesBack) {
         QTest::qWait(1000);
         EXPECT_NEAR(deckA.currentPosition() - before, deckA.rate(), 0.2) << "the deck's time goes on";
         EXPECT_EQ(deckA.playState(), 2);
-        EXPECT_EQ(korvex.window().label("lbfilename", 0)->text(), QStringLiteral("no sound device"));
-        EXPECT_EQ(korvex.window().label("lbfilename", 1)->text(), QStringLiteral("no sound device"));
+        EXPECT_EQ(korvex.window().label("lbfilename", 0)->text(),
+                  QStringLiteral("サウンドデバイスがありません"));
+        EXPECT_EQ(korvex.window().label("lbfilename", 1)->text(),
+                  QStringLiteral("サウンドデバイスがありません"));
 
         // A new server: the monitor has the tone again within 2 s of its start.
         ASSERT_EQ(std::system(("'" + tool + "' start '" + dir + "' > /dev/null").c_str()), 0);
@@ -322,7 +330,8 @@ TEST(EndToEnd, LosingTheSoundServerKeepsTheSetGoingAndTheSoundComesBack) {
         EXPECT_EQ(WEXITSTATUS(recorded), 0);
         QTest::qWait(100);
         EXPECT_FALSE(korvex.audio().engine().outputLost());
-        EXPECT_NE(korvex.window().label("lbfilename", 0)->text(), QStringLiteral("no sound device"));
+        EXPECT_NE(korvex.window().label("lbfilename", 0)->text(),
+                  QStringLiteral("サウンドデバイスがありません"));
         tone = 440.0 * deckA.rate();
         korvex.shutdown();
     }

@@ -216,6 +216,11 @@ void KorvexApp::handOver() {
     startSettled_.start(kStartSettleMs);
     if (const QString setAside = startGuard_->message(); !setAside.isEmpty())
         player_->dialogs().inform(setAside, QString(), base::MessageIcon::Warning);
+    // Once, before the set begins: the player runs, but nothing can be heard.
+    if (!soundProblemTold_ && !audio_->startProblem().isEmpty()) {
+        soundProblemTold_ = true;
+        player_->dialogs().inform(audio_->startProblem(), QString(), base::MessageIcon::Warning);
+    }
     if (!openFiles_.isEmpty()) {
         const QStringList files = std::exchange(openFiles_, {});
         player_->adder().drop(0, files, false);
@@ -299,6 +304,7 @@ void KorvexApp::drawChrome() {
         shownCaption_ = mini_->caption();
         window_->setWindowTitle(shownCaption_);
     }
+    drawSoundStatus();
     const int top = mini_->miniButtonsTop();
     for (const char* name : {"miniplay", "ministop", "minipre", "mininext"}) {
         if (auto* button = window_->picture(name)) {
@@ -308,6 +314,23 @@ void KorvexApp::drawChrome() {
             if (button->isVisible()) button->raise();
         }
     }
+}
+
+void KorvexApp::drawSoundStatus() {
+    QLabel* status = window_->soundStatus();
+    if (status == nullptr) return;
+    // The bar is too short for it in mini mode.
+    status->setVisible(!mini_->miniflag());
+    const std::uint64_t gaps = audio_->underflows();
+    if (gaps == shownUnderflows_) return;
+    shownUnderflows_ = gaps;
+    status->setText(QStringLiteral("音切れ %1 回").arg(gaps));
+    status->setToolTip(
+        QStringLiteral(
+            "サウンドデバイスへの音が %1 回途切れました（音切れ）。\nほかのアプリケーションを閉じるか、"
+            "--audio-latency=80 のように遅延を大きくして Korvex を起動し直すと、途切れにくく"
+            "なります。")
+            .arg(gaps));
 }
 
 void KorvexApp::connectMiniBar() {

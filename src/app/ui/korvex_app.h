@@ -105,6 +105,8 @@ private:
     void layoutPanels();
     // The title bar's texts, the caption and the mini buttons from the mini-bar model.
     void drawChrome();
+    // The title bar's count of gaps in the sound, as they happen.
+    void drawSoundStatus();
     void connectMiniBar();
     void showAbout();
     // `initsound`: the sampler's sound device, when the sampler is switched on.
@@ -161,6 +163,10 @@ private:
     QPointer<appearance::FontWindow> skinWindow_;
     // The caption last written to the window.
     QString shownCaption_;
+    // The gap count the title bar shows.
+    std::uint64_t shownUnderflows_ = 0;
+    // The output's start problem was shown.
+    bool soundProblemTold_ = false;
     // The window is closing for good (answered, or left through the File menu).
     bool closingForGood_ = false;
     // Ending on a signal: whatever a dialog open at that moment answers, nothing is saved.

@@ -15,6 +15,10 @@ using appearance::kTwipsPerPixel;
 using appearance::Panel;
 using appearance::Role;
 
+// Where the title bar's sound status sits, in twips.
+constexpr int kSoundStatusLeft = 3900;
+constexpr int kSoundStatusWidth = 2300;
+
 int px(double twips) { return static_cast<int>(twips / kTwipsPerPixel + 0.5); }
 QRect pixels(const appearance::Rect& r) { return {px(r.left), px(r.top), px(r.width), px(r.height)}; }
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
@@ -124,6 +128,17 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
             text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             text->setAttribute(Qt::WA_TransparentForMouseEvents, true);
         }
+    }
+    // The sound status sits on the title bar between its texts and the mode buttons, where the mini-bar
+    // buttons are parked out of sight.
+    soundStatus_ = new QLabel(content_);
+    soundStatus_->setGeometry(pixels({kSoundStatusLeft, 75, kSoundStatusWidth, 180}));
+    {
+        QFont font(QStringLiteral("Noto Sans CJK JP"));
+        font.setPixelSize(10);
+        soundStatus_->setFont(font);
+        soundStatus_->setStyleSheet(QStringLiteral("color: #ffb040"));
+        soundStatus_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
     // The mini-bar buttons belong to mini mode only.
     for (const char* name : {"miniplay", "ministop", "minipre", "mininext"}) picture(name)->hide();

@@ -39,6 +39,8 @@ public:
     // A short flash behind the deck display (`text2`): a load was refused to keep the deck's song playing.
     void flashTitle(int deck);
     static constexpr int kFlashMs = 400;
+    // The title bar's sound status (gaps in the sound); empty while there is nothing to tell.
+    QLabel* soundStatus() const { return soundStatus_; }
     TitleList* titleList(int deck) const;
     TrimNeedle* trimNeedle(int deck) const;
     // `lstUse(slot)`: the sampler slot's effect entries (slots 0..7), and redrawing it from the entries.
@@ -99,6 +101,7 @@ private:
     QPoint dragOffset_;
     bool shownOnce_ = false;
     QWidget* content_ = nullptr;
+    QLabel* soundStatus_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
     // The last key release, until it is known not to be half of an auto-repeat pair.
     std::unique_ptr<QKeyEvent> heldRelease_;

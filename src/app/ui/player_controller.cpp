@@ -16,7 +16,7 @@ void setText(QLabel* label, const QString& text) {
 }
 
 // Shown in each deck's file label while the engine plays on without a sound device.
-const QString kNoSoundDevice = QStringLiteral("no sound device");
+const QString kNoSoundDevice = QStringLiteral("サウンドデバイスがありません");
 
 }  // namespace
 
@@ -25,7 +25,8 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     for (int deck = 0; deck < 2; ++deck) {
         auto& player = players_[static_cast<std::size_t>(deck)];
         player = std::make_unique<MediaPlayer>(engine, deck);
-        // A refused song is named on stderr; the deck's display says why (deckDisplay).
+        // A refused song is named on stderr in English for the logs; the deck's display says why in
+        // Japanese (deckDisplay).
         player->onOpenError = [deck](const std::string& path, const std::string& why) {
             std::fprintf(stderr, "korvex: deck %c: %s: %s\n", deck == 0 ? 'A' : 'B', path.c_str(), why.c_str());
         };
@@ -156,6 +157,10 @@ void PlayerController::refresh() {
     for (int deck = 0; deck < 2; ++deck) {
         const deck::DeckView& view = transport_->view(deck);
         setText(window_.label("text2", deck), deckDisplay(deck, view.text2));
+        if (QLabel* display = window_.label("text2", deck)) {
+            const QString tip = refusalTip(deck);
+            if (display->toolTip() != tip) display->setToolTip(tip);
+        }
         setText(window_.label("lbfilename", deck), fileLabel(view.lbfilename));
         setText(window_.label("Totaltime", deck), view.totaltime);
         window_.showBitmap("Pause", deck, view.playPicture);
@@ -182,8 +187,17 @@ void PlayerController::refresh() {
 
 QString PlayerController::deckDisplay(int deck, const QString& text2) const {
     const MediaPlayer& player = *players_[static_cast<std::size_t>(deck)];
-    if (!player.fileName().empty() && player.hasError()) return QString::fromStdString(player.errorText());
+    if (player.fileName().empty()) return text2;
+    if (const decode::Refusal why = player.refusal())
+        return QString::fromStdString(decode::japaneseText(why));
     return text2;
+}
+
+QString PlayerController::refusalTip(int deck) const {
+    const MediaPlayer& player = *players_[static_cast<std::size_t>(deck)];
+    if (player.fileName().empty() || !player.hasError()) return {};
+    return QStringLiteral("ファイルが読み込めません。\n") + QString::fromStdString(player.fileName()) +
+           u'\n' + QString::fromStdString(player.problemForUser());
 }
 
 QString PlayerController::fileLabel(const QString& lbfilename) const {

@@ -79,6 +79,8 @@ private:
     // device is gone.
     QString deckDisplay(int deck, const QString& text2) const;
     QString fileLabel(const QString& lbfilename) const;
+    // The deck display's tooltip while its song cannot play: the file, why and what to do.
+    QString refusalTip(int deck) const;
 
     MainWindow& window_;
     audio::AudioEngine& engine_;

@@ -61,7 +61,8 @@ public:
     void setMixTap(MixTap* tap);
     // Frames rendered so far (any thread).
     std::uint64_t framesRendered() const { return frames_.load(std::memory_order_relaxed); }
-    // True while the sound device is gone and the engine plays on its own clock (any thread).
+    // True while the sound device is gone (lost, or never opened) and the engine plays on its own clock
+    // (any thread).
     bool outputLost() const { return outputLost_.load(std::memory_order_relaxed); }
     void setOutputLost(bool lost) { outputLost_.store(lost, std::memory_order_relaxed); }
     // The next blocks fade in from silence (the sound device is back). Any thread.

@@ -40,8 +40,8 @@ struct DeviceOptions {
 std::string chooseOutputMode(const std::vector<std::string>& args, const char* environment);
 
 // Opens and starts the output `mode` ("default", "null", "wav:PATH" or a PortAudio device name) for
-// `engine`. When it cannot be opened, falls back to the null output and puts the reason in `notice`
-// (which the caller prints once); otherwise `notice` is left empty.
+// `engine`. When it cannot be opened, falls back to the null output, sets the engine's outputLost() and
+// puts the reason in `notice` (which the caller prints once); otherwise `notice` is left empty.
 std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& engine, std::string& notice,
                                         DeviceOptions options = {});
 

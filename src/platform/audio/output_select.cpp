@@ -31,6 +31,8 @@ std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& en
     notice = "no audio output could be opened for \"" + mode + "\" (" + error + "); playing silently";
     auto fallback = makeNullOutput(engine);
     fallback->start(error);
+    // The engine runs without the output it was meant to have, as after a loss (but nothing retries it).
+    engine.setOutputLost(true);
     return fallback;
 }
 

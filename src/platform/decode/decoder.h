@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/decode/decoded_audio.h"
-#include "platform/os/ordinary_file.h"
+#include "platform/decode/refusal.h"
 
 namespace korvex::decode {
 
@@ -44,18 +44,16 @@ public:
     virtual std::int64_t indexedFrames() const { return 0; }
 };
 
-// Opens `path` with the decoder that suits it. On failure returns null and puts a short reason in `error`.
-std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info,
-                                     std::string& error);
+// Opens `path` with the decoder that suits it. On failure returns null and puts the reason in `error`.
+std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info, Refusal& error);
 
-std::unique_ptr<Decoder> openFfmpegDecoder(const std::string& path, TrackInfo& info, std::string& error);
+std::unique_ptr<Decoder> openFfmpegDecoder(const std::string& path, TrackInfo& info, Refusal& error);
 std::unique_ptr<Decoder> openMidiDecoder(const std::string& path, int sampleRate, TrackInfo& info,
-                                         std::string& error);
+                                         Refusal& error);
 
-// Refuses anything but an ordinary readable file that is not empty (folders, pipes, devices), with a
-// reason a DJ understands in `error` (os::openOrdinaryFile() is the check).
-bool checkOrdinaryFile(const std::string& path, std::string& error);
-using os::fileProblem;
+// Refuses anything but an ordinary readable file that is not empty (folders, pipes, devices), with the
+// reason in `error`.
+bool checkOrdinaryFile(const std::string& path, Refusal& error);
 
 // The General MIDI soundfont used for .mid files (KORVEX_SOUNDFONT overrides); empty when none is found.
 std::string findSoundfont();

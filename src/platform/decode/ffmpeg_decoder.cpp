@@ -202,15 +202,12 @@ void SeekIndex::build(const std::string& path, int streamIndex, bool countByDeco
 }
 
 // What an FFmpeg error means for the user.
-std::string errorText(int code) {
-    if (code == AVERROR_INVALIDDATA || code == AVERROR(EINVAL)) return "not a music file Korvex can read (damaged or of an unknown kind)";
-    if (code == AVERROR_EXIT) return "the file took too long to open (the disk or network is not answering)";
-    if (code == AVERROR_EOF) return "the file holds no audio";
-    if (code == AVERROR(ENOMEM)) return "not enough memory to open the file";
+Refusal refusalOf(int code) {
+    if (code == AVERROR_INVALIDDATA || code == AVERROR(EINVAL)) return {Refusal::Reason::NotMusic};
+    if (code == AVERROR_EXIT) return {Refusal::Reason::TimedOut};
+    if (code == AVERROR_EOF) return {Refusal::Reason::NoAudio};
     if (code < 0 && code > -4096) return fileProblem(AVUNERROR(code));
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return std::string("the file could not be opened (") + buffer + ")";
+    return {Refusal::Reason::Other, code};
 }
 
 class FfmpegDecoder final : public Decoder {
@@ -229,11 +226,11 @@ public:
         avformat_close_input(&format_);
     }
 
-    bool open(const std::string& path, TrackInfo& info, std::string& error) {
+    bool open(const std::string& path, TrackInfo& info, Refusal& error) {
         path_ = path;
         format_ = avformat_alloc_context();
         if (format_ == nullptr) {
-            error = errorText(AVERROR(ENOMEM));
+            error = {Refusal::Reason::NoMemory};
             return false;
         }
         // Packets the demuxer knows are damaged (cut short, failed checksum) never reach the codec.
@@ -243,23 +240,23 @@ public:
         armDeadline();
         int rc = avformat_open_input(&format_, path.c_str(), nullptr, nullptr);
         if (rc < 0) {
-            error = errorText(rc);
+            error = refusalOf(rc);
             return false;
         }
         // A guess from the file name alone is no reason to believe a file is music.
         if (format_->probe_score <= AVPROBE_SCORE_RETRY) {
-            error = "not a music file Korvex can read (damaged or of an unknown kind)";
+            error = {Refusal::Reason::NotMusic};
             return false;
         }
         rc = avformat_find_stream_info(format_, nullptr);
         if (rc < 0) {
-            error = errorText(rc);
+            error = refusalOf(rc);
             return false;
         }
         const AVCodec* codec = nullptr;
         stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
         if (stream_ < 0 || codec == nullptr) {
-            error = "no playable audio track";
+            error = {Refusal::Reason::NoAudio};
             return false;
         }
         for (unsigned i = 0; i < format_->nb_streams; ++i)
@@ -272,31 +269,31 @@ public:
         }
         if (codec_ == nullptr || avcodec_parameters_to_context(codec_, stream->codecpar) < 0 ||
             stream->codecpar->sample_rate <= 0) {
-            error = "the audio format of this file cannot be played";
+            error = {Refusal::Reason::UnsupportedFormat};
             return false;
         }
         // Packets carry their position in samples (see decodeSome), so frames do too.
         codec_->pkt_timebase = AVRational{1, stream->codecpar->sample_rate};
         if (avcodec_open2(codec_, codec, nullptr) < 0) {
-            error = "the audio format of this file cannot be played";
+            error = {Refusal::Reason::UnsupportedFormat};
             return false;
         }
         if (codec_->sample_rate <= 0 || codec_->ch_layout.nb_channels <= 0) {
-            error = "the audio track has no sample rate or channels";
+            error = {Refusal::Reason::UnsupportedFormat};
             return false;
         }
         if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
             av_channel_layout_default(&codec_->ch_layout, codec_->ch_layout.nb_channels);
         outRate_ = std::min(codec_->sample_rate, kMaxRate);
         if (!setUpConverter(codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate)) {
-            error = "the audio format cannot be converted";
+            error = {Refusal::Reason::UnsupportedFormat};
             return false;
         }
         frame_ = av_frame_alloc();
         packet_ = av_packet_alloc();
         held_ = av_packet_alloc();
         if (frame_ == nullptr || packet_ == nullptr || held_ == nullptr) {
-            error = errorText(AVERROR(ENOMEM));
+            error = {Refusal::Reason::NoMemory};
             return false;
         }
 
@@ -692,7 +689,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Decoder> openFfmpegDecoder(const std::string& path, TrackInfo& info, std::string& error) {
+std::unique_ptr<Decoder> openFfmpegDecoder(const std::string& path, TrackInfo& info, Refusal& error) {
     static const bool quiet = [] {
         av_log_set_level(AV_LOG_QUIET);
         return true;

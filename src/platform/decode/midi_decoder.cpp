@@ -56,27 +56,26 @@ constexpr off_t kMaxFileBytes = off_t{16} << 20;
 // Reads a Standard MIDI File far enough to know it is one and how long it plays.
 class MidiLength {
 public:
-    bool parse(const std::vector<std::uint8_t>& data, std::string& error) {
+    bool parse(const std::vector<std::uint8_t>& data, Refusal& error) {
         data_ = &data;
         pos_ = 0;
-        if (!expect("MThd") || read32() < 6)
-            return fail(error, "not a MIDI file (the name says MIDI, the contents do not)");
+        if (!expect("MThd") || read32() < 6) return fail(error, Refusal::Reason::NotMidi);
         read16();  // format
         const unsigned tracks = read16();
         const std::uint16_t division = read16();
-        if (ok_ && division == 0) return fail(error, "a damaged MIDI file (it has no tempo division)");
+        if (ok_ && division == 0) return fail(error, Refusal::Reason::DamagedMidi);
         pos_ = 8 + (static_cast<std::size_t>(data[4]) << 24 | static_cast<std::size_t>(data[5]) << 16 |
                     static_cast<std::size_t>(data[6]) << 8 | data[7]);
         std::uint64_t lastTick = 0;
         for (unsigned t = 0; t < tracks && ok_; ++t) {
             if (pos_ + 8 > data.size()) break;  // fewer tracks than announced: play what is there
-            if (!expect("MTrk")) return fail(error, "a damaged MIDI file");
+            if (!expect("MTrk")) return fail(error, Refusal::Reason::DamagedMidi);
             const std::size_t length = read32();
             const std::size_t end = std::min(data.size(), pos_ + length);
             lastTick = std::max(lastTick, scanTrack(end));
             pos_ = end;
         }
-        if (!ok_) return fail(error, "a damaged MIDI file");
+        if (!ok_) return fail(error, Refusal::Reason::DamagedMidi);
         seconds_ = std::min(ticksToSeconds(lastTick, division) + kTailSeconds,
                             ticksToSeconds(lastSound_, division) + kSoundTailSeconds);
         return true;
@@ -171,8 +170,8 @@ private:
         }
         return v;
     }
-    bool fail(std::string& error, const char* why) {
-        error = why;
+    bool fail(Refusal& error, Refusal::Reason why) {
+        error = {why};
         return false;
     }
 
@@ -407,19 +406,23 @@ private:
     dsp::PeakLimiter limiter_;
 };
 
-// Reads the whole file, refusing anything but an ordinary file on the open descriptor (a pipe put in
-// place of the file after the deck checked it is not waited on).
-bool readMidiFile(const std::string& path, std::vector<std::uint8_t>& data, std::string& error) {
-    const int fd = os::openOrdinaryFile(path, error);
-    if (fd < 0) return false;
+// Reads the whole file. Opened without blocking and checked on the open descriptor, so a pipe put in
+// place of the file after it was checked is still refused rather than waited on.
+bool readMidiFile(const std::string& path, std::vector<std::uint8_t>& data, Refusal& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = fileProblem(errno);
+        return false;
+    }
     struct stat info {};
     bool ok = ::fstat(fd, &info) == 0;
-    if (!ok) {
-        error = fileProblem(errno);
-    } else if (info.st_size > kMaxFileBytes) {
-        error = "too large for a MIDI file";
-    }
-    ok = ok && error.empty();
+    if (!ok) error = fileProblem(errno);
+    else if (S_ISDIR(info.st_mode)) error = fileProblem(EISDIR);
+    else if (!S_ISREG(info.st_mode))
+        error = {Refusal::Reason::NotOrdinary};
+    else if (info.st_size > kMaxFileBytes)
+        error = {Refusal::Reason::TooLargeForMidi};
+    ok = ok && !error;
     if (ok) {
         data.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
@@ -452,14 +455,14 @@ std::string findSoundfont() {
 }
 
 std::unique_ptr<Decoder> openMidiDecoder(const std::string& path, int sampleRate, TrackInfo& info,
-                                         std::string& error) {
+                                         Refusal& error) {
     std::vector<std::uint8_t> data;
     if (!readMidiFile(path, data, error)) return nullptr;
     MidiLength length;
     if (!length.parse(data, error)) return nullptr;
     std::string soundfont = findSoundfont();
     if (soundfont.empty()) {
-        error = "no General MIDI soundfont is installed";
+        error = {Refusal::Reason::NoSoundfont};
         return nullptr;
     }
     info.sampleRate = sampleRate;

@@ -1,5 +1,6 @@
 #include "platform/decode/track.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,23 +75,28 @@ void fillCache(DecodedAudio& audio, Decoder& decoder) {
 
 }  // namespace
 
-bool checkOrdinaryFile(const std::string& path, std::string& error) {
-    // Checked on the opened file: a pipe or a device would block FFmpeg's open, or never end.
-    const int fd = os::openOrdinaryFile(path, error);
-    if (fd < 0) return false;
-    struct stat info {};
-    const bool known = ::fstat(fd, &info) == 0;
-    if (!known) error = fileProblem(errno);
-    ::close(fd);
-    if (known && info.st_size == 0) {
-        error = "the file is empty";
+bool checkOrdinaryFile(const std::string& path, Refusal& error) {
+    // Checked on the opened file, opened without waiting: a pipe or a device would block FFmpeg's open, or
+    // never end, and one put in place of the file after a check by name would still be met.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = fileProblem(errno);
         return false;
     }
-    return known;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        error = fileProblem(errno);
+    else if (S_ISDIR(info.st_mode))
+        error = fileProblem(EISDIR);
+    else if (!S_ISREG(info.st_mode))
+        error = {Refusal::Reason::NotOrdinary};
+    else if (info.st_size == 0)
+        error = {Refusal::Reason::Empty};
+    ::close(fd);
+    return !error;
 }
 
-std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info,
-                                     std::string& error) {
+std::unique_ptr<Decoder> openDecoder(const std::string& path, int midiRate, TrackInfo& info, Refusal& error) {
     if (!checkOrdinaryFile(path, error)) return nullptr;
     if (looksLikeMidi(path)) return openMidiDecoder(path, midiRate, info, error);
     return openFfmpegDecoder(path, info, error);
@@ -112,20 +118,20 @@ double Track::duration() const {
     return probedDuration_;
 }
 
-std::unique_ptr<Track> Track::open(const std::string& path, int midiRate, std::string& error) {
+std::unique_ptr<Track> Track::open(const std::string& path, int midiRate, Refusal& error) {
     // No file, however built, may end the program: running out of memory on a crafted file is a refusal.
     try {
         return openTrack(path, midiRate, error);
     } catch (const std::bad_alloc&) {
-        error = "not enough memory to open the file";
+        error = {Refusal::Reason::NoMemory};
         return nullptr;
     }
 }
 
-std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, std::string& error) {
+std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, Refusal& error) {
     audio::assertNotRealtime();
     if (path.empty()) {
-        error = "no file name";
+        error = {Refusal::Reason::NoFileName};
         return nullptr;
     }
     TrackInfo info;
@@ -140,7 +146,7 @@ std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, s
         bool more = true;
         while (more && audio->availableFrames() < wanted) more = decoder->decodeSome(*audio);
         if (audio->availableFrames() == 0) {
-            error = "no audio could be decoded";
+            error = {Refusal::Reason::NoAudio};
             return nullptr;
         }
         if (!more) audio->finish(decoder->failed());
@@ -169,7 +175,7 @@ std::unique_ptr<Track> Track::openTrack(const std::string& path, int midiRate, s
         try {
             track->worker_ = std::thread(std::move(work));
         } catch (const std::system_error&) {
-            error = "the system could not start decoding (too many threads)";
+            error = {Refusal::Reason::NoThreads};
             return nullptr;
         }
     }

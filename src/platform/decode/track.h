@@ -7,15 +7,16 @@
 #include <thread>
 
 #include "platform/decode/decoded_audio.h"
+#include "platform/decode/refusal.h"
 
 namespace korvex::decode {
 
 class Track {
 public:
     // Opens `path`: the container is read and the first moments decoded before this returns, so the
-    // duration and any error are known at once. Null on failure, with a one-line reason in `error`.
+    // duration and any error are known at once. Null on failure, with the reason in `error`.
     // `midiRate` is the rate MIDI files are rendered at (the output's rate).
-    static std::unique_ptr<Track> open(const std::string& path, int midiRate, std::string& error);
+    static std::unique_ptr<Track> open(const std::string& path, int midiRate, Refusal& error);
 
     // Stops the worker (it finishes the piece it is decoding) and joins it.
     ~Track();
@@ -30,7 +31,7 @@ public:
 
 private:
     Track(std::shared_ptr<DecodedAudio> audio, double probedDuration);
-    static std::unique_ptr<Track> openTrack(const std::string& path, int midiRate, std::string& error);
+    static std::unique_ptr<Track> openTrack(const std::string& path, int midiRate, Refusal& error);
 
     std::shared_ptr<DecodedAudio> audio_;
     double probedDuration_;
