@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QImage>
+#include <QPainter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -426,34 +428,61 @@ TEST_F(DialogsWindow, MinimisedTheCaptionShowsTimeAndTitleUntilRestored) {
     EXPECT_TRUE(window().windowTitle().isEmpty());
 }
 
-// Pictures of the three windows for the documentation: set KORVEX_SCREENSHOT_DIR to write them.
+// What a widget shows, at its real size (one pixel a logical pixel, whatever the screen's scale).
+QImage realSize(QWidget* widget) {
+    QImage shot = widget->grab().toImage();
+    if (shot.size() != widget->size()) shot = shot.scaled(widget->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    shot.setDevicePixelRatio(1.0);
+    return shot;
+}
+
+// The pictures of the documentation, each window at its real size as a newcomer first sees it: set
+// KORVEX_SCREENSHOT_DIR to write them.
 TEST_F(DialogsWindow, Screenshots) {
     const QString dir = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR");
     if (dir.isEmpty()) GTEST_SKIP() << "KORVEX_SCREENSHOT_DIR is not set";
 
     mixer::ConfigurationWindow* config = app_->showConfiguration();
-    clickIndicator(config->patern(1));
-    config->fdSlider(0)->setValue(180);
-    config->fdSlider(3)->setValue(320);
     config->adjustSize();
-    EXPECT_TRUE(config->grab().save(dir + QStringLiteral("/config-dialog.png")));
+    QTest::qWait(100);
+    EXPECT_TRUE(realSize(config).save(dir + QStringLiteral("/config-dialog.png")));
     config->close();
 
     appearance::FontWindow* skin = app_->showSkinDialog();
-    clickIndicator(skin->areaButton(0));
-    const auto fonts = skin->fontList()->findItems(QStringLiteral("Noto Sans CJK JP"), Qt::MatchExactly);
-    if (!fonts.isEmpty()) skin->fontList()->setCurrentItem(fonts[0]);
-    const auto orange = skin->skinList()->findItems(app_->skinname(), Qt::MatchExactly);
-    if (!orange.isEmpty()) skin->skinList()->setCurrentItem(orange[0]);
     skin->adjustSize();
-    EXPECT_TRUE(skin->grab().save(dir + QStringLiteral("/skin-dialog.png")));
+    QTest::qWait(100);
+    EXPECT_TRUE(realSize(skin).save(dir + QStringLiteral("/skin-dialog.png")));
     skin->close();
 
-    dropFiles(window().titleList(0)->viewport(), {tone(QStringLiteral("Sunrise Groove (Extended Mix).wav"))});
+    // Deck A plays, four slots hold sounds, and slot 1's dialog is open beside the player.
+    dropFiles(window().titleList(0)->viewport(),
+              {tone(QStringLiteral("Night Drive.wav"), 330), tone(QStringLiteral("Sunrise Groove (Extended Mix).wav"))});
+    dropFiles(window().titleList(1)->viewport(), {tone(QStringLiteral("Deep Blue.wav"), 550)});
     pressPlay(window(), 0);
+    QTest::qWait(1500);
+    EXPECT_TRUE(realSize(&window()).save(dir + QStringLiteral("/screenshot.png")));
+    const char* const sounds[] = {"kick.wav", "snare.wav", "horn.wav", "scratch.wav"};
+    for (int slot = 0; slot < 4; ++slot)
+        app_->sampler().slots().loadslot(slot, slot == 0 ? 2 : 1, tone(QString::fromLatin1(sounds[slot]), 200.0 + 100 * slot));
+    app_->sampler().refresh();
+    QTest::mousePress(window().label("Text1", 0), Qt::RightButton);
+    QWidget* dialog = app_->sampler().samplerDialog();
+    ASSERT_NE(dialog, nullptr);
+    QTest::qWait(300);
+    const QImage player = realSize(&window());
+    const QImage sampler = realSize(dialog);
+    QImage both(player.width(), player.height() + sampler.height() + 8, QImage::Format_RGB32);
+    both.fill(QColor(40, 40, 40));
+    QPainter paint(&both);
+    paint.drawImage(0, 0, player);
+    paint.drawImage((player.width() - sampler.width()) / 2, player.height() + 8, sampler);
+    paint.end();
+    EXPECT_TRUE(both.save(dir + QStringLiteral("/screenshot-sampler.png")));
+    dialog->close();
+
     click(window().picture("Tobar"));
     QTest::qWait(1200);
-    EXPECT_TRUE(window().grab().save(dir + QStringLiteral("/mini-bar.png")));
+    EXPECT_TRUE(realSize(&window()).save(dir + QStringLiteral("/mini-bar.png")));
 }
 
 }  // namespace
