@@ -261,10 +261,14 @@ void Recorder::frmendRelease() {
 void Recorder::timerTick() {
     ++counter_;
     view_.label = recordTime(counter_);
-    // The file goes on in silence while the input is lost; the label says so until it is back.
-    if (const audio::WaveRecording* recording = commands_.recording(QStringLiteral("file"));
-        recording != nullptr && recording->inputLost())
-        view_.label.replace(0, 3, QStringLiteral("入力なし"));
+    // The label says at once when the disk is full, "容量なし" (writing stopped there; the save keeps what
+    // was written), and while the input is lost (the file goes on in silence until it is back).
+    if (const audio::WaveRecording* recording = commands_.recording(QStringLiteral("file"))) {
+        if (recording->full())
+            view_.label.replace(0, 3, QStringLiteral("容量なし"));
+        else if (recording->inputLost())
+            view_.label.replace(0, 3, QStringLiteral("入力なし"));
+    }
 }
 
 }  // namespace korvex::recorder

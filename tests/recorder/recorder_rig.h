@@ -62,6 +62,26 @@ struct RecorderModel {
     QString destination() const { return QString::fromStdString(r.dir + "/set.wav"); }
 };
 
+// A fresh folder on a disk of `kilobytes` that fills at once (a tmpfs of that size; root only): ready() is
+// false when it cannot be made.
+class TinyDisk {
+public:
+    explicit TinyDisk(int kilobytes) : path_(tempDir() + "/tiny") {
+        ::mkdir(path_.c_str(), 0755);
+        const std::string size = "size=" + std::to_string(kilobytes) + "k";
+        ready_ = ::geteuid() == 0 && ::mount("tmpfs", path_.c_str(), "tmpfs", 0, size.c_str()) == 0;
+    }
+    ~TinyDisk() {
+        if (ready_) ::umount2(path_.c_str(), MNT_DETACH);
+    }
+    bool ready() const { return ready_; }
+    QString path() const { return QString::fromStdString(path_); }
+
+private:
+    std::string path_;
+    bool ready_ = false;
+};
+
 // A fresh folder nobody may write into while it lives: a folder without write permission, or for root
 // (whom permissions do not stop) a read-only tmpfs mounted there. ready() is false when neither works.
 class ReadOnlyFolder {

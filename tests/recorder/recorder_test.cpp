@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -113,6 +116,27 @@ TEST(Recorder, ALostInputShowsInTheLabelAndTheSaveSaysHowLongTheHoleWas) {
     EXPECT_TRUE(m.boxes.texts()[0].contains(QStringLiteral("1.5 秒間途切れました"))) << m.boxes.texts()[0].toStdString();
     EXPECT_TRUE(m.boxes.texts()[0].contains(m.destination()));
     EXPECT_TRUE(readWave(m.destination().toStdString()).ok) << "saved all the same";
+}
+
+// A disk that fills while recording says so in the label at once, not only at the save.
+TEST(Recorder, AFullDiskShowsInTheLabelAsSoonAsItFills) {
+    TinyDisk disk(96);
+    if (!disk.ready()) GTEST_SKIP() << "a small disk cannot be made here (needs root)";
+    RecorderModel m;
+    m.dialogs.answer = disk.path() + QStringLiteral("/set.wav");
+    ASSERT_TRUE(m.recorder.open());
+    m.recorder.startClick();
+    m.r.rig.render(0.2);
+    m.recorder.timerTick();
+    EXPECT_TRUE(m.recorder.view().label.startsWith(QStringLiteral("REC "))) << m.recorder.view().label.toStdString();
+    const audio::WaveRecording* recording = m.r.commands.recording(QStringLiteral("file"));
+    ASSERT_NE(recording, nullptr);
+    for (int i = 0; i < 100 && !recording->full(); ++i) {
+        m.r.rig.render(0.2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    m.recorder.timerTick();
+    EXPECT_TRUE(m.recorder.view().label.startsWith(QStringLiteral("容量なし "))) << m.recorder.view().label.toStdString();
 }
 
 // The messages a failing start or save shows: Japanese, naming the file or its folder, and telling a
