@@ -88,6 +88,18 @@ Weights weightsOf(int map) {
     }
 }
 
+// Float samples as 16-bit (full scale 32768, so a 16-bit file's samples come back exactly); what lies beyond
+// full scale is clipped, and a value that is not a number (a damaged file) becomes silence.
+std::vector<std::int16_t> toSixteenBit(const std::vector<float>& in) {
+    std::vector<std::int16_t> out(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const float v = std::isfinite(in[i]) ? std::clamp(in[i] * 32768.0f, -32768.0f, 32767.0f) : 0.0f;
+        // Rounded half away from zero, without a call into the maths library.
+        out[i] = static_cast<std::int16_t>(v < 0.0f ? v - 0.5f : v + 0.5f);
+    }
+    return out;
+}
+
 // Folds `channels` (> 2) interleaved channels down to stereo: each channel goes to its side of the
 // layout (the file's channel map, else the usual WAVE order), centres to both sides at -3 dB, the LFE
 // channel is left out, and both sides are scaled by the larger weight sum so a full-scale file stays
@@ -391,29 +403,35 @@ std::unique_ptr<SoundBuffer> SoundEngineDevice::createSoundBufferFromFile(const 
     if (static_cast<std::size_t>(info.frames) > kMaxSamples / static_cast<std::size_t>(info.channels))
         return fail(SoundError::Other);
 
-    std::vector<float> raw(static_cast<std::size_t>(info.frames) * static_cast<std::size_t>(info.channels));
-    const sf_count_t got = sf_readf_float(in.file, raw.data(), info.frames);
+    auto data = std::make_shared<SampleData>();
+    data->rate = info.samplerate;
+    data->channels = std::min(info.channels, 2);
+    const auto samplesOf = [&info](sf_count_t frames) {
+        return static_cast<std::size_t>(frames) * static_cast<std::size_t>(info.channels);
+    };
+    sf_count_t got = 0;
+    const int subformat = info.format & SF_FORMAT_SUBMASK;
+    if (info.channels <= 2 &&
+        (subformat == SF_FORMAT_PCM_16 || subformat == SF_FORMAT_PCM_S8 || subformat == SF_FORMAT_PCM_U8)) {
+        // Samples of 16 bits or fewer are read as they are held, with no float copy on the way.
+        data->samples.resize(samplesOf(info.frames));
+        got = sf_readf_short(in.file, data->samples.data(), info.frames);
+        data->samples.resize(samplesOf(std::max<sf_count_t>(got, 0)));
+    } else {
+        std::vector<float> raw(samplesOf(info.frames));
+        got = sf_readf_float(in.file, raw.data(), info.frames);
+        raw.resize(samplesOf(std::max<sf_count_t>(got, 0)));
+        data->samples = toSixteenBit(info.channels <= 2 ? std::move(raw)
+                                                        : foldToStereo(in.file, raw, info.channels,
+                                                                       static_cast<std::size_t>(std::max<sf_count_t>(got, 0))));
+    }
     if (got < 1) return fail(SoundError::Other);
     // A truncated file counts by what could be read.
     const auto frames = static_cast<std::size_t>(got);
-    raw.resize(frames * static_cast<std::size_t>(info.channels));
+    data->frames = frames;
     if ((caps & kCtrlFx) != 0 && static_cast<double>(frames) < kMinFxSeconds * info.samplerate)
         return fail(SoundError::BufferTooSmall);
     if ((caps & kCtrl3D) != 0 && info.channels != 1) return fail(SoundError::InvalidArgument);
-    // A damaged file may decode to values that are not numbers: those become silence.
-    for (float& v : raw)
-        if (!std::isfinite(v)) v = 0.0f;
-
-    auto data = std::make_shared<SampleData>();
-    data->rate = info.samplerate;
-    data->frames = frames;
-    if (info.channels <= 2) {
-        data->channels = info.channels;
-        data->samples = std::move(raw);
-    } else {
-        data->channels = 2;
-        data->samples = foldToStereo(in.file, raw, info.channels, frames);
-    }
     const int bytesPerFrame = bytesPerSample(info.format) * info.channels;
     const bool mono = (caps & kCtrl3D) != 0;
     const int voice = engine_.sampler().attach(std::move(data), mono);

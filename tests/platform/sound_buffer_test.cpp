@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <limits>
 #include <filesystem>
 #include <numbers>
 #include <stdexcept>
@@ -22,12 +23,13 @@ constexpr unsigned kSampler3D = kCtrlVolume | kCtrlFrequency | kCtrl3D;  // mode
 constexpr unsigned kEffecter = kCtrlVolume | kCtrlFx | kCtrlPan;         // mode 3
 constexpr unsigned kEffecter3D = kCtrlVolume | kCtrlFx | kCtrl3D;        // mode 1
 
-// Writes `frames` frames of `channels` interleaved channels as 16-bit PCM WAVE.
-void writeWav(const std::string& path, const std::vector<float>& samples, int channels, int rate = kRate) {
+// Writes `frames` frames of `channels` interleaved channels as a WAVE file, 16-bit PCM unless `subformat`.
+void writeWav(const std::string& path, const std::vector<float>& samples, int channels, int rate = kRate,
+              int subformat = SF_FORMAT_PCM_16) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.format = SF_FORMAT_WAV | subformat;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     ASSERT_NE(file, nullptr);
     sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size()) / channels);
@@ -528,6 +530,28 @@ TEST_F(SoundBufferTest, AnyOrderOfOperationsKeepsTheMixFiniteAndBounded) {
     buffers.clear();
     render(kRate / 10);
     EXPECT_EQ(engine_.sampler().voicesInUse(), 0);
+}
+
+// A slot holds its sound as 16-bit: a float file comes out within one 16-bit step, what lies beyond full
+// scale is clipped (not wrapped round), and a value that is not a number is silence.
+TEST_F(SoundBufferTest, AFloatFileIsHeldAsSixteenBitClippedAndCleaned) {
+    std::vector<float> mono = monoSine(440.0, 8000, 0.3f);
+    mono[1000] = 1.5f;
+    mono[1001] = -3.0f;
+    mono[1002] = std::numeric_limits<float>::quiet_NaN();
+    const std::string path = dir_ + "/float.wav";
+    writeWav(path, mono, 1, kRate, SF_FORMAT_FLOAT);
+    auto buffer = make(path, kSampler);
+    render(300);
+    buffer->play(SoundBuffer::kPlayOnce);
+    const auto left = channel(render(8192), 0);
+    EXPECT_NEAR(left[1000], 32767.0f / 32768.0f, 1e-6f);
+    EXPECT_FLOAT_EQ(left[1001], -1.0f);
+    EXPECT_FLOAT_EQ(left[1002], 0.0f);
+    for (std::size_t i = 0; i < 8000; ++i) {
+        if (i >= 1000 && i <= 1002) continue;
+        ASSERT_NEAR(left[i], mono[i], 1.0f / 32768.0f) << "sample " << i;
+    }
 }
 
 TEST_F(SoundBufferTest, MoreThanTwoChannelsFoldToStereo) {

@@ -422,7 +422,8 @@ void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset
 void SamplerSource::gather_rt(const SampleData& data, bool looping, std::int64_t first, std::size_t count,
                               float* out) const {
     const auto length = static_cast<std::int64_t>(data.frames);
-    const float* src = data.samples.data();
+    constexpr float kScale = 1.0f / 32768.0f;
+    const std::int16_t* src = data.samples.data();
     std::size_t done = 0;
     std::int64_t frame = first;
     if (looping) {
@@ -446,10 +447,11 @@ void SamplerSource::gather_rt(const SampleData& data, bool looping, std::int64_t
             run = std::min(count - done, static_cast<std::size_t>(length - frame));
             float* dst = out + done * 2;
             if (data.channels == 1) {
-                const float* s = src + frame;
-                for (std::size_t i = 0; i < run; ++i) dst[2 * i] = dst[2 * i + 1] = s[i];
+                const std::int16_t* s = src + frame;
+                for (std::size_t i = 0; i < run; ++i) dst[2 * i] = dst[2 * i + 1] = static_cast<float>(s[i]) * kScale;
             } else {
-                std::memcpy(dst, src + frame * 2, run * 2 * sizeof(float));
+                const std::int16_t* s = src + frame * 2;
+                for (std::size_t i = 0; i < run * 2; ++i) dst[i] = static_cast<float>(s[i]) * kScale;
             }
         }
         done += run;

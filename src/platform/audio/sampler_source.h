@@ -27,12 +27,14 @@
 
 namespace korvex::audio {
 
-// A sound file's samples, whole, at the file's own rate: float, interleaved, one or two channels.
+// A sound file's samples, whole, at the file's own rate: interleaved, one or two channels, held as 16-bit
+// (full scale 32768), half the memory of float: eight slots of long sounds stay affordable, and a sampler
+// sound needs no finer steps.
 struct SampleData {
     int rate = 44100;
     int channels = 2;
     std::size_t frames = 0;
-    std::vector<float> samples;
+    std::vector<std::int16_t> samples;
 };
 
 // A voice's continuous values (written by the UI thread, read at the start of every block; latest wins)
