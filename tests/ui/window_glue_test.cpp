@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -226,21 +228,36 @@ TEST_F(Glue, APanelButtonBitmapThatCannotBeLoadedLeavesTheWindowAsItWas) {
     EXPECT_TRUE(window().picture("Imglist")->picturePath().endsWith(QStringLiteral("/list2.bmp")));
 }
 
+// Calls `seen` with every widget as it is shown, while it lives.
+class ShowWatch final : public QObject {
+public:
+    explicit ShowWatch(std::function<void(QObject*)> seen) : seen_(std::move(seen)) {
+        QApplication::instance()->installEventFilter(this);
+    }
+    ~ShowWatch() override { QApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) seen_(watched);
+        return false;
+    }
+
+private:
+    std::function<void(QObject*)> seen_;
+};
+
 TEST_F(Glue, TheStartUpWindowShowsItsVersionDuringTheResetAndTheSkinsPictureAndNeedles) {
     // No settings file: the reset message stands over a start-up window that already shows its version.
     QFile::remove(settingsPath());
     app_ = std::make_unique<KorvexApp>(std::vector<std::string>{"--audio-output=null"});
     QString versionDuringReset = QStringLiteral("(no reset message)");
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || box->text() != QStringLiteral("Korvexの状態を初期化します。")) return;
-        versionDuringReset = app_->splash().versionText();
-        box->accept();
+    // Read the moment the box shows: the test runner's own answerer may close it on its next tick.
+    ShowWatch watch([&](QObject* shown) {
+        auto* box = qobject_cast<QMessageBox*>(shown);
+        if (box != nullptr && box->text() == QStringLiteral("Korvexの状態を初期化します。"))
+            versionDuringReset = app_->splash().versionText();
     });
-    watch.start(1);
     ASSERT_TRUE(app_->start());
-    watch.stop();
     EXPECT_EQ(versionDuringReset, QStringLiteral("Version 0.1.0"));
     app_->shutdown();
     app_.reset();
