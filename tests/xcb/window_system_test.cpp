@@ -8,7 +8,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTimer>
+#include <functional>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "songlist/list_fakes.h"
@@ -59,31 +63,51 @@ protected:
     }
 };
 
-// The close button after the configuration and skin dialogs were open: the question shows on the server,
-// Cancel (a real click) keeps the player, No closes it.
+// Runs `body` inside the application's own loop, as the player runs (QApplication::exec), and leaves the
+// loop when it returns, however it returns.
+void insideApplicationLoop(const std::function<void()>& body) {
+    QTimer::singleShot(0, [&body] {
+        const auto leave = qScopeGuard([] { QCoreApplication::exit(0); });
+        body();
+    });
+    QApplication::exec();
+}
+
+// The close button, inside the application's loop, after other windows were used (the configuration and skin
+// dialogs left open, the version box answered, the song list's menu dismissed): the question shows on the
+// server, Cancel (a real click) keeps the player, No closes it.
 TEST_P(XcbWindow, CloseButtonAsksAndTheQuestionTakesARealClick) {
-    for (QWidget* dialog : {static_cast<QWidget*>(app_->showConfiguration()),
-                            static_cast<QWidget*>(app_->showSkinDialog())}) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
-        dialog->close();
-    }
-    QTest::qWait(100);
+    insideApplicationLoop([this] {
+        for (QWidget* dialog : {static_cast<QWidget*>(app_->showConfiguration()),
+                                static_cast<QWidget*>(app_->showSkinDialog())})
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        Question about;
+        answerWithClick(&about, QMessageBox::Ok);
+        for (QAction* item : window().menuBar()->actions())
+            if (item->text() == QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報")) item->trigger();
+        ASSERT_TRUE(about.answered) << "the version box showed and took a real click";
+        ASSERT_TRUE(clickOn(window().titleList(0)->viewport(), QPoint(20, 20)));
+        ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("3")}));
+        QTest::qWait(300);
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        QTest::qWait(100);
 
-    Question cancel;
-    answerWithClick(&cancel, QMessageBox::Cancel);
-    ASSERT_TRUE(clickOn(window().picture("Formend"), QPoint(6, 6)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cancel.answered; }, 8000)) << "the question never showed";
-    EXPECT_EQ(cancel.text, QStringLiteral("現在の状態を保存しますか？"));
-    EXPECT_TRUE(cancel.shownByServer);
-    QTest::qWait(200);
-    EXPECT_TRUE(window().isVisible());
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        Question cancel;
+        answerWithClick(&cancel, QMessageBox::Cancel);
+        ASSERT_TRUE(clickOn(window().picture("Formend"), QPoint(6, 6)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cancel.answered; }, 8000)) << "the question never showed";
+        EXPECT_EQ(cancel.text, QStringLiteral("現在の状態を保存しますか？"));
+        EXPECT_TRUE(cancel.shownByServer);
+        QTest::qWait(200);
+        EXPECT_TRUE(window().isVisible());
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
-    Question no;
-    answerWithClick(&no, QMessageBox::No);
-    ASSERT_TRUE(clickOn(window().picture("Formend"), QPoint(6, 6)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return no.answered; }, 8000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 3000));
+        Question no;
+        answerWithClick(&no, QMessageBox::No);
+        ASSERT_TRUE(clickOn(window().picture("Formend"), QPoint(6, 6)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return no.answered; }, 8000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 3000));
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, XcbWindow, ::testing::Values(false, true),
