@@ -126,6 +126,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         settings_->loadsettings();
         readKorvexSettings(korvexSettingsPath_, korvexSettings_);
         player_->settings().protectLiveDeck = korvexSettings_.protectLiveDeck;
+        player_->settings().fileNameTitles = korvexSettings_.fileNameTitles;
         applySettings();
     };
     hooks.skinname = [this] { return skinname_; };
@@ -570,6 +571,7 @@ void KorvexApp::saveSettings() {
     // Korvex's own file goes with the settings file, whether or not that one could be written.
     settings_->savest();
     korvexSettings_.protectLiveDeck = player_->settings().protectLiveDeck;
+    korvexSettings_.fileNameTitles = player_->settings().fileNameTitles;
     writeKorvexSettings(korvexSettingsPath_, korvexSettings_);
 }
 
