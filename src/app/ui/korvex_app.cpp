@@ -66,10 +66,21 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     if (translator_->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator_.get());
     appearance::applyTooltipPalette();
-    // A second copy opens nothing, not even the sound card, before it says so and ends.
-    if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) return;
+    std::vector<std::string> files;
     for (const std::string& arg : args)
-        if (arg.rfind("--", 0) != 0) openFiles_ << QFileInfo(QString::fromStdString(arg)).absoluteFilePath();
+        if (arg.rfind("--", 0) != 0) files.push_back(arg);
+    // A second copy opens nothing, not even the sound card: it hands its music files to the running player,
+    // or says that one runs, and ends.
+    if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) {
+        if (files.empty()) return;
+        const QList<QByteArray> paths = absoluteFileArguments(files, workingFolderBytes());
+        filesHandedOver_ = sendToRunningPlayer(openWithSocketPath(), paths, kHandOverWaitMs);
+        handOverFailed_ = !filesHandedOver_;
+        if (handOverFailed_)
+            for (const QByteArray& path : paths) unsentFiles_ << pathFromBytes(path);
+        return;
+    }
+    for (const std::string& file : files) openFiles_ << QFileInfo(QString::fromStdString(file)).absoluteFilePath();
     audio_ = std::make_unique<AudioSession>(args);
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
@@ -155,6 +166,11 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     QObject::connect(&handOverTimer_, &QTimer::timeout, [this] {
         if (startup_->timerTick()) handOver();
     });
+
+    // From here on a second start's files come to this player.
+    openWith_ = std::make_unique<OpenWithServer>(openWithSocketPath());
+    openWith_->onFiles = [this](const QStringList& handed) { openHandedFiles(handed); };
+    openWith_->listen();
 }
 
 KorvexApp::~KorvexApp() {
@@ -195,7 +211,9 @@ void KorvexApp::openRecorder() {
 
 bool KorvexApp::start() {
     if (!startup_ || !startup_->claimInstance()) {
-        const MessageText message = alreadyOpenMessage();
+        // The running player has the files and shows itself: nothing to say.
+        if (filesHandedOver_) return false;
+        const MessageText message = handOverFailed_ ? cannotHandOverMessage(unsentFiles_) : alreadyOpenMessage();
         QMessageBox::warning(nullptr, message.title, message.text, QMessageBox::Ok);
         return false;
     }
@@ -209,6 +227,7 @@ bool KorvexApp::start() {
 
 void KorvexApp::handOver() {
     handOverTimer_.stop();
+    handedOver_ = true;
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -227,6 +246,20 @@ void KorvexApp::handOver() {
         player_->adder().drop(0, files, false);
         player_->refresh();
     }
+}
+
+void KorvexApp::openHandedFiles(const QStringList& files) {
+    if (!handedOver_) {
+        openFiles_ += files;
+        return;
+    }
+    player_->adder().openFiles(player_->keyboard().focusdeck(), files);
+    player_->refresh();
+    // The player comes to the front where the files went, out of the task bar if need be.
+    if (window_->isMinimized()) window_->showNormal();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 void KorvexApp::shutdown() {
