@@ -48,6 +48,12 @@ bool ownFolder(const QByteArray& path, bool tighten) {
     return tighten && ::chmod(path.constData(), 0700) == 0;
 }
 
+// True when something (a broken link included) is at `path`.
+bool exists(const QByteArray& path) {
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0;
+}
+
 // True when `path` is a socket of this user.
 bool ownSocket(const QByteArray& path) {
     struct stat info {};
@@ -150,8 +156,10 @@ bool sendToRunningPlayer(const QString& socketPath, const QList<QByteArray>& pat
     const QByteArray bytes = message(paths);
     QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        // Another user's folder or socket is never used, however it came to be there.
-        if (!ownFolder(folderOf(socketPath), false)) return false;
+        // Another user's folder or socket is never used, however it came to be there. A folder or socket
+        // that is not there yet may be a starting player's.
+        const QByteArray folder = folderOf(socketPath);
+        if (exists(folder) && !ownFolder(folder, false)) return false;
         if (ownSocket(socketBytes)) {
             QLocalSocket socket;
             socket.connectToServer(socketPath);
@@ -165,7 +173,7 @@ bool sendToRunningPlayer(const QString& socketPath, const QList<QByteArray>& pat
                     answer += socket.readAll();
                 return answer == kAnswer;
             }
-        } else if (QFileInfo::exists(socketPath) || QFileInfo(socketPath).isSymLink()) {
+        } else if (exists(socketBytes)) {
             return false;
         }
         // A player that is still starting may not listen yet.

@@ -138,8 +138,8 @@ QString tagTitle(const decode::SongTags& tags) {
 }
 
 TagTitles::TagTitles(Reader reader) : reader_(std::move(reader)) {
-    if (!reader_) reader_ = [](const std::string& path, decode::SongTags& tags) {
-        return decode::readSongTags(path, tags);
+    if (!reader_) reader_ = [this](const std::string& path, decode::SongTags& tags) {
+        return decode::readSongTags(path, tags, &stopping_);
     };
     worker_ = std::thread([this] { run(); });
 }
@@ -179,7 +179,7 @@ void TagTitles::run() {
     bool unpublished = false;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        wake_.wait(lock, [this] { return stopping_.load() || !queue_.empty(); });
         if (stopping_) return;
         const QString path = queue_.front();
         queue_.pop_front();

@@ -64,7 +64,8 @@ private:
     QHash<QString, std::optional<QString>> titles_;
     std::deque<QString> queue_;
     bool busy_ = false;
-    bool stopping_ = false;
+    // Set when the cache goes: the worker ends, a header being read is given up.
+    std::atomic<bool> stopping_{false};
     std::atomic<std::uint64_t> published_{0};
     std::thread worker_;
 };

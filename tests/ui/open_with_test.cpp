@@ -17,6 +17,7 @@
 #include <QTest>
 #include <atomic>
 #include <csignal>
+#include <functional>
 #include <thread>
 
 #include "app/open_with.h"
@@ -120,14 +121,17 @@ TEST(OpenWith, ACrashedPlayersSocketIsClearedAndASecondStartsFilesJoinTheKeyboar
     QFile::remove(settingsPath());
 }
 
-// Sends as a second start does, from its own thread while this one answers; true when the files were taken.
-bool sendFromAnotherProcessLike(const QString& socket, const QList<QByteArray>& paths) {
+// Sends as a second start does, from its own thread while this one answers (after doing `meanwhile`); true
+// when the files were taken.
+bool sendFromAnotherProcessLike(const QString& socket, const QList<QByteArray>& paths,
+                                const std::function<void()>& meanwhile = {}) {
     std::atomic<bool> done{false};
     bool taken = false;
     std::thread sender([&] {
         taken = app::sendToRunningPlayer(socket, paths, 3000);
         done = true;
     });
+    if (meanwhile) meanwhile();
     EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 10000));
     sender.join();
     // The files reach the player once the answer is on its way.
@@ -135,19 +139,23 @@ bool sendFromAnotherProcessLike(const QString& socket, const QList<QByteArray>& 
     return taken;
 }
 
-// What is sent arrives byte for byte and made absolute, a name that is not UTF-8 included; a folder or a
-// socket of another user is neither listened on nor connected to.
+// What is sent arrives byte for byte and made absolute, a name that is not UTF-8 included, also when the
+// second start comes before the first player listens; a folder or a socket of another user is neither
+// listened on nor connected to.
 TEST(OpenWith, PathsArriveAsGivenAndOnlyTheUsersOwnSocketIsUsed) {
     QTemporaryDir run;
     const QString socket = app::openWithSocketPath(run.path());
     app::OpenWithServer server(socket);
     QStringList arrived;
     server.onFiles = [&arrived](const QStringList& files) { arrived = files; };
-    ASSERT_TRUE(server.listen());
 
     const QList<QByteArray> paths = app::absoluteFileArguments(
         {"song.mp3", "../up/./x.mp3", "/music/\x93\xfa\x96\x7b.mp3", "/music/青い空.flac"}, "/home/dj/Music");
-    EXPECT_TRUE(sendFromAnotherProcessLike(socket, paths));
+    // The player is still starting: not even its folder is there yet.
+    EXPECT_TRUE(sendFromAnotherProcessLike(socket, paths, [&server] {
+        QTest::qWait(300);
+        ASSERT_TRUE(server.listen());
+    }));
     EXPECT_EQ(arrived, (QStringList{QStringLiteral("/home/dj/Music/song.mp3"), QStringLiteral("/home/dj/up/x.mp3"),
                                     QStringLiteral("/music/日本.mp3"), QStringLiteral("/music/青い空.flac")}));
 

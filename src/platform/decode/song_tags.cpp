@@ -17,8 +17,16 @@ using Clock = std::chrono::steady_clock;
 // A file's header that takes longer than this to read (a stalled share) has no tags worth waiting for.
 constexpr auto kDeadline = std::chrono::seconds(5);
 
-int pastDeadline(void* deadline) {
-    return Clock::now() > *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
+// What FFmpeg's reads are interrupted by.
+struct Interrupt {
+    Clock::time_point deadline;
+    const std::atomic<bool>* stop;
+};
+
+int interrupted(void* opaque) {
+    const auto* interrupt = static_cast<const Interrupt*>(opaque);
+    const bool stopped = interrupt->stop != nullptr && interrupt->stop->load(std::memory_order_relaxed);
+    return stopped || Clock::now() > interrupt->deadline ? 1 : 0;
 }
 
 // The first non-empty value of `key` (FFmpeg's common names, case-insensitive): the file's own tags,
@@ -39,14 +47,14 @@ std::string tagValue(const AVFormatContext* format, const char* key) {
 
 }  // namespace
 
-bool readSongTags(const std::string& path, SongTags& tags) {
+bool readSongTags(const std::string& path, SongTags& tags, const std::atomic<bool>* stop) {
     tags = {};
     if (Refusal why; !checkOrdinaryFile(path, why)) return false;
     AVFormatContext* format = avformat_alloc_context();
     if (format == nullptr) return false;
-    Clock::time_point deadline = Clock::now() + kDeadline;
-    format->interrupt_callback.callback = pastDeadline;
-    format->interrupt_callback.opaque = &deadline;
+    Interrupt interrupt{Clock::now() + kDeadline, stop};
+    format->interrupt_callback.callback = interrupted;
+    format->interrupt_callback.opaque = &interrupt;
     // Only the header: the demuxers read their tags there (an MP3's ID3v1 at the end included), and no
     // packet is decoded.
     if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
