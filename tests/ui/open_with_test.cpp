@@ -191,5 +191,29 @@ TEST(OpenWith, PathsArriveAsGivenAndOnlyTheUsersOwnSocketIsUsed) {
     EXPECT_FALSE(other.listen());
 }
 
+class OpenWithWindow : public WindowTest {};
+
+// With "演奏中のデッキを保護" on, files handed to a playing deck join its list and leave its song playing; a
+// folder among them is refused, not listed.
+TEST_F(OpenWithWindow, AProtectedPlayingDeckKeepsItsSongAndTakesTheFilesIntoItsList) {
+    const QString playing = tone(QStringLiteral("playing.wav"));
+    dropFiles(window().titleList(0)->viewport(), {playing});
+    pressPlay(window(), 0);
+    ASSERT_EQ(player().player(0).playState(), 2);
+    player().settings().protectLiveDeck = true;
+    const QString next = tone(QStringLiteral("next.wav"), 550.0);
+    const QString folder = dir_.filePath(QStringLiteral("folder.mp3"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+
+    QString said;
+    answerNextBox(QMessageBox::Ok, &said);
+    EXPECT_TRUE(sendFromAnotherProcessLike(app::openWithSocketPath(), {QFile::encodeName(next), QFile::encodeName(folder)}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 5000));
+    EXPECT_TRUE(said.contains(folder + u'\n')) << said.toStdString();
+    EXPECT_EQ(shownTitles(*app_, 0), (QStringList{QStringLiteral("playing.wav"), QStringLiteral("next.wav")}));
+    EXPECT_EQ(player().player(0).fileName(), playing.toStdString());
+    EXPECT_EQ(player().player(0).playState(), 2);
+}
+
 }  // namespace
 }  // namespace korvex::test
