@@ -31,7 +31,8 @@ QStringList hundredTaggedSongs() {
     if (!QFile::exists(first)) {
         const std::string command =
             "ffmpeg -hide_banner -loglevel error -y -f lavfi -i \"sine=f=220:d=300\" -ac 2 -b:a 192k "
-            "-metadata artist='Aoi' -metadata title='青い空 (Extended Mix)' '" + first.toStdString() + "'";
+            "-metadata artist='Aoi' -metadata title='青い空 (Extended Mix)' '" +
+            first.toStdString() + "'";
         if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not make %s\n", qPrintable(first));
     }
     for (int i = 0; i < kSongs; ++i) {
@@ -65,8 +66,12 @@ void addHundred(benchmark::State& state, bool fromTags) {
     }
 }
 
-void BM_AddHundredSongsWithTagTitles(benchmark::State& state) { addHundred(state, true); }
-void BM_AddHundredSongsWithFileNames(benchmark::State& state) { addHundred(state, false); }
+void BM_AddHundredSongsWithTagTitles(benchmark::State& state) {
+    addHundred(state, true);
+}
+void BM_AddHundredSongsWithFileNames(benchmark::State& state) {
+    addHundred(state, false);
+}
 BENCHMARK(BM_AddHundredSongsWithTagTitles)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AddHundredSongsWithFileNames)->Unit(benchmark::kMicrosecond);
 

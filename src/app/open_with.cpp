@@ -68,7 +68,8 @@ QByteArray folderOf(const QString& socketPath) {
 bool sameUser(const QLocalSocket& socket) {
     ucred peer{};
     socklen_t size = sizeof peer;
-    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) ==
+               0 &&
            peer.uid == ::geteuid();
 }
 
@@ -114,13 +115,15 @@ Parse parse(const QByteArray& data, QList<QByteArray>& paths) {
 }  // namespace
 
 QString openWithSocketPath(const QString& runtimeFolder) {
-    const QString folder =
-        runtimeFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) : runtimeFolder;
+    const QString folder = runtimeFolder.isEmpty()
+                               ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                               : runtimeFolder;
     if (folder.isEmpty()) return {};
     return folder + u'/' + QLatin1String(kFolderName) + u'/' + QLatin1String(kSocketName);
 }
 
-QList<QByteArray> absoluteFileArguments(const std::vector<std::string>& files, const QByteArray& workingFolder) {
+QList<QByteArray> absoluteFileArguments(const std::vector<std::string>& files,
+                                        const QByteArray& workingFolder) {
     QList<QByteArray> paths;
     for (const std::string& file : files) {
         if (file.empty()) continue;
@@ -165,7 +168,8 @@ bool sendToRunningPlayer(const QString& socketPath, const QList<QByteArray>& pat
             socket.connectToServer(socketPath);
             if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
                 socket.write(bytes);
-                while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+                while (socket.bytesToWrite() > 0 &&
+                       socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
                 }
                 QByteArray answer;
                 while (answer.size() < qsizetype(sizeof kAnswer - 1) &&

@@ -35,7 +35,8 @@ QString openWithSocketPath(const QString& runtimeFolder = {});
 
 // The music file arguments of a command line as absolute paths, in bytes: a relative one is resolved against
 // `workingFolder` (bytes, no trailing "/").
-QList<QByteArray> absoluteFileArguments(const std::vector<std::string>& files, const QByteArray& workingFolder);
+QList<QByteArray> absoluteFileArguments(const std::vector<std::string>& files,
+                                        const QByteArray& workingFolder);
 // The current working folder as bytes.
 QByteArray workingFolderBytes();
 

@@ -63,8 +63,10 @@ QString plausibleLatin1(const QString& text) {
     for (const QChar ch : text) {
         const char16_t c = ch.unicode();
         if (c >= 0x80 && c < 0xA0) return {};
-        if (c >= 0x80) ++accented;
-        else if (ch.isLetter()) ++plain;
+        if (c >= 0x80)
+            ++accented;
+        else if (ch.isLetter())
+            ++plain;
     }
     return plain >= accented ? text : QString();
 }
@@ -101,8 +103,10 @@ QString guessText(const QByteArray& bytes) {
     qsizetype broken = 0;
     qsizetype whole = 0;
     for (const QChar ch : lossy) {
-        if (ch.unicode() == 0xFFFD) ++broken;
-        else if (ch.unicode() >= 0x80) ++whole;
+        if (ch.unicode() == 0xFFFD)
+            ++broken;
+        else if (ch.unicode() >= 0x80)
+            ++whole;
     }
     if (whole > broken) return lossy;
     if (const QString sjis = base::decodeCp932(bytes); looksJapanese(sjis)) return sjis;
@@ -137,12 +141,7 @@ QString tagTitle(const decode::SongTags& tags) {
     return artist.isEmpty() ? title : artist + QStringLiteral(" - ") + title;
 }
 
-TagTitles::TagTitles(Reader reader) : reader_(std::move(reader)) {
-    if (!reader_) reader_ = [this](const std::string& path, decode::SongTags& tags) {
-        return decode::readSongTags(path, tags, &stopping_);
-    };
-    worker_ = std::thread([this] { run(); });
-}
+TagTitles::TagTitles() : worker_([this] { run(); }) {}
 
 TagTitles::~TagTitles() {
     {
@@ -167,11 +166,6 @@ std::optional<QString> TagTitles::title(const QString& path) {
     return **found;
 }
 
-bool TagTitles::waitIdle(int ms) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return idle_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return queue_.empty() && !busy_; });
-}
-
 void TagTitles::run() {
     // Reading headers is background work: it never takes time from the sound or the decks.
     audio::lowerDecoderPriority();
@@ -183,12 +177,11 @@ void TagTitles::run() {
         if (stopping_) return;
         const QString path = queue_.front();
         queue_.pop_front();
-        busy_ = true;
         lock.unlock();
         decode::SongTags tags;
-        const QString title = reader_(path.toStdString(), tags) ? tagTitle(tags) : QString();
+        const QString title =
+            decode::readSongTags(path.toStdString(), tags, &stopping_) ? tagTitle(tags) : QString();
         lock.lock();
-        busy_ = false;
         titles_.insert(path, title);
         unpublished = unpublished || !title.isEmpty();
         // Shown when the queue is done, and every so often while a long one is read.
@@ -198,7 +191,6 @@ void TagTitles::run() {
             lastPublished = now;
             unpublished = false;
         }
-        if (queue_.empty()) idle_.notify_all();
     }
 }
 

@@ -20,7 +20,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -38,9 +37,7 @@ QString tagTitle(const decode::SongTags& tags);
 
 class TagTitles {
 public:
-    // Reads one file's tags (false when the file cannot be read); the default is FFmpeg's.
-    using Reader = std::function<bool(const std::string& path, decode::SongTags& tags)>;
-    explicit TagTitles(Reader reader = {});
+    TagTitles();
     ~TagTitles();
     TagTitles(const TagTitles&) = delete;
     TagTitles& operator=(const TagTitles&) = delete;
@@ -50,20 +47,15 @@ public:
     std::optional<QString> title(const QString& path);
     // Moves whenever titles read since the last look are there to be shown.
     std::uint64_t revision() const { return published_.load(std::memory_order_acquire); }
-    // Waits until every file asked for so far is read (for tests and benchmarks), at most `ms`.
-    bool waitIdle(int ms);
 
 private:
     void run();
 
-    Reader reader_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::condition_variable idle_;
     // Every path asked for: its title once read (empty when it has none), nothing while queued.
     QHash<QString, std::optional<QString>> titles_;
     std::deque<QString> queue_;
-    bool busy_ = false;
     // Set when the cache goes: the worker ends, a header being read is given up.
     std::atomic<bool> stopping_{false};
     std::atomic<std::uint64_t> published_{0};

@@ -31,7 +31,8 @@ namespace {
 pid_t startPlayer(const QByteArray& folder, const std::vector<QByteArray>& args, const QString& errors) {
     const pid_t child = ::fork();
     if (child == 0) {
-        if (::chdir(folder.constData()) != 0 || !freopen(errors.toLocal8Bit().constData(), "w", stderr)) ::_exit(126);
+        if (::chdir(folder.constData()) != 0 || !freopen(errors.toLocal8Bit().constData(), "w", stderr))
+            ::_exit(126);
         std::vector<const char*> argv{KORVEX_PLAYER_EXE, "--audio-output=null"};
         for (const QByteArray& arg : args) argv.push_back(arg.constData());
         argv.push_back(nullptr);
@@ -98,15 +99,18 @@ TEST(OpenWith, ACrashedPlayersSocketIsClearedAndASecondStartsFilesJoinTheKeyboar
     QString said;
     answerNextBox(QMessageBox::Ok, &said);
     const pid_t opener =
-        startPlayer(QFile::encodeName(songs.path()), {"first.wav", QFile::encodeName(broken), QFile::encodeName(second)}, errors);
+        startPlayer(QFile::encodeName(songs.path()),
+                    {"first.wav", QFile::encodeName(broken), QFile::encodeName(second)}, errors);
     EXPECT_EQ(exitStatus(opener, 30000), 0) << readText(errors).toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles(korvex, 1).size() == 2; }, 10000));
-    EXPECT_EQ(shownTitles(korvex, 1), (QStringList{QStringLiteral("first.wav"), QStringLiteral("second.wav")}));
+    EXPECT_EQ(shownTitles(korvex, 1),
+              (QStringList{QStringLiteral("first.wav"), QStringLiteral("second.wav")}));
     EXPECT_TRUE(shownTitles(korvex, 0).isEmpty());
     EXPECT_EQ(korvex.player().player(1).fileName(), second.toStdString()) << "the last one is loaded";
     EXPECT_EQ(korvex.window().label("text2", 1)->text(), QStringLiteral("second.wav"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 5000));
-    EXPECT_TRUE(said.startsWith(QStringLiteral("ファイルが読み込めません。\n") + broken + u'\n')) << said.toStdString();
+    EXPECT_TRUE(said.startsWith(QStringLiteral("ファイルが読み込めません。\n") + broken + u'\n'))
+        << said.toStdString();
     EXPECT_FALSE(said.contains(second));
 
     // With no files a second start only says that the player runs, and hands nothing over.
@@ -156,8 +160,9 @@ TEST(OpenWith, PathsArriveAsGivenAndOnlyTheUsersOwnSocketIsUsed) {
         QTest::qWait(300);
         ASSERT_TRUE(server.listen());
     }));
-    EXPECT_EQ(arrived, (QStringList{QStringLiteral("/home/dj/Music/song.mp3"), QStringLiteral("/home/dj/up/x.mp3"),
-                                    QStringLiteral("/music/日本.mp3"), QStringLiteral("/music/青い空.flac")}));
+    EXPECT_EQ(arrived,
+              (QStringList{QStringLiteral("/home/dj/Music/song.mp3"), QStringLiteral("/home/dj/up/x.mp3"),
+                           QStringLiteral("/music/日本.mp3"), QStringLiteral("/music/青い空.flac")}));
 
     // Garbage on the socket is dropped without a word.
     {
@@ -178,7 +183,8 @@ TEST(OpenWith, PathsArriveAsGivenAndOnlyTheUsersOwnSocketIsUsed) {
 
     // Another user's socket (or folder) in its place: the second start gives up at once, and a player
     // would not listen there.
-    if (::chown(QFile::encodeName(socket).constData(), 65534, 65534) != 0) GTEST_SKIP() << "needs root to make another user's socket";
+    if (::chown(QFile::encodeName(socket).constData(), 65534, 65534) != 0)
+        GTEST_SKIP() << "needs root to make another user's socket";
     arrived.clear();
     EXPECT_FALSE(sendFromAnotherProcessLike(socket, paths)) << "the server still listens, but is not ours";
     EXPECT_TRUE(arrived.isEmpty());
@@ -207,10 +213,12 @@ TEST_F(OpenWithWindow, AProtectedPlayingDeckKeepsItsSongAndTakesTheFilesIntoItsL
 
     QString said;
     answerNextBox(QMessageBox::Ok, &said);
-    EXPECT_TRUE(sendFromAnotherProcessLike(app::openWithSocketPath(), {QFile::encodeName(next), QFile::encodeName(folder)}));
+    EXPECT_TRUE(sendFromAnotherProcessLike(app::openWithSocketPath(),
+                                           {QFile::encodeName(next), QFile::encodeName(folder)}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 5000));
     EXPECT_TRUE(said.contains(folder + u'\n')) << said.toStdString();
-    EXPECT_EQ(shownTitles(*app_, 0), (QStringList{QStringLiteral("playing.wav"), QStringLiteral("next.wav")}));
+    EXPECT_EQ(shownTitles(*app_, 0),
+              (QStringList{QStringLiteral("playing.wav"), QStringLiteral("next.wav")}));
     EXPECT_EQ(player().player(0).fileName(), playing.toStdString());
     EXPECT_EQ(player().player(0).playState(), 2);
 }

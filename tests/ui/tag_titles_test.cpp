@@ -1,6 +1,6 @@
 // The title lists show "Artist - Title" from the songs' tags (ID3v2, ASF; Shift-JIS ones too), a song
-// without readable tags its file name, and "曲名をファイル名で表示" brings the file names back; the lists keep
-// (and save) file names throughout.
+// without readable tags its file name, and "曲名をファイル名で表示" brings the file names back; the lists
+// keep (and save) file names throughout.
 
 #include <gtest/gtest.h>
 
@@ -35,8 +35,9 @@ protected:
     // A second of tone made by the ffmpeg command, with `options` before the output name.
     QString encode(const QString& name, const QString& options) {
         const QString path = dir_.filePath(name);
-        const QString command = QStringLiteral("ffmpeg -hide_banner -loglevel error -y -f lavfi -i sine=d=1 ") +
-                                options + QStringLiteral(" '") + path + u'\'';
+        const QString command =
+            QStringLiteral("ffmpeg -hide_banner -loglevel error -y -f lavfi -i sine=d=1 ") + options +
+            QStringLiteral(" '") + path + u'\'';
         EXPECT_EQ(std::system(command.toUtf8().constData()), 0) << command.toStdString();
         return path;
     }
@@ -52,7 +53,8 @@ protected:
     }
     QStringList shown(int deck) {
         QStringList titles;
-        for (int i = 0; i < window().titleList(deck)->count(); ++i) titles << window().titleList(deck)->item(i)->text();
+        for (int i = 0; i < window().titleList(deck)->count(); ++i)
+            titles << window().titleList(deck)->item(i)->text();
         return titles;
     }
 };
@@ -62,18 +64,23 @@ TEST_F(TagTitlesWindow, TheListShowsTagTitlesAndTheSettingBringsBackFileNames) {
         encode(QStringLiteral("tagged.mp3"), QStringLiteral("-metadata artist=Aoi -metadata title=青い空")),
         withTag(QStringLiteral("sjis.mp3"), id3v23({{"TPE1", "\x93\xfa\x96\x7b\x82\xcc\x89\xcc\x8e\xe8"},
                                                     {"TIT2", "\x93\xfa\x96\x7b\x82\xcc\x89\xcc"}})),
-        encode(QStringLiteral("asf.wma"), QStringLiteral("-c:a wmav2 -metadata artist=DJ -metadata title=Night")),
+        encode(QStringLiteral("asf.wma"),
+               QStringLiteral("-c:a wmav2 -metadata artist=DJ -metadata title=Night")),
         withTag(QStringLiteral("garbage.mp3"), id3v23({{"TIT2", "\x81\x82\x83\x9f"}})),
         tone(QStringLiteral("untagged.wav")),
     };
-    const QStringList names{QStringLiteral("tagged.mp3"), QStringLiteral("sjis.mp3"), QStringLiteral("asf.wma"),
-                            QStringLiteral("garbage.mp3"), QStringLiteral("untagged.wav")};
+    const QStringList names{QStringLiteral("tagged.mp3"), QStringLiteral("sjis.mp3"),
+                            QStringLiteral("asf.wma"), QStringLiteral("garbage.mp3"),
+                            QStringLiteral("untagged.wav")};
     const QStringList tagged{QStringLiteral("Aoi - 青い空"), QStringLiteral("日本の歌手 - 日本の歌"),
-                             QStringLiteral("DJ - Night"), QStringLiteral("garbage.mp3"), QStringLiteral("untagged.wav")};
+                             QStringLiteral("DJ - Night"), QStringLiteral("garbage.mp3"),
+                             QStringLiteral("untagged.wav")};
     dropFiles(window().titleList(0)->viewport(), files);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0) == tagged; }, 10000)) << shown(0).join(u'|').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0) == tagged; }, 10000))
+        << shown(0).join(u'|').toStdString();
     for (int i = 0; i < names.size(); ++i)
-        EXPECT_EQ(player().list(0).field(songlist::kTitle, i), names[i]) << "the list keeps (and saves) the name";
+        EXPECT_EQ(player().list(0).field(songlist::kTitle, i), names[i])
+            << "the list keeps (and saves) the name";
 
     mixer::ConfigurationWindow* config = app_->showConfiguration();
     QCheckBox* fileNames = config->fileNameTitles();
@@ -81,9 +88,11 @@ TEST_F(TagTitlesWindow, TheListShowsTagTitlesAndTheSettingBringsBackFileNames) {
     EXPECT_EQ(fileNames->text(), QStringLiteral("曲名をファイル名で表示"));
     EXPECT_FALSE(fileNames->isChecked());
     QTest::mouseClick(fileNames, Qt::LeftButton, {}, QPoint(6, fileNames->height() / 2));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0) == names; }, 2000)) << shown(0).join(u'|').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0) == names; }, 2000))
+        << shown(0).join(u'|').toStdString();
     QTest::mouseClick(fileNames, Qt::LeftButton, {}, QPoint(6, fileNames->height() / 2));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0) == tagged; }, 2000)) << shown(0).join(u'|').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0) == tagged; }, 2000))
+        << shown(0).join(u'|').toStdString();
     config->close();
 }
 
