@@ -13,6 +13,7 @@ namespace {
 
 constexpr char kHeader[] = "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
 constexpr char kProtectLiveDeck[] = "protect-live-deck";
+constexpr char kFileNameTitles[] = "file-name-titles";
 // A settings file is a few lines; anything larger is not one.
 constexpr qint64 kLimit = 64 * 1024;
 
@@ -41,9 +42,13 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
+        // A value that is not one leaves the default.
         if (equals > 0 && key == QLatin1String(kProtectLiveDeck)) {
-            // A value that is not one leaves the default.
             if (const std::optional<bool> on = flag(value)) settings.protectLiveDeck = *on;
+            continue;
+        }
+        if (equals > 0 && key == QLatin1String(kFileNameTitles)) {
+            if (const std::optional<bool> on = flag(value)) settings.fileNameTitles = *on;
             continue;
         }
         settings.otherLines << line;
@@ -54,8 +59,12 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
 bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     if (path.isEmpty() || !base::mayReplace(path)) return false;
     QString text = QLatin1String(kHeader) + QStringLiteral("\r\n");
-    text += QLatin1String(kProtectLiveDeck) + QLatin1Char('=') +
-            (settings.protectLiveDeck ? QStringLiteral("true") : QStringLiteral("false")) + QStringLiteral("\r\n");
+    auto flagLine = [](const char* key, bool on) {
+        return QLatin1String(key) + QLatin1Char('=') + (on ? QStringLiteral("true") : QStringLiteral("false")) +
+               QStringLiteral("\r\n");
+    };
+    text += flagLine(kProtectLiveDeck, settings.protectLiveDeck);
+    text += flagLine(kFileNameTitles, settings.fileNameTitles);
     for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);

@@ -15,6 +15,8 @@ inline constexpr char kKorvexSettingsName[] = "korvex.ini";
 struct KorvexSettings {
     // "演奏中のデッキを保護": a load onto a playing deck does nothing but flash its title.
     bool protectLiveDeck = false;
+    // "曲名をファイル名で表示": the title lists show file names instead of the songs' tags.
+    bool fileNameTitles = false;
     // Lines read that this version does not understand, in their order.
     QStringList otherLines;
 };

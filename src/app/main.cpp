@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
         korvex.shutdown();
         return 0;
     }
-    if (!korvex.start()) return 0;
+    if (!korvex.start()) return korvex.refusedStatus();
     const int rc = korvex.leavingBySignal() ? 0 : QApplication::exec();
     korvex.shutdown();
     return rc;

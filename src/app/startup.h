@@ -15,6 +15,7 @@
 // Everything here runs on the user-interface thread.
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <functional>
 #include <memory>
@@ -41,6 +42,8 @@ struct MessageText {
 
 // What a second copy shows before it ends (exclamation icon, OK button).
 MessageText alreadyOpenMessage();
+// What a second copy shows when the running player did not take the music files it was given.
+MessageText cannotHandOverMessage(const QStringList& files);
 
 // Keeps a second copy of the program from running.
 class SingleInstance {

@@ -42,6 +42,9 @@ struct DeckSettings {
     // "演奏中のデッキを保護" (Korvex's own settings file): loading a song onto a playing deck (the list
     // keys and buttons, a double-click, a drop) does nothing but flash the deck's title.
     bool protectLiveDeck = false;
+    // "曲名をファイル名で表示" (Korvex's own settings file): the title lists show file names, not the
+    // "Artist - Title" of the songs' tags.
+    bool fileNameTitles = false;
 
     // Pitch throttle: the pitch knob applies nothing while this is above 0; the main timer counts it down.
     int pitchwait = 0;

@@ -109,6 +109,8 @@ public:
     bool playOnSwitch() const { return targets_.mixer.playonswitch; }
     // "演奏中のデッキを保護": a load onto a playing deck does nothing but flash its title.
     bool protectLiveDeck() const { return targets_.deck.protectLiveDeck; }
+    // "曲名をファイル名で表示": the title lists show file names instead of the songs' tags.
+    bool fileNameTitles() const { return targets_.deck.fileNameTitles; }
     bool autorec() const { return targets_.deck.autorec; }
     bool rec8bit() const { return targets_.deck.rec8bit; }
     bool recmono() const { return targets_.deck.recmono; }
@@ -141,6 +143,7 @@ public:
     void trimChange(int value);
     void playOnSwitchClick(bool checked);
     void protectLiveDeckClick(bool checked) { targets_.deck.protectLiveDeck = checked; }
+    void fileNameTitlesClick(bool checked) { targets_.deck.fileNameTitles = checked; }
     void autorecClick(bool checked);
     void bitClick(int option);
     void stereoClick(int option);

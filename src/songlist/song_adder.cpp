@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/decode/decoder.h"
+
 namespace korvex::songlist {
 
 namespace {
@@ -159,6 +161,33 @@ void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
     const QString path = list.field(kPath, index);
     if (QString why; !openInPlayer(loadDeck, path, why)) return fail(path, why);
     target_.dropLoaded(loadDeck, list.field(kTitle, index));
+}
+
+void SongAdder::openFiles(int deck, const QStringList& paths) {
+    if (!isDeck(deck) || paths.isEmpty()) return;
+    SongList& list = *lists_[deck];
+    QStringList refused;
+    const bool keepPlaying = target_.keepsLiveDeck(deck);
+    for (const QString& path : paths) {
+        if (list.isFull()) {
+            refused << path + u'\n' + listFullText();
+            break;
+        }
+        // Unopened, a file still has to be one: a folder or a pipe never joins the list.
+        if (decode::Refusal problem; keepPlaying && !decode::checkOrdinaryFile(path.toStdString(), problem)) {
+            refused << path + u'\n' + QString::fromStdString(decode::japaneseText(problem));
+            continue;
+        }
+        if (QString why; !keepPlaying && !openInPlayer(deck, path, why)) {
+            refused << path + u'\n' + why;
+            continue;
+        }
+        const QString title = titleOf(path);
+        list.append(path, title, newtrim_);
+        if (!keepPlaying) target_.songAdded(deck, title);
+    }
+    if (!refused.isEmpty())
+        target_.showMessage(QStringLiteral("ファイルが読み込めません。\n") + refused.join(QStringLiteral("\n\n")));
 }
 
 bool SongAdder::openInPlayer(int deck, const QString& path, QString& why) {

@@ -89,6 +89,12 @@ public:
     // order delivered; `shift` is whether Shift was held at the drop. Songs are appended in that order
     // (folder songs alternate between the decks with Shift) and the last one added is loaded.
     void drop(int deck, const QStringList& paths, bool shift);
+    // Music files handed over from outside while the player runs (a file manager's "open with"), as
+    // absolute paths: each is opened in `deck`'s player and appended as the open dialog does with the file
+    // chosen there, so the last one that opens stays loaded. The files the player refuses are named
+    // together in one message once the others are in. While "演奏中のデッキを保護" keeps the deck's song
+    // playing, the files are appended without being opened, as a drop's are.
+    void openFiles(int deck, const QStringList& paths);
 
     // The folder (with a trailing "/") of the last file chosen in the open dialog; "" until then.
     const QString& musicFolder() const { return musicFolder_; }

@@ -66,10 +66,21 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     if (translator_->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator_.get());
     appearance::applyTooltipPalette();
-    // A second copy opens nothing, not even the sound card, before it says so and ends.
-    if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) return;
+    std::vector<std::string> files;
     for (const std::string& arg : args)
-        if (arg.rfind("--", 0) != 0) openFiles_ << QFileInfo(QString::fromStdString(arg)).absoluteFilePath();
+        if (arg.rfind("--", 0) != 0) files.push_back(arg);
+    // A second copy opens nothing, not even the sound card: it hands its music files to the running player,
+    // or says that one runs, and ends.
+    if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) {
+        if (files.empty()) return;
+        const QList<QByteArray> paths = absoluteFileArguments(files, workingFolderBytes());
+        filesHandedOver_ = sendToRunningPlayer(openWithSocketPath(), paths, kHandOverWaitMs);
+        handOverFailed_ = !filesHandedOver_;
+        if (handOverFailed_)
+            for (const QByteArray& path : paths) unsentFiles_ << pathFromBytes(path);
+        return;
+    }
+    for (const std::string& file : files) openFiles_ << QFileInfo(QString::fromStdString(file)).absoluteFilePath();
     audio_ = std::make_unique<AudioSession>(args);
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
@@ -126,6 +137,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         settings_->loadsettings();
         readKorvexSettings(korvexSettingsPath_, korvexSettings_);
         player_->settings().protectLiveDeck = korvexSettings_.protectLiveDeck;
+        player_->settings().fileNameTitles = korvexSettings_.fileNameTitles;
         applySettings();
     };
     hooks.skinname = [this] { return skinname_; };
@@ -154,6 +166,11 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     QObject::connect(&handOverTimer_, &QTimer::timeout, [this] {
         if (startup_->timerTick()) handOver();
     });
+
+    // From here on a second start's files come to this player.
+    openWith_ = std::make_unique<OpenWithServer>(openWithSocketPath());
+    openWith_->onFiles = [this](const QStringList& handed) { openHandedFiles(handed); };
+    openWith_->listen();
 }
 
 KorvexApp::~KorvexApp() {
@@ -194,7 +211,9 @@ void KorvexApp::openRecorder() {
 
 bool KorvexApp::start() {
     if (!startup_ || !startup_->claimInstance()) {
-        const MessageText message = alreadyOpenMessage();
+        // The running player has the files and shows itself: nothing to say.
+        if (filesHandedOver_) return false;
+        const MessageText message = handOverFailed_ ? cannotHandOverMessage(unsentFiles_) : alreadyOpenMessage();
         QMessageBox::warning(nullptr, message.title, message.text, QMessageBox::Ok);
         return false;
     }
@@ -208,6 +227,7 @@ bool KorvexApp::start() {
 
 void KorvexApp::handOver() {
     handOverTimer_.stop();
+    handedOver_ = true;
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -226,6 +246,20 @@ void KorvexApp::handOver() {
         player_->adder().drop(0, files, false);
         player_->refresh();
     }
+}
+
+void KorvexApp::openHandedFiles(const QStringList& files) {
+    if (!handedOver_) {
+        openFiles_ += files;
+        return;
+    }
+    player_->adder().openFiles(player_->keyboard().focusdeck(), files);
+    player_->refresh();
+    // The player comes to the front where the files went, out of the task bar if need be.
+    if (window_->isMinimized()) window_->showNormal();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 void KorvexApp::shutdown() {
@@ -570,6 +604,7 @@ void KorvexApp::saveSettings() {
     // Korvex's own file goes with the settings file, whether or not that one could be written.
     settings_->savest();
     korvexSettings_.protectLiveDeck = player_->settings().protectLiveDeck;
+    korvexSettings_.fileNameTitles = player_->settings().fileNameTitles;
     writeKorvexSettings(korvexSettingsPath_, korvexSettings_);
 }
 

@@ -15,6 +15,7 @@
 #include "app/audio_session.h"
 #include "app/settings_file.h"
 #include "app/korvex_settings.h"
+#include "app/open_with.h"
 #include "app/start_guard.h"
 #include "app/startup.h"
 #include "app/ui/main_window.h"
@@ -43,9 +44,14 @@ public:
     KorvexApp(const KorvexApp&) = delete;
     KorvexApp& operator=(const KorvexApp&) = delete;
 
-    // Runs the start-up: false when another copy is running (after its message was shown); otherwise the
-    // start-up window is up and hands over to the main window by itself.
+    // Runs the start-up: false when another copy is running (after its message was shown, or after the music
+    // files named on the command line were handed to it); otherwise the start-up window is up and hands over
+    // to the main window by itself.
     bool start();
+    // What the program ends with when start() was false: 0, or 1 when the files could not be handed over.
+    int refusedStatus() const { return handOverFailed_ ? 1 : 0; }
+    // Where this player takes the files of a second start (the desktop's "open with").
+    OpenWithServer* openWithServer() { return openWith_.get(); }
     // Hands over to the main window now, as a click on the start-up window does.
     void handOver();
 
@@ -154,6 +160,9 @@ private:
     // The start counts as through once the window has stood this long: a song's decoding runs on past
     // the hand-over.
     static constexpr int kStartSettleMs = 3000;
+    // How long a second start waits for the running player to take its files (a player still starting may
+    // not listen yet).
+    static constexpr int kHandOverWaitMs = 5000;
     QTimer startSettled_;
     appearance::DisplayFonts fonts_;
     std::unique_ptr<control::MiniMode> mini_;
@@ -172,8 +181,18 @@ private:
     // Ending on a signal: whatever a dialog open at that moment answers, nothing is saved.
     bool leavingBySignal_ = false;
     // Music files named on the command line (the desktop's "open with"): dropped on deck A's list once the
-    // window is up.
+    // window is up; files a second start hands over before then join them.
     QStringList openFiles_;
+    // Files a second start hands over: into the keyboard's deck's list, as the open dialog adds a song.
+    void openHandedFiles(const QStringList& files);
+    std::unique_ptr<OpenWithServer> openWith_;
+    // The main window is up (the start-up window has handed over).
+    bool handedOver_ = false;
+    // A second copy: its music files went to the running player, or could not be handed to it.
+    bool filesHandedOver_ = false;
+    bool handOverFailed_ = false;
+    // The files a second copy could not hand over, for its message.
+    QStringList unsentFiles_;
     std::vector<std::function<void()>> shutdownSteps_;
 };
 

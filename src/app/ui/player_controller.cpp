@@ -137,14 +137,30 @@ void PlayerController::refreshList(int deck) {
     const auto d = static_cast<std::size_t>(deck);
     const auto& list = lists_[d];
     TitleList* titles = window_.titleList(deck);
-    // Rebuilt only when the entries changed: a list may hold 32767 titles and this runs every tick.
-    if (list.revision() != listRevision_[d]) {
-        listRevision_[d] = list.revision();
-        titles->clear();
+    // Redrawn only when the entries, the titles read from tags or the choice between tags and file names
+    // changed: a list may hold 32767 titles and this runs every tick.
+    const bool fromTags = !settings_.fileNameTitles;
+    const std::uint64_t tagRevision = fromTags ? tagTitles_.revision() : 0;
+    const ShownTitles shown{list.revision(), tagRevision, fromTags};
+    if (shown != shownTitles_[d]) {
+        const bool rebuild = list.revision() != shownTitles_[d].list || titles->count() != list.count();
+        shownTitles_[d] = shown;
         QStringList texts;
         texts.reserve(list.count());
-        for (int i = 0; i < list.count(); ++i) texts << list.field(songlist::kTitle, i);
-        titles->addItems(texts);
+        for (int i = 0; i < list.count(); ++i) {
+            // The list keeps the file name (that is what it saves); the tags' title only shows.
+            const std::optional<QString> tagged =
+                fromTags ? tagTitles_.title(list.field(songlist::kPath, i)) : std::nullopt;
+            texts << (tagged ? *tagged : list.field(songlist::kTitle, i));
+        }
+        if (rebuild) {
+            titles->clear();
+            titles->addItems(texts);
+        } else {
+            // Titles that came in from the tags: the rows stay, and so does the scroll position.
+            for (int i = 0; i < list.count(); ++i)
+                if (QListWidgetItem* item = titles->item(i); item->text() != texts[i]) item->setText(texts[i]);
+        }
     }
     // The highlight always shows the list's row: a press below the last title, for one, clears the widget's
     // highlight by itself, and an edit must never act on a row the operator cannot see.

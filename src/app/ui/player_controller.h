@@ -24,6 +24,7 @@
 #include "songlist/song_list.h"
 #include "songlist/song_list_file.h"
 #include "songlist/song_memories.h"
+#include "songlist/tag_titles.h"
 
 namespace korvex::app {
 
@@ -46,6 +47,8 @@ public:
     songlist::DialogState& dialogState() { return dialog_; }
     MediaPlayer& player(int deck) { return *players_[static_cast<std::size_t>(deck)]; }
     QtDialogs& dialogs() { return dialogs_; }
+    // The titles the title lists show from the songs' tags.
+    songlist::TagTitles& tagTitles() { return tagTitles_; }
     // The deck hooks, for the parts that plug in later (the recorder).
     PlayerHooks& hooks() { return *hooks_; }
     // Draws the models' state into the window.
@@ -102,8 +105,17 @@ private:
     std::unique_ptr<control::ListEditor> editor_;
     std::unique_ptr<songlist::SongMemories> memories_;
     QTimer tick_;
-    // The list revisions the title lists show (none yet: the first refresh draws them).
-    std::array<std::uint64_t, 2> listRevision_{~std::uint64_t{0}, ~std::uint64_t{0}};
+    // What the title lists show: the list's revision, the tag titles' revision and whether titles come from
+    // tags (nothing yet: the first refresh draws them).
+    struct ShownTitles {
+        std::uint64_t list = ~std::uint64_t{0};
+        std::uint64_t tags = 0;
+        bool fromTags = false;
+        bool operator==(const ShownTitles&) const = default;
+    };
+    std::array<ShownTitles, 2> shownTitles_{};
+    // The songs' titles from their tags, read in the background.
+    songlist::TagTitles tagTitles_;
 };
 
 }  // namespace korvex::app

@@ -197,6 +197,14 @@ QWidget* ConfigurationWindow::faderFrame() {
         "デッキのタイトルが光って知らせます。"));
     layout->addWidget(protect_);
     QObject::connect(protect_, &QCheckBox::clicked, this, [this](bool on) { model_.protectLiveDeckClick(on); });
+    fileNameTitles_ = new QCheckBox(QStringLiteral("曲名をファイル名で表示"));
+    fileNameTitles_->setObjectName(QStringLiteral("fileNameTitles"));
+    fileNameTitles_->setToolTip(QStringLiteral(
+        "オンにすると、曲リストにはファイル名を表示します。オフのときは、曲のタグに入っている"
+        "「アーティスト - 曲名」を表示します（タグのない曲はファイル名のまま）。"));
+    layout->addWidget(fileNameTitles_);
+    QObject::connect(fileNameTitles_, &QCheckBox::clicked, this,
+                     [this](bool on) { model_.fileNameTitlesClick(on); });
     QObject::connect(strim_, &QSlider::valueChanged, this, [this](int v) { model_.trimChange(v); });
     QObject::connect(slsarch_, &QSlider::valueChanged, this, [this](int v) { model_.headIntervalChange(v); });
     QObject::connect(cueswitch_, &QCheckBox::clicked, this,
@@ -310,6 +318,7 @@ void ConfigurationWindow::showState() {
     setValue(strim_, model_.trim());
     setChecked(cueswitch_, model_.playOnSwitch());
     setChecked(protect_, model_.protectLiveDeck());
+    setChecked(fileNameTitles_, model_.fileNameTitles());
     setChecked(bit_[model_.bitOption()], true);
     setChecked(stereo_[model_.stereoOption()], true);
     setChecked(bitrate_[model_.bitrateOption()], true);

@@ -49,6 +49,7 @@ public:
     QSlider* strim() const { return strim_; }
     QCheckBox* cueswitch() const { return cueswitch_; }
     QCheckBox* protectLiveDeck() const { return protect_; }
+    QCheckBox* fileNameTitles() const { return fileNameTitles_; }
     QRadioButton* bit(int i) const { return bit_[i]; }
     QRadioButton* stereo(int i) const { return stereo_[i]; }
     QRadioButton* bitrate(int i) const { return bitrate_[i]; }
@@ -79,6 +80,7 @@ private:
     QSlider* strim_ = nullptr;
     QCheckBox* cueswitch_ = nullptr;
     QCheckBox* protect_ = nullptr;
+    QCheckBox* fileNameTitles_ = nullptr;
     QRadioButton* bit_[2] = {};
     QRadioButton* stereo_[2] = {};
     QRadioButton* bitrate_[3] = {};
