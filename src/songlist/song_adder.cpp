@@ -167,7 +167,9 @@ void SongAdder::openFiles(int deck, const QStringList& paths) {
     if (!isDeck(deck) || paths.isEmpty()) return;
     SongList& list = *lists_[deck];
     QStringList refused;
-    const bool keepPlaying = target_.keepsLiveDeck(deck);
+    // Files handed over from outside (a file manager's "open with") never cut a playing deck, whatever the
+    // protection setting: they only join its list.
+    const bool keepPlaying = players_[deck]->playState() == kPlaying || target_.keepsLiveDeck(deck);
     for (const QString& path : paths) {
         if (list.isFull()) {
             refused << path + u'\n' + listFullText();

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QTest>
 #include <atomic>
@@ -199,28 +200,30 @@ TEST(OpenWith, PathsArriveAsGivenAndOnlyTheUsersOwnSocketIsUsed) {
 
 class OpenWithWindow : public WindowTest {};
 
-// With "演奏中のデッキを保護" on, files handed to a playing deck join its list and leave its song playing; a
-// folder among them is refused, not listed.
-TEST_F(OpenWithWindow, AProtectedPlayingDeckKeepsItsSongAndTakesTheFilesIntoItsList) {
+// Files handed to a playing deck join its list and leave its song playing, with "演奏中のデッキを保護" on or
+// off; a folder among them is refused, not listed.
+TEST_F(OpenWithWindow, APlayingDeckKeepsItsSongAndTakesTheFilesIntoItsList) {
     const QString playing = tone(QStringLiteral("playing.wav"));
     dropFiles(window().titleList(0)->viewport(), {playing});
     pressPlay(window(), 0);
     ASSERT_EQ(player().player(0).playState(), 2);
-    player().settings().protectLiveDeck = true;
-    const QString next = tone(QStringLiteral("next.wav"), 550.0);
     const QString folder = dir_.filePath(QStringLiteral("folder.mp3"));
     ASSERT_TRUE(QDir().mkpath(folder));
-
-    QString said;
-    answerNextBox(QMessageBox::Ok, &said);
-    EXPECT_TRUE(sendFromAnotherProcessLike(app::openWithSocketPath(),
-                                           {QFile::encodeName(next), QFile::encodeName(folder)}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 5000));
-    EXPECT_TRUE(said.contains(folder + u'\n')) << said.toStdString();
-    EXPECT_EQ(shownTitles(*app_, 0),
-              (QStringList{QStringLiteral("playing.wav"), QStringLiteral("next.wav")}));
-    EXPECT_EQ(player().player(0).fileName(), playing.toStdString());
-    EXPECT_EQ(player().player(0).playState(), 2);
+    QStringList titles{QStringLiteral("playing.wav")};
+    for (const bool protect : {false, true}) {
+        player().settings().protectLiveDeck = protect;
+        const QString next = tone(QStringLiteral("next%1.wav").arg(int(protect)), 550.0);
+        QString said;
+        answerNextBox(QMessageBox::Ok, &said);
+        EXPECT_TRUE(sendFromAnotherProcessLike(app::openWithSocketPath(),
+                                               {QFile::encodeName(next), QFile::encodeName(folder)}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 5000));
+        EXPECT_TRUE(said.contains(folder + u'\n')) << said.toStdString();
+        titles << QFileInfo(next).fileName();
+        EXPECT_EQ(shownTitles(*app_, 0), titles);
+        EXPECT_EQ(player().player(0).fileName(), playing.toStdString());
+        EXPECT_EQ(player().player(0).playState(), 2);
+    }
 }
 
 }  // namespace
