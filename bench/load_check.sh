@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The load check: Korvex plays a set through a real-time PulseAudio null sink while the machine is kept busy,
-# and `aplay` plays a mix of the same music into a second null sink of the same server at the same time, so
-# both meet exactly the same load. Both sinks' monitors are recorded and searched for gaps (runs of silence
-# longer than 5 ms inside the music).
+# and at the same time `aplay` plays a mix of the same music twice more, each into a null sink of its own on
+# the same server: once with its own buffer (500 ms) and once with Korvex's output latency. All three meet
+# exactly the same load. The sinks' monitors are recorded and searched for gaps (runs of silence longer than
+# 5 ms inside the music). The gaps aplay has at Korvex's latency are the sound server's share; Korvex's
+# share is what it has beyond them.
 #
 # Korvex runs what a DJ's set runs (korvex-playcheck --continuous): two decks in continuous play with
 # automatic crossfade through three MP3s each (every hand-over loads and decodes the next song), one
@@ -11,7 +13,8 @@
 # disk writes with fsync beside two programs that allocate, fill and free 1 GB over and over; each a third
 # of the minute.
 #
-#   bench/load_check.sh [BUILD_DIR] [--seconds N]     (defaults: build, 600; also KORVEX_LOAD_SECONDS)
+#   bench/load_check.sh [BUILD_DIR] [--seconds N] [--latency MS]
+#       defaults: build, 600 s (also KORVEX_LOAD_SECONDS), Korvex's default output latency
 #
 # Prints one line for each player: gaps, the longest, the time lost, the music's length, the gaps by load
 # phase; Korvex's line adds the sound output's underflow count and what else ran.
@@ -19,14 +22,19 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${KORVEX_LOAD_SECONDS:-600}
 build=$here/build
+latency=
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
     --seconds=*) seconds=${1#--seconds=}; shift ;;
+    --latency) latency=$2; shift 2 ;;
+    --latency=*) latency=${1#--latency=}; shift ;;
     *) build=$1; shift ;;
   esac
 done
 build=$(cd "$build" && pwd)
+playcheck=$build/tools/playcheck/korvex-playcheck
+[ -n "$latency" ] || latency=$("$playcheck" --default-latency)
 [ "$seconds" -ge 15 ] || { echo "load_check: --seconds must be 15 or more" >&2; exit 2; }
 tool="$here/tests/tools/pulse-null-sink"
 work=$(mktemp -d /tmp/korvex-load.XXXXXX)
@@ -42,7 +50,9 @@ cleanup() {
 trap cleanup EXIT
 
 eval "$("$tool" start "$work")"
-pactl load-module module-null-sink sink_name=korvex_base rate=44100 channels=2 norewinds=1 >/dev/null
+for sink in aplay_own aplay_same; do
+  pactl load-module module-null-sink sink_name=$sink rate=44100 channels=2 norewinds=1 >/dev/null
+done
 
 # The music: three songs a deck (pink noise under a tone, 40 s each), a two-second loop for the sampler.
 song=40
@@ -131,23 +141,23 @@ print("gaps=%d longest_ms=%.1f lost_ms=%.1f music_s=%.1f by_phase=busy:%d,compil
 PY
 }
 
-playcheck=("$build/tools/playcheck/korvex-playcheck" --continuous "$work/s1.mp3" "$work/s4.mp3" $((seconds + 4))
-  --a="$work/s2.mp3" --a="$work/s3.mp3" --b="$work/s5.mp3" --b="$work/s6.mp3"
-  --sample="$work/loop.wav" --record="$work/set.wav")
-"${playcheck[@]}" > "$work/korvex.out" 2>&1 &
+PULSE_SINK=korvex_null "$playcheck" --continuous "$work/s1.mp3" "$work/s4.mp3" $((seconds + 4)) --audio-latency="$latency" \
+  --a="$work/s2.mp3" --a="$work/s3.mp3" --b="$work/s5.mp3" --b="$work/s6.mp3" \
+  --sample="$work/loop.wav" --record="$work/set.wav" > "$work/korvex.out" 2>&1 &
 korvex=$!
-PULSE_SINK=korvex_base timeout $((seconds + 4)) aplay -q -D default "$work/mix.wav" > "$work/aplay.out" 2>&1 &
-aplay=$!
+PULSE_SINK=aplay_own timeout $((seconds + 4)) aplay -q -D default "$work/mix.wav" > "$work/aplay_own.out" 2>&1 &
+PULSE_SINK=aplay_same timeout $((seconds + 4)) aplay -q -D default --buffer-time=$((latency * 1000)) "$work/mix.wav" \
+  > "$work/aplay_same.out" 2>&1 &
 sleep 2
-record korvex_null "$work/korvex.raw" &
-r1=$!
-record korvex_base "$work/aplay.raw" &
-r2=$!
+recorders=()
+for sink in korvex_null aplay_own aplay_same; do
+  record $sink "$work/$sink.raw" & recorders+=($!)
+done
 sleep 0.5
 load
-wait $r1 $r2 || true
+wait "${recorders[@]}" || true
 wait $korvex || { echo "load_check: korvex-playcheck failed:" >&2; cat "$work/korvex.out" >&2; exit 1; }
-wait $aplay || true
-echo "korvex: $(gaps "$work/korvex.raw" 0.5) $(tr '\n' ' ' < "$work/korvex.out")"
-echo "aplay: $(gaps "$work/aplay.raw" 0.5)"
+echo "korvex (${latency} ms): $(gaps "$work/korvex_null.raw" 0.5) $(tr '\n' ' ' < "$work/korvex.out")"
+echo "aplay (500 ms): $(gaps "$work/aplay_own.raw" 0.5)"
+echo "aplay (${latency} ms): $(gaps "$work/aplay_same.raw" 0.5)"
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"

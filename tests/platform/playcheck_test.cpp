@@ -25,16 +25,19 @@ TEST(Playcheck, ContinuousSetWithSamplerAndRecordingIsAllInTheRecordedMix) {
     ASSERT_EQ(result.status, 0) << result.output;
 
     int handovers = -1;
+    unsigned long long starved = 1;
     double recorded = 0.0;
     unsigned long long lost = 1;
     char sample[16] = {};
     const auto at = result.output.find("handovers=");
     ASSERT_NE(at, std::string::npos) << result.output;
-    ASSERT_EQ(std::sscanf(result.output.c_str() + at, "handovers=%d sample=%15s recorded_s=%lf lost_frames=%llu",
-                          &handovers, sample, &recorded, &lost),
-              4)
+    ASSERT_EQ(std::sscanf(result.output.c_str() + at,
+                          "handovers=%d starved_blocks=%llu sample=%15s recorded_s=%lf lost_frames=%llu",
+                          &handovers, &starved, sample, &recorded, &lost),
+              5)
         << result.output;
     EXPECT_GE(handovers, 1) << result.output;
+    EXPECT_EQ(starved, 0u) << "each next song was decoded while its deck waited";
     EXPECT_STREQ(sample, "looping");
     EXPECT_NEAR(recorded, seconds, 0.5);
     EXPECT_EQ(lost, 0u);

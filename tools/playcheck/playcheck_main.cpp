@@ -3,6 +3,7 @@
 //
 //   korvex-playcheck A B SECONDS [--audio-output=MODE] [--audio-latency=MS]
 //                    [--continuous] [--a=FILE]... [--b=FILE]... [--sample=WAV] [--record=OUT.wav]
+//   korvex-playcheck --default-latency      prints the output latency asked for without --audio-latency (ms)
 //
 // Without --continuous both decks play at once. With it, the decks are wired as the player wires them
 // (transport, mixer, continuous play, the 30 ms main timer): list A holds A and every --a file, list B holds
@@ -12,8 +13,9 @@
 // the recorder's mix tap into a 16-bit stereo 44.1 kHz file.
 //
 // Prints "underflows=<n> output=<description>" and, with --continuous, --sample or --record, a second line of
-// what else ran ("handovers=<n> sample=<looping|none> recorded_s=<s> lost_frames=<n>"); exit status 2 when
-// a file cannot be played or recorded.
+// what else ran ("handovers=<n> starved_blocks=<n> sample=<looping|none> recorded_s=<s> lost_frames=<n>":
+// starved blocks are blocks a deck waited for its decoder); exit status 2 when a file cannot be played or
+// recorded.
 
 #include <QString>
 #include <chrono>
@@ -120,6 +122,10 @@ bool fill(korvex::songlist::SongList& list, const std::string& first, const std:
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--default-latency") {
+        std::printf("%g\n", korvex::audio::kDefaultLatencyMs);
+        return 0;
+    }
     Options options = parse(args);
     if (options.positional.size() != 3) {
         std::fputs(
@@ -219,8 +225,10 @@ int main(int argc, char** argv) {
     }
     if (options.continuous || slot || recording) {
         const bool looping = slot && (slot->status() & korvex::SoundBuffer::kStatusLooping) != 0;
-        std::printf("handovers=%d sample=%s recorded_s=%.1f lost_frames=%llu\n", decks.handovers,
-                    looping ? "looping" : "none",
+        const std::uint64_t starved =
+            engine.deck(0).starvedBlocks.load() + engine.deck(1).starvedBlocks.load();
+        std::printf("handovers=%d starved_blocks=%llu sample=%s recorded_s=%.1f lost_frames=%llu\n",
+                    decks.handovers, static_cast<unsigned long long>(starved), looping ? "looping" : "none",
                     recording ? static_cast<double>(recording->framesInHeader()) / korvex::audio::kOutputRate
                               : 0.0,
                     static_cast<unsigned long long>(recording ? recording->lostFrames() : 0));

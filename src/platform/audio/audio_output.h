@@ -28,7 +28,10 @@ public:
 // The output rate of every output the program opens.
 constexpr int kOutputRate = 44100;
 
-// Output latency asked of the sound device, in milliseconds (0: the default, 40 ms).
+// The output latency asked of a sound device unless --audio-latency says otherwise (see the README).
+constexpr double kDefaultLatencyMs = 40.0;
+
+// Output latency asked of the sound device, in milliseconds (0: the default, kDefaultLatencyMs).
 struct DeviceOptions {
     double latencyMs = 0.0;
     // Told once when the device is lost and when it is back (any thread but the audio thread).
