@@ -28,8 +28,11 @@ public:
 // The output rate of every output the program opens.
 constexpr int kOutputRate = 44100;
 
-// The output latency asked of a sound device unless --audio-latency says otherwise (see the README).
-constexpr double kDefaultLatencyMs = 40.0;
+// The output latency asked of a sound device unless --audio-latency says otherwise. A desktop's sound
+// server passes every client's sound through its main thread, which runs at normal priority: on a machine
+// whose cores are all busy it is late by up to a few hundred milliseconds at times, and a client with less
+// than 100 ms queued runs dry many times a minute (see the README's load check).
+constexpr double kDefaultLatencyMs = 100.0;
 
 // Output latency asked of the sound device, in milliseconds (0: the default, kDefaultLatencyMs).
 struct DeviceOptions {
