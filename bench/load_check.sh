@@ -15,6 +15,7 @@
 #
 #   bench/load_check.sh [BUILD_DIR] [--seconds N] [--latency MS]
 #       defaults: build, 600 s (also KORVEX_LOAD_SECONDS), Korvex's default output latency
+#       KORVEX_LOAD_KEEP=1 keeps the working folder (recordings, the players' output, the server's log)
 #
 # Prints one line for each player: gaps, the longest, the time lost, the music's length, the gaps by load
 # phase; Korvex's line adds the sound output's underflow count and what else ran.
