@@ -87,7 +87,7 @@ std::string commandLineHelp() {
            "                           null（音を出さずに実時間で再生）、wav:PATH（ミックスを WAVE ファイルに\n"
            "                           書く）、またはサウンドデバイスの名前（の一部）。\n"
            "                           環境変数 KORVEX_AUDIO_OUTPUT でも選べます（オプションが優先）。\n"
-           "  --audio-latency=MS       サウンドデバイスの遅延。2〜1000 ミリ秒、既定は 40。\n"
+           "  --audio-latency=MS       サウンドデバイスの遅延。2〜1000 ミリ秒、既定は 100。\n"
            "  --record-source=SOURCE   レコーダーが録音する音。mix（プレーヤーの再生音、既定）または\n"
            "                           input（既定の入力デバイス。デスクトップでは多くはマイク）。\n"
            "                           環境変数 KORVEX_RECORD_SOURCE でも選べます（オプションが優先）。\n"

@@ -134,7 +134,7 @@ TEST_F(Messages, GapsInTheSoundAreCountedInTheTitleBarAsTheyHappen) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return status->text() == QStringLiteral("音切れ 3 回"); }, 1000))
         << status->text().toStdString();
     EXPECT_TRUE(status->isVisible());
-    EXPECT_TRUE(status->toolTip().contains(QStringLiteral("--audio-latency=80"))) << "says what to do";
+    EXPECT_TRUE(status->toolTip().contains(QStringLiteral("--audio-latency=300"))) << "says what to do";
     device.gaps = 4;
     EXPECT_TRUE(QTest::qWaitFor([&] { return status->text() == QStringLiteral("音切れ 4 回"); }, 1000));
 }

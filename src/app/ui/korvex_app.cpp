@@ -362,7 +362,7 @@ void KorvexApp::drawSoundStatus() {
     status->setToolTip(
         QStringLiteral(
             "サウンドデバイスへの音が %1 回途切れました（音切れ）。\nほかのアプリケーションを閉じるか、"
-            "--audio-latency=80 のように遅延を大きくして Korvex を起動し直すと、途切れにくく"
+            "--audio-latency=300 のように遅延を大きくして Korvex を起動し直すと、途切れにくく"
             "なります。")
             .arg(gaps));
 }

@@ -28,7 +28,13 @@ public:
 // The output rate of every output the program opens.
 constexpr int kOutputRate = 44100;
 
-// Output latency asked of the sound device, in milliseconds (0: the default, 40 ms).
+// The output latency asked of a sound device unless --audio-latency says otherwise. A desktop's sound
+// server passes every client's sound through its main thread, which runs at normal priority: on a machine
+// whose cores are all busy it is late by up to a few hundred milliseconds at times, and a client with less
+// than 100 ms queued runs dry many times a minute (see the README's load check).
+constexpr double kDefaultLatencyMs = 100.0;
+
+// Output latency asked of the sound device, in milliseconds (0: the default, kDefaultLatencyMs).
 struct DeviceOptions {
     double latencyMs = 0.0;
     // Told once when the device is lost and when it is back (any thread but the audio thread).

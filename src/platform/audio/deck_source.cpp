@@ -95,6 +95,7 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
             // The decoder has not got this far yet, or is decoding the block a jump landed in: stay put
             // and fade in once the samples are there.
             main_.phase = 0;
+            shared_.starvedBlocks.fetch_add(1, std::memory_order_relaxed);
         } else if (after >= end) {
             std::size_t k = 0;
             for (double p = main_.pos; k < frames && p < end; ++k) p += incrementAt(k);

@@ -46,6 +46,9 @@ struct SourceShared {
     // Written by the audio thread.
     std::atomic<double> position{0.0};          // seconds
     std::atomic<int> state{kStopped};
+    // Blocks in which the deck held its place waiting for the decoder (it had not got that far yet, or a
+    // jump landed where nothing was decoded).
+    std::atomic<std::uint64_t> starvedBlocks{0};
 };
 
 }  // namespace korvex::audio

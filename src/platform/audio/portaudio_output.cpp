@@ -39,8 +39,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr unsigned long kBufferFrames = 256;
-// The output latency asked for unless --audio-latency says otherwise (see the README).
-constexpr double kDefaultLatencyMs = 40.0;
 // A stream whose callbacks stop for this long counts as lost (a broken stream usually ends at once with an
 // error; this catches one that hangs, and is long enough that a machine under heavy load is not taken
 // for a lost device).
