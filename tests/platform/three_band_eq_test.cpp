@@ -22,8 +22,8 @@ public:
         dsp::ThreeBandEq eq(kRate);
         eq.jumpToGains_rt(low, mid, high);
         ir_.assign(2 * kRate, 0.0f);
-        ir_[0] = 1.0f;   // left
-        ir_[1] = 0.5f;   // right, at another level: the lanes must not mix
+        ir_[0] = 1.0f;  // left
+        ir_[1] = 0.5f;  // right, at another level: the lanes must not mix
         eq.process_rt(ir_.data(), kRate);
     }
     Response& operator+=(const Response& other) {
@@ -51,7 +51,8 @@ TEST(ThreeBandEq, BandsSumFlatAndEachKillIsDeepAtItsCentre) {
         for (int ch = 0; ch < 2; ++ch) EXPECT_NEAR(flat.db(f, ch), 0.0, 0.1) << f << " Hz, channel " << ch;
 
     // The bands' centres: geometric means of their edges (20 Hz, 250 Hz, 2.5 kHz, 20 kHz).
-    const double low = std::sqrt(20.0 * 250.0), mid = std::sqrt(250.0 * 2500.0), high = std::sqrt(2500.0 * 20000.0);
+    const double low = std::sqrt(20.0 * 250.0), mid = std::sqrt(250.0 * 2500.0),
+                 high = std::sqrt(2500.0 * 20000.0);
     const Response lowKilled(0.0f, 1.0f, 1.0f), midKilled(1.0f, 0.0f, 1.0f), highKilled(1.0f, 1.0f, 0.0f);
     for (int ch = 0; ch < 2; ++ch) {
         EXPECT_LT(lowKilled.db(low, ch), -60.0);
@@ -87,8 +88,9 @@ TEST(ThreeBandEq, GainMovesAndKillsGlideWithoutAClick) {
         for (std::size_t b = 0; b < blocks; ++b) {
             std::array<float, 3> gains{1.0f, 1.0f, 1.0f};
             const double t = static_cast<double>(b * block) / kRate;
-            if (t >= 1.0 && t < 1.5) gains[static_cast<std::size_t>(c.band)] = 0.0f;   // kill, then back
-            if (t >= 2.0) gains[static_cast<std::size_t>(c.band)] = static_cast<float>(b % 5) / 4.0f;  // dragged
+            if (t >= 1.0 && t < 1.5) gains[static_cast<std::size_t>(c.band)] = 0.0f;  // kill, then back
+            if (t >= 2.0)
+                gains[static_cast<std::size_t>(c.band)] = static_cast<float>(b % 5) / 4.0f;  // dragged
             eq.setGains_rt(gains[0], gains[1], gains[2]);
             eq.process_rt(tone.data() + 2 * b * block, block);
         }

@@ -12,8 +12,12 @@ namespace korvex::dsp {
 class FlushDenormals {
 public:
 #if defined(__SSE__)
-    FlushDenormals() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | 0x8040u); }
-    ~FlushDenormals() { _mm_setcsr(saved_); }
+    FlushDenormals() : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ | 0x8040u);
+    }
+    ~FlushDenormals() {
+        _mm_setcsr(saved_);
+    }
     FlushDenormals(const FlushDenormals&) = delete;
     FlushDenormals& operator=(const FlushDenormals&) = delete;
 

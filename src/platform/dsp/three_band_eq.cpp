@@ -94,7 +94,8 @@ void ThreeBandEq::setGains_rt(float low, float mid, float high) {
     if (target[0] == 1.0f && target[1] == 1.0f && target[2] == 1.0f) target[3] = 0.0f;
     if (target == targets_) return;
     targets_ = target;
-    for (std::size_t b = 0; b < 4; ++b) steps_[b] = (targets_[b] - gains_[b]) / static_cast<float>(rampFrames_);
+    for (std::size_t b = 0; b < 4; ++b)
+        steps_[b] = (targets_[b] - gains_[b]) / static_cast<float>(rampFrames_);
     rampLeft_ = rampFrames_;
 }
 
@@ -115,26 +116,41 @@ void ThreeBandEq::reset_rt() {
 }
 
 KORVEX_EQ_CLONES void ThreeBandEq::process_rt(float* frames, std::size_t count) {
+    if (bypassed()) {
+        idle_ = true;
+        return;
+    }
+    if (idle_) {
+        // Leaving flat: the filters start from rest while the cross-fade from the untouched sound begins,
+        // so what they make while settling is heard at the ramp's first, lowest steps only.
+        reset_rt();
+        idle_ = false;
+    }
     const FlushDenormals flush;
     std::array<std::array<V4, 2 * kStages>, 2> z{splitState_, upperState_};
 
     std::size_t done = 0;
     while (done < count) {
-        // One run with the gains gliding (or steady), so the inner loop carries no branch.
+        if (bypassed()) {
+            // Glided back to flat: the rest is untouched.
+            idle_ = true;
+            break;
+        }
+        // One run with the gains gliding, or one steady (a steady run's gains are the targets, the share
+        // of the filtered sound is 1).
         const bool gliding = rampLeft_ > 0;
         const std::size_t n =
             gliding ? std::min(count - done, static_cast<std::size_t>(rampLeft_)) : count - done;
-        const float step = gliding ? 1.0f : 0.0f;
-        V4 g1{gains_[0], gains_[0], 1.0f, 1.0f};       // weights of the first split into u (and HP1 as is)
-        V4 g2{gains_[1], gains_[1], 0.0f, 0.0f};       // the first split's high-pass into u
+        V4 g1{gains_[0], gains_[0], 1.0f, 1.0f};  // weights of the first split into u (and HP1 as is)
+        V4 g2{gains_[1], gains_[1], 0.0f, 0.0f};  // the first split's high-pass into u
         const float d = gains_[2] - gains_[1];
-        V4 g3{1.0f, 1.0f, d, d};                       // the all-pass as is, HP2 by gHigh - gMid
-        const V4 d1{step * steps_[0], step * steps_[0], 0.0f, 0.0f};
-        const V4 d2{step * steps_[1], step * steps_[1], 0.0f, 0.0f};
-        const float dd = step * (steps_[2] - steps_[1]);
+        V4 g3{1.0f, 1.0f, d, d};  // the all-pass as is, HP2 by gHigh - gMid
+        const V4 d1{steps_[0], steps_[0], 0.0f, 0.0f};
+        const V4 d2{steps_[1], steps_[1], 0.0f, 0.0f};
+        const float dd = steps_[2] - steps_[1];
         const V4 d3{0.0f, 0.0f, dd, dd};
         float wet = gains_[3];
-        const float dWet = step * steps_[3];
+        const float dWet = steps_[3];
 
         // Two passes over short runs: each pass has only four stages in a row per frame, so the processor
         // overlaps neighbouring frames instead of waiting on one long chain.
@@ -154,8 +170,10 @@ KORVEX_EQ_CLONES void ThreeBandEq::process_rt(float* frames, std::size_t count) 
                 }
                 const V4 swapped = __builtin_shufflevector(x, x, 2, 3, 0, 1);
                 between[i] = x * g1 + swapped * g2;
-                g1 += d1;
-                g2 += d2;
+                if (gliding) {
+                    g1 += d1;
+                    g2 += d2;
+                }
             }
             for (std::size_t i = 0; i < m; ++i) {
                 V4 x = between[i];
@@ -168,12 +186,16 @@ KORVEX_EQ_CLONES void ThreeBandEq::process_rt(float* frames, std::size_t count) 
                     x = y;
                 }
                 x *= g3;
-                // While flat the input goes through untouched (the filters keep running, so that the way
-                // into the bands is a cross-fade between two steady signals).
-                p[2 * i] += wet * (x[0] + x[2] - p[2 * i]);
-                p[2 * i + 1] += wet * (x[1] + x[3] - p[2 * i + 1]);
-                g3 += d3;
-                wet += dWet;
+                if (gliding) {
+                    // Into and out of flat, a cross-fade with the untouched sound.
+                    p[2 * i] += wet * (x[0] + x[2] - p[2 * i]);
+                    p[2 * i + 1] += wet * (x[1] + x[3] - p[2 * i + 1]);
+                    g3 += d3;
+                    wet += dWet;
+                } else {
+                    p[2 * i] = x[0] + x[2];
+                    p[2 * i + 1] = x[1] + x[3];
+                }
             }
         }
         done += n;

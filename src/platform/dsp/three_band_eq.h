@@ -17,11 +17,11 @@
 // the all-pass (two stages, the rest pass through) and of the second high-pass. GCC's vector types turn
 // the lanes into SSE2 on x86-64 and into plain code elsewhere.
 //
-// With every band at 0 dB the input passes untouched (the sum would be the input through an all-pass,
-// which smears its phase around the crossovers for nothing); the filters run on all the same, so leaving
-// or reaching flat is a cross-fade between two steady signals. Every change ramps linearly over
-// kRampSeconds, a kill included, so nothing clicks. All of this runs on the audio thread: no allocation,
-// no locks.
+// With every band at 0 dB the input passes untouched and the filters rest, so a flat deck costs nothing
+// (the sum would be the input through an all-pass, its phase smeared around the crossovers for nothing).
+// Leaving or reaching flat cross-fades between the untouched and the filtered sound, and every change
+// ramps linearly over kRampSeconds, a kill included, so nothing clicks. All of this runs on the audio
+// thread: no allocation, no locks.
 
 #include <array>
 #include <cstddef>
@@ -71,6 +71,7 @@ private:
     std::array<float, 4> targets_{1.0f, 1.0f, 1.0f, 0.0f};
     std::array<float, 4> steps_{};
     int rampLeft_ = 0;
+    bool idle_ = true;  // the filters rested while flat
 };
 
 // A band gain in dB (-inf .. +6) to the linear gain the equaliser takes.
