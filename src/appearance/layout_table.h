@@ -194,6 +194,26 @@ inline constexpr auto kLayout = [] {
         {"masterbase", 1, P, {9060, 3800, 495, 1275}, kKnobBase, "", kNone},
         {"masterbtn", 0, P, {9790, 3840, 495, 255}, kIndicator, "ctrlbtn", kSingle},
         {"masterbtn", 1, P, {9060, 3840, 495, 255}, kIndicator, "ctrlbtn", kSingle},
+        // Each deck's equaliser in the lower corner below it, low, mid and high from the top (index deck * 3
+        // + band): the kill switch, then the band's gain slider (0 dB at the middle).
+        {"eqkill", 0, P, {1545, 4155, 345, 240}, kButton, "eqlow", kPair},
+        {"eqbase", 0, P, {1965, 4215, 600, 120}, kKnobBase, "", kNone},
+        {"eqbtn", 0, P, {2198, 4207, 135, 135}, kIndicator, "pan", kSingle},
+        {"eqkill", 1, P, {1545, 4455, 345, 240}, kButton, "eqmid", kPair},
+        {"eqbase", 1, P, {1965, 4515, 600, 120}, kKnobBase, "", kNone},
+        {"eqbtn", 1, P, {2198, 4507, 135, 135}, kIndicator, "pan", kSingle},
+        {"eqkill", 2, P, {1545, 4755, 345, 240}, kButton, "eqhigh", kPair},
+        {"eqbase", 2, P, {1965, 4815, 600, 120}, kKnobBase, "", kNone},
+        {"eqbtn", 2, P, {2198, 4807, 135, 135}, kIndicator, "pan", kSingle},
+        {"eqkill", 3, P, {7845, 4155, 345, 240}, kButton, "eqlow", kPair},
+        {"eqbase", 3, P, {8265, 4215, 600, 120}, kKnobBase, "", kNone},
+        {"eqbtn", 3, P, {8498, 4207, 135, 135}, kIndicator, "pan", kSingle},
+        {"eqkill", 4, P, {7845, 4455, 345, 240}, kButton, "eqmid", kPair},
+        {"eqbase", 4, P, {8265, 4515, 600, 120}, kKnobBase, "", kNone},
+        {"eqbtn", 4, P, {8498, 4507, 135, 135}, kIndicator, "pan", kSingle},
+        {"eqkill", 5, P, {7845, 4755, 345, 240}, kButton, "eqhigh", kPair},
+        {"eqbase", 5, P, {8265, 4815, 600, 120}, kKnobBase, "", kNone},
+        {"eqbtn", 5, P, {8498, 4807, 135, 135}, kIndicator, "pan", kSingle},
         // Name plates over the monitor (index 0) and master (index 1) sliders.
         {"Imgmonitor", 0, P, {9790, 3615, 495, 165}, kPlate, "ch12", kSingle},
         {"Imgmonitor", 1, P, {9060, 3615, 495, 165}, kPlate, "ch21", kSingle},
@@ -372,6 +392,12 @@ inline constexpr auto kKnobTravel = std::to_array<KnobTravel>({
     {"Faderbtn", -1, "Faderbase", Axis::kHorizontal, 3630, 6630},
     {"masterbtn", 0, "masterbase", Axis::kVertical, 3840, 4840},
     {"masterbtn", 1, "masterbase", Axis::kVertical, 3840, 4840},
+    {"eqbtn", 0, "eqbase", Axis::kHorizontal, 1897.5, 2497.5},
+    {"eqbtn", 1, "eqbase", Axis::kHorizontal, 1897.5, 2497.5},
+    {"eqbtn", 2, "eqbase", Axis::kHorizontal, 1897.5, 2497.5},
+    {"eqbtn", 3, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
+    {"eqbtn", 4, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
+    {"eqbtn", 5, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
 });
 
 // The trim knob's needle: a line from the fixed centre of its base, this long, on the upper half circle.

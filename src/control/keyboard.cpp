@@ -166,6 +166,16 @@ void Keyboard::eventKeyActions(int virtualKey) {
         case vk::letter('J'):
             mixer_.FDpaturn(3);
             break;
+        // The keyboard deck's equaliser kills: low, mid, high.
+        case vk::letter('E'):
+            mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqLow);
+            break;
+        case vk::letter('R'):
+            mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqMid);
+            break;
+        case vk::letter('T'):
+            mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqHigh);
+            break;
         case vk::letter('Q'):
             stepVolume(keystep::kVolume, mixer::kVolumeBottom);
             break;

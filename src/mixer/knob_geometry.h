@@ -60,6 +60,14 @@ constexpr KnobDesign pan(int deck) {
             .bounds = BoundsTest::kHorizontal};
 }
 
+// An equaliser band's slider; index deck * 3 + band (low, mid, high).
+constexpr KnobDesign eq(int index) {
+    return {.kind = KnobKind::kHorizontal,
+            .base = box("eqbase", index),
+            .indicator = box("eqbtn", index),
+            .bounds = BoundsTest::kHorizontal};
+}
+
 // The needle starts straight up at its design length.
 constexpr KnobDesign trim(int deck) {
     const appearance::TrimNeedle& n = appearance::kTrimNeedles[deck == 0 ? 0 : 1];

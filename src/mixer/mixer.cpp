@@ -14,7 +14,8 @@ Mixer::Mixer(deck::DeckTransport& transport, MasterOutput& master)
       pan_{Knob(geometry::pan(0)), Knob(geometry::pan(1))},
       trim_{Knob(geometry::trim(0)), Knob(geometry::trim(1))},
       fader_(geometry::fader()),
-      master_{Knob(geometry::master(0)), Knob(geometry::master(1))} {
+      master_{Knob(geometry::master(0)), Knob(geometry::master(1))},
+      equalizer_(transport) {
     wireKnobs();
 }
 
@@ -42,7 +43,7 @@ std::uint64_t Mixer::revision() const {
         sum += pitch_[d].revision() + jog_[d].revision() + volume_[d].revision() + pan_[d].revision() +
                trim_[d].revision() + master_[d].revision();
     }
-    return sum;
+    return sum + equalizer_.revision();
 }
 
 void Mixer::start() {

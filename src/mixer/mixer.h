@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "deck/deck_transport.h"
+#include "mixer/equalizer.h"
 #include "mixer/knob.h"
 #include "mixer/master_output.h"
 #include "mixer/mixer_laws.h"
@@ -159,6 +160,11 @@ public:
     // Places the master knob from the engine's master gain (without writing it back).
     void placeMasterFromOutput();
 
+    // --- equaliser ----------------------------------------------------------------------------------------
+    // Both decks' three bands: their sliders and kill switches.
+    Equalizer& equalizer() { return equalizer_; }
+    const Equalizer& equalizer() const { return equalizer_; }
+
     // --- main timer ---------------------------------------------------------------------------------------
     // The mixer's part of a tick, after the timer counted the pitch wait down: a pitch position the wait
     // held back, then the slide step. Returns slideStep()'s answer.
@@ -196,6 +202,7 @@ private:
     std::array<Knob, 2> trim_;
     Knob fader_;
     std::array<Knob, 2> master_;
+    Equalizer equalizer_;
 
     std::array<int, 2> trimgain_{80, 80};
     int faderpattern_ = 0;

@@ -39,6 +39,12 @@ public:
     virtual void setBalance(int balance) = 0;
     virtual bool mute() const = 0;
     virtual void setMute(bool mute) = 0;
+    // The equaliser's low, mid and high band gains in dB (-inf killed .. +6, 0 flat); moves glide.
+    virtual void setEqualizer(double lowDb, double midDb, double highDb) {
+        (void)lowDb;
+        (void)midDb;
+        (void)highDb;
+    }
     // True when the current file could not be opened or decoded.
     virtual bool hasError() const = 0;
     // Why the current file cannot be played, for the operator (Japanese, UTF-8): what went wrong on the first

@@ -4,6 +4,7 @@
 
 #include "platform/decode/track.h"
 #include "platform/dsp/gain.h"
+#include "platform/dsp/three_band_eq.h"
 
 namespace korvex {
 
@@ -108,6 +109,12 @@ void MediaPlayer::setBalance(int balance) {
 void MediaPlayer::setMute(bool mute) {
     mute_ = mute;
     updateGains();
+}
+
+void MediaPlayer::setEqualizer(double lowDb, double midDb, double highDb) {
+    shared_.eqLow.store(dsp::eqGainFromDb(lowDb), std::memory_order_relaxed);
+    shared_.eqMid.store(dsp::eqGainFromDb(midDb), std::memory_order_relaxed);
+    shared_.eqHigh.store(dsp::eqGainFromDb(highDb), std::memory_order_relaxed);
 }
 
 void MediaPlayer::updateGains() {

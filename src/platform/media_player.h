@@ -65,6 +65,7 @@ public:
     void setBalance(int balance) override;
     bool mute() const override { return mute_; }
     void setMute(bool mute) override;
+    void setEqualizer(double lowDb, double midDb, double highDb) override;
 
     // True when the current file could not be opened or decoded.
     bool hasError() const override;

@@ -20,6 +20,7 @@ TEST(KnobTest, TravelsAgreeWithTheLayoutTable) {
         if (t.indicator == "Volbtn") design = geometry::volume(t.index);
         if (t.indicator == "panbtn") design = geometry::pan(t.index);
         if (t.indicator == "masterbtn") design = geometry::master(t.index);
+        if (t.indicator == "eqbtn") design = geometry::eq(t.index);
         Knob knob(design);
         knob.place(0, 0);
         EXPECT_EQ(knob.value(), static_cast<float>(t.first)) << t.indicator << t.index;

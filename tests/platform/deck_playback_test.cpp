@@ -95,6 +95,27 @@ TEST_F(DeckPlayback, VolumeBalanceAndMuteSetChannelLevels) {
     EXPECT_LT(rms(channel(out, 0, 2048)), 1e-6);
 }
 
+// The equaliser sits in the deck's path: a killed band leaves the song, a raised one is louder, and flat
+// again the song is as it was.
+TEST_F(DeckPlayback, TheEqualiserShapesWhatTheDeckPlays) {
+    auto bass = sine(70.0, 3.0);
+    const auto treble = sine(7000.0, 3.0);
+    for (std::size_t i = 0; i < bass.size(); ++i) bass[i] = 0.5f * (bass[i] + treble[i]);
+    const std::string path = dir_ + "/two.wav";
+    writeWav16(path, bass);
+    rig_.load(path);
+    rig_.player.play();
+    const auto plain = channel(rig_.render(0.5), 1, 4410);
+    rig_.player.setEqualizer(-HUGE_VAL, 0.0, 6.0);
+    const auto shaped = channel(rig_.render(0.5), 1, 4410);
+    EXPECT_LT(db(goertzel(shaped, 70.0, kRate) / goertzel(plain, 70.0, kRate)), -60.0);
+    EXPECT_NEAR(db(goertzel(shaped, 7000.0, kRate) / goertzel(plain, 7000.0, kRate)), 6.0, 0.1);
+    rig_.player.setEqualizer(0.0, 0.0, 0.0);
+    rig_.render(0.1);
+    const auto flat = channel(rig_.render(0.5), 1, 4410);
+    EXPECT_NEAR(db(goertzel(flat, 70.0, kRate) / goertzel(plain, 70.0, kRate)), 0.0, 0.01);
+}
+
 TEST_F(DeckPlayback, SelectionBoundsWhatPlaysAndEndFiresOnce) {
     // Three regions of different pitch: only the middle one lies inside the selection.
     auto signal = sine(300.0, 0.5);

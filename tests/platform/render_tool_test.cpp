@@ -75,6 +75,27 @@ TEST(RenderTool, RunsTheSoundThroughTheEffects) {
     EXPECT_NEAR(static_cast<double>(peakFrame(tail, 0, 44100, 66150)), 43000.0 + 11025.0, 1.0);
 }
 
+TEST(RenderTool, ShapesTheSoundWithTheDeckEqualiser) {
+    const std::string dir = tempDir();
+    auto mix = sine(70.0, 1.0);
+    const auto treble = sine(7000.0, 1.0);
+    for (std::size_t i = 0; i < mix.size(); ++i) mix[i] = 0.5f * (mix[i] + treble[i]);
+    writeWav16(dir + "/in.wav", mix);
+    ASSERT_EQ(run("'" + dir + "/in.wav' '" + dir + "/flat.wav' --eq 0,0,0").status, 0);
+    const CommandResult result = run("'" + dir + "/in.wav' '" + dir + "/eq.wav' --eq -inf,0,-6");
+    ASSERT_EQ(result.status, 0) << result.output;
+    const auto flat = channel(readSound(dir + "/flat.wav"), 0, 4410);
+    const auto shaped = channel(readSound(dir + "/eq.wav"), 0, 4410);
+    EXPECT_LT(db(goertzel(shaped, 70.0, kRate) / goertzel(flat, 70.0, kRate)), -60.0);
+    EXPECT_NEAR(db(goertzel(shaped, 7000.0, kRate) / goertzel(flat, 7000.0, kRate)), -6.0, 0.1);
+
+    for (const char* bad : {"7,0,0", "0,0", "0,0,0,0", "a,0,0", "nan,0,0"}) {
+        const CommandResult refused = run("'" + dir + "/in.wav' '" + dir + "/x.wav' --eq " + bad);
+        EXPECT_EQ(refused.status, 1) << bad;
+        EXPECT_NE(refused.output.find("--eq takes LOW,MID,HIGH"), std::string::npos) << refused.output;
+    }
+}
+
 TEST(RenderTool, ABadEffectExitsWithStatusTwoAndAOneLineReason) {
     const std::string dir = tempDir();
     const std::string tone = std::string(KORVEX_TEST_DATA) + "/tone440.mp3";

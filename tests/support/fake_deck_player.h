@@ -6,6 +6,7 @@
 // Its play head moves only when the test says so (advance()), as a real player's moves while it plays,
 // so a test can tell the live position from a position the deck remembered.
 
+#include <array>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
@@ -81,6 +82,7 @@ public:
     void setBalance(int b) override { pan = std::clamp(b, -10000, 10000); }
     bool mute() const override { return muted; }
     void setMute(bool m) override { muted = m; }
+    void setEqualizer(double low, double mid, double high) override { eq = {low, mid, high}; }
     // A file whose name holds "broken" cannot be opened.
     bool hasError() const override { return file.find("broken") != std::string::npos; }
     std::string problemForUser() const override {
@@ -107,6 +109,7 @@ public:
     int level = 0;
     int pan = 0;
     bool muted = false;
+    std::array<double, 3> eq{0.0, 0.0, 0.0};
     int seeks = 0;
     int rateWrites = 0;
     int volumeWrites = 0;

@@ -1,11 +1,14 @@
 // korvex-render: plays one file through the deck engine offline, as fast as it goes, into a WAVE file.
 //
 //   korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] [--selection-start S]
-//                 [--selection-end E] [--seconds N] [--fx NAME[:FIELD=VALUE,...]]...
+//                 [--selection-end E] [--seconds N] [--eq LOW,MID,HIGH] [--fx NAME[:FIELD=VALUE,...]]...
 //
 // Plays from the selection start (or 0) until the end is reached or N seconds are rendered, then prints
 // "duration=<s> rendered=<s> ns_per_frame=<n>". A file the player cannot open: exit status 2, a one-line
 // message, and no output file.
+//
+// --eq sets the deck equaliser's low, mid and high bands in dB (-inf .. 6, -inf kills the band), as the
+// deck panel's knobs and kill switches do.
 //
 // Each --fx adds an effect, in chain order, and the deck's output runs through that chain exactly as a
 // sampler slot in effecter mode runs its sound (e.g. --fx echo:feedback=0,leftdelay=250 --fx parameq:gain=6).
@@ -14,7 +17,9 @@
 // exit status 2 and a one-line reason; so does an option it does not know. --help and --version print and
 // exit 0.
 
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -41,12 +46,13 @@ struct Options {
     double selectionStart = -1.0;
     double selectionEnd = -1.0;
     double seconds = -1.0;
+    std::array<double, 3> eq{0.0, 0.0, 0.0};
     std::vector<korvex::dsp::EffectSpec> effects;
 };
 
 constexpr const char* kUsage =
     "usage: korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] [--selection-start S] "
-    "[--selection-end E] [--seconds N] [--fx NAME[:FIELD=VALUE,...]]...\n";
+    "[--selection-end E] [--seconds N] [--eq LOW,MID,HIGH] [--fx NAME[:FIELD=VALUE,...]]...\n";
 
 constexpr const char* kHelp =
     "Plays INPUT through the deck engine offline, as fast as it goes, into OUTPUT.wav, and prints\n"
@@ -58,6 +64,7 @@ constexpr const char* kHelp =
     "  --selection-start S    play from S seconds\n"
     "  --selection-end E      end at E seconds\n"
     "  --seconds N            render at most N seconds (with --fx, may reach past the end for a tail)\n"
+    "  --eq LOW,MID,HIGH      the deck equaliser's bands in dB, -inf .. 6 (-inf kills the band; 0 flat)\n"
     "  --fx NAME[:FIELD=VALUE,...]\n"
     "                         add an effect, in chain order: echo, chorus, flanger, distortion,\n"
     "                         compressor, parameq or gargle; fields not given keep their defaults\n"
@@ -74,8 +81,8 @@ int usage(const char* why) {
 
 // The options that take a value.
 bool known(const std::string& option) {
-    for (const char* name :
-         {"--rate", "--volume", "--balance", "--selection-start", "--selection-end", "--seconds", "--fx"})
+    for (const char* name : {"--rate", "--volume", "--balance", "--selection-start", "--selection-end", "--seconds",
+                             "--eq", "--fx"})
         if (option == name) return true;
     return false;
 }
@@ -84,6 +91,20 @@ bool number(const std::string& text, double& value) {
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
     return !text.empty() && end != nullptr && *end == '\0';
+}
+
+// Three band gains in dB, "LOW,MID,HIGH", each -inf .. 6.
+bool bands(const std::string& text, std::array<double, 3>& db) {
+    std::size_t from = 0;
+    for (std::size_t b = 0; b < db.size(); ++b) {
+        const std::size_t comma = text.find(',', from);
+        if ((comma == std::string::npos) != (b + 1 == db.size())) return false;
+        double value = 0.0;
+        if (!number(text.substr(from, comma - from), value) || std::isnan(value) || value > 6.0) return false;
+        db[b] = value;
+        from = comma + 1;
+    }
+    return true;
 }
 
 // Outcome of reading the command line.
@@ -114,6 +135,13 @@ Parsed parse(int argc, char** argv, Options& options, std::string& error) {
                 return Parsed::BadEffect;
             }
             options.effects.push_back(effect);
+            continue;
+        }
+        if (arg == "--eq") {
+            if (!bands(argv[++i], options.eq)) {
+                error = "--eq takes LOW,MID,HIGH in dB, each -inf .. 6: " + std::string(argv[i]);
+                return Parsed::Usage;
+            }
             continue;
         }
         double value = 0.0;
@@ -171,6 +199,7 @@ int main(int argc, char** argv) {
     player.setBalance(options.balance);
     player.setSelectionStart(options.selectionStart);
     player.setSelectionEnd(options.selectionEnd);
+    player.setEqualizer(options.eq[0], options.eq[1], options.eq[2]);
 
     std::vector<korvex::dsp::EffectKind> kinds;
     for (const auto& effect : options.effects) kinds.push_back(effect.kind);

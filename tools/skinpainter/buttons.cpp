@@ -26,7 +26,8 @@ enum class Style {
 };
 
 // Which light a key shows when lit.
-enum class Tone { kAccent, kCue, kPlay, kRec };
+// A kill lights red like the recorder but sits unlit as a plain key.
+enum class Tone { kAccent, kCue, kPlay, kRec, kKill };
 
 struct ButtonArt {
     const char* bitmap;
@@ -64,6 +65,9 @@ const ButtonArt kButtons[] = {
     {"formbar", Style::kWindow, Glyph::kToBar, "", Tone::kAccent, 0},
     {"formsmall", Style::kWindow, Glyph::kMinimise, "", Tone::kAccent, 0},
     {"formend", Style::kWindow, Glyph::kClose, "", Tone::kRec, 0},
+    {"eqlow", Style::kKey, Glyph::kNone, "LOW", Tone::kKill, 0},
+    {"eqmid", Style::kKey, Glyph::kNone, "MID", Tone::kKill, 0},
+    {"eqhigh", Style::kKey, Glyph::kNone, "HI", Tone::kKill, 0},
     {"fdp1", Style::kPattern, Glyph::kNone, "A", Tone::kAccent, 0},
     {"fdp2", Style::kPattern, Glyph::kNone, "B", Tone::kAccent, 1},
     {"fdp3", Style::kPattern, Glyph::kNone, "C", Tone::kAccent, 2},
@@ -83,6 +87,7 @@ QColor toneColour(Tone tone, const Palette& pal) {
         case Tone::kPlay:
             return pal.playLit;
         case Tone::kRec:
+        case Tone::kKill:
             return pal.recLit;
     }
     return pal.accent;

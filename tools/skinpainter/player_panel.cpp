@@ -182,6 +182,17 @@ void panSlider(QPainter& p, const Palette& pal, int deck) {
     silk(p, QRectF(mid - 20, labelTop - 1, 40, 9), QStringLiteral("PAN"), 7, pal.silk);
 }
 
+// One band of a deck's equaliser: the slot its indicator runs in, a tick at 0 dB and the ends' marks.
+void eqSlider(QPainter& p, const Palette& pal, int index) {
+    const Track t = trackOf("eqbtn", index);
+    const double y = t.from.y();
+    slot(p, QRectF(t.from.x() - 1.5, y - 1.5, t.to.x() - t.from.x() + 3, 3), pal);
+    const double mid = (t.from.x() + t.to.x()) / 2.0;
+    vline(p, mid, y - 7, y - 4, pal.accent, 1.2);
+    vline(p, mid, y + 4, y + 7, pal.accent, 1.2);
+    for (const double x : {t.from.x(), t.to.x()}) vline(p, x, y + 4, y + 6, withAlpha(pal.silkDim, 200));
+}
+
 void trimKnob(QPainter& p, const Palette& pal, int deck) {
     const appearance::TrimNeedle& n = appearance::kTrimNeedles[static_cast<std::size_t>(deck)];
     const QPointF c = pt(n.centreX, n.centreY);
@@ -344,8 +355,8 @@ QImage paintPlayerPanel(const Palette& pal) {
     screw(p, pt(4395, 150), 2.1, pal, 30);
     screw(p, pt(6285, 150), 2.1, pal, 75);
 
-    // The lower corners: ventilation and the model name.
-    vents(p, lowerLeft.adjusted(lowerLeft.width() * 0.52, 6, -9, -6), pal);
+    // The lower corners: each deck's equaliser, and the model name.
+    for (int i = 0; i < 6; ++i) eqSlider(p, pal, i);
     silk(p, QRectF(lowerLeft.left() + 10, lowerLeft.top() + 18, lowerLeft.width() * 0.48, 14),
          QStringLiteral("KORVEX"), 11, pal.silk, Qt::AlignLeft | Qt::AlignVCenter);
     silk(p, QRectF(lowerLeft.left() + 10, lowerLeft.top() + 33, lowerLeft.width() * 0.48, 9),
@@ -354,7 +365,6 @@ QImage paintPlayerPanel(const Palette& pal) {
     p.setBrush(pal.accent);
     p.drawRect(QRectF(lowerLeft.left() + 10, lowerLeft.top() + 45, 26, 1.4));
     screwsAt(p, lowerLeft, pal, 5);
-    vents(p, lowerRight.adjusted(9, 6, -9, -6), pal);
     screwsAt(p, lowerRight, pal, 5);
     return img;
 }

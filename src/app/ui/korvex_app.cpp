@@ -290,6 +290,11 @@ void KorvexApp::applySkin() {
         if (image.path.isEmpty()) continue;
         if (auto* widget = window_->picture(std::string(image.name), image.index)) widget->setPicture(image.path);
     }
+    // The equaliser's slider caps are the pan slider's.
+    if (auto* pan = window_->picture("panbtn", 0)) {
+        for (int i = 0; i < 6; ++i)
+            if (auto* cap = window_->picture("eqbtn", i)) cap->setPicture(pan->picturePath());
+    }
     window_->forgetBitmaps();
     // The recorder button stays lit while the recorder is open.
     if (recorder_) window_->showBitmap("Imgrec", -1, QStringLiteral("recorder2.bmp"));

@@ -112,6 +112,12 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
         picture("Pause", deck)->setToolTip(QStringLiteral("Play/Pause (BackSpace)"));
         picture("Stop", deck)->setToolTip(QStringLiteral("STOP(Del)"));
     }
+    for (int i = 0; i < 6; ++i) {
+        static const char* const kTips[] = {"EQ Low", "EQ Mid", "EQ High"};
+        static const char* const kKeys[] = {"Low Kill (E)", "Mid Kill (R)", "High Kill (T)"};
+        picture("eqbase", i)->setToolTip(QString::fromLatin1(kTips[i % 3]));
+        picture("eqkill", i)->setToolTip(QString::fromLatin1(kKeys[i % 3]));
+    }
     picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
     picture("switch")->setToolTip(QStringLiteral("Switch(Space)"));
     picture("Lvol")->setToolTip(QStringLiteral("A< (C)"));
@@ -165,6 +171,21 @@ bool MainWindow::showBitmap(const std::string& name, int index, const QString& b
     if (!widget->setPicture(picturePath_(name, index, bitmap))) return false;
     shown = bitmap;
     return true;
+}
+
+void MainWindow::showKillSwitch(int index, const QString& bitmap, bool killed) {
+    auto* widget = picture("eqkill", index);
+    if (widget == nullptr) return;
+    static const QString kBands[] = {QStringLiteral("LOW"), QStringLiteral("MID"), QStringLiteral("HI")};
+    widget->setPaintedLook(kBands[index % 3], killed);
+    // A bitmap the skin lacks is not looked for again until the skin changes (forgetBitmaps()).
+    QString& shown = shownBitmap_[{"eqkill", index}];
+    const QString missing = QLatin1Char('!') + bitmap;
+    if (shown == missing) return;
+    if (!showBitmap("eqkill", index, bitmap)) {
+        widget->clearPicture();
+        shownBitmap_[{"eqkill", index}] = missing;
+    }
 }
 
 appearance::PictureWidget* MainWindow::picture(const std::string& name, int index) const {

@@ -32,6 +32,9 @@ public:
 
     // Shows a picture child's bitmap from the current skin; false when it cannot be loaded.
     bool showBitmap(const std::string& name, int index, const QString& bitmap);
+    // An equaliser kill switch (`eqkill`(index)): its bitmap, or where the skin has none, a painted key that
+    // is lit while `killed`.
+    void showKillSwitch(int index, const QString& bitmap, bool killed);
     // Forgets which bitmaps the children show (after a skin change every picture is looked up again).
     void forgetBitmaps() { shownBitmap_.clear(); }
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;

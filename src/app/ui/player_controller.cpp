@@ -311,6 +311,12 @@ void PlayerController::connectMixer() {
         connectKnob("masterbase", "masterbtn", deck, m.masterKnob(deck));
         connectButton("searchL", deck, [&m, deck] { m.searchLPress(deck); }, [&m, deck] { m.searchLRelease(deck); },
                       nullptr);
+        for (int band = 0; band < mixer::kEqBands; ++band) {
+            const int i = deck * mixer::kEqBands + band;
+            connectKnob("eqbase", "eqbtn", i, m.equalizer().knob(deck, band));
+            connectButton("eqkill", i, nullptr, nullptr,
+                          [&m, deck, band] { m.equalizer().toggleKill(deck, band); });
+        }
         connectButton("searchR", deck, [&m, deck] { m.searchRPress(deck); }, [&m, deck] { m.searchRRelease(deck); },
                       nullptr);
     }
@@ -355,6 +361,11 @@ void PlayerController::refreshMixer() {
         if (TrimNeedle* needle = window_.trimNeedle(deck))
             needle->setEnd(m.trimKnob(deck).lineX2(), m.trimKnob(deck).lineY2());
         setText(window_.label("Pitchper", deck), view.pitchper[d]);
+        for (int band = 0; band < mixer::kEqBands; ++band) {
+            const int i = deck * mixer::kEqBands + band;
+            place("eqbtn", i, m.equalizer().knob(deck, band));
+            window_.showKillSwitch(i, m.equalizer().killPicture(deck, band), m.equalizer().killed(deck, band));
+        }
         window_.showBitmap("searchL", deck, view.searchLPicture[d]);
         window_.showBitmap("searchR", deck, view.searchRPicture[d]);
     }

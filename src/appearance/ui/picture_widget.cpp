@@ -1,5 +1,7 @@
 #include "appearance/ui/picture_widget.h"
 
+#include <algorithm>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -47,8 +49,34 @@ bool PictureWidget::setPicture(const QString& path) {
     return true;
 }
 
+void PictureWidget::setPaintedLook(const QString& text, bool lit) {
+    if (text == lookText_ && lit == lookLit_) return;
+    lookText_ = text;
+    lookLit_ = lit;
+    if (pixmap_.isNull()) update();
+}
+
+void PictureWidget::clearPicture() {
+    path_.clear();
+    pixmap_ = QPixmap();
+    update();
+}
+
 void PictureWidget::paintEvent(QPaintEvent*) {
-    if (pixmap_.isNull()) return;
+    if (pixmap_.isNull()) {
+        if (lookText_.isEmpty()) return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QColor(0x70, 0x70, 0x76));
+        painter.setBrush(lookLit_ ? QColor(0xe0, 0x40, 0x30) : QColor(0x2c, 0x2c, 0x30));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+        QFont font = painter.font();
+        font.setPixelSize(std::max(6, height() / 2));
+        painter.setFont(font);
+        painter.setPen(lookLit_ ? QColor(Qt::white) : QColor(0xc8, 0xc8, 0xcc));
+        painter.drawText(rect(), Qt::AlignCenter, lookText_);
+        return;
+    }
     QPainter painter(this);
     painter.drawPixmap(0, 0, pixmap_);
 }

@@ -24,6 +24,11 @@ public:
     // picture could be loaded.
     bool setPicture(const QString& path);
     const QString& picturePath() const { return path_; }
+    // The look drawn while no bitmap is shown (a skin without this control's pictures): a plain key with
+    // `text`, lit or not. Without a text nothing is drawn.
+    void setPaintedLook(const QString& text, bool lit);
+    // Drops the bitmap, so the painted look shows.
+    void clearPicture();
 
     // Mouse hooks; coordinates are in twips relative to the widget.
     std::function<void(Qt::MouseButton, int x, int y)> onPress;
@@ -42,6 +47,8 @@ protected:
 private:
     QString path_;
     QPixmap pixmap_;
+    QString lookText_;
+    bool lookLit_ = false;
     bool down_ = false;
 };
 

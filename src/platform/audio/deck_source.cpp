@@ -10,6 +10,9 @@ namespace korvex::audio {
 namespace {
 constexpr int kHalf = dsp::Resampler::kHalfWidth;
 constexpr double kMinRate = 0.01;
+// How long the equaliser's filters go on after the deck falls silent: by then what they hold is far below
+// anything audible, and they start afresh.
+constexpr double kEqRingSeconds = 0.1;
 // Source frames one head may need for a full block at the largest increment.
 constexpr std::size_t kGatherFrames =
     static_cast<std::size_t>(DeckSource::kMaxBlock * dsp::Resampler::kMaxIncrement) + 2 * kHalf + 4;
@@ -22,6 +25,7 @@ DeckSource::DeckSource(int index, int outputRate, SourceShared& shared, const ds
       shared_(shared),
       resampler_(resampler),
       ramp_(ramp),
+      eq_(outputRate),
       voice_(kMaxBlock * 2),
       gathered_(kGatherFrames * 2),
       resampled_(kMaxBlock * 2) {}
@@ -113,6 +117,10 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
         audible = true;
     }
 
+    const bool sounding = equalise_rt(frames, audible);
+    // The headphone bus takes the deck from here: after the trim and the equaliser, before the deck's
+    // volume, balance and the crossfader.
+
     const float targetLeft = shared_.gainLeft.load(std::memory_order_relaxed);
     const float targetRight = shared_.gainRight.load(std::memory_order_relaxed);
     // Gains glide only while sound flows; a deck that starts takes its level at once.
@@ -121,7 +129,7 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
         gainRight_ = targetRight;
     }
     wasAudible_ = audible;
-    if (audible) {
+    if (sounding) {
         const float stepLeft = (targetLeft - gainLeft_) / static_cast<float>(frames);
         const float stepRight = (targetRight - gainRight_) / static_cast<float>(frames);
         for (std::size_t i = 0; i < frames; ++i) {
@@ -134,6 +142,35 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
     gainRight_ = targetRight;
     releaseRetired_rt(events);
     publish_rt();
+}
+
+bool DeckSource::equalise_rt(std::size_t frames, bool audible) {
+    const float low = shared_.eqLow.load(std::memory_order_relaxed);
+    const float mid = shared_.eqMid.load(std::memory_order_relaxed);
+    const float high = shared_.eqHigh.load(std::memory_order_relaxed);
+    // Like the gains, the bands glide only while sound flows through them.
+    if (!wasAudible_ && eqRingLeft_ == 0)
+        eq_.jumpToGains_rt(low, mid, high);
+    else
+        eq_.setGains_rt(low, mid, high);
+    if (audible) {
+        eqRingLeft_ = static_cast<std::size_t>(kEqRingSeconds * outputRate_);
+    } else if (eq_.bypassed()) {
+        // Flat, nothing to ring out.
+        eqRingLeft_ = 0;
+        eq_.reset_rt();
+        return false;
+    } else if (eqRingLeft_ > 0) {
+        eqRingLeft_ -= std::min(eqRingLeft_, frames);
+        if (eqRingLeft_ == 0) {
+            eq_.reset_rt();
+            return false;
+        }
+    } else {
+        return false;
+    }
+    eq_.process_rt(voice_.data(), frames);
+    return true;
 }
 
 void DeckSource::renderHead_rt(Head& head, std::size_t offset, std::size_t n, bool rising) {

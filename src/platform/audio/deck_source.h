@@ -14,6 +14,7 @@
 #include "platform/audio/messages.h"
 #include "platform/dsp/declick.h"
 #include "platform/dsp/resampler.h"
+#include "platform/dsp/three_band_eq.h"
 
 namespace korvex::audio {
 
@@ -58,6 +59,9 @@ private:
     void renderHead_rt(Head& head, std::size_t offset, std::size_t n, bool rising);
     double incrementAt(std::size_t i) const { return incStart_ + incStep_ * static_cast<double>(i); }
     void publish_rt();
+    // Runs voice_ through the equaliser, and lets the filters ring out for a while after the sound stops;
+    // true while there is output to add.
+    bool equalise_rt(std::size_t frames, bool audible);
 
     const int index_;
     const int outputRate_;
@@ -76,6 +80,8 @@ private:
     bool wasAudible_ = false;
     float gainLeft_ = 1.0f;
     float gainRight_ = 1.0f;
+    dsp::ThreeBandEq eq_;
+    std::size_t eqRingLeft_ = 0;              // frames the equaliser still rings after the sound stopped
     std::vector<float> voice_;                // this block's deck output before the channel gains
     std::vector<float> gathered_;             // source frames around a head
     std::vector<float> resampled_;            // one head's interpolated frames

@@ -43,6 +43,10 @@ struct SourceShared {
     std::atomic<float> gainRight{1.0f};
     std::atomic<double> selectionStart{-1.0};   // seconds; <= 0 plays from the beginning
     std::atomic<double> selectionEnd{-1.0};     // seconds; <= 0 plays to the end of the media
+    // The equaliser's band gains, linear (0 killed, 1 flat, up to +6 dB); the deck glides to them.
+    std::atomic<float> eqLow{1.0f};
+    std::atomic<float> eqMid{1.0f};
+    std::atomic<float> eqHigh{1.0f};
     // Written by the audio thread.
     std::atomic<double> position{0.0};          // seconds
     std::atomic<int> state{kStopped};

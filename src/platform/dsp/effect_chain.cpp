@@ -11,10 +11,7 @@
 #include "platform/dsp/effects/gargle.h"
 #include "platform/dsp/effects/modulated_delay.h"
 #include "platform/dsp/effects/param_eq.h"
-
-#if defined(__SSE__)
-#include <xmmintrin.h>
-#endif
+#include "platform/dsp/flush_denormals.h"
 
 namespace korvex::dsp {
 
@@ -39,23 +36,6 @@ std::unique_ptr<Effect> makeEffect(EffectKind kind, int sampleRate) {
     }
     return nullptr;
 }
-
-// Feedback paths decay into denormal numbers, which some processors handle a hundred times slower: flush
-// them to zero while the chain runs, and give the thread its own mode back afterwards.
-class FlushDenormals {
-public:
-#if defined(__SSE__)
-    FlushDenormals() : saved_(_mm_getcsr()) {
-        _mm_setcsr(saved_ | 0x8040u);
-    }
-    ~FlushDenormals() {
-        _mm_setcsr(saved_);
-    }
-
-private:
-    unsigned saved_;
-#endif
-};
 
 }  // namespace
 
