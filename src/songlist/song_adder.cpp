@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <string>
 
+#include "base/file_names.h"
+
 namespace korvex::songlist {
 
 namespace {
@@ -16,7 +18,7 @@ constexpr int kPlaying = 2;
 // "ファイルが読み込めません。", then the file, then what went wrong and what to do (`why`, one or more
 // lines).
 QString cannotReadMessage(const QString& path, const QString& why) {
-    return QStringLiteral("ファイルが読み込めません。\n") + path + u'\n' + why;
+    return QStringLiteral("ファイルが読み込めません。\n") + base::readableFileName(path) + u'\n' + why;
 }
 
 QString listFullText() {
@@ -40,9 +42,9 @@ bool isDeck(int deck) {
     return deck == 0 || deck == 1;
 }
 
-// The part of `path` after its last "/" (all of it when there is none).
+// The part of `path` after its last "/" (all of it when there is none), as the operator reads it.
 QString titleOf(const QString& path) {
-    return path.mid(path.lastIndexOf(u'/') + 1);
+    return base::readableTitleOf(path);
 }
 
 // A dropped item is added as a song when its last four characters are exactly one of these: the kinds the
@@ -138,12 +140,12 @@ void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
 
     for (const QString& item : paths) {
         if (hasDropEnding(item) && !add(item, titleOf(item))) return fail(item, listFullText());
-        if (!QFileInfo(item).isDir()) continue;
+        if (!base::isFolder(item)) continue;
         const std::optional<QStringList> songs = folderSongs(item);
         if (!songs) return fail(item, folderUnreadableText());
         const QString prefix = folderPrefix(item);
         for (const QString& name : *songs) {
-            if (!add(prefix + name, name)) return fail(prefix + name, listFullText());
+            if (!add(prefix + name, titleOf(name))) return fail(prefix + name, listFullText());
             if (shift) deck = 1 - deck;
         }
     }
@@ -166,7 +168,7 @@ bool SongAdder::openInPlayer(int deck, const QString& path, QString& why) {
     const std::string previous = player.fileName();
     const double position = player.currentPosition();
     const bool playing = player.playState() == kPlaying;
-    player.setFileName(path.toStdString());
+    player.setFileName(base::fileNameString(path));
     if (!player.hasError()) return true;
     why = refusalText(player);
 
@@ -179,13 +181,16 @@ bool SongAdder::openInPlayer(int deck, const QString& path, QString& why) {
 }
 
 std::optional<QStringList> SongAdder::folderSongs(const QString& folder) {
-    const QDir dir(folder);
-    if (!dir.isReadable()) return std::nullopt;
+    // Ordinary files only (links followed), names beginning with "." left out; listed by their bytes, so a
+    // name that is not UTF-8 is found as it is.
+    const std::optional<QStringList> files = base::filesInFolder(folder);
+    if (!files) return std::nullopt;
     QStringList songs;
-    for (const char* pattern : {"*.mp3", "*.wav", "*.mid", "*.wmd", "*.wma", "*.mpg"}) {
-        // Name filters match without regard to case; without QDir::Hidden, names beginning with "." are
-        // left out, and without QDir::System so are sockets, devices and broken links.
-        QStringList names = dir.entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Unsorted);
+    for (const char* ending : {".mp3", ".wav", ".mid", ".wmd", ".wma", ".mpg"}) {
+        // Endings match without regard to case, as the folder listing's patterns always have.
+        QStringList names;
+        for (const QString& name : *files)
+            if (name.endsWith(QLatin1StringView(ending), Qt::CaseInsensitive)) names << name;
         std::sort(names.begin(), names.end(), nameBefore);
         songs += names;
     }

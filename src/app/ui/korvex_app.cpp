@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "appearance/font_settings.h"
+#include "base/file_names.h"
 #include "appearance/layout_table.h"
 #include "appearance/ui/tooltip_style.h"
 #include "platform/os/volume_mixer.h"
@@ -69,7 +70,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     // A second copy opens nothing, not even the sound card, before it says so and ends.
     if (instance_.claim() == SingleInstance::Claim::kAlreadyRunning) return;
     for (const std::string& arg : args)
-        if (arg.rfind("--", 0) != 0) openFiles_ << QFileInfo(QString::fromStdString(arg)).absoluteFilePath();
+        if (arg.rfind("--", 0) != 0) openFiles_ << base::absoluteFileName(base::fileNameFromBytes(arg));
     audio_ = std::make_unique<AudioSession>(args);
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(

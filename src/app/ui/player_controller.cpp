@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <cstdio>
 
+#include "base/file_names.h"
 #include "appearance/layout_table.h"
 
 namespace korvex::app {
@@ -196,7 +197,8 @@ QString PlayerController::deckDisplay(int deck, const QString& text2) const {
 QString PlayerController::refusalTip(int deck) const {
     const MediaPlayer& player = *players_[static_cast<std::size_t>(deck)];
     if (player.fileName().empty() || !player.hasError()) return {};
-    return QStringLiteral("ファイルが読み込めません。\n") + QString::fromStdString(player.fileName()) +
+    return QStringLiteral("ファイルが読み込めません。\n") +
+           base::readableFileName(base::fileNameFromBytes(player.fileName())) +
            u'\n' + QString::fromStdString(player.problemForUser());
 }
 
