@@ -306,6 +306,7 @@ void SettingsFile::applyRow(int deck) {
     transport.hooks().trimlinedraw(deck);
     player.setSelectionStart(songlist::memoryValue(list.currentField(songlist::kStart)));
     transport.view(deck).text2 = list.currentField(songlist::kTitle);
+    transport.view(deck).totaltime = transport.loadedLength(deck);
 }
 
 bool SettingsFile::readSlotPaths(LineSource& in) {

@@ -100,10 +100,17 @@ void DeckTransport::loadsong(int deck) {
     v.lbfilename.clear();
     p.setSelectionStart(songlist::memoryValue(songs.currentField(songlist::kStart)));
     v.text2 = songs.currentField(songlist::kTitle);
-    v.totaltime.clear();
+    v.totaltime = loadedLength(deck);
     v.playPicture = QStringLiteral("play1.bmp");
     v.cuePicture = restingCuePicture(deck);
     endHold(deck);
+}
+
+QString DeckTransport::loadedLength(int deck) const {
+    if (!isDeck(deck)) return QString();
+    const DeckPlayer& p = *players_[index(deck)];
+    if (p.fileName().empty() || p.hasError()) return QString();
+    return lengthText(p.duration());
 }
 
 void DeckTransport::endHold(int deck) {

@@ -210,7 +210,7 @@ void PlayerController::songAdded(int deck, const QString& title) {
     deck::DeckView& view = transport_->view(deck);
     view.lbfilename.clear();
     view.text2 = title;
-    view.totaltime.clear();
+    view.totaltime = transport_->loadedLength(deck);
     // The new song plays at its own trim and at normal speed, not on the previous song's pause loop.
     transport_->endHold(deck);
     mixer_->trimlinedraw(deck);
@@ -225,6 +225,7 @@ void PlayerController::dropLoaded(int deck, const QString& title) {
     deck::DeckView& view = transport_->view(deck);
     view.lbfilename.clear();
     view.text2 = title;
+    view.totaltime = transport_->loadedLength(deck);
     // As for a song added by the dialog: the dropped song's own tempo and trim, and no pause loop.
     transport_->endHold(deck);
     const songlist::SongList& songs = list(deck);
