@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/file_names.h"
+#include "songlist/music_files.h"
 
 namespace korvex::songlist {
 
@@ -45,17 +46,6 @@ bool isDeck(int deck) {
 // The part of `path` after its last "/" (all of it when there is none), as the operator reads it.
 QString titleOf(const QString& path) {
     return base::readableTitleOf(path);
-}
-
-// A dropped item is added as a song when its last four characters are exactly one of these: the kinds the
-// open dialog offers, and ".wmd" as well.
-bool hasDropEnding(const QString& item) {
-    static const std::array<QString, 6> endings = {
-        QStringLiteral(".mp3"), QStringLiteral(".wav"), QStringLiteral(".mid"),
-        QStringLiteral(".wmd"), QStringLiteral(".wma"), QStringLiteral(".mpg"),
-    };
-    return std::any_of(endings.begin(), endings.end(),
-                       [&](const QString& ending) { return item.endsWith(ending, Qt::CaseSensitive); });
 }
 
 // `folder` with exactly one "/" after it, so a dropped "/music/" and "/music" give the same song paths.
@@ -98,28 +88,48 @@ void SongAdder::addsongs(int deck) {
     dialog_.fileName.clear();
     dialog_.title = QStringLiteral("Open music File ");
     dialog_.defaultExtension = QStringLiteral(".*");
-    dialog_.filter = QStringLiteral("(*.mp3;*.mpg;*.wav;*.mid;*.wma;)|*.mp3;*.mpg;*.wav;*.mid;*.wma;");
+    dialog_.filter = musicFilter();
     if (dialog_.initialFolder.isEmpty()) dialog_.initialFolder = defaultDialogFolder();
 
-    if (!dialogs_.showOpen(dialog_)) return;
-    const QString path = dialog_.fileName;
-    if (path.isEmpty()) return;
-    musicFolder_ = dirOf(path);
+    QStringList chosen;
+    const SongChoice choice = dialogs_.showOpenSongs(dialog_, chosen);
+    if (choice == SongChoice::kCancelled || chosen.isEmpty() || chosen.first().isEmpty()) return;
+    if (choice == SongChoice::kFolder) {
+        musicFolder_ = folderPrefix(chosen.first());
+        dialog_.initialFolder = musicFolder_;
+        drop(deck, {chosen.first()}, false);
+        return;
+    }
+    musicFolder_ = dirOf(chosen.first());
     dialog_.initialFolder = musicFolder_;
 
-    // A full list or a file the player refuses leaves the list and the deck as they were.
+    // A full list or a file the player refuses leaves the list and the deck as they were; the files after
+    // a refused one are still added, and one message names the first refused file.
     SongList& list = *lists_[deck];
-    if (list.isFull()) {
-        target_.showMessage(cannotReadMessage(path, listFullText()));
-        return;
+    QString refused;
+    QString refusedWhy;
+    qsizetype refusedCount = 0;
+    for (const QString& path : chosen) {
+        if (list.isFull()) {
+            target_.showMessage(cannotReadMessage(path, listFullText()));
+            return;
+        }
+        if (QString why; !openInPlayer(deck, path, why)) {
+            if (refusedCount++ == 0) {
+                refused = path;
+                refusedWhy = why;
+            }
+            continue;
+        }
+        const QString title = titleOf(path);
+        list.append(path, title, newtrim_);
+        target_.songAdded(deck, title);
     }
-    if (QString why; !openInPlayer(deck, path, why)) {
-        target_.showMessage(cannotReadMessage(path, why));
-        return;
-    }
-    const QString title = titleOf(path);
-    list.append(path, title, newtrim_);
-    target_.songAdded(deck, title);
+    if (refusedCount == 0) return;
+    QString text = cannotReadMessage(refused, refusedWhy);
+    if (refusedCount > 1)
+        text += QStringLiteral("\n（ほかに %1 個のファイルも読み込めませんでした。）").arg(refusedCount - 1);
+    target_.showMessage(text);
 }
 
 void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
@@ -139,7 +149,7 @@ void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
     };
 
     for (const QString& item : paths) {
-        if (hasDropEnding(item) && !add(item, titleOf(item))) return fail(item, listFullText());
+        if (hasMusicEnding(item) && !add(item, titleOf(item))) return fail(item, listFullText());
         if (!base::isFolder(item)) continue;
         const std::optional<QStringList> songs = folderSongs(item);
         if (!songs) return fail(item, folderUnreadableText());
@@ -186,11 +196,11 @@ std::optional<QStringList> SongAdder::folderSongs(const QString& folder) {
     const std::optional<QStringList> files = base::filesInFolder(folder);
     if (!files) return std::nullopt;
     QStringList songs;
-    for (const char* ending : {".mp3", ".wav", ".mid", ".wmd", ".wma", ".mpg"}) {
-        // Endings match without regard to case, as the folder listing's patterns always have.
+    for (const MusicKind& kind : musicKinds()) {
+        // Endings match without regard to case; each kind's songs follow the kind before.
         QStringList names;
         for (const QString& name : *files)
-            if (name.endsWith(QLatin1StringView(ending), Qt::CaseInsensitive)) names << name;
+            if (name.endsWith(QLatin1StringView(kind.ending), Qt::CaseInsensitive)) names << name;
         std::sort(names.begin(), names.end(), nameBefore);
         songs += names;
     }
