@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/file_names.h"
 #include "base/text_lines.h"
 
 namespace korvex::app {
@@ -143,14 +144,8 @@ QByteArray workingFolderBytes() {
 }
 
 QString pathFromBytes(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString path = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        // A name from an older system: CP932 when it reads as such, else what UTF-8 makes of it.
-        const QString cp932 = base::decodeCp932(bytes);
-        path = cp932.contains(QChar(0xFFFD)) ? QString::fromUtf8(bytes) : cp932;
-    }
-    return QDir::cleanPath(path);
+    // Byte for byte: a name from an older system (Shift-JIS) still opens, and shows readably.
+    return QDir::cleanPath(base::fileNameFromBytes(bytes));
 }
 
 bool sendToRunningPlayer(const QString& socketPath, const QList<QByteArray>& paths, int timeoutMs) {

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/file_names.h"
 #include "base/ordinary_file.h"
 #include "songlist/song_list.h"
 #include "songlist/song_list_file.h"
@@ -232,7 +233,7 @@ QStringList SettingsFile::lines() const {
     // A slot emptied or never filled since the start keeps the path the file had while the sampler was off.
     for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
         const QString& live = targets_.slots.slotpath[slot];
-        out.append(lineText(live.isEmpty() ? carriedSlotPaths_[slot] : live));
+        out.append(lineText(base::fileNameLine(live.isEmpty() ? carriedSlotPaths_[slot] : live)));
     }
     return out;
 }
@@ -298,13 +299,14 @@ void SettingsFile::applyRow(int deck) {
     if (list.current() < 0) return;
     if (effects_.mayOpen && !effects_.mayOpen(list.currentField(songlist::kPath))) return;
     DeckPlayer& player = transport.player(deck);
-    player.setFileName(list.currentField(songlist::kPath).toStdString());
+    player.setFileName(base::fileNameString(list.currentField(songlist::kPath)));
     // A tempo memory that is not a number plays at normal speed, as a song load has it.
     transport.hooks().pitchset(deck,
                                songlist::memoryNumber(list.currentField(songlist::kTempo)).value_or(100.0));
     transport.hooks().trimlinedraw(deck);
     player.setSelectionStart(songlist::memoryValue(list.currentField(songlist::kStart)));
     transport.view(deck).text2 = list.currentField(songlist::kTitle);
+    transport.view(deck).totaltime = transport.loadedLength(deck);
 }
 
 bool SettingsFile::readSlotPaths(LineSource& in) {
@@ -313,7 +315,7 @@ bool SettingsFile::readSlotPaths(LineSource& in) {
         for (QString& carried : carriedSlotPaths_) {
             std::optional<QString> line = in.next();
             if (!line) break;
-            carried = std::move(*line);
+            carried = base::fileNameOfLine(*line);
         }
         return true;
     }
@@ -321,6 +323,7 @@ bool SettingsFile::readSlotPaths(LineSource& in) {
     for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
         std::optional<QString> line = in.next();
         if (!line) return false;
+        *line = base::fileNameOfLine(*line);
         // Without a sound device the slot cannot be filled; its path is carried to the next save instead.
         if (!targets_.samplerenabled || (!line->isEmpty() && effects_.mayOpen && !effects_.mayOpen(*line))) {
             carriedSlotPaths_[slot] = std::move(*line);

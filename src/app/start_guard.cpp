@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <optional>
 
+#include "base/file_names.h"
 #include "base/ordinary_file.h"
 
 namespace korvex::app {
@@ -61,7 +62,7 @@ QString StartGuard::message() const {
         "前回の起動は途中で終わりました。\n"
         "同じことが起きないよう、保存されていた次のファイルを読み込まずに起動しました"
         "（曲リストには残っています）：\n");
-    for (const QString& path : setAside_) text += QStringLiteral("\n") + path;
+    for (const QString& path : setAside_) text += QStringLiteral("\n") + base::readableFileName(path);
     if (!suspect_.isEmpty())
         text += QStringLiteral("\n\n途中で終わった起動が最後に読み込み始めたファイル：\n") + suspect_ +
                 QStringLiteral("\nこのファイルが壊れていないか確かめてください。");
@@ -77,7 +78,8 @@ void StartGuard::finish() {
 void StartGuard::write() {
     // Written whole each time: what a start that dies leaves behind is always a complete list.
     QString text = QStringLiteral("korvex start in progress\n");
-    for (const QString& path : opening_) text += QLatin1String(kOpeningPrefix) + path + QLatin1Char('\n');
+    for (const QString& path : opening_)
+        text += QLatin1String(kOpeningPrefix) + base::readableFileName(path) + QLatin1Char('\n');
     if (!base::mayReplace(path_)) return;
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly)) return;

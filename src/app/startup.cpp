@@ -4,6 +4,8 @@
 #include <QStandardPaths>
 #include <utility>
 
+#include "base/file_names.h"
+
 namespace korvex::app {
 namespace {
 
@@ -38,7 +40,7 @@ MessageText cannotHandOverMessage(const QStringList& files) {
     // A long list is cut: the box has to fit the screen.
     constexpr qsizetype kShown = 10;
     QString text = QStringLiteral("起動中の Korvex に次のファイルを渡せませんでした。\n");
-    for (qsizetype i = 0; i < files.size() && i < kShown; ++i) text += u'\n' + files[i];
+    for (qsizetype i = 0; i < files.size() && i < kShown; ++i) text += u'\n' + base::readableFileName(files[i]);
     if (files.size() > kShown) text += QStringLiteral("\n…ほか %1 ファイル").arg(files.size() - kShown);
     text += QStringLiteral(
         "\n\n起動中の Korvex が応答していません。Korvex の「曲ﾌｧｲﾙを開く」から開くか、"

@@ -6,13 +6,14 @@
 
 #include <string>
 
+#include "base/file_names.h"
 #include "platform/os/ordinary_file.h"
 
 namespace korvex::base {
 
 bool openOrdinaryFile(QFile& file, const QString& path) {
     std::string error;
-    const int fd = os::openOrdinaryFile(QFile::encodeName(path).toStdString(), error);
+    const int fd = os::openOrdinaryFile(fileNameString(path), error);
     if (fd < 0) return false;
     if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return true;
     ::close(fd);

@@ -1,7 +1,6 @@
 #include "deck/deck_transport.h"
 
-#include <QFileInfo>
-
+#include "base/file_names.h"
 #include "deck/time_format.h"
 
 namespace korvex::deck {
@@ -36,13 +35,13 @@ void DeckTransport::setLivedeck(int deck) {
 
 QString DeckTransport::title(int deck) const {
     const songlist::SongList& songs = *lists_[index(deck)];
-    const QString file = QString::fromStdString(players_[index(deck)]->fileName());
+    const QString file = base::fileNameFromBytes(players_[index(deck)]->fileName());
     if (file.isEmpty() || songs.currentField(songlist::kPath) == file) return songs.currentField(songlist::kTitle);
     // A row picked for later must not rename the song that plays.
     LoadedTitle& loaded = loadedTitles_[index(deck)];
     if (loaded.path != file) {
         loaded.path = file;
-        loaded.title = QFileInfo(file).fileName();
+        loaded.title = base::readableTitleOf(file);
         for (int row = 0; row < songs.count(); ++row) {
             if (songs.field(songlist::kPath, row) == file) {
                 loaded.title = songs.field(songlist::kTitle, row);
@@ -90,7 +89,7 @@ void DeckTransport::loadsong(int deck) {
     DeckRecord& r = record(deck);
     DeckView& v = view(deck);
 
-    p.setFileName(songs.currentField(songlist::kPath).toStdString());
+    p.setFileName(base::fileNameString(songs.currentField(songlist::kPath)));
     // A column without a selection reads empty and a hand-edited one may not be a number: neither is a
     // tempo of 0 %, so both play at normal speed.
     const QString tempo = songs.currentField(songlist::kTempo);
@@ -101,10 +100,17 @@ void DeckTransport::loadsong(int deck) {
     v.lbfilename.clear();
     p.setSelectionStart(songlist::memoryValue(songs.currentField(songlist::kStart)));
     v.text2 = songs.currentField(songlist::kTitle);
-    v.totaltime.clear();
+    v.totaltime = loadedLength(deck);
     v.playPicture = QStringLiteral("play1.bmp");
     v.cuePicture = restingCuePicture(deck);
     endHold(deck);
+}
+
+QString DeckTransport::loadedLength(int deck) const {
+    if (!isDeck(deck)) return QString();
+    const DeckPlayer& p = *players_[index(deck)];
+    if (p.fileName().empty() || p.hasError()) return QString();
+    return lengthText(p.duration());
 }
 
 void DeckTransport::endHold(int deck) {

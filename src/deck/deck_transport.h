@@ -99,6 +99,10 @@ public:
     std::uint64_t revision() const { return revision_; }
     void touch() { ++revision_; }
 
+    // The deck's length label for the song just loaded: its length, known from the moment it opens ("" for
+    // no song or one the player refused).
+    QString loadedLength(int deck) const;
+
     // The title of the song in the deck: the list's current title, unless another row than the loaded
     // song's is selected (a song picked for later), when it is the loaded song's own ("" with no song).
     QString title(int deck) const;

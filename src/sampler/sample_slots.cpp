@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "base/file_names.h"
 #include "platform/decode/decoder.h"
 
 namespace korvex::sampler {
@@ -25,7 +26,7 @@ QString dropFailedText() {
 // Why the wave file `path` cannot be made into a sound, with what to do (Japanese, one or more lines).
 QString waveProblem(const QString& path) {
     decode::Refusal why;
-    if (!decode::checkOrdinaryFile(path.toStdString(), why))
+    if (!decode::checkOrdinaryFile(base::fileNameString(path), why))
         return QString::fromStdString(decode::japaneseText(why) + "\n" + decode::japaneseAdvice(why));
     return QStringLiteral(
         "WAVE ファイルとして読めないか、壊れています。\n別の WAVE ファイルを選んでください。");
@@ -33,12 +34,12 @@ QString waveProblem(const QString& path) {
 
 // The program's text `text`, then the file and why it cannot be loaded.
 QString withFile(const QString& text, const QString& path) {
-    return text + u'\n' + path + u'\n' + waveProblem(path);
+    return text + u'\n' + base::readableFileName(path) + u'\n' + waveProblem(path);
 }
 
 // "3:kick.wav": the slot number, a colon and the file's name.
 QString slotCaption(int slot, const QString& path) {
-    return emptyCaption(slot) + QFileInfo(path).fileName();
+    return emptyCaption(slot) + base::readableTitleOf(path);
 }
 
 }  // namespace
@@ -178,7 +179,7 @@ void SampleSlots::drop(int slot, const QStringList& paths) {
     const QString& path = paths.first();
     if (!path.endsWith(QStringLiteral(".wav"), Qt::CaseSensitive)) return;
     // A name that ends in ".wav" but is no file (a folder, a vanished file) cannot be loaded.
-    if (!QFileInfo(path).isFile()) {
+    if (!base::isPlainFile(path)) {
         messages_.inform(withFile(dropFailedText(), path), QString(), MessageIcon::None);
         return;
     }
@@ -192,7 +193,7 @@ void SampleSlots::drop(int slot, const QStringList& paths) {
 std::unique_ptr<SoundBuffer> SampleSlots::makeBuffer(const QString& path, int& mode, SoundError& firstError) {
     firstError = SoundError::Other;
     if (!device_) return nullptr;
-    const std::string file = path.toStdString();
+    const std::string file = base::fileNameString(path);
     std::unique_ptr<SoundBuffer> buffer =
         device_->createSoundBufferFromFile(file, slotCaps(mode), &firstError);
     if (buffer || firstError != SoundError::InvalidArgument || (mode != kSampler3D && mode != kEffecter3D))

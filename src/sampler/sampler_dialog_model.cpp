@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/file_names.h"
+
 namespace korvex::sampler {
 
 namespace {
@@ -193,7 +195,7 @@ void SamplerDialogModel::keyboadClicked() {
         SoundError error = SoundError::None;
         if (device != nullptr)
             made[static_cast<std::size_t>(k)] = device->createSoundBufferFromFile(
-                slots_.loadpath.toStdString(), kCtrlFrequency | kCtrlPan | kCtrlVolume, &error);
+                base::fileNameString(slots_.loadpath), kCtrlFrequency | kCtrlPan | kCtrlVolume, &error);
         // A file that cannot be made into eight buffers leaves every slot as it was.
         if (!made[static_cast<std::size_t>(k)]) {
             slots_.cannotLoad(SampleSlots::cannotLoadText(slots_.loadpath));

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "platform/decode/decoder.h"
+#include "base/file_names.h"
+#include "songlist/music_files.h"
 
 namespace korvex::songlist {
 
@@ -18,7 +20,7 @@ constexpr int kPlaying = 2;
 // "ファイルが読み込めません。", then the file, then what went wrong and what to do (`why`, one or more
 // lines).
 QString cannotReadMessage(const QString& path, const QString& why) {
-    return QStringLiteral("ファイルが読み込めません。\n") + path + u'\n' + why;
+    return QStringLiteral("ファイルが読み込めません。\n") + base::readableFileName(path) + u'\n' + why;
 }
 
 QString listFullText() {
@@ -42,20 +44,9 @@ bool isDeck(int deck) {
     return deck == 0 || deck == 1;
 }
 
-// The part of `path` after its last "/" (all of it when there is none).
+// The part of `path` after its last "/" (all of it when there is none), as the operator reads it.
 QString titleOf(const QString& path) {
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
-// A dropped item is added as a song when its last four characters are exactly one of these: the kinds the
-// open dialog offers, and ".wmd" as well.
-bool hasDropEnding(const QString& item) {
-    static const std::array<QString, 6> endings = {
-        QStringLiteral(".mp3"), QStringLiteral(".wav"), QStringLiteral(".mid"),
-        QStringLiteral(".wmd"), QStringLiteral(".wma"), QStringLiteral(".mpg"),
-    };
-    return std::any_of(endings.begin(), endings.end(),
-                       [&](const QString& ending) { return item.endsWith(ending, Qt::CaseSensitive); });
+    return base::readableTitleOf(path);
 }
 
 // `folder` with exactly one "/" after it, so a dropped "/music/" and "/music" give the same song paths.
@@ -98,28 +89,48 @@ void SongAdder::addsongs(int deck) {
     dialog_.fileName.clear();
     dialog_.title = QStringLiteral("Open music File ");
     dialog_.defaultExtension = QStringLiteral(".*");
-    dialog_.filter = QStringLiteral("(*.mp3;*.mpg;*.wav;*.mid;*.wma;)|*.mp3;*.mpg;*.wav;*.mid;*.wma;");
+    dialog_.filter = musicFilter();
     if (dialog_.initialFolder.isEmpty()) dialog_.initialFolder = defaultDialogFolder();
 
-    if (!dialogs_.showOpen(dialog_)) return;
-    const QString path = dialog_.fileName;
-    if (path.isEmpty()) return;
-    musicFolder_ = dirOf(path);
+    QStringList chosen;
+    const SongChoice choice = dialogs_.showOpenSongs(dialog_, chosen);
+    if (choice == SongChoice::kCancelled || chosen.isEmpty() || chosen.first().isEmpty()) return;
+    if (choice == SongChoice::kFolder) {
+        musicFolder_ = folderPrefix(chosen.first());
+        dialog_.initialFolder = musicFolder_;
+        drop(deck, {chosen.first()}, false);
+        return;
+    }
+    musicFolder_ = dirOf(chosen.first());
     dialog_.initialFolder = musicFolder_;
 
-    // A full list or a file the player refuses leaves the list and the deck as they were.
+    // A full list or a file the player refuses leaves the list and the deck as they were; the files after
+    // a refused one are still added, and one message names the first refused file.
     SongList& list = *lists_[deck];
-    if (list.isFull()) {
-        target_.showMessage(cannotReadMessage(path, listFullText()));
-        return;
+    QString refused;
+    QString refusedWhy;
+    qsizetype refusedCount = 0;
+    for (const QString& path : chosen) {
+        if (list.isFull()) {
+            target_.showMessage(cannotReadMessage(path, listFullText()));
+            return;
+        }
+        if (QString why; !openInPlayer(deck, path, why)) {
+            if (refusedCount++ == 0) {
+                refused = path;
+                refusedWhy = why;
+            }
+            continue;
+        }
+        const QString title = titleOf(path);
+        list.append(path, title, newtrim_);
+        target_.songAdded(deck, title);
     }
-    if (QString why; !openInPlayer(deck, path, why)) {
-        target_.showMessage(cannotReadMessage(path, why));
-        return;
-    }
-    const QString title = titleOf(path);
-    list.append(path, title, newtrim_);
-    target_.songAdded(deck, title);
+    if (refusedCount == 0) return;
+    QString text = cannotReadMessage(refused, refusedWhy);
+    if (refusedCount > 1)
+        text += QStringLiteral("\n（ほかに %1 個のファイルも読み込めませんでした。）").arg(refusedCount - 1);
+    target_.showMessage(text);
 }
 
 void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
@@ -139,13 +150,13 @@ void SongAdder::drop(int deck, const QStringList& paths, bool shift) {
     };
 
     for (const QString& item : paths) {
-        if (hasDropEnding(item) && !add(item, titleOf(item))) return fail(item, listFullText());
-        if (!QFileInfo(item).isDir()) continue;
+        if (hasMusicEnding(item) && !add(item, titleOf(item))) return fail(item, listFullText());
+        if (!base::isFolder(item)) continue;
         const std::optional<QStringList> songs = folderSongs(item);
         if (!songs) return fail(item, folderUnreadableText());
         const QString prefix = folderPrefix(item);
         for (const QString& name : *songs) {
-            if (!add(prefix + name, name)) return fail(prefix + name, listFullText());
+            if (!add(prefix + name, titleOf(name))) return fail(prefix + name, listFullText());
             if (shift) deck = 1 - deck;
         }
     }
@@ -172,16 +183,16 @@ void SongAdder::openFiles(int deck, const QStringList& paths) {
     const bool keepPlaying = players_[deck]->playState() == kPlaying || target_.keepsLiveDeck(deck);
     for (const QString& path : paths) {
         if (list.isFull()) {
-            refused << path + u'\n' + listFullText();
+            refused << base::readableFileName(path) + u'\n' + listFullText();
             break;
         }
         // Unopened, a file still has to be one: a folder or a pipe never joins the list.
-        if (decode::Refusal problem; keepPlaying && !decode::checkOrdinaryFile(path.toStdString(), problem)) {
-            refused << path + u'\n' + QString::fromStdString(decode::japaneseText(problem));
+        if (decode::Refusal problem; keepPlaying && !decode::checkOrdinaryFile(base::fileNameString(path), problem)) {
+            refused << base::readableFileName(path) + u'\n' + QString::fromStdString(decode::japaneseText(problem));
             continue;
         }
         if (QString why; !keepPlaying && !openInPlayer(deck, path, why)) {
-            refused << path + u'\n' + why;
+            refused << base::readableFileName(path) + u'\n' + why;
             continue;
         }
         const QString title = titleOf(path);
@@ -197,7 +208,7 @@ bool SongAdder::openInPlayer(int deck, const QString& path, QString& why) {
     const std::string previous = player.fileName();
     const double position = player.currentPosition();
     const bool playing = player.playState() == kPlaying;
-    player.setFileName(path.toStdString());
+    player.setFileName(base::fileNameString(path));
     if (!player.hasError()) return true;
     why = refusalText(player);
 
@@ -210,13 +221,16 @@ bool SongAdder::openInPlayer(int deck, const QString& path, QString& why) {
 }
 
 std::optional<QStringList> SongAdder::folderSongs(const QString& folder) {
-    const QDir dir(folder);
-    if (!dir.isReadable()) return std::nullopt;
+    // Ordinary files only (links followed), names beginning with "." left out; listed by their bytes, so a
+    // name that is not UTF-8 is found as it is.
+    const std::optional<QStringList> files = base::filesInFolder(folder);
+    if (!files) return std::nullopt;
     QStringList songs;
-    for (const char* pattern : {"*.mp3", "*.wav", "*.mid", "*.wmd", "*.wma", "*.mpg"}) {
-        // Name filters match without regard to case; without QDir::Hidden, names beginning with "." are
-        // left out, and without QDir::System so are sockets, devices and broken links.
-        QStringList names = dir.entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Unsorted);
+    for (const MusicKind& kind : musicKinds()) {
+        // Endings match without regard to case; each kind's songs follow the kind before.
+        QStringList names;
+        for (const QString& name : *files)
+            if (name.endsWith(QLatin1StringView(kind.ending), Qt::CaseInsensitive)) names << name;
         std::sort(names.begin(), names.end(), nameBefore);
         songs += names;
     }

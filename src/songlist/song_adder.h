@@ -35,6 +35,13 @@ struct DialogState {
     QString defaultExtension;
 };
 
+// What the open dialog for songs gave back.
+enum class SongChoice {
+    kCancelled,
+    kFiles,   // one or more existing files
+    kFolder,  // a folder, through the dialog's folder button
+};
+
 // The file dialogs as the window system shows them; the window layer implements this with QFileDialog.
 class FileDialogs {
 public:
@@ -45,6 +52,14 @@ public:
     virtual bool showOpen(DialogState& state) = 0;
     // The same for choosing a file name to save to (the file need not exist).
     virtual bool showSave(DialogState& state) = 0;
+    // The open dialog for songs: one or more existing files, or a folder (its folder button). `chosen` gets
+    // the absolute paths in the order chosen (the folder alone); state.fileName the first of them. Changes
+    // nothing when cancelled. A dialog without several files or a folder button asks for one file.
+    virtual SongChoice showOpenSongs(DialogState& state, QStringList& chosen) {
+        if (!showOpen(state)) return SongChoice::kCancelled;
+        chosen = QStringList{state.fileName};
+        return SongChoice::kFiles;
+    }
 };
 
 // What the deck side does when the adder has loaded a song, and the operator's message boxes. The deck
@@ -82,8 +97,9 @@ public:
     SongAdder(std::array<SongList*, 2> lists, std::array<DeckPlayer*, 2> players, DialogState& dialog,
               FileDialogs& dialogs, DeckLoadTarget& target, const int& newtrim);
 
-    // Asks for one music file and, when the deck's player opens it, appends it to `deck`'s list and loads
-    // it into the deck. Cancelling changes nothing.
+    // Asks for music files and appends each one the deck's player opens to `deck`'s list, in the order
+    // chosen; the last one added stays loaded in the deck. A folder chosen with the dialog's folder button is
+    // added as a drop of it is. Cancelling changes nothing.
     void addsongs(int deck);
     // Files and folders dropped on `deck`'s title list: absolute local paths with "/" separators in the
     // order delivered; `shift` is whether Shift was held at the drop. Songs are appended in that order

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "base/file_names.h"
+
 namespace korvex::songlist {
 
 namespace {
@@ -66,7 +68,10 @@ std::optional<int> countOf(const QString& line) {
 void save1(const SongList& list, QStringList& out) {
     out.append(QString::number(list.count()));
     for (int c = 0; c < kColumnCount; ++c) {
-        for (int i = 0; i < list.count(); ++i) out.append(asOneLine(list.field(static_cast<Column>(c), i)));
+        for (int i = 0; i < list.count(); ++i) {
+            const QString& field = list.field(static_cast<Column>(c), i);
+            out.append(asOneLine(c == kPath ? base::fileNameLine(field) : field));
+        }
     }
 }
 
@@ -95,6 +100,7 @@ BlockRead readDeckBlock(base::LineSource& in, SongList& list) {
     for (qsizetype i = 0; i < songs; ++i) {
         std::array<QString, kColumnCount> row;
         for (int c = 0; c < kColumnCount; ++c) row[c] = columns[c][i];
+        row[kPath] = base::fileNameOfLine(row[kPath]);
         if (!list.appendRow(row)) break;
     }
     return ended ? BlockRead::EndedEarly : BlockRead::Complete;

@@ -132,7 +132,11 @@ INSTANTIATE_TEST_SUITE_P(
                       SeekCase{"mp3cbrNoToc", "mp3", "-c:a libmp3lame -b:a 128k -write_xing 0"},
                       SeekCase{"mp3vbr", "mp3", "-c:a libmp3lame -q:a 4"},
                       SeekCase{"mp3vbrNoToc", "mp3", "-c:a libmp3lame -q:a 4 -write_xing 0"},
-                      SeekCase{"wma", "wma", "-c:a wmav2 -b:a 128k"}, SeekCase{"wmamono", "wma", "-ac 1 -ar 22050 -c:a wmav2 -b:a 32k"}),
+                      SeekCase{"wma", "wma", "-c:a wmav2 -b:a 128k"}, SeekCase{"wmamono", "wma", "-ac 1 -ar 22050 -c:a wmav2 -b:a 32k"},
+                      SeekCase{"vorbis", "ogg", "-c:a libvorbis -q:a 4"}, SeekCase{"opus", "opus", "-ar 48000 -c:a libopus -b:a 96k"},
+                      SeekCase{"m4a", "m4a", "-c:a aac -b:a 128k -aac_pns 0"}, SeekCase{"mp4", "mp4", "-c:a aac -b:a 96k -aac_pns 0"},
+                      SeekCase{"adts", "aac", "-c:a aac -b:a 128k -aac_pns 0"}, SeekCase{"aiff", "aiff", "-c:a pcm_s16be"},
+                      SeekCase{"wavpack", "wv", "-c:a wavpack"}, SeekCase{"flacogg", "oga", "-c:a flac"}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // A small cache, so songs of a minute are long songs.

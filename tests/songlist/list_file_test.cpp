@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <random>
+
+#include "base/file_names.h"
 
 #include "songlist/list_fakes.h"
 #include "songlist/songlist_fakes.h"
@@ -247,6 +250,44 @@ TEST_F(ListFileTest, ReadsShiftJisListsFromOlderSystemsAndSkipsAUtf8ByteOrderMar
     loadFrom("bom.lis");
     EXPECT_EQ(rowsOf(lists_[0]), Rows{song});
     EXPECT_TRUE(messages_.shown.empty());
+}
+
+// A name whose bytes are Shift-JIS ("青い空.wav" and a folder "曲") is kept as those bytes: the list file
+// holds it as a file URL, so the file stays UTF-8 and an older system's list still reads as before; names
+// that are UTF-8 are written exactly as they always were.
+TEST_F(ListFileTest, ANameThatIsNotUtf8ComesBackAsItsOwnBytes) {
+    const QByteArray sjis = "/m/\x8B\xC8/\x90\xC2\x82\xA2\x8B\xF3.wav";
+    const QString name = base::fileNameFromBytes(sjis);
+    ASSERT_EQ(base::fileNameBytes(name), sjis);
+    EXPECT_EQ(base::readableFileName(name), QStringLiteral("/m/曲/青い空.wav"));
+    const Row song{name, base::readableTitleOf(name), "100", " 2000", "-1", "-1", "-1"};
+    setLists({kOne, song}, {kTwo});
+    saveAs("sjis.lis");
+    const QByteArray bytes = bytesOf("sjis.lis");
+    EXPECT_TRUE(bytes.startsWith("2\r\n" + kOne[kPath].toUtf8() +
+                                 "\r\nfile:///m/%8B%C8/%90%C2%82%A2%8B%F3.wav\r\n" + kOne[kTitle].toUtf8() +
+                                 "\r\n" + QStringLiteral("青い空.wav").toUtf8() + "\r\n"))
+        << bytes.toStdString();
+    setLists({}, {});
+    loadFrom("sjis.lis");
+    ASSERT_EQ(rowsOf(lists_[0]), (Rows{kOne, song}));
+    EXPECT_EQ(base::fileNameBytes(lists_[0].field(kPath, 1)), sjis);
+
+    // Any bytes at all come back as they were; UTF-8 reads as its characters.
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> byte(1, 255);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray raw(round % 40, Qt::Uninitialized);
+        for (char& c : raw) c = static_cast<char>(byte(random));
+        ASSERT_EQ(base::fileNameBytes(base::fileNameFromBytes(raw)), raw) << raw.toHex().toStdString();
+        ASSERT_EQ(base::fileNameOfLine(base::fileNameLine(base::fileNameFromBytes(raw))), base::fileNameFromBytes(raw));
+        if (const QString text = QString::fromUtf8(raw); text.toUtf8() == raw) {
+            ASSERT_EQ(base::fileNameFromBytes(raw), text);
+        }
+    }
+    EXPECT_EQ(base::fileNameOfLine(base::fileNameLine(QStringLiteral("file://a%41"))), QStringLiteral("file://a%41"));
+    EXPECT_EQ(base::fileNameFromBytes("\xF0\x9F\x8E\xB5 x.mp3"), QStringLiteral("🎵 x.mp3"));
+    EXPECT_EQ(base::fileNameBytes(QStringLiteral("🎵 x.mp3")), QStringLiteral("🎵 x.mp3").toUtf8());
 }
 
 TEST_F(ListFileTest, ALineBreakInsideATextCannotShiftTheLinesAfterIt) {

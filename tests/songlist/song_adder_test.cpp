@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "songlist/music_files.h"
 #include "songlist/songlist_fakes.h"
 
 namespace korvex::songlist {
@@ -54,27 +55,75 @@ protected:
         {&lists_[0], &lists_[1]}, {&players_[0], &players_[1]}, dialog_, dialogs_, deckSide_, newtrim_};
 };
 
-TEST_F(SongAdderTest, DropTakesExactLowerCaseEndingsOnly) {
+TEST_F(SongAdderTest, DropTakesTheEndingsOfEveryKindInAnyCase) {
     QStringList items;
-    for (const char* name : {"A.MP3", "b.wma", "c.mp3", "d.wav", "e.mid", "f.wmd", "g.txt", "h.mpg"})
+    for (const char* name : {"A.MP3", "b.wma", "c.mp3", "d.wav", "e.mid", "f.wmd", "g.txt", "h.mpg", "i.FLAC",
+                             "j.Opus", "k.ogg.txt", "l.m4a", "m.AIFF", "n.wv", "o.flac.bak"})
         items << make(name);
     adder_.drop(0, items, false);
-    EXPECT_EQ(titles(0), QStringList({"b.wma", "c.mp3", "d.wav", "e.mid", "f.wmd", "h.mpg"}));
-    EXPECT_EQ(lists_[0].field(kPath, 1), items[2]);
+    EXPECT_EQ(titles(0), QStringList({"A.MP3", "b.wma", "c.mp3", "d.wav", "e.mid", "f.wmd", "h.mpg", "i.FLAC",
+                                      "j.Opus", "l.m4a", "m.AIFF", "n.wv"}));
+    EXPECT_EQ(lists_[0].field(kPath, 2), items[2]);
     EXPECT_EQ(lists_[0].row(4)[kVolume], " 2000");
-    EXPECT_EQ(players_[0].opened, std::vector<std::string>{items[7].toStdString()});
-    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 0 h.mpg"});
+    EXPECT_EQ(players_[0].opened, std::vector<std::string>{items[13].toStdString()});
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 0 n.wv"});
     EXPECT_TRUE(players_[1].opened.empty());
+}
+
+// The endings the drops take are what the open dialog offers and what the desktop entry names.
+TEST_F(SongAdderTest, TheDialogFilterAndTheDesktopEntryNameTheSameKinds) {
+    QStringList patterns;
+    for (const MusicKind& kind : musicKinds()) patterns << u'*' + QLatin1StringView(kind.ending);
+    const QString list = patterns.join(u';') + u';';
+    EXPECT_EQ(musicFilter(), u'(' + list + QStringLiteral(")|") + list);
+    for (const QString& pattern : patterns) EXPECT_TRUE(hasMusicEnding(QStringLiteral("x") + pattern.mid(1).toUpper()));
+
+    QFile desktop(QStringLiteral(KORVEX_TEST_DATA "/../../dist/org.korvex.Korvex.desktop"));
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly));
+    QStringList types;
+    for (const QByteArray& line : desktop.readAll().split('\n'))
+        if (line.startsWith("MimeType=")) types = QString::fromUtf8(line.mid(9)).split(u';', Qt::SkipEmptyParts);
+    EXPECT_EQ(types, musicMimeTypes());
+    for (const char* type : {"audio/flac", "audio/ogg", "audio/x-opus+ogg", "audio/mp4", "audio/aac", "audio/x-aiff",
+                             "audio/x-wavpack", "audio/mpeg", "audio/x-ms-wma", "audio/midi", "video/mpeg"})
+        EXPECT_TRUE(types.contains(QLatin1StringView(type))) << type;
+}
+
+// Several files from the open dialog: each the player opens is added in order and the last stays loaded;
+// one message names the first that it refused. The dialog's folder button adds a folder as a drop does.
+TEST_F(SongAdderTest, TheOpenDialogAddsSeveralFilesOrAFolder) {
+    const QStringList files{make("one.flac"), make("broken.ogg"), make("two.m4a"), make("broken2.wv"),
+                            make("three.OPUS")};
+    dialogs_.many = files;
+    adder_.addsongs(1);
+    EXPECT_EQ(titles(1), QStringList({"one.flac", "two.m4a", "three.OPUS"}));
+    ASSERT_EQ(deckSide_.calls.size(), 4);
+    EXPECT_EQ(deckSide_.calls.mid(0, 3), QStringList({"added 1 one.flac", "added 1 two.m4a", "added 1 three.OPUS"}));
+    EXPECT_TRUE(deckSide_.calls[3].startsWith(cannotRead(files[1], kBroken)));
+    EXPECT_TRUE(deckSide_.calls[3].endsWith(QStringLiteral("（ほかに 1 個のファイルも読み込めませんでした。）")));
+    EXPECT_EQ(players_[1].fileName(), files[4].toStdString());
+    EXPECT_EQ(adder_.musicFolder(), tmp_.path() + u'/');
+
+    make("box/b.mp3");
+    make("box/a.WV");
+    deckSide_.calls.clear();
+    dialogs_.many = QStringList{tmp_.path() + "/box"};
+    dialogs_.folder = true;
+    adder_.addsongs(0);
+    EXPECT_EQ(titles(0), QStringList({"b.mp3", "a.WV"}));
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 0 a.WV"});
+    EXPECT_EQ(dialog_.initialFolder, tmp_.path() + "/box/");
 }
 
 TEST_F(SongAdderTest, DroppedFolderGivesItsOrdinarySongsByPatternThenName) {
     for (const char* name : {"b.MP3", "A.mp3", "c.Wav", "a.mid", "z.wmd", "y.mpg", "x.wma", ".hidden.mp3",
-                             "notes.txt", "inner/s.mp3", "dir.mp3/"})
+                             "notes.txt", "inner/s.mp3", "dir.mp3/", "w.WV", "q.aif", "k.M4A", "j.flac", "o.OGG"})
         make(QStringLiteral("box/") + name);
     adder_.drop(1, {make("box/") + u'/'}, false);
-    EXPECT_EQ(titles(1), QStringList({"A.mp3", "b.MP3", "c.Wav", "a.mid", "z.wmd", "x.wma", "y.mpg"}));
+    EXPECT_EQ(titles(1), QStringList({"A.mp3", "b.MP3", "c.Wav", "a.mid", "z.wmd", "x.wma", "y.mpg", "j.flac",
+                                      "o.OGG", "k.M4A", "q.aif", "w.WV"}));
     EXPECT_EQ(lists_[1].field(kPath, 0), tmp_.path() + "/box/A.mp3");
-    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 1 y.mpg"});
+    EXPECT_EQ(deckSide_.calls, QStringList{"loaded 1 w.WV"});
     EXPECT_EQ(lists_[0].count(), 0);
 }
 
@@ -108,7 +157,7 @@ TEST_F(SongAdderTest, DropLoadsOnlyADeckItGaveSongsTo) {
     EXPECT_TRUE(players_[1].opened.empty());
 
     deckSide_.calls.clear();
-    adder_.drop(1, {make("x.WMA"), make("y.MP3")}, false);  // adds nothing
+    adder_.drop(1, {make("x.WMA.txt"), make("y.MP4A")}, false);  // adds nothing
     adder_.drop(1, {}, false);
     EXPECT_TRUE(deckSide_.calls.isEmpty());
     EXPECT_TRUE(players_[1].opened.empty());
@@ -155,7 +204,7 @@ TEST_F(SongAdderTest, FolderThatCannotBeListedEndsTheDrop) {
 TEST_F(SongAdderTest, CancelledDialogChangesNothing) {
     adder_.addsongs(0);
     ASSERT_EQ(dialogs_.shown.size(), 1u);
-    EXPECT_EQ(dialogs_.shown[0].filter, "(*.mp3;*.mpg;*.wav;*.mid;*.wma;)|*.mp3;*.mpg;*.wav;*.mid;*.wma;");
+    EXPECT_EQ(dialogs_.shown[0].filter, musicFilter());
     EXPECT_EQ(dialogs_.shown[0].initialFolder, defaultDialogFolder());
     EXPECT_FALSE(dialogs_.shown[0].initialFolder.isEmpty());
     EXPECT_EQ(adder_.musicFolder(), "");

@@ -22,8 +22,18 @@ class FakeDialogs final : public FileDialogs {
 public:
     bool showOpen(DialogState& state) override { return respond(state); }
     bool showSave(DialogState& state) override { return respond(state); }
+    // With `many` set, the songs dialog answers with those files (or that folder, with `folder`).
+    SongChoice showOpenSongs(DialogState& state, QStringList& chosen) override {
+        if (!many) return FileDialogs::showOpenSongs(state, chosen);
+        shown.push_back(state);
+        chosen = *many;
+        state.fileName = chosen.value(0);
+        return folder ? SongChoice::kFolder : SongChoice::kFiles;
+    }
 
     std::optional<QString> answer;
+    std::optional<QStringList> many;
+    bool folder = false;
     std::vector<DialogState> shown;
 
 private:

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "appearance/font_settings.h"
+#include "base/file_names.h"
 #include "appearance/layout_table.h"
 #include "appearance/ui/tooltip_style.h"
 #include "platform/os/volume_mixer.h"
@@ -80,7 +81,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
             for (const QByteArray& path : paths) unsentFiles_ << pathFromBytes(path);
         return;
     }
-    for (const std::string& file : files) openFiles_ << QFileInfo(QString::fromStdString(file)).absoluteFilePath();
+    for (const std::string& file : files) openFiles_ << base::absoluteFileName(base::fileNameFromBytes(file));
     audio_ = std::make_unique<AudioSession>(args);
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <cstdio>
 
+#include "base/file_names.h"
 #include "appearance/layout_table.h"
 
 namespace korvex::app {
@@ -212,7 +213,8 @@ QString PlayerController::deckDisplay(int deck, const QString& text2) const {
 QString PlayerController::refusalTip(int deck) const {
     const MediaPlayer& player = *players_[static_cast<std::size_t>(deck)];
     if (player.fileName().empty() || !player.hasError()) return {};
-    return QStringLiteral("ファイルが読み込めません。\n") + QString::fromStdString(player.fileName()) +
+    return QStringLiteral("ファイルが読み込めません。\n") +
+           base::readableFileName(base::fileNameFromBytes(player.fileName())) +
            u'\n' + QString::fromStdString(player.problemForUser());
 }
 
@@ -224,7 +226,7 @@ void PlayerController::songAdded(int deck, const QString& title) {
     deck::DeckView& view = transport_->view(deck);
     view.lbfilename.clear();
     view.text2 = title;
-    view.totaltime.clear();
+    view.totaltime = transport_->loadedLength(deck);
     // The new song plays at its own trim and at normal speed, not on the previous song's pause loop.
     transport_->endHold(deck);
     mixer_->trimlinedraw(deck);
@@ -239,6 +241,7 @@ void PlayerController::dropLoaded(int deck, const QString& title) {
     deck::DeckView& view = transport_->view(deck);
     view.lbfilename.clear();
     view.text2 = title;
+    view.totaltime = transport_->loadedLength(deck);
     // As for a song added by the dialog: the dropped song's own tempo and trim, and no pause loop.
     transport_->endHold(deck);
     const songlist::SongList& songs = list(deck);

@@ -1,8 +1,11 @@
 #include "app/ui/qt_dialogs.h"
 
 #include <QCursor>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -65,6 +68,44 @@ bool QtDialogs::showOpen(songlist::DialogState& state) {
     if (chosen.isEmpty()) return false;
     state.fileName = chosen;
     return true;
+}
+
+songlist::SongChoice QtDialogs::showOpenSongs(songlist::DialogState& state, QStringList& chosen) {
+    using songlist::SongChoice;
+    QFileDialog dialog(parent_, state.title, startPath(state), qtFilter(state.filter));
+    dialog.setOptions(kFilterOptions | QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    // The folder button adds the folder picked in the list, or else the folder the dialog shows.
+    bool folder = false;
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))) {
+        QPushButton* add = buttons->addButton(QStringLiteral("フォルダーを追加"), QDialogButtonBox::ActionRole);
+        add->setObjectName(QStringLiteral("addFolderButton"));
+        add->setToolTip(QStringLiteral("選んだフォルダー（選んでいなければ表示中のフォルダー）の曲をすべて追加します"));
+        QObject::connect(add, &QPushButton::clicked, &dialog, [&dialog, &folder] {
+            folder = true;
+            static_cast<QDialog&>(dialog).done(QDialog::Accepted);
+        });
+    }
+    if (dialog.exec() != QDialog::Accepted) return SongChoice::kCancelled;
+    QStringList files = dialog.selectedFiles();
+    if (folder) {
+        QString picked = dialog.directory().absolutePath();
+        for (const QString& file : files) {
+            if (QFileInfo(file).isDir()) {
+                picked = file;
+                break;
+            }
+        }
+        chosen = QStringList{picked};
+        state.fileName = picked;
+        return SongChoice::kFolder;
+    }
+    files.removeIf([](const QString& file) { return file.isEmpty() || QFileInfo(file).isDir(); });
+    if (files.isEmpty()) return SongChoice::kCancelled;
+    chosen = files;
+    state.fileName = files.first();
+    return SongChoice::kFiles;
 }
 
 bool QtDialogs::showSave(songlist::DialogState& state) {

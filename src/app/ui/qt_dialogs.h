@@ -20,6 +20,8 @@ public:
 
     bool showOpen(songlist::DialogState& state) override;
     bool showSave(songlist::DialogState& state) override;
+    // Qt's own dialog (not the desktop's), which can carry the folder button "フォルダーを追加".
+    songlist::SongChoice showOpenSongs(songlist::DialogState& state, QStringList& chosen) override;
     base::MessageAnswer ask(const QString& text, const QString& title, base::MessageButtons buttons,
                                 base::MessageIcon icon) override;
     void inform(const QString& text, const QString& title, base::MessageIcon icon) override;

@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QUrl>
 
+#include "base/file_names.h"
+
 namespace korvex::app {
 
 namespace {
@@ -35,7 +37,7 @@ protected:
                 auto* drop = static_cast<QDropEvent*>(event);
                 QStringList paths;
                 for (const QUrl& url : drop->mimeData()->urls())
-                    if (url.isLocalFile()) paths << url.toLocalFile();
+                    if (url.isLocalFile()) paths << base::localFileOf(url);
                 drop->acceptProposedAction();
                 slots_.drop(slot_, paths);
                 changed_();

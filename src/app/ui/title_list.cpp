@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QUrl>
 
+#include "base/file_names.h"
+
 namespace korvex::app {
 
 namespace {
@@ -42,7 +44,7 @@ void TitleList::dropEvent(QDropEvent* event) {
     if (!event->mimeData()->hasUrls()) return;
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
+        if (url.isLocalFile()) paths << base::localFileOf(url);
     event->acceptProposedAction();
     if (onDrop) onDrop(paths, event->modifiers().testFlag(Qt::ShiftModifier));
 }

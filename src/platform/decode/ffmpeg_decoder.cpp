@@ -21,6 +21,13 @@
 // every packet to count what it gives; a seek starts one index point earlier than it needs and counts
 // positions from the output itself, from the first packet that the straight decode also began with a
 // filled reservoir.
+//
+// Vorbis is counted the same way: its first packet decodes to nothing, while Ogg gives it a length. Ogg
+// already shortens its last packet by the file's end trimming, which is then not taken off again. MP4
+// cannot jump by bytes at all: it jumps to the index point's own time stamp. WavPack keeps the header of
+// the block it read last, so it is sent back to the start first, as ASF is, and reaches its first block by
+// time (a jump by bytes cannot go back over the header the demuxer read at the open). Opus predicts its
+// band energies from frame to frame, so its jumps start 2 s early: by the target its state has settled.
 
 #include <algorithm>
 #include <atomic>
@@ -60,6 +67,9 @@ constexpr auto kReadDeadline = std::chrono::seconds(10);
 
 // Samples decoded before the seek target, so the codec state has settled when the target is reached.
 constexpr std::int64_t kPrerollSamples = 8192;
+// The same for Opus, whose band energies are predicted from frame to frame and settle only slowly (2 s at
+// 48 kHz).
+constexpr std::int64_t kOpusPrerollSamples = 96000;
 // Samples between two seek index entries.
 constexpr std::int64_t kIndexStep = 4096;
 // Packets read between two publications of the index.
@@ -80,6 +90,7 @@ struct SeekIndex {
     struct Entry {
         std::int64_t pos;
         std::int64_t sample;
+        std::int64_t ts;  // the demuxer's own time stamp of the packet (stream time base)
     };
     std::mutex mutex;
     std::condition_variable changed;
@@ -166,8 +177,12 @@ void SeekIndex::build(const std::string& path, int streamIndex, bool countByDeco
                     if (sample == 0) startSkip.store(AV_RL32(skip), std::memory_order_relaxed);
                     endDiscard.store(AV_RL32(skip + 4), std::memory_order_relaxed);
                 }
+                // Counted by decoding, the packet is decoded as a seek decodes it: without the file's start
+                // and end trimming, which the counts leave to the reader.
+                if (codec != nullptr) av_packet_free_side_data(packet);
                 if (packet->pos >= 0 && packet->pos != lastPos && sample - lastEntry >= kIndexStep) {
-                    pending.push_back(Entry{packet->pos, sample});
+                    pending.push_back(
+                        Entry{packet->pos, sample, packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts});
                     lastEntry = sample;
                 }
                 lastPos = packet->pos;
@@ -298,7 +313,13 @@ public:
         }
 
         codecRate_ = codec_->sample_rate;
-        countByDecoding_ = std::string_view(format_->iformat->name) == "asf";
+        const std::string_view demuxer(format_->iformat->name);
+        countByDecoding_ = demuxer == "asf" || codec_->codec_id == AV_CODEC_ID_VORBIS;
+        lengthsTrimmed_ = demuxer == "ogg" && !countByDecoding_;
+        firstByTime_ = demuxer == "wv";
+        if (codec_->codec_id == AV_CODEC_ID_OPUS) preroll_ = kOpusPrerollSamples;
+        rewindFirst_ = countByDecoding_ || demuxer == "wv";
+        seekByTime_ = (format_->iformat->flags & AVFMT_NO_BYTE_SEEK) != 0;
         info.sampleRate = outRate_;
         if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
             info.duration = static_cast<double>(format_->duration) / AV_TIME_BASE;
@@ -317,7 +338,7 @@ public:
 
     Seek seekTo(std::int64_t frame, DecodedAudio& out) override {
         startIndex();
-        SeekIndex::Entry from{-1, 0};
+        SeekIndex::Entry from{-1, 0, 0};
         {
             std::unique_lock lock(index_->mutex);
             // The target in codec samples counted from the file's first packet (the index has read it
@@ -330,7 +351,7 @@ public:
                 index_->changed.wait_for(lock, std::chrono::milliseconds(10));
             }
             const auto& entries = index_->entries;
-            auto after = std::upper_bound(entries.begin(), entries.end(), target() - kPrerollSamples,
+            auto after = std::upper_bound(entries.begin(), entries.end(), target() - preroll_,
                                           [](std::int64_t s, const SeekIndex::Entry& e) { return s < e.sample; });
             if (after != entries.begin()) --after;
             if (after != entries.end()) {
@@ -348,14 +369,20 @@ public:
         av_packet_unref(held_);
         holding_ = false;
         tail_.clear();
+        // The first frame after the jump may carry the time stamp of the last one before it (the same
+        // packet decoded again); it must not count as following on from it.
+        lastPts_ = AV_NOPTS_VALUE;
         ended_ = false;
         badPackets_ = 0;
         armDeadline();
         if (from.pos < 0) return Seek::PastEnd;  // the index found no packets
         // A jump to the start resets the ASF demuxer's packet parser, which a jump by bytes alone leaves
         // half-way through the packet it was reading.
-        if (countByDecoding_) av_seek_frame(format_, stream_, 0, AVSEEK_FLAG_BACKWARD);
-        av_seek_frame(format_, stream_, from.pos, AVSEEK_FLAG_BYTE);
+        if (rewindFirst_) av_seek_frame(format_, stream_, 0, AVSEEK_FLAG_BACKWARD);
+        if (seekByTime_ || (firstByTime_ && from.sample == 0))
+            av_seek_frame(format_, stream_, from.ts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+        else
+            av_seek_frame(format_, stream_, from.pos, AVSEEK_FLAG_BYTE);
         anchored_ = false;
         nextSample_ = from.sample;
         seekPos_ = from.pos;
@@ -644,7 +671,8 @@ private:
     }
 
     std::int64_t totalSamples() const {
-        return index_->total.load(std::memory_order_relaxed) - index_->endDiscard.load(std::memory_order_relaxed);
+        const std::int64_t discard = lengthsTrimmed_ ? 0 : index_->endDiscard.load(std::memory_order_relaxed);
+        return index_->total.load(std::memory_order_relaxed) - discard;
     }
     std::int64_t toOutput(std::int64_t samples) const {
         return codecRate_ == outRate_ ? samples : av_rescale(samples, outRate_, codecRate_);
@@ -660,7 +688,12 @@ private:
     std::int64_t seekPos_ = -1;     // byte position of the index point a seek started from
     bool exact_ = false;            // positions come from the index, not the demuxer
     bool countByDecoding_ = false;  // the index counts samples by decoding (ASF)
-    SeekIndex::Entry anchor_{-1, 0};  // the index point whose count the output follows after a seek
+    bool rewindFirst_ = false;      // the demuxer is sent to the start before a jump by bytes (ASF, WavPack)
+    bool seekByTime_ = false;       // the demuxer jumps by time stamps only (MP4)
+    bool firstByTime_ = false;      // the first packet is reached by its time stamp (WavPack: its header was read)
+    bool lengthsTrimmed_ = false;   // the last packet's length already leaves out the end trimming (Ogg)
+    std::int64_t preroll_ = kPrerollSamples;
+    SeekIndex::Entry anchor_{-1, 0, 0};  // the index point whose count the output follows after a seek
     bool anchored_ = false;
     std::int64_t lastPts_ = AV_NOPTS_VALUE;
     std::int64_t nextAt_ = 0;
