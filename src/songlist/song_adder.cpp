@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <algorithm>
 #include <string>
@@ -181,6 +182,12 @@ void SongAdder::openFiles(int deck, const QStringList& paths) {
     // Files handed over from outside (a file manager's "open with") never cut a playing deck, whatever the
     // protection setting: they only join its list.
     const bool keepPlaying = players_[deck]->playState() == kPlaying || target_.keepsLiveDeck(deck);
+    // The list's current entry stays the song the deck plays, so the list keys and continuous play go on
+    // from there.
+    const int playingRow = list.current();
+    const auto keepCurrent = qScopeGuard([&] {
+        if (keepPlaying) list.select(playingRow);
+    });
     for (const QString& path : paths) {
         if (list.isFull()) {
             refused << base::readableFileName(path) + u'\n' + listFullText();

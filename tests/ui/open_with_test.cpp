@@ -224,6 +224,8 @@ TEST_F(OpenWithWindow, APlayingDeckKeepsItsSongAndTakesTheFilesIntoItsList) {
         EXPECT_EQ(shownTitles(*app_, 0), titles);
         EXPECT_EQ(player().player(0).fileName(), playing.toStdString());
         EXPECT_EQ(player().player(0).playState(), 2);
+        EXPECT_EQ(player().list(0).current(), 0) << "the list's current entry stays the playing song";
+        EXPECT_EQ(window().titleList(0)->currentRow(), 0);
     }
 }
 
