@@ -51,8 +51,7 @@ long rssKb(const char* field) {
 }
 
 // From setting the file name until the duration is known and the first 100 ms are decoded.
-void openToPlayable(benchmark::State& state, int minutes) {
-    const std::string path = benchMp3(minutes);
+void openToPlayable(benchmark::State& state, const std::string& path) {
     AudioEngine engine(44100);
     for (auto _ : state) {
         MediaPlayer deck(engine, 0);
@@ -65,8 +64,8 @@ void openToPlayable(benchmark::State& state, int minutes) {
         state.ResumeTiming();
     }
 }
-void BM_OpenToPlayable5MinMp3(benchmark::State& state) { openToPlayable(state, 5); }
-void BM_OpenToPlayable180MinMp3(benchmark::State& state) { openToPlayable(state, 180); }
+void BM_OpenToPlayable5MinMp3(benchmark::State& state) { openToPlayable(state, benchMp3(5)); }
+void BM_OpenToPlayable180MinMp3(benchmark::State& state) { openToPlayable(state, benchMp3(180)); }
 BENCHMARK(BM_OpenToPlayable5MinMp3)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(BM_OpenToPlayable180MinMp3)->Unit(benchmark::kMillisecond)->Iterations(30);
 
@@ -81,18 +80,7 @@ std::string benchOther(const char* ending, const char* codec) {
 }
 // Open to playable for the other common formats, as for the MP3 above.
 void openOtherToPlayable(benchmark::State& state, const char* ending, const char* codec) {
-    const std::string path = benchOther(ending, codec);
-    AudioEngine engine(44100);
-    for (auto _ : state) {
-        MediaPlayer deck(engine, 0);
-        deck.setFileName(path);
-        deck.decodedAudio()->waitForFrames(4410);
-        benchmark::DoNotOptimize(deck.duration());
-        state.PauseTiming();
-        deck.setFileName("");
-        engine.dispatchEvents();
-        state.ResumeTiming();
-    }
+    openToPlayable(state, benchOther(ending, codec));
 }
 BENCHMARK_CAPTURE(openOtherToPlayable, Flac, "flac", "-c:a flac")->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK_CAPTURE(openOtherToPlayable, Vorbis, "ogg", "-c:a libvorbis -q:a 5")->Unit(benchmark::kMillisecond)->Iterations(30);
