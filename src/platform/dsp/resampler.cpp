@@ -3,7 +3,7 @@
 // into an input offset, a table row and a blend weight; it has no dependencies between frames, so the
 // slow double-to-integer conversions overlap instead of delaying the loads of the second pass. The second
 // blends the kernel from two adjacent table rows and dots it with the interleaved input: each group of
-// four taps is duplicated pairwise (k0 k0 k1 k1 ...) so it lines up with L R L R input and no
+// four taps is duplicated pairwise (k0 k0 k1 k1 ...) so it lines up with four frames of L R input and no
 // deinterleaving is needed, and the products are summed as a tree to keep the dependency chains short.
 // That loop is written with the GCC/Clang vector extension, which lowers to plain SSE2 on x86-64 and to
 // NEON on ARM; the compiler does not find this shape on its own from scalar loops.
@@ -78,6 +78,7 @@ inline double positionAt(double pos, double incStart, double slope, std::size_t 
 }
 
 using Float4 = float __attribute__((vector_size(16)));
+using Float8 = float __attribute__((vector_size(32)));
 
 inline Float4 load4(const float* p) {
     Float4 v;
@@ -85,24 +86,45 @@ inline Float4 load4(const float* p) {
     return v;
 }
 
+// On x86-64 the frame loop is built twice, for plain SSE2 and for processors with AVX2 and FMA (most since
+// 2013), and the loader picks one when the program starts. The eight-lane vectors below are two SSE2
+// registers in the first build and one AVX register in the second.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KORVEX_RESAMPLER_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define KORVEX_RESAMPLER_CLONES
+#endif
+
 // One stereo output frame: `row` and the row after it bracket the fractional position, `t` in [0, 1)
 // blends them, and `x` points at the first of the kTapCount interleaved input frames.
-inline void renderFrame(const float* row, float t, const float* x, float* out) {
+inline __attribute__((always_inline)) void renderFrame(const float* row, float t, const float* x,
+                                                       float* out) {
     const float s = 1.0f - t;
-    Float4 sums[kTapCount / 2];
+    Float8 sums[kTapCount / 4];
     for (std::ptrdiff_t j = 0; j < kTapCount; j += 4) {
         const Float4 k = s * load4(row + j) + t * load4(row + kTapCount + j);
-        sums[j / 2] = load4(x + 2 * j) * __builtin_shufflevector(k, k, 0, 0, 1, 1);
-        sums[j / 2 + 1] = load4(x + 2 * j + 4) * __builtin_shufflevector(k, k, 2, 2, 3, 3);
+        Float8 input;
+        std::memcpy(&input, x + 2 * j, sizeof input);
+        sums[j / 4] = input * __builtin_shufflevector(k, k, 0, 0, 1, 1, 2, 2, 3, 3);
     }
-    for (int n = kTapCount / 2; n > 1; n /= 2) {
+    for (int n = kTapCount / 4; n > 1; n /= 2) {
         for (int j = 0; j < n / 2; ++j) sums[j] += sums[j + n / 2];
         if (n % 2 != 0) sums[0] += sums[n - 1];
     }
-    // Lanes hold L R L R; fold the upper pair onto the lower.
-    const Float4 lr = sums[0] + __builtin_shufflevector(sums[0], sums[0], 2, 3, 2, 3);
+    // Lanes hold L R L R L R L R; fold them onto the first pair.
+    const Float4 half = __builtin_shufflevector(sums[0], sums[0], 0, 1, 2, 3) +
+                        __builtin_shufflevector(sums[0], sums[0], 4, 5, 6, 7);
+    const Float4 lr = half + __builtin_shufflevector(half, half, 2, 3, 2, 3);
     out[0] = lr[0];
     out[1] = lr[1];
+}
+
+// The second pass over one chunk of frames.
+KORVEX_RESAMPLER_CLONES
+void renderChunk(const float* bank, const std::int32_t* rowStart, const double* blend, const float* in,
+                 const std::int32_t* frame, int count, float* dst) {
+    for (std::ptrdiff_t i = 0; i < count; ++i)
+        renderFrame(bank + rowStart[i], static_cast<float>(blend[i]), in + 2 * frame[i], dst + 2 * i);
 }
 
 }  // namespace
@@ -166,11 +188,7 @@ double Resampler::process_rt(const float* in, std::size_t inFrames, double pos, 
             assert(rel >= 0.0 && origin + whole >= 0 &&
                    origin + whole + kTaps <= static_cast<std::ptrdiff_t>(inFrames));
         }
-        float* dst = out + 2 * done;
-        for (std::ptrdiff_t i = 0; i < count; ++i) {
-            renderFrame(bank + rowStart[i], static_cast<float>(blend[i]), in + 2 * (origin + frame[i]),
-                        dst + 2 * i);
-        }
+        renderChunk(bank, rowStart, blend, in + 2 * origin, frame, count, out + 2 * done);
     }
     return positionAt(pos, incStart, slope, outFrames);
 }

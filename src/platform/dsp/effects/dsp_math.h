@@ -110,8 +110,10 @@ public:
     // linearly between neighbours. 0 <= delay <= the capacity asked for.
     float read(float delay) const {
         delay = std::max(delay, 0.0f);  // rounding may leave a swing's low end a hair below zero
-        const auto whole = static_cast<std::size_t>(delay);
-        const float frac = delay - static_cast<float>(whole);
+        // Through a 32-bit integer: a float to size_t conversion takes a branch on x86-64.
+        const auto truncated = static_cast<std::int32_t>(delay);
+        const float frac = delay - static_cast<float>(truncated);
+        const auto whole = static_cast<std::size_t>(truncated);
         const float a = samples_[(cursor_ - whole) & mask_];
         const float b = samples_[(cursor_ - whole - 1) & mask_];
         return a + frac * (b - a);

@@ -70,6 +70,10 @@ void Echo::process_rt(float* stereo, std::size_t frames) {
         for (Tap* tap : {&leftTap_, &rightTap_}) *tap = {tap->target, tap->target, tap->target, 1.0f};
         fresh_ = false;
     }
+    if (still()) {
+        processStill(stereo, frames);
+        return;
+    }
     for (std::size_t i = 0; i < frames; ++i) {
         const float w = wet_.step();
         const float fb = feedback_.step();
@@ -94,6 +98,34 @@ void Echo::process_rt(float* stereo, std::size_t frames) {
     wet_.settle(1e-6f);
     feedback_.settle(1e-6f);
     cross_.settle(1e-6f);
+}
+
+bool Echo::still() const {
+    const auto tapStill = [](const Tap& tap) { return tap.fade >= 1.0f && tap.target == tap.to; };
+    return wet_.settled() && feedback_.settled() && cross_.settled() &&
+           (cross_.value == 0.0f || cross_.value == 1.0f) && tapStill(leftTap_) && tapStill(rightTap_);
+}
+
+void Echo::processStill(float* stereo, std::size_t frames) {
+    // Nothing glides and each side reads one line only: the per-frame work is two reads and two writes.
+    const float w = wet_.value;
+    const float fb = feedback_.value;
+    const float keep = std::sqrt(std::max(0.0f, 1.0f - fb * fb));
+    const bool crossed = cross_.value == 1.0f;
+    const DelayLine& forLeft = crossed ? right_ : left_;
+    const DelayLine& forRight = crossed ? left_ : right_;
+    const float delayL = leftTap_.to - 1.0f;
+    const float delayR = rightTap_.to - 1.0f;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const float tapL = forLeft.read(delayL);
+        const float tapR = forRight.read(delayR);
+        const float inL = stereo[2 * i];
+        const float inR = stereo[2 * i + 1];
+        left_.write(inL * keep + tapL * fb);
+        right_.write(inR * keep + tapR * fb);
+        stereo[2 * i] = inL + w * (tapL - inL);
+        stereo[2 * i + 1] = inR + w * (tapR - inR);
+    }
 }
 
 }  // namespace korvex::dsp::fx

@@ -34,6 +34,10 @@ private:
     Position step(Tap& tap) const;
     // The sound at `at` on `line`, read before this frame is written.
     static float read(const DelayLine& line, const Position& at);
+    // True when nothing glides or fades and each side reads a single line.
+    bool still() const;
+    // process_rt's loop for that steady state.
+    void processStill(float* stereo, std::size_t frames);
 
     double sampleRate_;
     float fadeStep_;  // fade advance per sample

@@ -20,6 +20,8 @@ private:
     // The fields chorus and flanger share.
     void setTargets(float wetDryMix, float depth, float feedback, float frequency, int waveform,
                     float delayMs, int phase);
+    // process_rt's loop once nothing glides and the oscillator is a pure sine or triangle.
+    void processStill(float* stereo, std::size_t frames, bool sine);
 
     bool chorus_;
     double sampleRate_;
