@@ -8,8 +8,9 @@
 namespace korvex::app {
 
 namespace {
-// How often engine events are delivered; well inside one main-timer tick.
-constexpr int kPumpMs = 10;
+// How often engine events are delivered: with the main timer's tick, so that both wake the program at once
+// (Qt lines up coarse timers of one interval) and an end of song reaches the tick that follows it.
+constexpr int kPumpMs = 30;
 // What --audio-latency accepts, in milliseconds.
 constexpr double kMinLatencyMs = 2.0;
 constexpr double kMaxLatencyMs = 1000.0;
@@ -74,6 +75,10 @@ AudioSession::AudioSession(const std::vector<std::string>& args, QObject* parent
 }
 
 AudioSession::~AudioSession() { shutdown(); }
+
+void AudioSession::setPumpInterval(int ms) {
+    if (pump_.isActive() && pump_.interval() != ms) pump_.start(ms);
+}
 
 void AudioSession::replaceOutput(std::unique_ptr<audio::AudioOutput> output) {
     if (output_) output_->stop();

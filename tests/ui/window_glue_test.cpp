@@ -7,6 +7,7 @@
 #include <functional>
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -97,6 +98,24 @@ TEST_F(Glue, ANewSongByDropOrOpenDialogHasItsOwnPitchAndTrimAndEndsThePauseLoop)
     EXPECT_EQ(filterLine, songlist::musicFilter().section(u'|', 0, 0)) << "the patterns shown once";
     EXPECT_FALSE(lookIn.isEmpty());
     EXPECT_NE(lookIn, QStringLiteral("Look in:")) << "Qt's own texts in Japanese";
+}
+
+// With no song on either deck the tick slows down; whatever gives it work brings it back at once: a Switch slide
+// runs at its usual pace, and a dropped song's deck ticks as before.
+TEST_F(Glue, AnIdlePlayerTicksSlowlyUntilItHasWork) {
+    start();
+    const int slow = player().tickInterval();
+    EXPECT_GT(slow, 30) << "nothing to do, yet the tick runs at full speed";
+    QElapsedTimer slide;
+    slide.start();
+    click(window().picture("switch", -1), QPoint(5, 5));
+    EXPECT_EQ(player().tickInterval(), 30) << "the slide waits on the idle tick";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !player().mixer().slideflag(); }, 10000));
+    EXPECT_LT(slide.elapsed(), 3 * slow) << "the slide crawled";
+    QTest::qWait(100);
+    EXPECT_EQ(player().tickInterval(), slow);
+    dropFiles(window().titleList(0)->viewport(), {tone(QStringLiteral("a.wav"))});
+    EXPECT_EQ(player().tickInterval(), 30);
 }
 
 TEST_F(Glue, DropsTakeWmaSongsAndFoldersTheirWmaAndMpgSongs) {

@@ -1,5 +1,6 @@
 #include "app/ui/player_controller.h"
 
+#include <algorithm>
 #include <QKeyEvent>
 #include <cstdio>
 
@@ -11,6 +12,9 @@ namespace korvex::app {
 namespace {
 // The main timer's period.
 constexpr int kTickMs = 30;
+// The tick while the player has nothing to do: every action redraws through refresh(), which brings the
+// tick back to speed at once, so this only bounds how stale something missed could look.
+constexpr int kIdleTickMs = 500;
 
 void setText(QLabel* label, const QString& text) {
     if (label != nullptr && label->text() != text) label->setText(text);
@@ -200,6 +204,20 @@ void PlayerController::refresh() {
     window_.showBitmap("ImgtoA", -1, editor_->picture(control::ListButton::ToA, 1));
     refreshMixer();
     if (afterRefresh) afterRefresh();
+    paceTick();
+}
+
+bool PlayerController::idle() const {
+    if (mixer_->slideflag()) return false;
+    return std::all_of(players_.begin(), players_.end(),
+                       [](const auto& player) { return player->fileName().empty(); });
+}
+
+void PlayerController::paceTick() {
+    const int interval = idle() ? kIdleTickMs : kTickMs;
+    if (!tick_.isActive() || tick_.interval() == interval) return;
+    tick_.start(interval);
+    if (onTickInterval) onTickInterval(interval);
 }
 
 QString PlayerController::deckDisplay(int deck, const QString& text2) const {

@@ -58,6 +58,9 @@ public:
     // The mini bar's step of the main timer: runs while the mini bar is up or the window is minimised and
     // then ends the tick.
     void setMinimumdisplay(std::function<bool()> step) { hooks_->setMinimumdisplay(std::move(step)); }
+    // Told the tick's new interval in milliseconds when it changes (the player went idle or woke up).
+    std::function<void(int)> onTickInterval;
+    int tickInterval() const { return tick_.interval(); }
 
     // DeckLoadTarget
     void songAdded(int deck, const QString& title) override;
@@ -78,6 +81,10 @@ private:
                        std::function<void()> click);
     void refreshMixer();
     void connectKeyboard();
+    // True while no deck holds a song and no slide runs: the tick has nothing to move or show.
+    bool idle() const;
+    // Slows the tick while idle() and brings it back to speed as soon as it is not.
+    void paceTick();
     // What the deck's displays show over the models' texts: why its song cannot play, or that the sound
     // device is gone.
     QString deckDisplay(int deck, const QString& text2) const;
