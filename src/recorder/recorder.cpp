@@ -1,6 +1,9 @@
 #include "recorder/recorder.h"
 
+#include <algorithm>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "recorder/mci_errors.h"
@@ -18,8 +21,18 @@ QString boxTitle() {
 QString saveTitle() {
     return QStringLiteral("Wave ファイルの保存先");
 }
+// WAVE first, as it always was; the others by the name's ending.
 QString saveFilter() {
-    return QStringLiteral("Wave files(*.WAV)|*.wav");
+    return QStringLiteral(
+        "Wave files(*.WAV)|*.wav|FLAC files(*.FLAC)|*.flac|MP3 files(*.MP3)|*.mp3|"
+        "Ogg Vorbis files(*.OGG)|*.ogg");
+}
+
+// A name beside `path` for the take's WAVE while it is turned into another format: one that is not taken.
+QString intermediateWave(const QString& path) {
+    QString name = path + QStringLiteral(".take.wav");
+    for (int n = 2; QFileInfo::exists(name); ++n) name = path + QStringLiteral(".take%1.wav").arg(n);
+    return name;
 }
 
 }  // namespace
@@ -125,8 +138,10 @@ bool Recorder::chooseFile() {
     title_ = dialog_.fileName;
     // The dialog asked about replacing the name it was given; a name that gets its ending here is new to it.
     replaceAgreed_ = true;
-    if (!title_.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
-        title_ += QStringLiteral(".wav");
+    if (!hasSaveEnding(title_.toStdString())) {
+        // The ending of the format picked in the dialog's list (WAVE unless another was picked).
+        static const char* const kEndings[] = {".wav", ".flac", ".mp3", ".ogg"};
+        title_ += QLatin1String(kEndings[std::clamp(dialog_.filterIndex, 0, 3)]);
         replaceAgreed_ = false;
     }
     dialog_.initialFolder = QFileInfo(title_).absolutePath();
@@ -146,6 +161,27 @@ bool Recorder::open() {
     }
     if (onImgrec) onImgrec(QStringLiteral("recorder2.bmp"));
     return true;
+}
+
+bool Recorder::convert(const QString& wave, SaveFormat format) {
+    std::string error;
+    auto work = [&](const std::function<bool(double)>& progress) {
+        return convertRecording(wave.toStdString(), title_.toStdString(), format, progress, error);
+    };
+    const QString caption = QStringLiteral("「%1」を書き出しています…").arg(QFileInfo(title_).fileName());
+    const bool ok = withProgress ? withProgress(caption, work) : work({});
+    if (ok) {
+        QFile::remove(wave);
+        return true;
+    }
+    const QString why = error == "cancelled"
+                            ? QStringLiteral("中止しました")
+                            : QStringLiteral("ディスクの空きや書き込みの権限を確かめてください");
+    boxes_.inform(
+        QStringLiteral("「%1」を書き出せませんでした（%2）。\n録音は WAVE のまま「%3」に保存してあります。")
+            .arg(title_, why, wave),
+        boxTitle(), base::MessageIcon::Warning);
+    return false;
 }
 
 bool Recorder::mayReplace() {
@@ -203,7 +239,10 @@ void Recorder::saveClick() {
     const audio::WaveRecording* recording = commands_.recording(QStringLiteral("file"));
     const QString kept = recording != nullptr ? QString::fromStdString(recording->tempPath()) : QString();
     const double gap = recording != nullptr ? recording->gapSeconds() : 0.0;
-    send(QStringLiteral("save file ") + title_);
+    // Another format is made from the take's WAVE once that is saved safely beside its place.
+    const SaveFormat format = saveFormatFor(title_.toStdString());
+    const QString wave = format == SaveFormat::Wave ? title_ : intermediateWave(title_);
+    send(QStringLiteral("save file ") + wave);
     const int saveCode = code_;
     const QString saveText = text_;
     // What went wrong, worded before the close forgets why.
@@ -214,6 +253,8 @@ void Recorder::saveClick() {
         code_ = saveCode;
         text_ = saveText;
         showError(failure);
+    } else if (format != SaveFormat::Wave && !convert(wave, format)) {
+        // Said by convert(); the take stays in its WAVE.
     } else if (gap >= 0.05) {
         // The file's time is true, but part of it is silence: say where the set has a hole.
         boxes_.inform(QStringLiteral("「%1」を保存しました。\n録音中に入力デバイスが %2 秒間途切れました"

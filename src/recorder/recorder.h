@@ -18,6 +18,7 @@
 #include <QString>
 #include <functional>
 
+#include "platform/recording_formats.h"
 #include "deck/deck_settings.h"
 #include "recorder/command_interface.h"
 #include "base/message_boxes.h"
@@ -85,6 +86,11 @@ public:
     std::function<void(const QString&)> onImgrec;
     // The window is to close.
     std::function<void()> onClose;
+    // Runs `work`, a conversion to be given a progress callback (the share done, 0 .. 1; false from it
+    // cancels), while the operator sees its progress under `caption`; returns what `work` returned. The
+    // window runs it off its own thread and stays responsive; unset, it runs here without progress.
+    using ProgressWork = std::function<bool(const std::function<bool(double)>&)>;
+    std::function<bool(const QString& caption, const ProgressWork& work)> withProgress;
 
 private:
     // Sends one command, keeping its code and text.
@@ -95,11 +101,15 @@ private:
     // that still holds the take.
     QString startFailure() const;
     QString saveFailure(const QString& kept) const;
-    // The save dialog; the chosen name, with ".wav" added when it has no such ending, becomes the file.
+    // The save dialog; the chosen name, with ".wav" added when it has no ending of a format the recorder
+    // saves (.wav, .flac, .mp3, .ogg), becomes the file.
     bool chooseFile();
     // True when the save may go ahead: the file does not exist, the dialog agreed to replace it, the
     // operator agrees now, or another name was chosen instead.
     bool mayReplace();
+    // Makes the chosen file in `format` from the saved take `wave` and removes that on success; says why
+    // not otherwise (the take stays in `wave`).
+    bool convert(const QString& wave, SaveFormat format);
 
     CommandInterface& commands_;
     deck::DeckSettings& settings_;

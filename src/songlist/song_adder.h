@@ -33,6 +33,8 @@ struct DialogState {
     QString filter;
     // Extension added to a typed name that has none; ".*" adds nothing.
     QString defaultExtension;
+    // Out: which of the filter's pairs was chosen in a save dialog (0 the first).
+    int filterIndex = 0;
 };
 
 // What the open dialog for songs gave back.

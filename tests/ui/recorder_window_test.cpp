@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QMouseEvent>
 
 #include "app/ui/qt_dialogs.h"
@@ -170,9 +171,38 @@ TEST_F(RecorderWindowTest, ATakeIsNeverLostUnasked) {
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(third)));
 }
 
+// A take saved under a ".flac" name is written as FLAC from the take's WAVE, which goes once the FLAC is whole;
+// the deck's tone is in it.
+TEST_F(RecorderWindowTest, ATakeIsSavedInTheFormatItsNameEndsIn) {
+    const QString flac = dir_.path() + QStringLiteral("/my set.flac");
+    dialogs_.answer = flac;
+    click(imgrec());
+    ASSERT_NE(app_->recorderWindow(), nullptr);
+    loadTone(0);
+    pressPlay(window(), 0);
+    press("cmdstart");
+    const audio::WaveRecording* recording = app_->recorderCommands().recording(QStringLiteral("file"));
+    ASSERT_NE(recording, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([recording] { return recording->framesInHeader() >= 22050; }, 10000));
+    press("cmdstop");
+    press("cmdsave");
+    EXPECT_TRUE(boxes_.shown.empty()) << boxes_.texts().join(QLatin1Char('|')).toStdString();
+    QFile file(flac);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(4), QByteArray("fLaC"));
+    int rate = 0;
+    const std::vector<float> sound = readSound(flac.toStdString(), &rate);
+    ASSERT_GT(rate, 0);
+    ASSERT_GE(sound.size() / 2, static_cast<std::size_t>(rate) / 2);
+    EXPECT_GT(rms(channel(sound, 0, sound.size() / 4, static_cast<std::size_t>(rate) / 8)), 0.05) << "no tone";
+    EXPECT_EQ(QDir(dir_.path()).entryList({QStringLiteral("*.take*.wav")}), QStringList()) << "the WAVE stayed";
+}
+
 TEST(RecorderDialogFilter, TheShownFilterLineNamesItsPatternOnce) {
     EXPECT_EQ(app::qtFilter(QStringLiteral("Wave files(*.WAV)|*.wav")), QStringLiteral("Wave files(*.WAV)"));
     EXPECT_EQ(app::qtFilter(QStringLiteral("(*.lis;)|*.lis;")), QStringLiteral("(*.lis;) (*.lis)"));
+    EXPECT_EQ(app::qtFilter(QStringLiteral("Wave files(*.WAV)|*.wav|FLAC files|*.flac;*.fla")),
+              QStringLiteral("Wave files(*.WAV);;FLAC files (*.flac *.fla)"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "app/ui/qt_dialogs.h"
 
+#include <algorithm>
+
 #include <QCursor>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -22,16 +24,22 @@ constexpr QFileDialog::Options kFilterOptions = QFileDialog::HideNameFilterDetai
 QString qtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     if (parts.size() < 2) return filter;
-    const QStringList patterns = parts[1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    const QString list = patterns.join(QLatin1Char(' '));
-    // A description that already ends in its patterns ("Wave files(*.WAV)") is shown as it is: the dialog
-    // reads the patterns from there (file names match regardless of case).
-    const QString& description = parts[0];
-    const qsizetype open = description.lastIndexOf(QLatin1Char('('));
-    if (open >= 0 && description.endsWith(QLatin1Char(')')) &&
-        description.mid(open + 1, description.size() - open - 2).compare(list, Qt::CaseInsensitive) == 0)
-        return description;
-    return description + QStringLiteral(" (") + list + QLatin1Char(')');
+    // Pairs of a description and its patterns, one line of the dialog's list each.
+    QStringList lines;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        const QString list = patterns.join(QLatin1Char(' '));
+        // A description that already ends in its patterns ("Wave files(*.WAV)") is shown as it is: the
+        // dialog reads the patterns from there (file names match regardless of case).
+        const QString& description = parts[i];
+        const qsizetype open = description.lastIndexOf(QLatin1Char('('));
+        if (open >= 0 && description.endsWith(QLatin1Char(')')) &&
+            description.mid(open + 1, description.size() - open - 2).compare(list, Qt::CaseInsensitive) == 0)
+            lines << description;
+        else
+            lines << description + QStringLiteral(" (") + list + QLatin1Char(')');
+    }
+    return lines.join(QStringLiteral(";;"));
 }
 
 namespace {
@@ -109,10 +117,13 @@ songlist::SongChoice QtDialogs::showOpenSongs(songlist::DialogState& state, QStr
 }
 
 bool QtDialogs::showSave(songlist::DialogState& state) {
-    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state),
-                                                        qtFilter(state.filter), nullptr, kFilterOptions);
+    const QString filters = qtFilter(state.filter);
+    QString selected;
+    const QString chosen = QFileDialog::getSaveFileName(parent_, state.title, startPath(state), filters,
+                                                        &selected, kFilterOptions);
     if (chosen.isEmpty()) return false;
     state.fileName = chosen;
+    state.filterIndex = std::max<qsizetype>(0, filters.split(QStringLiteral(";;")).indexOf(selected));
     return true;
 }
 

@@ -1,6 +1,11 @@
 #include "recorder/ui/recorder_window.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+#include <atomic>
+#include <thread>
 
 #include "appearance/layout_table.h"
 
@@ -24,8 +29,7 @@ constexpr int kTimerMs = 100;
 
 RecorderWindow::RecorderWindow(CommandInterface& commands, deck::DeckSettings& settings,
                                songlist::DialogState& dialog, songlist::FileDialogs& dialogs,
-                               base::MessageBoxes& boxes,
-                               std::function<QString(const QString&)> picturePath,
+                               base::MessageBoxes& boxes, std::function<QString(const QString&)> picturePath,
                                const std::vector<appearance::ImagePicture>& pictures, QWidget* parent)
     // A tool window of the main window: the window system keeps it above its parent (a plain window with
     // a parent is a window of its own on X11, which the first click on the main window covers).
@@ -33,6 +37,9 @@ RecorderWindow::RecorderWindow(CommandInterface& commands, deck::DeckSettings& s
       model_(commands, settings, dialog, dialogs, boxes),
       picturePath_(std::move(picturePath)) {
     setWindowTitle(QStringLiteral("Recorder"));
+    model_.withProgress = [this](const QString& caption, const Recorder::ProgressWork& work) {
+        return runWithProgress(caption, work);
+    };
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(px(appearance::kRecorderWidth), px(appearance::kRecorderHeight));
     for (const auto& entry : appearance::kLayout) {
@@ -168,6 +175,37 @@ void RecorderWindow::closeEvent(QCloseEvent* event) {
     }
     timer_.stop();
     event->accept();
+}
+
+bool RecorderWindow::runWithProgress(const QString& caption, const Recorder::ProgressWork& work) {
+    QProgressDialog dialog(caption, QStringLiteral("中止"), 0, 1000, this);
+    dialog.setWindowTitle(QStringLiteral("録音"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(300);
+    std::atomic<int> permille{0};
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    bool ok = false;
+    QEventLoop loop;
+    // The conversion runs on a thread of its own; this one shows its progress and keeps the window alive.
+    std::thread worker([&] {
+        ok = work([&](double share) {
+            permille.store(static_cast<int>(share * 1000.0), std::memory_order_relaxed);
+            return !cancelled.load(std::memory_order_relaxed);
+        });
+        finished.store(true, std::memory_order_release);
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (dialog.wasCanceled()) cancelled.store(true, std::memory_order_relaxed);
+        dialog.setValue(permille.load(std::memory_order_relaxed));
+        if (finished.load(std::memory_order_acquire)) loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
+    worker.join();
+    dialog.reset();
+    return ok;
 }
 
 }  // namespace korvex::recorder

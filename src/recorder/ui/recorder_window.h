@@ -47,6 +47,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Runs a save's conversion on a thread of its own under a progress dialog with a cancel button.
+    bool runWithProgress(const QString& caption, const Recorder::ProgressWork& work);
     void connectButton(const std::string& name, void (Recorder::*press)(), void (Recorder::*release)(),
                        void (Recorder::*click)(), const bool RecorderView::*enabled);
     void refresh();
