@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/file_names.h"
 #include "recorder/mci_errors.h"
 
 namespace korvex::recorder {
@@ -138,7 +139,7 @@ bool Recorder::chooseFile() {
     title_ = dialog_.fileName;
     // The dialog asked about replacing the name it was given; a name that gets its ending here is new to it.
     replaceAgreed_ = true;
-    if (!hasSaveEnding(title_.toStdString())) {
+    if (!hasSaveEnding(base::fileNameString(title_))) {
         // The ending of the format picked in the dialog's list (WAVE unless another was picked).
         static const char* const kEndings[] = {".wav", ".flac", ".mp3", ".ogg"};
         title_ += QLatin1String(kEndings[std::clamp(dialog_.filterIndex, 0, 3)]);
@@ -166,7 +167,8 @@ bool Recorder::open() {
 bool Recorder::convert(const QString& wave, SaveFormat format) {
     std::string error;
     auto work = [&](const std::function<bool(double)>& progress) {
-        return convertRecording(wave.toStdString(), title_.toStdString(), format, progress, error);
+        return convertRecording(base::fileNameString(wave), base::fileNameString(title_), format, progress,
+                                error);
     };
     const QString caption = QStringLiteral("「%1」を書き出しています…").arg(QFileInfo(title_).fileName());
     const bool ok = withProgress ? withProgress(caption, work) : work({});
@@ -240,7 +242,7 @@ void Recorder::saveClick() {
     const QString kept = recording != nullptr ? QString::fromStdString(recording->tempPath()) : QString();
     const double gap = recording != nullptr ? recording->gapSeconds() : 0.0;
     // Another format is made from the take's WAVE once that is saved safely beside its place.
-    const SaveFormat format = saveFormatFor(title_.toStdString());
+    const SaveFormat format = saveFormatFor(base::fileNameString(title_));
     const QString wave = format == SaveFormat::Wave ? title_ : intermediateWave(title_);
     send(QStringLiteral("save file ") + wave);
     const int saveCode = code_;
