@@ -28,7 +28,7 @@ TEST(Recorder, OpenStartStopSaveRecordsTheSetFormat) {
     m.settings.recmono = true;
     EXPECT_FALSE(m.recorder.open());
     ASSERT_EQ(m.dialogs.shown.size(), 1u);
-    EXPECT_EQ(m.dialogs.shown[0].filter, QStringLiteral("Wave files(*.WAV)|*.wav"));
+    EXPECT_TRUE(m.dialogs.shown[0].filter.startsWith(QStringLiteral("Wave files(*.WAV)|*.wav|"))) << "WAVE first";
     EXPECT_TRUE(m.dialogs.shown[0].fileName.isEmpty());
     EXPECT_TRUE(m.imgrec.isEmpty());
     m.dialogs.answer = m.destination();
