@@ -241,22 +241,27 @@ TrackAnalysis Analyzer::finish() {
     // The rise from nothing into the first sound says nothing of the beat.
     for (std::size_t h = 0; h < std::min<std::size_t>(2, s.strength.size()); ++h) s.strength[h] = 0.0f;
     const std::optional<BeatGrid> fitted = fitBeatGrid(s.beats, medianInterval(s.beats));
-    // The grid through the tracker's beats is the better guess, where it agrees with the tracker's own tempo
-    // (or half or double it): with few beats found, a line can fit a wrong subset of them.
-    const double tracked = s.tempo ? 60.0 / std::max(1e-6, static_cast<double>(aubio_tempo_get_bpm(s.tempo))) : 0.0;
-    double guess = tracked;
-    if (fitted) {
-        for (const double factor : {1.0, 2.0, 0.5})
-            if (std::abs(fitted->period / (tracked * factor) - 1.0) < 0.03) guess = fitted->period;
-    }
-    if (!(guess > 0.0) || !(guess < 10.0)) return result;
-    double period = refinePeriod(s.strength, hopSeconds, guess);
+    // Three guesses at the period: the grid through the tracker's beats, the typical gap between them and
+    // the tracker's own last estimate (each can be thrown by fills, or by a tracker that found few beats).
+    // Each is refined; the one the song pulses at most coherently wins.
     double total = 0.0;
     for (const float v : s.strength) total += v;
-    const double coherence =
-        std::max(std::abs(pulse(s.strength, hopSeconds, period, 0, s.strength.size())),
-                 std::abs(pulse(s.strength, hopSeconds, period / 2.0, 0, s.strength.size()))) /
-        std::max(total, 1e-12);
+    std::vector<double> guesses;
+    if (fitted) guesses.push_back(fitted->period);
+    if (s.beats.size() >= 4) guesses.push_back(medianInterval(s.beats));
+    if (s.tempo && aubio_tempo_get_bpm(s.tempo) > 0.0f)
+        guesses.push_back(60.0 / static_cast<double>(aubio_tempo_get_bpm(s.tempo)));
+    double period = 0.0, coherence = 0.0;
+    for (const double guess : guesses) {
+        if (!(guess > 0.05) || !(guess < 10.0)) continue;
+        const double refined = refinePeriod(s.strength, hopSeconds, guess);
+        const double score =
+            std::abs(pulse(s.strength, hopSeconds, refined, 0, s.strength.size())) / std::max(total, 1e-12);
+        if (score > coherence) {
+            coherence = score;
+            period = refined;
+        }
+    }
     if (coherence < kLeastCoherence) return result;
     auto phaseOf = [&](double p) {
         const double angle = std::arg(pulse(s.strength, hopSeconds, p, 0, s.strength.size()));
@@ -264,6 +269,29 @@ TrackAnalysis Analyzer::finish() {
         return t - std::floor(t / p) * p;
     };
     double anchor = phaseOf(period);
+    // The pulse's angle averages every rise in the beat, off-beat kicks of a swung pattern too; the grid
+    // then moves to where the rises themselves peak, within 25 ms.
+    auto settle = [&] {
+        auto valueBetweenHops = [&](double t) {
+            const double x = t / hopSeconds - kHopLag;
+            const auto h = static_cast<long>(std::floor(x));
+            if (h < 0 || h + 1 >= static_cast<long>(s.strength.size())) return 0.0;
+            const double f = x - static_cast<double>(h);
+            return (1.0 - f) * s.strength[static_cast<std::size_t>(h)] + f * s.strength[static_cast<std::size_t>(h) + 1];
+        };
+        double bestShift = 0.0, bestSum = -1.0;
+        for (int step = -25; step <= 25; ++step) {
+            const double shift = step * 0.001;
+            double sum = 0.0;
+            for (double t = anchor + shift; t < result.duration; t += period) sum += valueBetweenHops(t);
+            if (sum > bestSum) {
+                bestSum = sum;
+                bestShift = shift;
+            }
+        }
+        anchor += bestShift;
+    };
+    settle();
 
     // Which pulse is the beat: the tracker may lock onto every second beat or onto the half beats.
     auto mean = [&](const std::vector<float>& series, double offset, int every, int phase) {
@@ -292,6 +320,7 @@ TrackAnalysis Analyzer::finish() {
     if (folded != 60.0 / period) {
         period = 60.0 / folded;
         anchor = phaseOf(period);
+        settle();
     }
     anchor -= std::floor(anchor / period) * period;
     result.bpm = folded;
