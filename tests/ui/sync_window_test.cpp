@@ -101,6 +101,10 @@ TEST_F(SyncWindow, TheTempoShowsFollowsThePitchAndYPutsBothDecksOnOneBeat) {
                 0.01);
     EXPECT_TRUE(window().picture("sync", 1)->picturePath().endsWith(QStringLiteral("/sync2.bmp")));
 
+    // KORVEX_SCREENSHOT_DIR keeps a picture of the two decks in step.
+    if (const QString shots = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR"); !shots.isEmpty())
+        window().grab().save(shots + QStringLiteral("/sync.png"));
+
     // In the mix: every beat of deck B (its 5 kHz clicks, lowered by its rate) within 5 ms of deck A's.
     const std::size_t from = framesIn(wav_) + kRate / 5;
     recordFor(wav_, 3.0);
