@@ -14,7 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/analysis/analysis_worker.h"
 #include "platform/analysis/analyze_file.h"
+#include "platform/audio/audio_engine.h"
+#include "platform/decode/decoded_audio.h"
+#include "platform/media_player.h"
 #include "platform/decode/decoder.h"
 #include "support/beat_tracks.h"
 #include "support/signals.h"
@@ -233,5 +237,35 @@ void BM_Analyze5MinMp3(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_Analyze5MinMp3)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Open to playable (the duration known and the first 100 ms decoded) of a 5-minute MP3 while the analysis
+// worker analyses songs of its own: loading must not wait for analysis.
+void BM_OpenToPlayableWhileAnalysing(benchmark::State& state) {
+    const std::string dir = korvex::test::tempDir();
+    const std::string wav = dir + "/five.wav", mp3 = dir + "/five.mp3";
+    korvex::test::writeWav16(wav, korvex::test::drumGroove(124.0, 300.0, 0.1, 3));
+    if (!toMp3(wav, mp3)) state.SkipWithError("ffmpeg could not make the MP3");
+    korvex::analysis::AnalysisWorker worker(korvex::analysis::AnalysisCache(dir + "/cache"));
+    korvex::audio::AudioEngine engine(44100);
+    for (auto _ : state) {
+        state.PauseTiming();
+        // A fresh entry each time, so the worker is busy analysing, not reading its cache.
+        std::filesystem::remove_all(dir + "/cache");
+        worker.request(mp3, korvex::analysis::AnalysisSource::Priority::Deck);
+        state.ResumeTiming();
+        korvex::MediaPlayer deck(engine, 0);
+        deck.setFileName(mp3);
+        deck.decodedAudio()->waitForFrames(4410);
+        benchmark::DoNotOptimize(deck.duration());
+        state.PauseTiming();
+        deck.setFileName("");
+        engine.dispatchEvents();
+        worker.waitIdle();
+        state.ResumeTiming();
+    }
+    state.counters["analyses"] = worker.analysesRun();
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_OpenToPlayableWhileAnalysing)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
