@@ -148,6 +148,10 @@ inline constexpr auto kLayout = [] {
         {"Pitchper", 1, P, {8670, 1005, 810, 225}, kLabel, "", kNone},
         {"Totaltime", 0, P, {3300, 1005, 810, 225}, kLabel, "", kNone},
         {"Totaltime", 1, P, {9540, 1005, 810, 225}, kLabel, "", kNone},
+        // The deck's tempo as heard (the song's BPM at the pitch knob's rate), between the key mark and
+        // the pitch.
+        {"Tempo", 0, P, {1800, 1005, 600, 225}, kLabel, "", kNone},
+        {"Tempo", 1, P, {8040, 1005, 600, 225}, kLabel, "", kNone},
 
         // Transport under each display: CUE, Play/Pause, Stop.
         {"Play", 0, P, {1020, 1470, 810, 495}, kButton, "cue", kPair},
@@ -165,6 +169,9 @@ inline constexpr auto kLayout = [] {
         {"SongNext", 1, P, {9165, 2085, 495, 375}, kButton, "nextsong", kPair},
         {"searchL", 1, P, {8580, 2550, 495, 375}, kButton, "sback", kPair},
         {"searchR", 1, P, {9165, 2550, 495, 375}, kButton, "sgo", kPair},
+        // Sync, beside the song buttons on the jog wheel's side (lit while the tempi match).
+        {"sync", 0, P, {2190, 2085, 360, 375}, kButton, "sync", kPair},
+        {"sync", 1, P, {8130, 2085, 360, 375}, kButton, "sync", kPair},
 
         // Knobs: bases and indicators.
         // The pitch reset: a click on the caption above each pitch slider.

@@ -166,6 +166,10 @@ void Keyboard::eventKeyActions(int virtualKey) {
         case vk::letter('J'):
             mixer_.FDpaturn(3);
             break;
+        // Sync: the keyboard deck's tempo and beats to the other deck's.
+        case vk::letter('Y'):
+            if (beatSync_ != nullptr) beatSync_->sync(focusdeck_);
+            break;
         // The keyboard deck's equaliser kills: low, mid, high.
         case vk::letter('E'):
             mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqLow);

@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "deck/deck_transport.h"
+#include "mixer/beat_sync.h"
 #include "mixer/mixer.h"
 #include "control/key_codes.h"
 #include "control/list_editor.h"
@@ -68,6 +69,8 @@ public:
 
     // Plugs in the sampler; until then the slot keys do nothing. `hooks` must outlive this.
     void setHooks(SamplerKeyHooks& hooks) { hooks_ = &hooks; }
+    // Plugs in Sync (key Y); until then Y does nothing. `sync` must outlive this.
+    void setBeatSync(mixer::BeatSync& sync) { beatSync_ = &sync; }
 
     // --- from the window ----------------------------------------------------------------------------------
     // Every key press of the main window, auto-repeats included, with the key's virtual-key code
@@ -127,6 +130,7 @@ private:
     songlist::SongMemories& memories_;
     SamplerKeyHooks defaultHooks_;
     SamplerKeyHooks* hooks_ = &defaultHooks_;
+    mixer::BeatSync* beatSync_ = nullptr;
 
     HeldKeys held_;
     int focusdeck_ = 0;

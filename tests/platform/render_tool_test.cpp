@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <cmath>
 
 #include "platform/platform_support.h"
+#include "support/beat_tracks.h"
 
 namespace korvex::test {
 namespace {
@@ -52,6 +54,26 @@ TEST(RenderTool, AnUnplayableFileExitsWithStatusTwoAndNoOutput) {
     EXPECT_EQ(run("'" + dir + "/missing.mp3' '" + dir + "/y.wav'").status, 2);
     EXPECT_FALSE(std::filesystem::exists(dir + "/y.wav"));
     EXPECT_EQ(run("only-one-argument").status, 1);
+}
+
+TEST(RenderTool, AnalyzePrintsTheTempoFirstBeatLoudnessAndLength) {
+    const std::string dir = tempDir();
+    writeWav16(dir + "/clicks.wav", clickTrack(122.0, 20.0, 0.25));
+    CommandResult result = run("--analyze '" + dir + "/clicks.wav'");
+    ASSERT_EQ(result.status, 0) << result.output;
+    double bpm = 0, first = 0, lufs = 0, seconds = 0;
+    ASSERT_EQ(std::sscanf(result.output.c_str(), "bpm=%lf first_beat_s=%lf loudness_lufs=%lf duration_s=%lf\n", &bpm,
+                          &first, &lufs, &seconds),
+              4)
+        << result.output;
+    EXPECT_NEAR(bpm, 122.0, 0.1);
+    EXPECT_NEAR(first, 0.25, 0.01);
+    EXPECT_LT(lufs, -5.0);
+    EXPECT_NEAR(seconds, 20.0, 0.001);
+    EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1);
+    result = run("--analyze '" + std::string(KORVEX_TEST_DATA) + "/text.mp3'");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(run("--analyze").status, 1);
 }
 
 TEST(RenderTool, RunsTheSoundThroughTheEffects) {

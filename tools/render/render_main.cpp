@@ -16,15 +16,22 @@
 // --seconds the rendering stops at the end as usual. An unknown effect or field, or a value out of range:
 // exit status 2 and a one-line reason; so does an option it does not know. --help and --version print and
 // exit 0.
+//
+//   korvex-render --analyze INPUT
+//
+// analyses INPUT as the player does (tempo, first beat, loudness, length) and prints one line:
+// "bpm=<n> first_beat_s=<s> loudness_lufs=<n> duration_s=<s>" (bpm=0 when no beat was found).
 
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/analysis/analyze_file.h"
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/audio_output.h"
 #include "platform/audio/wav_writer.h"
@@ -48,11 +55,13 @@ struct Options {
     double seconds = -1.0;
     std::array<double, 3> eq{0.0, 0.0, 0.0};
     std::vector<korvex::dsp::EffectSpec> effects;
+    bool analyze = false;
 };
 
 constexpr const char* kUsage =
     "usage: korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] [--selection-start S] "
-    "[--selection-end E] [--seconds N] [--eq LOW,MID,HIGH] [--fx NAME[:FIELD=VALUE,...]]...\n";
+    "[--selection-end E] [--seconds N] [--eq LOW,MID,HIGH] [--fx NAME[:FIELD=VALUE,...]]...\n"
+    "       korvex-render --analyze INPUT\n";
 
 constexpr const char* kHelp =
     "Plays INPUT through the deck engine offline, as fast as it goes, into OUTPUT.wav, and prints\n"
@@ -68,6 +77,8 @@ constexpr const char* kHelp =
     "  --fx NAME[:FIELD=VALUE,...]\n"
     "                         add an effect, in chain order: echo, chorus, flanger, distortion,\n"
     "                         compressor, parameq or gargle; fields not given keep their defaults\n"
+    "  --analyze INPUT        analyse INPUT instead and print one line:\n"
+    "                         bpm=<n> first_beat_s=<s> loudness_lufs=<n> duration_s=<s>\n"
     "  -h, --help             print this help and exit\n"
     "  --version              print the version and exit\n"
     "\n"
@@ -116,6 +127,10 @@ Parsed parse(int argc, char** argv, Options& options, std::string& error) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return Parsed::Help;
         if (arg == "--version") return Parsed::Version;
+        if (arg == "--analyze") {
+            options.analyze = true;
+            continue;
+        }
         if (arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
             continue;
@@ -156,6 +171,14 @@ Parsed parse(int argc, char** argv, Options& options, std::string& error) {
         else if (arg == "--selection-end") options.selectionEnd = value;
         else options.seconds = value;
     }
+    if (options.analyze) {
+        if (positional.size() != 1) {
+            error = "--analyze takes one INPUT";
+            return Parsed::Usage;
+        }
+        options.input = positional[0];
+        return Parsed::Ok;
+    }
     if (positional.size() != 2) {
         error = "expected INPUT and OUTPUT.wav";
         return Parsed::Usage;
@@ -167,6 +190,19 @@ Parsed parse(int argc, char** argv, Options& options, std::string& error) {
     options.input = positional[0];
     options.output = positional[1];
     return Parsed::Ok;
+}
+
+// --analyze: one line of figures, or exit status 2 and the reason.
+int analyze(const std::string& input) {
+    std::string error;
+    const std::optional<korvex::analysis::TrackAnalysis> a = korvex::analysis::analyzeFile(input, error);
+    if (!a) {
+        std::fprintf(stderr, "korvex-render: %s: %s\n", input.c_str(), error.c_str());
+        return 2;
+    }
+    std::printf("bpm=%.2f first_beat_s=%.3f loudness_lufs=%.1f duration_s=%.3f\n", a->bpm, a->firstBeat,
+                a->loudness, a->duration);
+    return 0;
 }
 
 }  // namespace
@@ -184,6 +220,8 @@ int main(int argc, char** argv) {
         case Parsed::Help: std::printf("%s\n%s", kUsage, kHelp); return 0;
         case Parsed::Version: std::printf("korvex-render %s\n", KORVEX_VERSION); return 0;
     }
+
+    if (options.analyze) return analyze(options.input);
 
     korvex::audio::AudioEngine engine(korvex::audio::kOutputRate);
     korvex::MediaPlayer player(engine, 0);

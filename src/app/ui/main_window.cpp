@@ -118,6 +118,7 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
         picture("eqbase", i)->setToolTip(QString::fromLatin1(kTips[i % 3]));
         picture("eqkill", i)->setToolTip(QString::fromLatin1(kKeys[i % 3]));
     }
+    for (int deck = 0; deck < 2; ++deck) picture("sync", deck)->setToolTip(QStringLiteral("Sync (Y)"));
     picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
     picture("switch")->setToolTip(QStringLiteral("Switch(Space)"));
     picture("Lvol")->setToolTip(QStringLiteral("A< (C)"));
@@ -174,17 +175,22 @@ bool MainWindow::showBitmap(const std::string& name, int index, const QString& b
 }
 
 void MainWindow::showKillSwitch(int index, const QString& bitmap, bool killed) {
-    auto* widget = picture("eqkill", index);
-    if (widget == nullptr) return;
     static const QString kBands[] = {QStringLiteral("LOW"), QStringLiteral("MID"), QStringLiteral("HI")};
-    widget->setPaintedLook(kBands[index % 3], killed);
+    showPaintedButton("eqkill", index, bitmap, kBands[index % 3], killed);
+}
+
+void MainWindow::showPaintedButton(const std::string& name, int index, const QString& bitmap, const QString& text,
+                                   bool lit) {
+    auto* widget = picture(name, index);
+    if (widget == nullptr) return;
+    widget->setPaintedLook(text, lit);
     // A bitmap the skin lacks is not looked for again until the skin changes (forgetBitmaps()).
-    QString& shown = shownBitmap_[{"eqkill", index}];
+    QString& shown = shownBitmap_[{name, index}];
     const QString missing = QLatin1Char('!') + bitmap;
     if (shown == missing) return;
-    if (!showBitmap("eqkill", index, bitmap)) {
+    if (!showBitmap(name, index, bitmap)) {
         widget->clearPicture();
-        shownBitmap_[{"eqkill", index}] = missing;
+        shownBitmap_[{name, index}] = missing;
     }
 }
 
@@ -270,7 +276,7 @@ void MainWindow::applyFonts(const appearance::DisplayFonts& fonts) {
         }
         QFont small(c.names[d]);
         small.setPointSizeF(7.5);
-        for (const char* name : {"lbfilename", "modelabel", "Pitchper", "Keyfocus", "Totaltime"}) {
+        for (const char* name : {"lbfilename", "modelabel", "Pitchper", "Keyfocus", "Totaltime", "Tempo"}) {
             if (QLabel* text = label(name, deck)) {
                 text->setFont(small);
                 const bool length = std::string_view(name) == "Totaltime";

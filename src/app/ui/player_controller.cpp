@@ -49,6 +49,9 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     hooks_ = std::make_unique<PlayerHooks>(*mixer_, *continuous_, memories_.get());
     transport_->setHooks(*hooks_);
     keyboard_ = std::make_unique<control::Keyboard>(*transport_, *mixer_, *editor_, *memories_);
+    analysisWorker_ = std::make_unique<analysis::AnalysisWorker>();
+    beatSync_ = std::make_unique<mixer::BeatSync>(*mixer_, *transport_, *analysisWorker_);
+    keyboard_->setBeatSync(*beatSync_);
     // Continuous play steps through the lists as the Next button does.
     continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck, false); });
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
@@ -59,13 +62,19 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     connectListButton("ImgtoA", -1, control::ListButton::ToA, 1, [this] { editor_->toOtherDeckClick(1); });
     QObject::connect(&tick_, &QTimer::timeout, [this] {
         timer_->tick();
+        beatSync_->tick();
         refresh();
     });
     tick_.start(kTickMs);
     refresh();
 }
 
-PlayerController::~PlayerController() { tick_.stop(); }
+PlayerController::~PlayerController() {
+    tick_.stop();
+    // The sync model reads the worker; the worker's thread ends before the players go.
+    beatSync_.reset();
+    analysisWorker_.reset();
+}
 
 void PlayerController::connectDeck(int deck) {
     auto& transport = *transport_;
@@ -182,7 +191,8 @@ void PlayerController::refresh() {
             const QString tip = refusalTip(deck);
             if (display->toolTip() != tip) display->setToolTip(tip);
         }
-        setText(window_.label("lbfilename", deck), fileLabel(view.lbfilename));
+        const QString& syncSays = beatSync_->message(deck);
+        setText(window_.label("lbfilename", deck), fileLabel(syncSays.isEmpty() ? view.lbfilename : syncSays));
         setText(window_.label("Totaltime", deck), view.totaltime);
         window_.showBitmap("Pause", deck, view.playPicture);
         window_.showBitmap("Play", deck, view.cuePicture);
@@ -340,6 +350,7 @@ void PlayerController::connectMixer() {
         }
         connectButton("searchR", deck, [&m, deck] { m.searchRPress(deck); }, [&m, deck] { m.searchRRelease(deck); },
                       nullptr);
+        connectButton("sync", deck, nullptr, nullptr, [this, deck] { beatSync_->sync(deck); });
     }
     connectKnob("Faderbase", "Faderbtn", -1, m.faderKnob());
     for (int i = 0; i < 4; ++i) connectButton("FDpaturn", i, nullptr, nullptr, [&m, i] { m.FDpaturn(i); });
@@ -389,6 +400,10 @@ void PlayerController::refreshMixer() {
         }
         window_.showBitmap("searchL", deck, view.searchLPicture[d]);
         window_.showBitmap("searchR", deck, view.searchRPicture[d]);
+        const bool synced = beatSync_->lit(deck);
+        window_.showPaintedButton("sync", deck, synced ? QStringLiteral("sync2.bmp") : QStringLiteral("sync1.bmp"),
+                                  QStringLiteral("SYNC"), synced);
+        setText(window_.label("Tempo", deck), beatSync_->tempoText(deck));
     }
     place("Faderbtn", -1, m.faderKnob());
     for (int i = 0; i < 4; ++i) window_.showBitmap("FDpaturn", i, view.patternPicture[static_cast<std::size_t>(i)]);

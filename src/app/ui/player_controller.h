@@ -16,7 +16,9 @@
 #include "deck/continuous_play.h"
 #include "deck/main_timer.h"
 #include "mixer/master_output.h"
+#include "mixer/beat_sync.h"
 #include "mixer/mixer.h"
+#include "platform/analysis/analysis_worker.h"
 #include "platform/media_player.h"
 #include "control/keyboard.h"
 #include "control/list_editor.h"
@@ -68,6 +70,9 @@ public:
     void showMessage(const QString& text) override;
     bool keepsLiveDeck(int deck) override;
     mixer::Mixer& mixer() { return *mixer_; }
+    // Tempo figures and Sync, and the worker that analyses the songs.
+    mixer::BeatSync& beatSync() { return *beatSync_; }
+    analysis::AnalysisWorker& analysisWorker() { return *analysisWorker_; }
 
 private:
     void connectDeck(int deck);
@@ -111,6 +116,8 @@ private:
     std::unique_ptr<songlist::SongListFile> listFile_;
     std::unique_ptr<control::ListEditor> editor_;
     std::unique_ptr<songlist::SongMemories> memories_;
+    std::unique_ptr<analysis::AnalysisWorker> analysisWorker_;
+    std::unique_ptr<mixer::BeatSync> beatSync_;
     QTimer tick_;
     // What the title lists show: the list's revision, the tag titles' revision and whether titles come from
     // tags (nothing yet: the first refresh draws them).
