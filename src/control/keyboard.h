@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "deck/deck_transport.h"
 #include "mixer/mixer.h"
@@ -68,6 +69,8 @@ public:
 
     // Plugs in the sampler; until then the slot keys do nothing. `hooks` must outlive this.
     void setHooks(SamplerKeyHooks& hooks) { hooks_ = &hooks; }
+    // The L key: opens the music library's window.
+    std::function<void()> onLibraryKey;
 
     // --- from the window ----------------------------------------------------------------------------------
     // Every key press of the main window, auto-repeats included, with the key's virtual-key code
