@@ -90,7 +90,8 @@ bool isCjk(char32_t c) {
            || (c >= 0x20000 && c <= 0x3FFFF);
 }
 
-// Schema 1: the tables, the full-text index and the indexes the table's sort columns use.
+// Schema 1: the tables, the full-text index and the indexes the table's sort columns use. The sort indexes
+// hold only the songs shown, so the shown songs' ids in any order come from the index alone.
 constexpr const char* kSchema1 = R"SQL(
 CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT);
 CREATE TABLE folders(id INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE);
@@ -112,12 +113,12 @@ CREATE TABLE tracks(
   last_played INTEGER,
   missing INTEGER NOT NULL DEFAULT 0,
   broken INTEGER NOT NULL DEFAULT 0);
-CREATE INDEX tracks_title ON tracks(title COLLATE NOCASE);
-CREATE INDEX tracks_artist ON tracks(artist COLLATE NOCASE);
-CREATE INDEX tracks_bpm ON tracks(bpm);
-CREATE INDEX tracks_duration ON tracks(duration);
-CREATE INDEX tracks_loudness ON tracks(loudness);
-CREATE INDEX tracks_play_count ON tracks(play_count);
+CREATE INDEX tracks_title ON tracks(title COLLATE NOCASE) WHERE missing=0 AND broken=0;
+CREATE INDEX tracks_artist ON tracks(artist COLLATE NOCASE) WHERE missing=0 AND broken=0;
+CREATE INDEX tracks_bpm ON tracks(bpm) WHERE missing=0 AND broken=0;
+CREATE INDEX tracks_duration ON tracks(duration) WHERE missing=0 AND broken=0;
+CREATE INDEX tracks_loudness ON tracks(loudness) WHERE missing=0 AND broken=0;
+CREATE INDEX tracks_play_count ON tracks(play_count) WHERE missing=0 AND broken=0;
 CREATE VIRTUAL TABLE track_words USING fts5(title, artist, album, genre, filename,
   tokenize = 'unicode61 remove_diacritics 2', prefix = '1 2');
 )SQL";
@@ -208,6 +209,8 @@ bool LibraryDatabase::openFile(const QString& path, bool& damaged) {
         return false;
     }
     exec("PRAGMA synchronous=NORMAL");
+    // Reads straight from the file's pages in the system's cache instead of copying them into SQLite's.
+    exec("PRAGMA mmap_size=268435456");
     return migrate(damaged);
 }
 
@@ -499,6 +502,18 @@ std::vector<std::int64_t> LibraryDatabase::search(const QString& words, SortColu
     sql += std::string(" ORDER BY ") + orderBy(column) + (descending ? " DESC" : "") + ", t.id";
     Statement query(db_, sql.c_str());
     if (!match.isEmpty()) query.bind(1, match);
+    int rc = query.ok() ? SQLITE_OK : query.rc();
+    while (query.ok() && (rc = query.step()) == SQLITE_ROW) ids.push_back(query.integer(0));
+    if (rc != SQLITE_DONE) fail("cannot search the library", rc);
+    return ids;
+}
+
+std::vector<std::int64_t> LibraryDatabase::matches(const QString& words) const {
+    std::vector<std::int64_t> ids;
+    const QString match = matchQuery(words);
+    if (match.isEmpty()) return ids;
+    Statement query(db_, "SELECT rowid FROM track_words WHERE track_words MATCH ?");
+    query.bind(1, match);
     int rc = query.ok() ? SQLITE_OK : query.rc();
     while (query.ok() && (rc = query.step()) == SQLITE_ROW) ids.push_back(query.integer(0));
     if (rc != SQLITE_DONE) fail("cannot search the library", rc);

@@ -131,6 +131,9 @@ public:
     // --- the window's and command line's side ------------------------------------------------------------
     // The ids of the shown songs matching every word of `words` (all when blank), in `column` order.
     std::vector<std::int64_t> search(const QString& words, SortColumn column, bool descending) const;
+    // The ids of the songs (shown or missing) whose words match every word of `words`, in no order; nothing
+    // when `words` holds no word to search for.
+    std::vector<std::int64_t> matches(const QString& words) const;
     // The rows of `ids` (any order; ids not found are left out).
     std::vector<TrackRow> rows(const std::vector<std::int64_t>& ids) const;
     std::optional<TrackRow> row(std::int64_t id) const;

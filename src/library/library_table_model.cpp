@@ -24,16 +24,42 @@ void LibraryTableModel::setDatabase(LibraryDatabase* db) {
 
 void LibraryTableModel::setSearch(const QString& words) {
     words_ = words;
-    refresh();
+    beginResetModel();
+    pages_.clear();
+    pageOrder_.clear();
+    applySearch();
+    endResetModel();
 }
 
 void LibraryTableModel::refresh() {
     beginResetModel();
     pages_.clear();
     pageOrder_.clear();
-    ids_ = db_ != nullptr && db_->isOpen() ? db_->search(words_, sort_, descending_)
-                                           : std::vector<std::int64_t>();
+    order_ =
+        db_ != nullptr && db_->isOpen() ? db_->search({}, sort_, descending_) : std::vector<std::int64_t>();
+    const std::int64_t top = order_.empty() ? -1 : *std::max_element(order_.begin(), order_.end());
+    place_.assign(static_cast<std::size_t>(top + 1), -1);
+    for (std::size_t i = 0; i < order_.size(); ++i)
+        place_[static_cast<std::size_t>(order_[i])] = static_cast<std::int32_t>(i);
+    applySearch();
     endResetModel();
+}
+
+void LibraryTableModel::applySearch() {
+    if (db_ == nullptr || !db_->isOpen() || LibraryDatabase::matchQuery(words_).isEmpty()) {
+        ids_ = order_;
+        return;
+    }
+    // The matching songs that are shown, by their place in the order.
+    std::vector<std::int32_t> places;
+    for (std::int64_t id : db_->matches(words_)) {
+        if (id < 0 || static_cast<std::size_t>(id) >= place_.size()) continue;
+        if (const std::int32_t place = place_[static_cast<std::size_t>(id)]; place >= 0)
+            places.push_back(place);
+    }
+    std::sort(places.begin(), places.end());
+    ids_.resize(places.size());
+    for (std::size_t i = 0; i < places.size(); ++i) ids_[i] = order_[static_cast<std::size_t>(places[i])];
 }
 
 const TrackRow* LibraryTableModel::rowAt(int row) const {

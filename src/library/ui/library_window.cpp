@@ -30,8 +30,9 @@ LibraryWindow::LibraryWindow(Library& library, QWidget* parent)
 
     table_ = new QTableView(this);
     table_->setModel(model_);
-    table_->setSortingEnabled(true);
+    // The indicator first: turning sorting on then reads the table once, by title.
     table_->horizontalHeader()->setSortIndicator(LibraryTableModel::kTitle, Qt::AscendingOrder);
+    table_->setSortingEnabled(true);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setDragEnabled(true);
@@ -87,6 +88,8 @@ LibraryWindow::LibraryWindow(Library& library, QWidget* parent)
             this, QStringLiteral("音楽フォルダーを選択"), QString(),
             QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
     };
+    // The table was read by the header's sort above: the first showing need not read it again.
+    shownRevision_ = library_.revision();
     poll_.setInterval(200);
     connect(&poll_, &QTimer::timeout, this, &LibraryWindow::pollScan);
 }
