@@ -176,28 +176,35 @@ ScanResult scanLibrary(LibraryDatabase& db, const std::atomic<bool>* stop, ScanP
     p.toRead.store(static_cast<std::int64_t>(pending.size()));
     p.walking.store(false);
 
-    // Read and write, a batch per transaction.
+    // Read a batch, then write it in one short transaction: the library is never locked while a slow
+    // disk is read, so a play counted meanwhile waits for a write of a few milliseconds at most.
     const std::int64_t now = QDateTime::currentSecsSinceEpoch();
     std::size_t i = 0;
+    std::vector<TrackFile> tracks;
     while (i < pending.size() && !stopped()) {
-        if (!db.begin()) return failed();
         const std::size_t end = std::min(pending.size(), i + static_cast<std::size_t>(std::max(1, batch)));
-        for (; i < end && !stopped(); ++i) {
-            const TrackFile track = readTrack(pending[i], stop);
-            if (stopped()) break;  // a header cut short by the stop is no reason to call the file broken
-            if (!db.putTrack(track, now)) {
+        const std::size_t first = i;
+        tracks.clear();
+        for (; i < end && !stopped(); ++i) tracks.push_back(readTrack(pending[i], stop));
+        // A header cut short by the stop is no reason to call the file broken.
+        if (stopped() && !tracks.empty()) tracks.pop_back();
+        if (!db.begin()) return failed();
+        for (std::size_t k = 0; k < tracks.size(); ++k) {
+            if (!db.putTrack(tracks[k], now)) {
                 db.rollback();
                 return failed();
             }
-            if (track.broken)
+        }
+        if (!db.commit()) return failed();
+        for (std::size_t k = 0; k < tracks.size(); ++k) {
+            if (tracks[k].broken)
                 ++result.broken;
-            else if (pending[i].known)
+            else if (pending[first + k].known)
                 ++result.updated;
             else
                 ++result.added;
-            p.read.fetch_add(1, std::memory_order_relaxed);
         }
-        if (!db.commit()) return failed();
+        p.read.fetch_add(static_cast<std::int64_t>(tracks.size()), std::memory_order_relaxed);
     }
     if (stopped()) {
         result.stopped = true;

@@ -66,6 +66,8 @@ TEST_F(LibraryWindow, TypingFiltersAndEnterSendsTheSongToTheKeyboardDeckWhichPla
     if (const QByteArray shots = qgetenv("KORVEX_SCREENSHOT_DIR"); !shots.isEmpty()) {
         library->searchBox()->clear();
         library->grab().save(QString::fromUtf8(shots) + QStringLiteral("/library-window.png"));
+        click(window().picture("Imgmenu"));
+        window().grab().save(QString::fromUtf8(shots) + QStringLiteral("/library-menu.png"));
     }
 }
 
