@@ -532,6 +532,16 @@ void KorvexApp::buildMenus() {
     bar->addAction(QStringLiteral("ｽｷﾝ"), [this] { showSkinDialog(); });
     bar->addAction(QStringLiteral("ﾗｲﾌﾞﾗﾘ"), [this] { showLibrary(); });
     player_->keyboard().onLibraryKey = [this] { showLibrary(); };
+    // Right after L the window system may still send a key or two to the player while the library is
+    // already the active window: those belong to its search box, not to the decks (an "a" would move the
+    // pitch).
+    window_->onKey = [this, deckKeys = window_->onKey](QKeyEvent* event, bool pressed) {
+        if (pressed && libraryWindow_ != nullptr && QApplication::activeWindow() == libraryWindow_.data()) {
+            libraryWindow_->typeKey(event);
+            return;
+        }
+        if (deckKeys) deckKeys(event, pressed);
+    };
     // A song played for more than 30 s counts in the library; the scan's end is picked up here too when the
     // library window is closed.
     QObject::connect(&libraryTick_, &QTimer::timeout, [this] {

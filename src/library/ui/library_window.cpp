@@ -1,6 +1,7 @@
 #include "library/ui/library_window.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -181,6 +182,13 @@ bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void LibraryWindow::typeKey(const QKeyEvent* event) {
+    search_->setFocus();
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                   static_cast<quint16>(event->count()));
+    QCoreApplication::sendEvent(search_, &copy);
 }
 
 void LibraryWindow::keyPressEvent(QKeyEvent* event) {

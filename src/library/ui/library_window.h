@@ -41,6 +41,8 @@ public:
     void sendSelected(int deck);
     // The folders dialog.
     void showFolders();
+    // A key press that reached another window while this one is active goes to the search box.
+    void typeKey(const QKeyEvent* event);
 
 protected:
     void showEvent(QShowEvent* event) override;
