@@ -8,7 +8,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright DESTINATION ${CMAKE_INSTALL_DOC
 # Manual pages, compressed as Debian has them.
 find_program(KORVEX_GZIP gzip REQUIRED)
 set(KORVEX_MAN_PAGES)
-foreach(page korvex.1 korvex-render.1)
+foreach(page korvex.1 korvex-render.1 korvex-library.1)
   set(out ${CMAKE_BINARY_DIR}/man/${page}.gz)
   add_custom_command(OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man

@@ -11,6 +11,8 @@ pkgs=(
   qt6-translations-l10n
   # audio: decoding, output, files, MIDI synthesis with a General MIDI soundfont
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  # the music library's database
+  libsqlite3-dev
   portaudio19-dev libasound2-dev libdbus-1-dev libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm
   # song analysis: tempo and beats, loudness
   libaubio-dev libebur128-dev

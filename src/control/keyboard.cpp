@@ -180,6 +180,9 @@ void Keyboard::eventKeyActions(int virtualKey) {
         case vk::letter('T'):
             mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqHigh);
             break;
+        case vk::letter('L'):
+            if (onLibraryKey) onLibraryKey();
+            break;
         case vk::letter('Q'):
             stepVolume(keystep::kVolume, mixer::kVolumeBottom);
             break;

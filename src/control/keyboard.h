@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "deck/deck_transport.h"
 #include "mixer/beat_sync.h"
@@ -71,6 +72,8 @@ public:
     void setHooks(SamplerKeyHooks& hooks) { hooks_ = &hooks; }
     // Plugs in Sync (key Y); until then Y does nothing. `sync` must outlive this.
     void setBeatSync(mixer::BeatSync& sync) { beatSync_ = &sync; }
+    // The L key: opens the music library's window.
+    std::function<void()> onLibraryKey;
 
     // --- from the window ----------------------------------------------------------------------------------
     // Every key press of the main window, auto-repeats included, with the key's virtual-key code

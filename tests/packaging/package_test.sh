@@ -17,8 +17,8 @@ dpkg-deb -f "$deb" Depends >"$work/depends"
 # Everything under /usr.
 outside=$(cd "$work/root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [ -z "$outside" ] || fail "installed outside /usr: $outside"
-for f in usr/bin/korvex usr/bin/korvex-render usr/share/doc/korvex/copyright \
-         usr/share/man/man1/korvex.1.gz usr/share/man/man1/korvex-render.1.gz \
+for f in usr/bin/korvex usr/bin/korvex-render usr/bin/korvex-library usr/share/doc/korvex/copyright \
+         usr/share/man/man1/korvex.1.gz usr/share/man/man1/korvex-render.1.gz usr/share/man/man1/korvex-library.1.gz \
          usr/share/applications/org.korvex.Korvex.desktop usr/share/metainfo/org.korvex.Korvex.metainfo.xml \
          usr/share/korvex/picture/orange/font.txt usr/share/korvex/picture/steel/font.txt \
          usr/share/icons/hicolor/256x256/apps/korvex.png; do
@@ -26,7 +26,7 @@ for f in usr/bin/korvex usr/bin/korvex-render usr/share/doc/korvex/copyright \
 done
 
 # Stripped.
-for exe in korvex korvex-render; do
+for exe in korvex korvex-render korvex-library; do
     if readelf -S "$work/root/usr/bin/$exe" | grep -q -E '\.debug_(info|line)'; then fail "$exe carries debug symbols"; fi
 done
 
@@ -38,5 +38,6 @@ done
 # The manual pages read as manual pages, and the installed player runs.
 zcat "$work/root/usr/share/man/man1/korvex.1.gz" | grep -q '^\.TH KORVEX 1' || fail "korvex.1 is not a manual page"
 zcat "$work/root/usr/share/man/man1/korvex-render.1.gz" | grep -q '^\.TH KORVEX-RENDER 1' || fail "korvex-render.1"
+zcat "$work/root/usr/share/man/man1/korvex-library.1.gz" | grep -q '^\.TH KORVEX-LIBRARY 1' || fail "korvex-library.1"
 "$work/root/usr/bin/korvex" --version | grep -q "^korvex [0-9]" || fail "the installed player does not run"
 echo "1 passed, 0 failed"

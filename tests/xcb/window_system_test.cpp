@@ -1,7 +1,8 @@
 // What X11 decides, with real pointer and key input from the server: the title bar's close button asks the
 // leave question (with and without a window manager, after other windows were used), the question's
 // buttons take a real click, a held digit key under the server's auto-repeat plays its slot once, and the
-// recorder window stays above the main window when the main window is clicked.
+// recorder window stays above the main window when the main window is clicked; the L key opens the library above
+// it.
 
 #include <gtest/gtest.h>
 
@@ -206,6 +207,33 @@ TEST_F(XcbStacking, RecorderStaysAboveTheMainWindowWhenItIsClicked) {
     QTest::qWait(300);
     EXPECT_GT(stackingIndex(recorder), stackingIndex(&window()));
     EXPECT_TRUE(viewable(recorder));
+}
+
+// The L key opens the library above the main window with the keyboard in its search box, and it stays above
+// when the main window is clicked.
+TEST_F(XcbStacking, LibraryOpensAboveWithTheKeyboardInItsSearchBox) {
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("l")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app_->libraryWindow() != nullptr; }, 3000));
+    library::LibraryWindow* library = app_->libraryWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(library));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stackingIndex(library) > stackingIndex(&window()); }, 3000));
+    // Typing goes to the search box, none of it to the decks ("a" is a pitch key). Letters typed within
+    // moments of L may reach the player before the window system moves the keyboard; the player hands them
+    // on, but a pause here keeps the test free of that race.
+    QTest::qWait(300);
+    const float pitch = player().mixer().pitchKnob(0).top();
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return library->searchBox()->text() == QStringLiteral("abc"); }, 3000))
+        << library->searchBox()->text().toStdString();
+    EXPECT_EQ(player().mixer().pitchKnob(0).top(), pitch) << "no letter reached the decks";
+
+    QWidget* panel = window().picture("Picture4");
+    ASSERT_TRUE(clickOn(panel, QPoint(panel->width() / 2, 4)));
+    QTest::qWait(300);
+    EXPECT_GT(stackingIndex(library), stackingIndex(&window()));
+    EXPECT_TRUE(viewable(library));
 }
 
 }  // namespace

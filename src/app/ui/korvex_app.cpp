@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <chrono>
 #include <utility>
 
 #include "appearance/font_settings.h"
@@ -83,6 +84,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     }
     for (const std::string& file : files) openFiles_ << base::absoluteFileName(base::fileNameFromBytes(file));
     audio_ = std::make_unique<AudioSession>(args);
+    library_ = std::make_unique<library::Library>();
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
         appearance::SkinFolders::standard(installedDataDir()));
@@ -181,6 +183,8 @@ KorvexApp::~KorvexApp() {
     // The dialogs and the window's redraw use models that go before the window does.
     delete configurationWindow_.data();
     delete skinWindow_.data();
+    delete libraryWindow_.data();
+    libraryTick_.stop();
     if (player_) player_->afterRefresh = nullptr;
     delete recorder_.data();
     shutdown();
@@ -249,6 +253,9 @@ void KorvexApp::handOver() {
         player_->adder().drop(0, files, false);
         player_->refresh();
     }
+    // The library opens once the window stands (a scan a crash cut short goes on in the background).
+    if (!library_->database().isOpen()) library_->open(library::defaultLibraryPath());
+    libraryTick_.start(1000);
 }
 
 void KorvexApp::openHandedFiles(const QStringList& files) {
@@ -432,6 +439,23 @@ mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
     return configurationWindow_;
 }
 
+library::LibraryWindow* KorvexApp::showLibrary() {
+    if (libraryWindow_ == nullptr) {
+        libraryWindow_ = new library::LibraryWindow(*library_, window_.get());
+        libraryWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        // As the open dialog adds a song: a playing deck keeps playing and the song joins its list.
+        libraryWindow_->onAdd = [this](int deck, const QString& file) {
+            player_->adder().openFiles(deck, {file});
+            player_->refresh();
+        };
+        libraryWindow_->focusDeck = [this] { return player_->keyboard().focusdeck(); };
+    }
+    libraryWindow_->show();
+    libraryWindow_->raise();
+    libraryWindow_->activateWindow();
+    return libraryWindow_;
+}
+
 appearance::FontWindow* KorvexApp::showSkinDialog() {
     if (!fontEditor_) {
         appearance::FontEditorHooks hooks;
@@ -508,6 +532,30 @@ void KorvexApp::buildMenus() {
     startupItem_ = flagItem(autoplay, QStringLiteral("起動と同時に再生"), &startupFlag_);
 
     bar->addAction(QStringLiteral("ｽｷﾝ"), [this] { showSkinDialog(); });
+    bar->addAction(QStringLiteral("ﾗｲﾌﾞﾗﾘ"), [this] { showLibrary(); });
+    player_->keyboard().onLibraryKey = [this] { showLibrary(); };
+    // Right after L the window system may still send a key or two to the player while the library is
+    // already the active window: those belong to its search box, not to the decks (an "a" would move the
+    // pitch).
+    window_->onKey = [this, deckKeys = window_->onKey](QKeyEvent* event, bool pressed) {
+        if (pressed && libraryWindow_ != nullptr && QApplication::activeWindow() == libraryWindow_.data()) {
+            libraryWindow_->typeKey(event);
+            return;
+        }
+        if (deckKeys) deckKeys(event, pressed);
+    };
+    // A song played for more than 30 s counts in the library; the scan's end is picked up here too when the
+    // library window is closed.
+    QObject::connect(&libraryTick_, &QTimer::timeout, [this] {
+        const double now =
+            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        for (int deck = 0; deck < 2; ++deck) {
+            const MediaPlayer& p = player_->player(deck);
+            library_->observeDeck(deck, p.fileName(), p.playState() == audio::kPlaying,
+                                  p.playState() == audio::kStopped, now);
+        }
+        library_->poll();
+    });
 
     QMenu* view = bar->addMenu(QStringLiteral("表示"));
     flagItem(view, QStringLiteral("カウントダウン"), &settings.countdown);

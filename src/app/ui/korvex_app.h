@@ -28,6 +28,8 @@
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
 #include "appearance/ui/font_window.h"
+#include "library/library.h"
+#include "library/ui/library_window.h"
 #include "mixer/configuration.h"
 #include "mixer/ui/configuration_window.h"
 #include "recorder/command_interface.h"
@@ -74,6 +76,11 @@ public:
     mixer::ConfigurationWindow* showConfiguration();
     appearance::FontWindow* showSkinDialog();
     mixer::ConfigurationWindow* configurationWindow() const { return configurationWindow_; }
+    // The music library (the L key and the menu's "ﾗｲﾌﾞﾗﾘ" open its window, or raise the open one). The
+    // song analysis reports what it learns through library().analysisKnown().
+    library::Library& library() { return *library_; }
+    library::LibraryWindow* showLibrary();
+    library::LibraryWindow* libraryWindow() const { return libraryWindow_; }
     appearance::FontWindow* skinWindow() const { return skinWindow_; }
     // `loadfonts`: the current skin's font.txt into the main window.
     void loadFonts();
@@ -127,6 +134,10 @@ private:
     // Qt's own texts in Japanese.
     std::unique_ptr<QTranslator> translator_;
     std::unique_ptr<AudioSession> audio_;
+    // Before the window: the library window shows it until the end.
+    std::unique_ptr<library::Library> library_;
+    // Feeds the decks' plays to the library once a second.
+    QTimer libraryTick_;
     std::unique_ptr<appearance::PictureCheck> check_;
     SingleInstance instance_;
     std::unique_ptr<appearance::SkinPictures> pictures_;
@@ -170,6 +181,7 @@ private:
     std::unique_ptr<appearance::FontEditor> fontEditor_;
     QPointer<mixer::ConfigurationWindow> configurationWindow_;
     QPointer<appearance::FontWindow> skinWindow_;
+    QPointer<library::LibraryWindow> libraryWindow_;
     // The caption last written to the window.
     QString shownCaption_;
     // The gap count the title bar shows.

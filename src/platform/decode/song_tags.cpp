@@ -1,6 +1,7 @@
 #include "platform/decode/song_tags.h"
 
 #include <chrono>
+#include <cstdint>
 
 #include "platform/decode/decoder.h"
 
@@ -45,9 +46,26 @@ std::string tagValue(const AVFormatContext* format, const char* key) {
     return {};
 }
 
+// The length the header states (the container's, else the audio stream's), else one reckoned from the file's
+// size and bit rate; -1 when none can be told without decoding.
+double headerSeconds(AVFormatContext* format) {
+    if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        return static_cast<double>(format->duration) / AV_TIME_BASE;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+            return static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+        const std::int64_t bitRate = stream->codecpar->bit_rate > 0 ? stream->codecpar->bit_rate : format->bit_rate;
+        const std::int64_t bytes = format->pb != nullptr ? avio_size(format->pb) : -1;
+        if (bitRate > 0 && bytes > 0) return static_cast<double>(bytes) * 8.0 / static_cast<double>(bitRate);
+    }
+    return -1.0;
+}
+
 }  // namespace
 
-bool readSongTags(const std::string& path, SongTags& tags, const std::atomic<bool>* stop) {
+bool readSongTags(const std::string& path, SongTags& tags, const std::atomic<bool>* stop, SongDetails* details) {
     tags = {};
     if (Refusal why; !checkOrdinaryFile(path, why)) return false;
     AVFormatContext* format = avformat_alloc_context();
@@ -64,6 +82,13 @@ bool readSongTags(const std::string& path, SongTags& tags, const std::atomic<boo
         tags.artist = tagValue(format, "artist");
         if (tags.artist.empty()) tags.artist = tagValue(format, "album_artist");
         tags.title = tagValue(format, "title");
+        if (details != nullptr) {
+            *details = {};
+            details->album = tagValue(format, "album");
+            details->genre = tagValue(format, "genre");
+            details->date = tagValue(format, "date");
+            details->seconds = headerSeconds(format);
+        }
     }
     avformat_close_input(&format);
     return believed;

@@ -16,10 +16,21 @@ struct SongTags {
     std::string title;
 };
 
+// What the music library keeps of a song besides: album, genre, the year or date as tagged, and the length
+// the header tells (stated, or reckoned from the bit rate) in seconds, below 0 when it tells none.
+struct SongDetails {
+    std::string album;
+    std::string genre;
+    std::string date;
+    double seconds = -1.0;
+};
+
 // Reads the tags of the file at `path` (UTF-8). False when the file cannot be opened as a music file
 // (a folder, a pipe or a device is refused without waiting on it); true with empty texts when it has no
 // tags. Blocks for the file's header only, at most a few seconds on a stalled disk, and gives up as soon as
-// `stop` (when given) is set; safe on any thread.
-bool readSongTags(const std::string& path, SongTags& tags, const std::atomic<bool>* stop = nullptr);
+// `stop` (when given) is set; safe on any thread. `details`, when given, gets the rest of what the header
+// tells.
+bool readSongTags(const std::string& path, SongTags& tags, const std::atomic<bool>* stop = nullptr,
+                  SongDetails* details = nullptr);
 
 }  // namespace korvex::decode
