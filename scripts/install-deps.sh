@@ -12,6 +12,8 @@ pkgs=(
   # audio: decoding, output, files, MIDI synthesis with a General MIDI soundfont
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   portaudio19-dev libasound2-dev libdbus-1-dev libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm
+  # keylock: tempo changes that keep the pitch
+  librubberband-dev
   # fonts for the Japanese interface
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures

@@ -165,6 +165,9 @@ inline constexpr auto kLayout = [] {
         {"SongNext", 1, P, {9165, 2085, 495, 375}, kButton, "nextsong", kPair},
         {"searchL", 1, P, {8580, 2550, 495, 375}, kButton, "sback", kPair},
         {"searchR", 1, P, {9165, 2550, 495, 375}, kButton, "sgo", kPair},
+        // Keylock, between the song buttons and the jog wheel: lit while the pitch slider sets the tempo only.
+        {"keylock", 0, P, {2175, 2085, 375, 375}, kButton, "keylock", kPair},
+        {"keylock", 1, P, {8130, 2085, 375, 375}, kButton, "keylock", kPair},
 
         // Knobs: bases and indicators.
         // The pitch reset: a click on the caption above each pitch slider.

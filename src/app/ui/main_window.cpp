@@ -118,6 +118,7 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
         picture("eqbase", i)->setToolTip(QString::fromLatin1(kTips[i % 3]));
         picture("eqkill", i)->setToolTip(QString::fromLatin1(kKeys[i % 3]));
     }
+    for (int deck = 0; deck < 2; ++deck) picture("keylock", deck)->setToolTip(QStringLiteral("Key Lock (K)"));
     picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
     picture("switch")->setToolTip(QStringLiteral("Switch(Space)"));
     picture("Lvol")->setToolTip(QStringLiteral("A< (C)"));
@@ -174,17 +175,22 @@ bool MainWindow::showBitmap(const std::string& name, int index, const QString& b
 }
 
 void MainWindow::showKillSwitch(int index, const QString& bitmap, bool killed) {
-    auto* widget = picture("eqkill", index);
-    if (widget == nullptr) return;
     static const QString kBands[] = {QStringLiteral("LOW"), QStringLiteral("MID"), QStringLiteral("HI")};
-    widget->setPaintedLook(kBands[index % 3], killed);
+    showLitKey("eqkill", index, kBands[index % 3], bitmap, killed);
+}
+
+void MainWindow::showLitKey(const std::string& name, int index, const QString& text, const QString& bitmap,
+                            bool lit) {
+    auto* widget = picture(name, index);
+    if (widget == nullptr) return;
+    widget->setPaintedLook(text, lit);
     // A bitmap the skin lacks is not looked for again until the skin changes (forgetBitmaps()).
-    QString& shown = shownBitmap_[{"eqkill", index}];
+    QString& shown = shownBitmap_[{name, index}];
     const QString missing = QLatin1Char('!') + bitmap;
     if (shown == missing) return;
-    if (!showBitmap("eqkill", index, bitmap)) {
+    if (!showBitmap(name, index, bitmap)) {
         widget->clearPicture();
-        shownBitmap_[{"eqkill", index}] = missing;
+        shownBitmap_[{name, index}] = missing;
     }
 }
 

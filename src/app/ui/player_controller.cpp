@@ -320,6 +320,7 @@ void PlayerController::connectMixer() {
             connectButton("eqkill", i, nullptr, nullptr,
                           [&m, deck, band] { m.equalizer().toggleKill(deck, band); });
         }
+        connectButton("keylock", deck, nullptr, nullptr, [&m, deck] { m.toggleKeylock(deck); });
         connectButton("searchR", deck, [&m, deck] { m.searchRPress(deck); }, [&m, deck] { m.searchRRelease(deck); },
                       nullptr);
     }
@@ -369,6 +370,7 @@ void PlayerController::refreshMixer() {
             place("eqbtn", i, m.equalizer().knob(deck, band));
             window_.showKillSwitch(i, m.equalizer().killPicture(deck, band), m.equalizer().killed(deck, band));
         }
+        window_.showLitKey("keylock", deck, QStringLiteral("KEY"), m.keylockPicture(deck), m.keylocked(deck));
         window_.showBitmap("searchL", deck, view.searchLPicture[d]);
         window_.showBitmap("searchR", deck, view.searchRPicture[d]);
     }
