@@ -24,6 +24,7 @@ Keyboard::Keyboard(deck::DeckTransport& transport, mixer::Mixer& mixer, ListEdit
 // ----------------------------------------------------------------------------------------
 
 void Keyboard::keyDown(int virtualKey, std::uint32_t physicalKey) {
+    repeated_ = held_.isDown(virtualKey);
     held_.press(virtualKey, physicalKey);
     heldKeyActions();
     eventKeyActions(virtualKey);
@@ -176,9 +177,9 @@ void Keyboard::eventKeyActions(int virtualKey) {
         case vk::letter('T'):
             mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqHigh);
             break;
-        // The keyboard deck's keylock.
+        // The keyboard deck's keylock, once per press however long the key is held.
         case vk::letter('K'):
-            mixer_.toggleKeylock(focusdeck_);
+            if (!repeated_) mixer_.toggleKeylock(focusdeck_);
             break;
         case vk::letter('Q'):
             stepVolume(keystep::kVolume, mixer::kVolumeBottom);
