@@ -20,7 +20,8 @@ std::vector<float> bursts(double seconds, const std::vector<double>& onsets, int
     for (const double onset : onsets) {
         const auto first = static_cast<std::size_t>(onset * rate);
         for (std::size_t i = 0; i < static_cast<std::size_t>(0.3 * rate) && first + i < out.size() / 2; ++i) {
-            const auto v = static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / rate));
+            const auto v = static_cast<float>(
+                0.5 * std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / rate));
             out[2 * (first + i)] = out[2 * (first + i) + 1] = v;
         }
     }
@@ -69,12 +70,14 @@ TEST_F(Keylock, KeepsThePitchAndPlaysTheSongInItsTimeAtTheRate) {
         rig.player.play();
         const auto left = channel(rig.render(3.5), 0);
         EXPECT_EQ(rig.endEvents, 1);
-        EXPECT_NEAR(zeroCrossingFrequency(std::vector<float>(left.begin() + kRate / 2, left.begin() + 2 * kRate), kRate),
+        EXPECT_NEAR(zeroCrossingFrequency(
+                        std::vector<float>(left.begin() + kRate / 2, left.begin() + 2 * kRate), kRate),
                     locked ? 440.0 : 440.0 * 1.07, 1.0);
         std::size_t last = 0;
         for (std::size_t i = 0; i < left.size(); ++i)
             if (std::abs(left[i]) > 0.05f) last = i;
-        EXPECT_NEAR(static_cast<double>(last) / kRate, 3.0 / 1.07, 0.01) << "the song lasts 1/1.07 of its length";
+        EXPECT_NEAR(static_cast<double>(last) / kRate, 3.0 / 1.07, 0.01)
+            << "the song lasts 1/1.07 of its length";
     }
 }
 
@@ -99,7 +102,8 @@ TEST_F(Keylock, SwitchingWhilePlayingNeitherJumpsNorLeavesAGap) {
             last = rig_.player.currentPosition();
         }
     }
-    for (const double step : steps) ASSERT_NEAR(step, kBlock * 1.07 / kRate, 1e-9) << "the position never jumps";
+    for (const double step : steps)
+        ASSERT_NEAR(step, kBlock * 1.07 / kRate, 1e-9) << "the position never jumps";
     const auto left = channel(out, 0);
     double quietest = HUGE_VAL;
     for (std::size_t i = 0; i + kBlock <= left.size(); i += kBlock / 4)
@@ -147,7 +151,8 @@ TEST_F(Keylock, TenMinutesAtPlusEightPercentDoNotDrift) {
         rig->output.render(kChunk, kBlock);
         rig->player.setRate(1.08);
     }
-    for (std::size_t done = kChunk; done < static_cast<std::size_t>(kMinutes * 60.0 * kRate); done += kChunk) {
+    for (std::size_t done = kChunk; done < static_cast<std::size_t>(kMinutes * 60.0 * kRate);
+         done += kChunk) {
         rig_.output.render(kChunk, kBlock);
         plain.output.render(kChunk, kBlock);
     }

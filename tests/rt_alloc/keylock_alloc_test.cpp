@@ -22,7 +22,9 @@ namespace {
 thread_local bool tCounting = false;
 std::atomic<int> gAllocations{0};
 
-__attribute__((noinline)) void counted() { gAllocations.fetch_add(1, std::memory_order_relaxed); }
+__attribute__((noinline)) void counted() {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+}
 
 void count() {
     if (tCounting) counted();
@@ -55,7 +57,9 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
     *out = __libc_memalign(alignment, size);
     return *out != nullptr ? 0 : 12;  // ENOMEM
 }
-void free(void* ptr) { __libc_free(ptr); }
+void free(void* ptr) {
+    __libc_free(ptr);
+}
 }
 
 namespace korvex::test {

@@ -36,7 +36,8 @@ DeckSource::DeckSource(int index, int outputRate, SourceShared& shared, const ds
       gathered_(kGatherFrames * 2),
       resampled_(kMaxBlock * 2),
       fed_(dsp::TimeStretcher::kMaxFeed * 2) {
-    for (auto& stretcher : stretchers_) stretcher = std::make_unique<dsp::TimeStretcher>(outputRate, stretchEngine);
+    for (auto& stretcher : stretchers_)
+        stretcher = std::make_unique<dsp::TimeStretcher>(outputRate, stretchEngine);
 }
 
 void DeckSource::apply_rt(const Command& command, EventSink& events) {
@@ -217,7 +218,8 @@ void DeckSource::renderHead_rt(Head& head, std::size_t offset, std::size_t n, bo
     if (head.stretcher >= 0) {
         stretch_rt(head, n, incEnd);
         head.pos = endPos;
-        if (!ramp_.mix_rt(voice_.data() + offset * 2, resampled_.data(), n, head.phase, rising)) head.active = false;
+        if (!ramp_.mix_rt(voice_.data() + offset * 2, resampled_.data(), n, head.phase, rising))
+            head.active = false;
         return;
     }
     const auto first = static_cast<std::int64_t>(std::floor(head.pos)) - kHalf + 1;

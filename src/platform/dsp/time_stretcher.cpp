@@ -9,13 +9,14 @@ namespace korvex::dsp {
 namespace {
 using RB = RubberBand::RubberBandStretcher;
 
-double clampRate(double rate) { return std::clamp(rate, TimeStretcher::kMinRate, TimeStretcher::kMaxRate); }
+double clampRate(double rate) {
+    return std::clamp(rate, TimeStretcher::kMinRate, TimeStretcher::kMaxRate);
+}
 }  // namespace
 
-TimeStretcher::TimeStretcher(int sampleRate, Engine engine)
-    : left_(kMaxFeed), right_(kMaxFeed) {
-    const RB::Options options =
-        RB::OptionProcessRealTime | (engine == Engine::kFiner ? RB::OptionEngineFiner : RB::OptionEngineFaster);
+TimeStretcher::TimeStretcher(int sampleRate, Engine engine) : left_(kMaxFeed), right_(kMaxFeed) {
+    const RB::Options options = RB::OptionProcessRealTime |
+                                (engine == Engine::kFiner ? RB::OptionEngineFiner : RB::OptionEngineFaster);
     // Built for the slowest tempo (the longest time ratio), whose output buffers are the largest: later
     // ratios never make it grow them on the audio thread.
     rb_ = std::make_unique<RB>(static_cast<std::size_t>(sampleRate), 2, options, 1.0 / kMinRate, 1.0);
@@ -44,11 +45,17 @@ void TimeStretcher::setRate_rt(double rate) {
     if (ratio != rb_->getTimeRatio()) rb_->setTimeRatio(ratio);
 }
 
-std::size_t TimeStretcher::startPad_rt() const { return rb_->getPreferredStartPad(); }
+std::size_t TimeStretcher::startPad_rt() const {
+    return rb_->getPreferredStartPad();
+}
 
-std::size_t TimeStretcher::startDelay_rt() const { return rb_->getStartDelay(); }
+std::size_t TimeStretcher::startDelay_rt() const {
+    return rb_->getStartDelay();
+}
 
-std::size_t TimeStretcher::required_rt() const { return rb_->getSamplesRequired(); }
+std::size_t TimeStretcher::required_rt() const {
+    return rb_->getSamplesRequired();
+}
 
 void TimeStretcher::process_rt(const float* interleaved, std::size_t frames) {
     frames = std::min(frames, kMaxFeed);
