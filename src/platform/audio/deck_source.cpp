@@ -271,7 +271,8 @@ void DeckSource::stretch_rt(Head& head, std::size_t n, double increment) {
 }
 
 void DeckSource::feed_rt(Head& head, std::size_t frames) {
-    frames = std::clamp<std::size_t>(frames, 1, dsp::TimeStretcher::kMaxFeed);
+    // A stretcher that asks for nothing yet gives nothing either: a quarter block moves it on.
+    frames = std::min(frames == 0 ? dsp::TimeStretcher::kMaxFeed / 4 : frames, dsp::TimeStretcher::kMaxFeed);
     const double speed = static_cast<double>(head.audio->sampleRate()) / outputRate_;
     const double endFeed = dsp::Resampler::advance(head.feed, speed, speed, frames);
     const auto first = static_cast<std::int64_t>(std::floor(head.feed)) - kHalf + 1;
