@@ -1,6 +1,6 @@
 // The render path allocates nothing while keylock plays, switches, seeks and follows the pitch knob.
-// malloc and its kin are replaced in this program (its own executable, never built with the sanitizers,
-// which replace them too) by counters in front of glibc's own.
+// malloc, posix_memalign (Rubber Band's buffers) and free are replaced in this program (its own executable,
+// never built with the sanitizers, which replace them too) by counters in front of glibc's own.
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,6 @@
 
 extern "C" {
 void* __libc_malloc(std::size_t size);
-void* __libc_calloc(std::size_t count, std::size_t size);
-void* __libc_realloc(void* ptr, std::size_t size);
 void* __libc_memalign(std::size_t alignment, std::size_t size);
 void __libc_free(void* ptr);
 }
@@ -22,12 +20,8 @@ namespace {
 thread_local bool tCounting = false;
 std::atomic<int> gAllocations{0};
 
-__attribute__((noinline)) void counted() {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-}
-
 void count() {
-    if (tCounting) counted();
+    if (tCounting) gAllocations.fetch_add(1, std::memory_order_relaxed);
 }
 }  // namespace
 
@@ -35,22 +29,6 @@ extern "C" {
 void* malloc(std::size_t size) {
     count();
     return __libc_malloc(size);
-}
-void* calloc(std::size_t count_, std::size_t size) {
-    count();
-    return __libc_calloc(count_, size);
-}
-void* realloc(void* ptr, std::size_t size) {
-    count();
-    return __libc_realloc(ptr, size);
-}
-void* memalign(std::size_t alignment, std::size_t size) {
-    count();
-    return __libc_memalign(alignment, size);
-}
-void* aligned_alloc(std::size_t alignment, std::size_t size) {
-    count();
-    return __libc_memalign(alignment, size);
 }
 int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
     count();
