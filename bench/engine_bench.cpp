@@ -25,14 +25,17 @@ const std::string& toneFile() {
 }
 
 // Two decks at rate 1.07, mixed, master applied; with `loop` both decks also jump back every 90 ms as
-// the pause loop does, so the de-click crossfades are part of the cost.
-void twoDecks(benchmark::State& state, bool loop) {
-    AudioEngine engine(44100);
+// the pause loop does, so the de-click crossfades are part of the cost. With `keylock` both play through
+// Rubber Band's `engine`.
+void twoDecks(benchmark::State& state, bool loop, bool keylock = false,
+              korvex::dsp::TimeStretcher::Engine stretchEngine = korvex::dsp::TimeStretcher::Engine::kFaster) {
+    AudioEngine engine(44100, stretchEngine);
     MediaPlayer a(engine, 0);
     MediaPlayer b(engine, 1);
     for (MediaPlayer* deck : {&a, &b}) {
         deck->setFileName(toneFile());
         deck->waitUntilDecoded();
+        deck->setKeylock(keylock);
         deck->setRate(1.07);
         deck->setVolume(-300);
         deck->setBalance(500);
@@ -70,6 +73,16 @@ void BM_TwoDecksAtRate107(benchmark::State& state) { twoDecks(state, false); }
 void BM_TwoDecksAtRate107PauseLoop(benchmark::State& state) { twoDecks(state, true); }
 BENCHMARK(BM_TwoDecksAtRate107)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TwoDecksAtRate107PauseLoop)->Unit(benchmark::kMicrosecond);
+
+// Keylock on both decks, with each of Rubber Band's engines (the player uses the faster one).
+void BM_TwoKeylockedDecksAtRate107Faster(benchmark::State& state) {
+    twoDecks(state, false, true, korvex::dsp::TimeStretcher::Engine::kFaster);
+}
+void BM_TwoKeylockedDecksAtRate107Finer(benchmark::State& state) {
+    twoDecks(state, false, true, korvex::dsp::TimeStretcher::Engine::kFiner);
+}
+BENCHMARK(BM_TwoKeylockedDecksAtRate107Faster)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TwoKeylockedDecksAtRate107Finer)->Unit(benchmark::kMicrosecond);
 
 // Blocks rendered after a play or a seek command before the deck sounds from its new place: 0 means the
 // command took effect in the first block.

@@ -16,6 +16,8 @@ pkgs=(
   portaudio19-dev libasound2-dev libdbus-1-dev libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm
   # song analysis: tempo and beats, loudness
   libaubio-dev libebur128-dev
+  # keylock: tempo changes that keep the pitch
+  librubberband-dev
   # fonts for the Japanese interface
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures

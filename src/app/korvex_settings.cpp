@@ -14,6 +14,7 @@ namespace {
 constexpr char kHeader[] = "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
 constexpr char kProtectLiveDeck[] = "protect-live-deck";
 constexpr char kFileNameTitles[] = "file-name-titles";
+constexpr const char* kKeylock[] = {"keylock-a", "keylock-b"};
 // A settings file is a few lines; anything larger is not one.
 constexpr qint64 kLimit = 64 * 1024;
 
@@ -51,6 +52,10 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
             if (const std::optional<bool> on = flag(value)) settings.fileNameTitles = *on;
             continue;
         }
+        if (equals > 0 && (key == QLatin1String(kKeylock[0]) || key == QLatin1String(kKeylock[1]))) {
+            if (const std::optional<bool> on = flag(value)) settings.keylock[key == QLatin1String(kKeylock[0]) ? 0 : 1] = *on;
+            continue;
+        }
         settings.otherLines << line;
     }
     return true;
@@ -65,6 +70,7 @@ bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     };
     text += flagLine(kProtectLiveDeck, settings.protectLiveDeck);
     text += flagLine(kFileNameTitles, settings.fileNameTitles);
+    for (std::size_t deck = 0; deck < 2; ++deck) text += flagLine(kKeylock[deck], settings.keylock[deck]);
     for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);

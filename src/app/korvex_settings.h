@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <array>
 
 namespace korvex::app {
 
@@ -17,6 +18,8 @@ struct KorvexSettings {
     bool protectLiveDeck = false;
     // "曲名をファイル名で表示": the title lists show file names instead of the songs' tags.
     bool fileNameTitles = false;
+    // Each deck's keylock (A, B), as the DJ left it.
+    std::array<bool, 2> keylock{};
     // Lines read that this version does not understand, in their order.
     QStringList otherLines;
 };

@@ -172,6 +172,9 @@ inline constexpr auto kLayout = [] {
         // Sync, beside the song buttons on the jog wheel's side (lit while the tempi match).
         {"sync", 0, P, {2190, 2085, 360, 375}, kButton, "sync", kPair},
         {"sync", 1, P, {8130, 2085, 360, 375}, kButton, "sync", kPair},
+        // Keylock, beside the search buttons on the jog wheel's side: lit while the pitch slider sets the tempo only.
+        {"keylock", 0, P, {2175, 2550, 375, 375}, kButton, "keylock", kPair},
+        {"keylock", 1, P, {8130, 2550, 375, 375}, kButton, "keylock", kPair},
 
         // Knobs: bases and indicators.
         // The pitch reset: a click on the caption above each pitch slider.

@@ -24,6 +24,7 @@ Keyboard::Keyboard(deck::DeckTransport& transport, mixer::Mixer& mixer, ListEdit
 // ----------------------------------------------------------------------------------------
 
 void Keyboard::keyDown(int virtualKey, std::uint32_t physicalKey) {
+    repeated_ = held_.isDown(virtualKey);
     held_.press(virtualKey, physicalKey);
     heldKeyActions();
     eventKeyActions(virtualKey);
@@ -182,6 +183,9 @@ void Keyboard::eventKeyActions(int virtualKey) {
             break;
         case vk::letter('L'):
             if (onLibraryKey) onLibraryKey();
+        // The keyboard deck's keylock, once per press however long the key is held.
+        case vk::letter('K'):
+            if (!repeated_) mixer_.toggleKeylock(focusdeck_);
             break;
         case vk::letter('Q'):
             stepVolume(keystep::kVolume, mixer::kVolumeBottom);

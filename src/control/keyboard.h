@@ -139,6 +139,8 @@ private:
     int focusdeck_ = 0;
     std::array<bool, 2> keyfocus_{true, false};
     std::array<bool, kSlotKeyCount> slotHeld_{};
+    // The key of the press being handled was already down (the system repeats a held key).
+    bool repeated_ = false;
     // The decks the held CUE key pressed, and those whose search the held Page Up / Page Down started.
     std::array<bool, 2> cueByKey_{};
     std::array<bool, 2> searchFwdByKey_{};

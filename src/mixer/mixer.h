@@ -165,6 +165,15 @@ public:
     Equalizer& equalizer() { return equalizer_; }
     const Equalizer& equalizer() const { return equalizer_; }
 
+    // --- keylock ------------------------------------------------------------------------------------------
+    // With a deck's keylock on, its pitch slider changes the tempo and keeps the key.
+    bool keylocked(int deck) const { return isDeck(deck) && keylock_[index(deck)]; }
+    void setKeylock(int deck, bool on);
+    // A click on the deck's keylock switch (or the key K).
+    void toggleKeylock(int deck) { setKeylock(deck, !keylocked(deck)); }
+    // The switch's bitmap: "keylock1.bmp" off, "keylock2.bmp" on.
+    QString keylockPicture(int deck) const;
+
     // --- main timer ---------------------------------------------------------------------------------------
     // The mixer's part of a tick, after the timer counted the pitch wait down: a pitch position the wait
     // held back, then the slide step. Returns slideStep()'s answer.
@@ -203,6 +212,7 @@ private:
     Knob fader_;
     std::array<Knob, 2> master_;
     Equalizer equalizer_;
+    std::array<bool, 2> keylock_{};
 
     std::array<int, 2> trimgain_{80, 80};
     int faderpattern_ = 0;

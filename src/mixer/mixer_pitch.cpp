@@ -61,6 +61,17 @@ void Mixer::pitchReset(int deck) {
     pitchset(deck);
 }
 
+void Mixer::setKeylock(int deck, bool on) {
+    if (!isDeck(deck)) return;
+    keylock_[index(deck)] = on;
+    transport_.player(deck).setKeylock(on);
+    touch();
+}
+
+QString Mixer::keylockPicture(int deck) const {
+    return keylocked(deck) ? QStringLiteral("keylock2.bmp") : QStringLiteral("keylock1.bmp");
+}
+
 void Mixer::jogPress(int deck) {
     deck::DeckRecord& record = transport_.record(deck);
     record.freshload = false;

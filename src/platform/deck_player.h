@@ -45,6 +45,8 @@ public:
         (void)midDb;
         (void)highDb;
     }
+    // Keylock: with it on, the rate changes the tempo and keeps the pitch.
+    virtual void setKeylock(bool on) { (void)on; }
     // True when the current file could not be opened or decoded.
     virtual bool hasError() const = 0;
     // Why the current file cannot be played, for the operator (Japanese, UTF-8): what went wrong on the first

@@ -117,6 +117,8 @@ void MediaPlayer::setEqualizer(double lowDb, double midDb, double highDb) {
     shared_.eqHigh.store(dsp::eqGainFromDb(highDb), std::memory_order_relaxed);
 }
 
+void MediaPlayer::setKeylock(bool on) { shared_.keylock.store(on, std::memory_order_relaxed); }
+
 void MediaPlayer::updateGains() {
     const float level = mute_ ? 0.0f : dsp::volumeToGain(volume_);
     const dsp::ChannelGains pan = dsp::balanceToGains(balance_);

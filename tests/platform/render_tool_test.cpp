@@ -42,6 +42,16 @@ TEST(RenderTool, RendersAFileWithItsOptions) {
     EXPECT_NEAR(20 * std::log10(rms(left) / rms(right)), -10.0, 0.05);
 }
 
+TEST(RenderTool, KeylockKeepsThePitchAtAnotherTempo) {
+    const std::string dir = tempDir();
+    const std::string in = std::string(KORVEX_TEST_DATA) + "/tone440.mp3";
+    const CommandResult result = run("'" + in + "' '" + dir + "/k.wav' --rate 1.1 --keylock");
+    ASSERT_EQ(result.status, 0) << result.output;
+    const auto out = readSound(dir + "/k.wav");
+    EXPECT_NEAR(static_cast<double>(out.size() / 2) / 44100.0, 2.0 / 1.1, 0.02);
+    EXPECT_NEAR(zeroCrossingFrequency(channel(out, 0, 4410, 44100), 44100), 440.0, 1.0);
+}
+
 TEST(RenderTool, AnUnplayableFileExitsWithStatusTwoAndNoOutput) {
     const std::string dir = tempDir();
     const std::string in = std::string(KORVEX_TEST_DATA) + "/text.mp3";

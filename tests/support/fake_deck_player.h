@@ -83,6 +83,7 @@ public:
     bool mute() const override { return muted; }
     void setMute(bool m) override { muted = m; }
     void setEqualizer(double low, double mid, double high) override { eq = {low, mid, high}; }
+    void setKeylock(bool on) override { keylock = on; }
     // A file whose name holds "broken" cannot be opened.
     bool hasError() const override { return file.find("broken") != std::string::npos; }
     std::string problemForUser() const override {
@@ -110,6 +111,7 @@ public:
     int pan = 0;
     bool muted = false;
     std::array<double, 3> eq{0.0, 0.0, 0.0};
+    bool keylock = false;
     int seeks = 0;
     int rateWrites = 0;
     int volumeWrites = 0;

@@ -172,6 +172,23 @@ TEST_F(XcbKeys, HeldDigitPlaysOnceAndKeepsTheSilencerUnderRealAutoRepeat) {
     window().removeEventFilter(&counter);
 }
 
+// K held for a second under the server's auto-repeat switches the keyboard deck's keylock once.
+TEST_F(XcbKeys, HeldKSwitchesKeylockOnce) {
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    RepeatCounter counter;
+    window().installEventFilter(&counter);
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("k")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player().mixer().keylocked(0); }, 3000));
+    QTest::qWait(1000);
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("k")}));
+    QTest::qWait(300);
+    EXPECT_GE(counter.repeats, 5) << "the server repeated the key";
+    EXPECT_TRUE(player().mixer().keylocked(0));
+    EXPECT_FALSE(player().mixer().keylocked(1));
+    window().removeEventFilter(&counter);
+}
+
 class XcbStacking : public WindowTest {
 protected:
     void SetUp() override {

@@ -1,14 +1,16 @@
 // korvex-render: plays one file through the deck engine offline, as fast as it goes, into a WAVE file.
 //
 //   korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] [--selection-start S]
-//                 [--selection-end E] [--seconds N] [--eq LOW,MID,HIGH] [--fx NAME[:FIELD=VALUE,...]]...
+//                 [--selection-end E] [--seconds N] [--eq LOW,MID,HIGH] [--keylock]
+//                 [--fx NAME[:FIELD=VALUE,...]]...
 //
 // Plays from the selection start (or 0) until the end is reached or N seconds are rendered, then prints
 // "duration=<s> rendered=<s> ns_per_frame=<n>". A file the player cannot open: exit status 2, a one-line
 // message, and no output file.
 //
 // --eq sets the deck equaliser's low, mid and high bands in dB (-inf .. 6, -inf kills the band), as the
-// deck panel's knobs and kill switches do.
+// deck panel's knobs and kill switches do. --keylock plays with the deck's keylock on: the rate changes the
+// tempo and keeps the pitch.
 //
 // Each --fx adds an effect, in chain order, and the deck's output runs through that chain exactly as a
 // sampler slot in effecter mode runs its sound (e.g. --fx echo:feedback=0,leftdelay=250 --fx parameq:gain=6).
@@ -54,13 +56,14 @@ struct Options {
     double selectionEnd = -1.0;
     double seconds = -1.0;
     std::array<double, 3> eq{0.0, 0.0, 0.0};
+    bool keylock = false;
     std::vector<korvex::dsp::EffectSpec> effects;
     bool analyze = false;
 };
 
 constexpr const char* kUsage =
     "usage: korvex-render INPUT OUTPUT.wav [--rate R] [--volume V] [--balance B] [--selection-start S] "
-    "[--selection-end E] [--seconds N] [--eq LOW,MID,HIGH] [--fx NAME[:FIELD=VALUE,...]]...\n"
+    "[--selection-end E] [--seconds N] [--eq LOW,MID,HIGH] [--keylock] [--fx NAME[:FIELD=VALUE,...]]...\n"
     "       korvex-render --analyze INPUT\n";
 
 constexpr const char* kHelp =
@@ -74,6 +77,7 @@ constexpr const char* kHelp =
     "  --selection-end E      end at E seconds\n"
     "  --seconds N            render at most N seconds (with --fx, may reach past the end for a tail)\n"
     "  --eq LOW,MID,HIGH      the deck equaliser's bands in dB, -inf .. 6 (-inf kills the band; 0 flat)\n"
+    "  --keylock              the rate changes the tempo only and keeps the pitch\n"
     "  --fx NAME[:FIELD=VALUE,...]\n"
     "                         add an effect, in chain order: echo, chorus, flanger, distortion,\n"
     "                         compressor, parameq or gargle; fields not given keep their defaults\n"
@@ -129,6 +133,10 @@ Parsed parse(int argc, char** argv, Options& options, std::string& error) {
         if (arg == "--version") return Parsed::Version;
         if (arg == "--analyze") {
             options.analyze = true;
+            continue;
+        }
+        if (arg == "--keylock") {
+            options.keylock = true;
             continue;
         }
         if (arg.size() < 2 || arg[0] != '-') {
@@ -238,6 +246,7 @@ int main(int argc, char** argv) {
     player.setSelectionStart(options.selectionStart);
     player.setSelectionEnd(options.selectionEnd);
     player.setEqualizer(options.eq[0], options.eq[1], options.eq[2]);
+    player.setKeylock(options.keylock);
 
     std::vector<korvex::dsp::EffectKind> kinds;
     for (const auto& effect : options.effects) kinds.push_back(effect.kind);
@@ -259,8 +268,10 @@ int main(int argc, char** argv) {
     // Effects may ring on after the end: then the --seconds limit ends the rendering.
     const bool tail = !options.effects.empty() && options.seconds >= 0.0;
     while ((!ended || tail) && static_cast<double>(frames) / engine.sampleRate() < limit) {
-        // Offline there is no deadline: let the decoder stay ahead of the play head.
-        const double ahead = player.currentPosition() + 2.0 * kBlock * options.rate / engine.sampleRate() + 0.01;
+        // Offline there is no deadline: let the decoder stay ahead of the play head (and of what the
+        // keylock's stretcher reads ahead of it).
+        const double ahead = player.currentPosition() + 2.0 * kBlock * options.rate / engine.sampleRate() +
+                             (options.keylock ? 0.4 : 0.01);
         audio->waitForFrames(static_cast<std::size_t>(ahead * audio->sampleRate()));
         std::size_t n = kBlock;
         if (options.seconds >= 0.0)

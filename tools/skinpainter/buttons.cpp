@@ -69,6 +69,7 @@ const ButtonArt kButtons[] = {
     {"eqmid", Style::kKey, Glyph::kNone, "MID", Tone::kKill, 0},
     {"eqhigh", Style::kKey, Glyph::kNone, "HI", Tone::kKill, 0},
     {"sync", Style::kKey, Glyph::kNone, "SYNC", Tone::kAccent, 0},
+    {"keylock", Style::kKey, Glyph::kLock, "", Tone::kAccent, 0},
     {"fdp1", Style::kPattern, Glyph::kNone, "A", Tone::kAccent, 0},
     {"fdp2", Style::kPattern, Glyph::kNone, "B", Tone::kAccent, 1},
     {"fdp3", Style::kPattern, Glyph::kNone, "C", Tone::kAccent, 2},

@@ -197,6 +197,26 @@ void drawGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QColor& colour
             fill(p, path, colour);
             break;
         }
+        case Glyph::kLock: {
+            // A padlock: the shackle's arch over a body with a keyhole.
+            const double t = std::max(1.3, s * 0.11);
+            p.setPen(QPen(colour, t, Qt::SolidLine, Qt::FlatCap));
+            p.setBrush(Qt::NoBrush);
+            const double w = s * 0.24;
+            QPainterPath shackle;
+            shackle.moveTo(cx - w, cy - s * 0.02);
+            shackle.lineTo(cx - w, cy - s * 0.16);
+            shackle.arcTo(QRectF(cx - w, cy - s * 0.16 - w, 2 * w, 2 * w), 180, -180);
+            shackle.lineTo(cx + w, cy - s * 0.02);
+            p.drawPath(shackle);
+            QPainterPath body;
+            body.addRoundedRect(QRectF(cx - s * 0.36, cy - s * 0.04, s * 0.72, s * 0.46), s * 0.06, s * 0.06);
+            QPainterPath hole;
+            hole.addEllipse(QPointF(cx, cy + s * 0.14), s * 0.07, s * 0.07);
+            hole.addRect(QRectF(cx - s * 0.025, cy + s * 0.16, s * 0.05, s * 0.14));
+            fill(p, body.subtracted(hole), colour);
+            break;
+        }
     }
     p.restore();
 }

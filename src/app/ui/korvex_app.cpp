@@ -143,6 +143,8 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         readKorvexSettings(korvexSettingsPath_, korvexSettings_);
         player_->settings().protectLiveDeck = korvexSettings_.protectLiveDeck;
         player_->settings().fileNameTitles = korvexSettings_.fileNameTitles;
+        for (int deck = 0; deck < 2; ++deck)
+            player_->mixer().setKeylock(deck, korvexSettings_.keylock[static_cast<std::size_t>(deck)]);
         applySettings();
     };
     hooks.skinname = [this] { return skinname_; };
@@ -661,6 +663,8 @@ void KorvexApp::saveSettings() {
     settings_->savest();
     korvexSettings_.protectLiveDeck = player_->settings().protectLiveDeck;
     korvexSettings_.fileNameTitles = player_->settings().fileNameTitles;
+    for (int deck = 0; deck < 2; ++deck)
+        korvexSettings_.keylock[static_cast<std::size_t>(deck)] = player_->mixer().keylocked(deck);
     writeKorvexSettings(korvexSettingsPath_, korvexSettings_);
 }
 

@@ -119,6 +119,7 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
         picture("eqkill", i)->setToolTip(QString::fromLatin1(kKeys[i % 3]));
     }
     for (int deck = 0; deck < 2; ++deck) picture("sync", deck)->setToolTip(QStringLiteral("Sync (Y)"));
+    for (int deck = 0; deck < 2; ++deck) picture("keylock", deck)->setToolTip(QStringLiteral("Key Lock (K)"));
     picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
     picture("switch")->setToolTip(QStringLiteral("Switch(Space)"));
     picture("Lvol")->setToolTip(QStringLiteral("A< (C)"));

@@ -348,6 +348,7 @@ void PlayerController::connectMixer() {
             connectButton("eqkill", i, nullptr, nullptr,
                           [&m, deck, band] { m.equalizer().toggleKill(deck, band); });
         }
+        connectButton("keylock", deck, nullptr, nullptr, [&m, deck] { m.toggleKeylock(deck); });
         connectButton("searchR", deck, [&m, deck] { m.searchRPress(deck); }, [&m, deck] { m.searchRRelease(deck); },
                       nullptr);
         connectButton("sync", deck, nullptr, nullptr, [this, deck] { beatSync_->sync(deck); });
@@ -398,6 +399,7 @@ void PlayerController::refreshMixer() {
             place("eqbtn", i, m.equalizer().knob(deck, band));
             window_.showKillSwitch(i, m.equalizer().killPicture(deck, band), m.equalizer().killed(deck, band));
         }
+        window_.showPaintedButton("keylock", deck, m.keylockPicture(deck), QStringLiteral("KEY"), m.keylocked(deck));
         window_.showBitmap("searchL", deck, view.searchLPicture[d]);
         window_.showBitmap("searchR", deck, view.searchRPicture[d]);
         const bool synced = beatSync_->lit(deck);

@@ -13,13 +13,13 @@ namespace {
 constexpr double kFadeInSeconds = 0.2;
 }  // namespace
 
-AudioEngine::AudioEngine(int sampleRate)
+AudioEngine::AudioEngine(int sampleRate, dsp::TimeStretcher::Engine stretchEngine)
     : sampleRate_(sampleRate),
       sampler_(std::make_unique<SamplerSource>(sampleRate, resampler_, ramp_)),
       bus_(DeckSource::kMaxBlock * 2) {
     for (int i = 0; i < kDecks; ++i)
         deckSources_.push_back(std::make_unique<DeckSource>(i, sampleRate_, decks_[static_cast<std::size_t>(i)],
-                                                            resampler_, ramp_));
+                                                            resampler_, ramp_, stretchEngine));
 }
 
 AudioEngine::~AudioEngine() = default;

@@ -32,7 +32,10 @@ public:
     static constexpr int kDecks = 2;
     static constexpr std::uint32_t kFullMasterVolume = 0xFFFFFFFFu;
 
-    explicit AudioEngine(int sampleRate = 44100);
+    // Allocates everything the render path uses, the decks' time stretchers (Rubber Band's
+    // `stretchEngine`) included.
+    explicit AudioEngine(int sampleRate = 44100,
+                         dsp::TimeStretcher::Engine stretchEngine = dsp::TimeStretcher::Engine::kFaster);
     ~AudioEngine();
     AudioEngine(const AudioEngine&) = delete;
     AudioEngine& operator=(const AudioEngine&) = delete;

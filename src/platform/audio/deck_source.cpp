@@ -16,10 +16,16 @@ constexpr double kEqRingSeconds = 0.1;
 // Source frames one head may need for a full block at the largest increment.
 constexpr std::size_t kGatherFrames =
     static_cast<std::size_t>(DeckSource::kMaxBlock * dsp::Resampler::kMaxIncrement) + 2 * kHalf + 4;
+static_assert(dsp::TimeStretcher::kMaxFeed <= DeckSource::kMaxBlock);
+// How far past a stretched head's feed one block may read (frames at the output rate): the stretcher's
+// largest analysis chunk with room to spare.
+constexpr double kStretchAhead = 8192.0;
+// Feeds one block may make before a stretcher that gives nothing is given up on (it never happens).
+constexpr int kMaxFeeds = 64;
 }  // namespace
 
 DeckSource::DeckSource(int index, int outputRate, SourceShared& shared, const dsp::Resampler& resampler,
-                       const dsp::DeclickRamp& ramp)
+                       const dsp::DeclickRamp& ramp, dsp::TimeStretcher::Engine stretchEngine)
     : index_(index),
       outputRate_(outputRate),
       shared_(shared),
@@ -28,7 +34,11 @@ DeckSource::DeckSource(int index, int outputRate, SourceShared& shared, const ds
       eq_(outputRate),
       voice_(kMaxBlock * 2),
       gathered_(kGatherFrames * 2),
-      resampled_(kMaxBlock * 2) {}
+      resampled_(kMaxBlock * 2),
+      fed_(dsp::TimeStretcher::kMaxFeed * 2) {
+    for (auto& stretcher : stretchers_)
+        stretcher = std::make_unique<dsp::TimeStretcher>(outputRate, stretchEngine);
+}
 
 void DeckSource::apply_rt(const Command& command, EventSink& events) {
     switch (command.type) {
@@ -47,6 +57,7 @@ void DeckSource::apply_rt(const Command& command, EventSink& events) {
             main_.audio = audio_;
             main_.phase = 0;
             main_.active = true;
+            main_.stretcher = -1;
             setState_rt(kPlaying, events);
             break;
         }
@@ -64,6 +75,8 @@ void DeckSource::apply_rt(const Command& command, EventSink& events) {
                 main_.phase = 0;
             }
             main_.pos = std::max(0.0, command.seconds) * audio_->sampleRate();
+            // A stretched head starts afresh at the new place.
+            main_.stretcher = -1;
             break;
         }
     }
@@ -80,6 +93,21 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
     incStep_ = (target - increment_) / static_cast<double>(frames);
     increment_ = target;
 
+    // Keylock switched (or the rate left the stretcher's range): the other path takes over from here while
+    // this one fades out as a tail, as at a seek.
+    if (state_ == kPlaying && main_.active) {
+        const bool locked = keylocked_rt(rate);
+        if (locked != (main_.stretcher >= 0)) {
+            if (main_.phase > 0) {
+                startTail_rt();
+                main_.phase = 0;
+            }
+            main_.stretcher = -1;
+            if (locked) main_.stretcher = freeStretcher_rt();
+            main_.primed = false;
+        }
+    }
+
     std::fill_n(voice_.begin(), frames * 2, 0.0f);
     bool audible = false;
     // Tails first, so a tail started by the main head below renders only the rest of this block.
@@ -92,13 +120,19 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
         const double end = endFrame_rt();
         const double after = dsp::Resampler::advance(main_.pos, incStart_, incrementAt(frames), frames);
         // Every frame the resampler reads for this block must be in memory: never a stale or half block.
+        // A stretched head reads ahead by what its stretcher holds (what comes before the position may be
+        // missing after a jump: the stretcher is primed with silence there).
+        double ahead = std::min(after, end);
+        if (main_.stretcher >= 0)
+            ahead = std::max(ahead, main_.primed ? main_.feed : main_.pos) + kStretchAhead * ratio;
         const auto first = static_cast<std::int64_t>(std::floor(main_.pos)) - kHalf + 1;
-        const auto last = static_cast<std::int64_t>(std::floor(std::min(after, end))) + kHalf;
+        const auto last = static_cast<std::int64_t>(std::floor(ahead)) + kHalf;
         const bool underrun = !audio_->resident_rt(first, last);
         if (underrun) {
             // The decoder has not got this far yet, or is decoding the block a jump landed in: stay put
             // and fade in once the samples are there.
             main_.phase = 0;
+            main_.primed = false;
             shared_.starvedBlocks.fetch_add(1, std::memory_order_relaxed);
         } else if (after >= end) {
             std::size_t k = 0;
@@ -181,6 +215,13 @@ void DeckSource::renderHead_rt(Head& head, std::size_t offset, std::size_t n, bo
     const double incBegin = incrementAt(offset);
     const double incEnd = incrementAt(offset + n);
     const double endPos = dsp::Resampler::advance(head.pos, incBegin, incEnd, n);
+    if (head.stretcher >= 0) {
+        stretch_rt(head, n, incEnd);
+        head.pos = endPos;
+        if (!ramp_.mix_rt(voice_.data() + offset * 2, resampled_.data(), n, head.phase, rising))
+            head.active = false;
+        return;
+    }
     const auto first = static_cast<std::int64_t>(std::floor(head.pos)) - kHalf + 1;
     const auto last = static_cast<std::int64_t>(std::floor(endPos)) + kHalf;
     const auto count = std::min(static_cast<std::size_t>(last - first + 1), kGatherFrames);
@@ -192,6 +233,76 @@ void DeckSource::renderHead_rt(Head& head, std::size_t offset, std::size_t n, bo
     float* out = voice_.data() + offset * 2;
     const float* in = resampled_.data();
     if (!ramp_.mix_rt(out, in, n, head.phase, rising)) head.active = false;
+}
+
+void DeckSource::stretch_rt(Head& head, std::size_t n, double increment) {
+    dsp::TimeStretcher& stretcher = *stretchers_[static_cast<std::size_t>(head.stretcher)];
+    const double speed = static_cast<double>(head.audio->sampleRate()) / outputRate_;
+    if (!head.primed) {
+        // The frames before the position go in first, and what the stretcher's delay puts ahead of them
+        // is dropped: its next output frame is the song at the position.
+        stretcher.restart_rt(increment / speed);
+        head.feed = head.pos - static_cast<double>(stretcher.startPad_rt()) * speed;
+        std::size_t drop = stretcher.startDelay_rt();
+        for (int feeds = 0; drop > 0 && feeds < kMaxFeeds;) {
+            if (stretcher.available_rt() == 0) {
+                feed_rt(head, stretcher.required_rt());
+                ++feeds;
+                continue;
+            }
+            drop -= stretcher.retrieve_rt(fed_.data(), std::min(drop, dsp::TimeStretcher::kMaxFeed));
+        }
+        head.primed = true;
+    } else {
+        stretcher.setRate_rt(increment / speed);
+    }
+    std::size_t got = 0;
+    for (int feeds = 0; got < n;) {
+        if (stretcher.available_rt() > 0) {
+            got += stretcher.retrieve_rt(resampled_.data() + got * 2, n - got);
+        } else if (feeds++ < kMaxFeeds) {
+            feed_rt(head, stretcher.required_rt());
+        } else {
+            std::fill(resampled_.begin() + static_cast<std::ptrdiff_t>(got * 2),
+                      resampled_.begin() + static_cast<std::ptrdiff_t>(n * 2), 0.0f);
+            break;
+        }
+    }
+}
+
+void DeckSource::feed_rt(Head& head, std::size_t frames) {
+    // A stretcher that asks for nothing yet gives nothing either: a quarter block moves it on.
+    frames = std::min(frames == 0 ? dsp::TimeStretcher::kMaxFeed / 4 : frames, dsp::TimeStretcher::kMaxFeed);
+    const double speed = static_cast<double>(head.audio->sampleRate()) / outputRate_;
+    const double endFeed = dsp::Resampler::advance(head.feed, speed, speed, frames);
+    const auto first = static_cast<std::int64_t>(std::floor(head.feed)) - kHalf + 1;
+    const auto last = static_cast<std::int64_t>(std::floor(endFeed)) + kHalf;
+    const auto count = std::min(static_cast<std::size_t>(last - first + 1), kGatherFrames);
+    head.audio->readFloat_rt(first, count, gathered_.data());
+    resampler_.process_rt(gathered_.data(), count, head.feed - static_cast<double>(first), speed, speed, fed_.data(),
+                          frames);
+    head.feed = endFeed;
+    stretchers_[static_cast<std::size_t>(head.stretcher)]->process_rt(fed_.data(), frames);
+}
+
+int DeckSource::freeStretcher_rt() {
+    for (int i = 0; i < static_cast<int>(stretchers_.size()); ++i) {
+        const bool busy = std::any_of(tails_.begin(), tails_.end(),
+                                      [i](const Head& t) { return t.active && t.stretcher == i; });
+        if (!busy) return i;
+    }
+    // Two jumps within one ramp: the quieter fading tail gives its stretcher up.
+    Head* quietest = nullptr;
+    for (Head& tail : tails_)
+        if (tail.active && tail.stretcher >= 0 && (quietest == nullptr || tail.phase < quietest->phase))
+            quietest = &tail;
+    quietest->active = false;
+    return quietest->stretcher;
+}
+
+bool DeckSource::keylocked_rt(double rate) const {
+    return shared_.keylock.load(std::memory_order_relaxed) && rate >= dsp::TimeStretcher::kMinRate &&
+           rate <= dsp::TimeStretcher::kMaxRate;
 }
 
 DeckSource::Head* DeckSource::startTail_rt() {

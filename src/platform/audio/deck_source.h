@@ -5,16 +5,24 @@
 // Everything here runs on the audio thread except construction. Positions are in frames of the track;
 // a head reads frames around its position into a scratch run and the stateless resampler interpolates
 // from there, so a seek simply starts a new head while the old one fades out.
+//
+// Keylock: a head that plays through a time stretcher reads the song at its own speed (its feed, ahead
+// of what is heard by the stretcher's delay) and the stretcher makes the tempo. Its position still moves
+// exactly as a plain head's would, and it is what the deck reports: the stretcher is primed with the audio
+// before that position and its start delay dropped, so that what it plays is the song at the position.
+// Switching keylock, like a seek, starts a new head on the other path while the old one fades out.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/audio/messages.h"
 #include "platform/dsp/declick.h"
 #include "platform/dsp/resampler.h"
 #include "platform/dsp/three_band_eq.h"
+#include "platform/dsp/time_stretcher.h"
 
 namespace korvex::audio {
 
@@ -32,8 +40,10 @@ public:
     // Largest block render_rt accepts.
     static constexpr std::size_t kMaxBlock = 512;
 
+    // Allocates the deck's time stretchers (Rubber Band's `stretchEngine`).
     DeckSource(int index, int outputRate, SourceShared& shared, const dsp::Resampler& resampler,
-               const dsp::DeclickRamp& ramp);
+               const dsp::DeclickRamp& ramp,
+               dsp::TimeStretcher::Engine stretchEngine = dsp::TimeStretcher::Engine::kFaster);
 
     // Applies one transport command.
     void apply_rt(const Command& command, EventSink& events);
@@ -47,6 +57,11 @@ private:
         double pos = 0.0;
         int phase = 0;
         bool active = false;
+        // Keylock: the stretcher it plays through (-1 none), whether that has been primed, and where the
+        // next frame fed to it comes from (frames of the track).
+        int stretcher = -1;
+        bool primed = false;
+        double feed = 0.0;
     };
 
     void setState_rt(int state, EventSink& events);
@@ -57,6 +72,14 @@ private:
     double endFrame_rt() const;
     // Renders n frames of `head` into voice_ at frame offset `offset`; `rising` ramps up, else down.
     void renderHead_rt(Head& head, std::size_t offset, std::size_t n, bool rising);
+    // Keylock: n frames of a stretched head into resampled_, at the tempo `increment` makes.
+    void stretch_rt(Head& head, std::size_t n, double increment);
+    // Feeds the head's stretcher the next `frames` (<= kMaxFeed) frames of the song at its own speed.
+    void feed_rt(Head& head, std::size_t frames);
+    // A stretcher no fading tail is using (the quietest tail is cut when both are busy).
+    int freeStretcher_rt();
+    // Whether the main head should play through a stretcher now.
+    bool keylocked_rt(double rate) const;
     double incrementAt(std::size_t i) const { return incStart_ + incStep_ * static_cast<double>(i); }
     void publish_rt();
     // Runs voice_ through the equaliser, and lets the filters ring out for a while after the sound stops;
@@ -85,6 +108,9 @@ private:
     std::vector<float> voice_;                // this block's deck output before the channel gains
     std::vector<float> gathered_;             // source frames around a head
     std::vector<float> resampled_;            // one head's interpolated frames
+    // Keylock: one stretcher for the main head and one for the tail it leaves behind on a seek or switch.
+    std::array<std::unique_ptr<dsp::TimeStretcher>, 2> stretchers_;
+    std::vector<float> fed_;                  // frames on their way into a stretcher
 };
 
 }  // namespace korvex::audio

@@ -47,6 +47,8 @@ struct SourceShared {
     std::atomic<float> eqLow{1.0f};
     std::atomic<float> eqMid{1.0f};
     std::atomic<float> eqHigh{1.0f};
+    // Keylock: the rate changes the tempo only, not the pitch.
+    std::atomic<bool> keylock{false};
     // Written by the audio thread.
     std::atomic<double> position{0.0};          // seconds
     std::atomic<int> state{kStopped};
