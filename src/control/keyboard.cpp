@@ -183,6 +183,7 @@ void Keyboard::eventKeyActions(int virtualKey) {
             break;
         case vk::letter('L'):
             if (onLibraryKey) onLibraryKey();
+            break;
         // The keyboard deck's keylock, once per press however long the key is held.
         case vk::letter('K'):
             if (!repeated_) mixer_.toggleKeylock(focusdeck_);
