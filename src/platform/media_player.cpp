@@ -117,6 +117,12 @@ void MediaPlayer::setEqualizer(double lowDb, double midDb, double highDb) {
     shared_.eqHigh.store(dsp::eqGainFromDb(highDb), std::memory_order_relaxed);
 }
 
+void MediaPlayer::setTrim(int hundredthsDb) {
+    shared_.trim.store(dsp::volumeToGain(hundredthsDb), std::memory_order_relaxed);
+}
+
+void MediaPlayer::setPrelisten(bool on) { shared_.prelisten.store(on, std::memory_order_relaxed); }
+
 void MediaPlayer::updateGains() {
     const float level = mute_ ? 0.0f : dsp::volumeToGain(volume_);
     const dsp::ChannelGains pan = dsp::balanceToGains(balance_);

@@ -66,6 +66,8 @@ public:
     bool mute() const override { return mute_; }
     void setMute(bool mute) override;
     void setEqualizer(double lowDb, double midDb, double highDb) override;
+    void setTrim(int hundredthsDb) override;
+    void setPrelisten(bool on) override;
 
     // True when the current file could not be opened or decoded.
     bool hasError() const override;
