@@ -14,6 +14,7 @@ namespace {
 constexpr char kHeader[] = "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
 constexpr char kProtectLiveDeck[] = "protect-live-deck";
 constexpr char kFileNameTitles[] = "file-name-titles";
+constexpr char kHeadphones[] = "headphones";
 // A settings file is a few lines; anything larger is not one.
 constexpr qint64 kLimit = 64 * 1024;
 
@@ -51,6 +52,11 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
             if (const std::optional<bool> on = flag(value)) settings.fileNameTitles = *on;
             continue;
         }
+        if (equals > 0 && key == QLatin1String(kHeadphones)) {
+            // Anything but an empty value names a mode or a device.
+            if (!value.isEmpty()) settings.headphones = value;
+            continue;
+        }
         settings.otherLines << line;
     }
     return true;
@@ -65,6 +71,7 @@ bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     };
     text += flagLine(kProtectLiveDeck, settings.protectLiveDeck);
     text += flagLine(kFileNameTitles, settings.fileNameTitles);
+    text += QLatin1String(kHeadphones) + QLatin1Char('=') + settings.headphones + QStringLiteral("\r\n");
     for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);

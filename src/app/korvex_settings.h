@@ -17,6 +17,8 @@ struct KorvexSettings {
     bool protectLiveDeck = false;
     // "曲名をファイル名で表示": the title lists show file names instead of the songs' tags.
     bool fileNameTitles = false;
+    // "ヘッドホン": where the headphones go ("none", "channels", "split" or a sound device's name).
+    QString headphones = QStringLiteral("none");
     // Lines read that this version does not understand, in their order.
     QStringList otherLines;
 };

@@ -176,6 +176,10 @@ void Keyboard::eventKeyActions(int virtualKey) {
         case vk::letter('T'):
             mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqHigh);
             break;
+        // The keyboard deck's pre-listen.
+        case vk::letter('P'):
+            mixer_.headphones().togglePrelisten(focusdeck_);
+            break;
         case vk::letter('Q'):
             stepVolume(keystep::kVolume, mixer::kVolumeBottom);
             break;

@@ -83,6 +83,8 @@ public:
     bool mute() const override { return muted; }
     void setMute(bool m) override { muted = m; }
     void setEqualizer(double low, double mid, double high) override { eq = {low, mid, high}; }
+    void setTrim(int hundredthsDb) override { trim = hundredthsDb; }
+    void setPrelisten(bool on) override { prelisten = on; }
     // A file whose name holds "broken" cannot be opened.
     bool hasError() const override { return file.find("broken") != std::string::npos; }
     std::string problemForUser() const override {
@@ -110,6 +112,8 @@ public:
     int pan = 0;
     bool muted = false;
     std::array<double, 3> eq{0.0, 0.0, 0.0};
+    int trim = 0;
+    bool prelisten = false;
     int seeks = 0;
     int rateWrites = 0;
     int volumeWrites = 0;

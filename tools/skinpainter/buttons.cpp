@@ -68,6 +68,8 @@ const ButtonArt kButtons[] = {
     {"eqlow", Style::kKey, Glyph::kNone, "LOW", Tone::kKill, 0},
     {"eqmid", Style::kKey, Glyph::kNone, "MID", Tone::kKill, 0},
     {"eqhigh", Style::kKey, Glyph::kNone, "HI", Tone::kKill, 0},
+    // Pre-listen lights in the cue colour: what it lights goes to the headphones.
+    {"pfl", Style::kKey, Glyph::kHeadphones, "PFL", Tone::kCue, 0},
     {"fdp1", Style::kPattern, Glyph::kNone, "A", Tone::kAccent, 0},
     {"fdp2", Style::kPattern, Glyph::kNone, "B", Tone::kAccent, 1},
     {"fdp3", Style::kPattern, Glyph::kNone, "C", Tone::kAccent, 2},

@@ -33,6 +33,7 @@ enum class Glyph {
     kToBar,
     kRecord,
     kSave,
+    kHeadphones,
 };
 
 // Draws a glyph filling at most the box, keeping its own proportions.

@@ -82,7 +82,10 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         return;
     }
     for (const std::string& file : files) openFiles_ << base::absoluteFileName(base::fileNameFromBytes(file));
-    audio_ = std::make_unique<AudioSession>(args);
+    // The headphones' place is in Korvex's own file; the sound opens before the rest of the settings are read.
+    KorvexSettings early;
+    readKorvexSettings(korvexSettingsBeside(standardSettingsFilePath()), early);
+    audio_ = std::make_unique<AudioSession>(args, early.headphones.toStdString());
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
         appearance::SkinFolders::standard(installedDataDir()));
@@ -139,6 +142,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         readKorvexSettings(korvexSettingsPath_, korvexSettings_);
         player_->settings().protectLiveDeck = korvexSettings_.protectLiveDeck;
         player_->settings().fileNameTitles = korvexSettings_.fileNameTitles;
+        player_->settings().headphones = korvexSettings_.headphones;
         applySettings();
     };
     hooks.skinname = [this] { return skinname_; };
@@ -295,6 +299,7 @@ void KorvexApp::applySkin() {
     if (auto* pan = window_->picture("panbtn", 0)) {
         for (int i = 0; i < 6; ++i)
             if (auto* cap = window_->picture("eqbtn", i)) cap->setPicture(pan->picturePath());
+        if (auto* cap = window_->picture("phmixbtn", -1)) cap->setPicture(pan->picturePath());
     }
     window_->forgetBitmaps();
     // The recorder button stays lit while the recorder is open.
@@ -415,6 +420,7 @@ mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
         // A slot button acts as a right press on the slot's label: the sampler dialog, when the slot holds a
         // sound (closing the other windows, this one included).
         hooks.openSlot = [this](int slot) { sampler_->slots().textMouseDown(slot, true); };
+        hooks.headphonesChanged = [this](const QString& mode) { audio_->setPhonesMode(mode.toStdString()); };
         configuration_ = std::make_unique<mixer::Configuration>(targets, player_->dialogs(), std::move(hooks));
     }
     // A dialog closed a moment ago may still wait for its deletion: a new one reads the settings afresh.
@@ -611,6 +617,7 @@ void KorvexApp::saveSettings() {
     settings_->savest();
     korvexSettings_.protectLiveDeck = player_->settings().protectLiveDeck;
     korvexSettings_.fileNameTitles = player_->settings().fileNameTitles;
+    korvexSettings_.headphones = player_->settings().headphones;
     writeKorvexSettings(korvexSettingsPath_, korvexSettings_);
 }
 

@@ -118,6 +118,9 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
         picture("eqbase", i)->setToolTip(QString::fromLatin1(kTips[i % 3]));
         picture("eqkill", i)->setToolTip(QString::fromLatin1(kKeys[i % 3]));
     }
+    picture("pfl", 0)->setToolTip(QStringLiteral("Pre-listen A (P)"));
+    picture("pfl", 1)->setToolTip(QStringLiteral("Pre-listen B (P)"));
+    picture("phmixbase")->setToolTip(QStringLiteral("Headphone Mix (CUE - MASTER)"));
     picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
     picture("switch")->setToolTip(QStringLiteral("Switch(Space)"));
     picture("Lvol")->setToolTip(QStringLiteral("A< (C)"));
@@ -174,17 +177,22 @@ bool MainWindow::showBitmap(const std::string& name, int index, const QString& b
 }
 
 void MainWindow::showKillSwitch(int index, const QString& bitmap, bool killed) {
-    auto* widget = picture("eqkill", index);
-    if (widget == nullptr) return;
     static const QString kBands[] = {QStringLiteral("LOW"), QStringLiteral("MID"), QStringLiteral("HI")};
-    widget->setPaintedLook(kBands[index % 3], killed);
+    showLitButton("eqkill", index, kBands[index % 3], bitmap, killed);
+}
+
+void MainWindow::showLitButton(const std::string& name, int index, const QString& text, const QString& bitmap,
+                               bool lit) {
+    auto* widget = picture(name, index);
+    if (widget == nullptr) return;
+    widget->setPaintedLook(text, lit);
     // A bitmap the skin lacks is not looked for again until the skin changes (forgetBitmaps()).
-    QString& shown = shownBitmap_[{"eqkill", index}];
+    QString& shown = shownBitmap_[{name, index}];
     const QString missing = QLatin1Char('!') + bitmap;
     if (shown == missing) return;
-    if (!showBitmap("eqkill", index, bitmap)) {
+    if (!showBitmap(name, index, bitmap)) {
         widget->clearPicture();
-        shownBitmap_[{"eqkill", index}] = missing;
+        shownBitmap_[{name, index}] = missing;
     }
 }
 

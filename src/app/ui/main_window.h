@@ -35,6 +35,9 @@ public:
     // An equaliser kill switch (`eqkill`(index)): its bitmap, or where the skin has none, a painted key that
     // is lit while `killed`.
     void showKillSwitch(int index, const QString& bitmap, bool killed);
+    // A switch that lights (`name`(index)): its bitmap, or where the skin has none, a painted key with `text`
+    // that is lit while `lit`.
+    void showLitButton(const std::string& name, int index, const QString& text, const QString& bitmap, bool lit);
     // Forgets which bitmaps the children show (after a skin change every picture is looked up again).
     void forgetBitmaps() { shownBitmap_.clear(); }
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;

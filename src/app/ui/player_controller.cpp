@@ -322,7 +322,9 @@ void PlayerController::connectMixer() {
         }
         connectButton("searchR", deck, [&m, deck] { m.searchRPress(deck); }, [&m, deck] { m.searchRRelease(deck); },
                       nullptr);
+        connectButton("pfl", deck, nullptr, nullptr, [&m, deck] { m.headphones().togglePrelisten(deck); });
     }
+    connectKnob("phmixbase", "phmixbtn", -1, m.headphones().mixKnob());
     connectKnob("Faderbase", "Faderbtn", -1, m.faderKnob());
     for (int i = 0; i < 4; ++i) connectButton("FDpaturn", i, nullptr, nullptr, [&m, i] { m.FDpaturn(i); });
     connectButton("center", -1, [&m] { m.centerPress(); }, [&m] { m.centerRelease(); }, [&m] { m.centerClick(); });
@@ -371,7 +373,10 @@ void PlayerController::refreshMixer() {
         }
         window_.showBitmap("searchL", deck, view.searchLPicture[d]);
         window_.showBitmap("searchR", deck, view.searchRPicture[d]);
+        window_.showLitButton("pfl", deck, QStringLiteral("PFL"), m.headphones().prelistenPicture(deck),
+                              m.headphones().prelisten(deck));
     }
+    place("phmixbtn", -1, m.headphones().mixKnob());
     place("Faderbtn", -1, m.faderKnob());
     for (int i = 0; i < 4; ++i) window_.showBitmap("FDpaturn", i, view.patternPicture[static_cast<std::size_t>(i)]);
     window_.showBitmap("switch", -1, view.switchPicture);
