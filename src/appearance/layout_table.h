@@ -231,8 +231,8 @@ inline constexpr auto kLayout = [] {
         // crossfader button, and the headphone mix (cue .. master) between deck A's switch and SWITCH.
         {"pfl", 0, P, {2880, 4725, 660, 330}, kButton, "pfl", kPair},
         {"pfl", 1, P, {7065, 4725, 660, 330}, kButton, "pfl", kPair},
-        {"phmixbase", -1, P, {3705, 4875, 690, 120}, kKnobBase, "", kNone},
-        {"phmixbtn", -1, P, {3983, 4867, 135, 135}, kIndicator, "pan", kSingle},
+        {"phmixbase", -1, P, {3645, 4875, 840, 120}, kKnobBase, "", kNone},
+        {"phmixbtn", -1, P, {3998, 4867, 135, 135}, kIndicator, "pan", kSingle},
         {"center", -1, P, {5370, 4725, 705, 330}, kButton, "center", kPair},
 
         // Song-list panel: the two title lists with each deck's edit buttons on the inner side and the
@@ -404,7 +404,7 @@ inline constexpr auto kKnobTravel = std::to_array<KnobTravel>({
     {"eqbtn", 3, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
     {"eqbtn", 4, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
     {"eqbtn", 5, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
-    {"phmixbtn", -1, "phmixbase", Axis::kHorizontal, 3637.5, 4327.5},
+    {"phmixbtn", -1, "phmixbase", Axis::kHorizontal, 3577.5, 4417.5},
 });
 
 // The trim knob's needle: a line from the fixed centre of its base, this long, on the upper half circle.

@@ -292,7 +292,7 @@ void phonesMixSlider(QPainter& p, const Palette& pal) {
     for (const double x : {t.from.x(), t.to.x()}) vline(p, x, y + 4, y + 7, pal.accent, 1.2);
     const double labelTop = y - 15;
     silk(p, QRectF(t.from.x() - 6, labelTop, 22, 8), QStringLiteral("CUE"), 6, pal.silkDim, Qt::AlignLeft | Qt::AlignVCenter);
-    silk(p, QRectF(t.to.x() - 22, labelTop, 28, 8), QStringLiteral("MST"), 6, pal.silkDim, Qt::AlignRight | Qt::AlignVCenter);
+    silk(p, QRectF(t.to.x() - 25, labelTop, 28, 8), QStringLiteral("MST"), 6, pal.silkDim, Qt::AlignRight | Qt::AlignVCenter);
     silk(p, QRectF(mid - 16, labelTop - 1, 32, 9), QStringLiteral("PHONES"), 6, pal.silk);
 }
 
