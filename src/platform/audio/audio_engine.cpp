@@ -153,10 +153,21 @@ void AudioEngine::fadeIn_rt(float* data, std::size_t frames, std::size_t& left) 
 }
 
 void AudioEngine::mixPhones_rt(const float* cue, const float* master, std::size_t frames, float mix, float level) {
+    float* out = phones_.data();
+    if (mix == mixNow_ && level == levelNow_) {
+        // Held still (nearly always): two fixed weights.
+        const float cueWeight = (1.0f - mix) * level;
+        const float masterWeight = mix * level;
+        if (masterWeight == 0.0f) {
+            for (std::size_t i = 0; i < frames * 2; ++i) out[i] = cue[i] * cueWeight;
+        } else {
+            for (std::size_t i = 0; i < frames * 2; ++i) out[i] = cue[i] * cueWeight + master[i] * masterWeight;
+        }
+        return;
+    }
     const float n = static_cast<float>(frames);
     const float mixStep = (mix - mixNow_) / n;
     const float levelStep = (level - levelNow_) / n;
-    float* out = phones_.data();
     for (std::size_t i = 0; i < frames; ++i) {
         const float fi = static_cast<float>(i);
         const float m = mixNow_ + mixStep * fi;

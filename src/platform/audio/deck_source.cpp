@@ -125,7 +125,9 @@ void DeckSource::render_rt(float* bus, float* phones, std::size_t frames, EventS
             ? shared_.trim.load(std::memory_order_relaxed)
             : 0.0f;
     if (!wasAudible_) phonesGain_ = phonesTarget;
-    if (sounding && phones != nullptr && (phonesGain_ != 0.0f || phonesTarget != 0.0f)) {
+    if (sounding && phones != nullptr && phonesGain_ == phonesTarget && phonesTarget != 0.0f) {
+        for (std::size_t i = 0; i < frames * 2; ++i) phones[i] += voice_[i] * phonesTarget;
+    } else if (sounding && phones != nullptr && (phonesGain_ != 0.0f || phonesTarget != 0.0f)) {
         const float step = (phonesTarget - phonesGain_) / static_cast<float>(frames);
         for (std::size_t i = 0; i < frames; ++i) {
             const float g = phonesGain_ + step * static_cast<float>(i);
