@@ -96,7 +96,7 @@ void Configuration::headIntervalChange(int value) {
 
 void Configuration::headphonesChange(const QString& mode) {
     const QString chosen = mode.trimmed().isEmpty() ? QStringLiteral("none") : mode.trimmed();
-    if (chosen == targets_.deck.headphones) return;
+    // The sound is told even when the choice is the stored one: --headphones may have sent it elsewhere.
     targets_.deck.headphones = chosen;
     if (hooks_.headphonesChanged) hooks_.headphonesChanged(chosen);
 }

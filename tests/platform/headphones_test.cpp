@@ -12,6 +12,7 @@
 #include "platform/audio/audio_output.h"
 #include "platform/audio/manual_output.h"
 #include "platform/media_player.h"
+#include "platform/sound_buffer.h"
 #include "support/signals.h"
 
 namespace korvex::test {
@@ -122,6 +123,26 @@ TEST_F(Headphones, SplitPutsTheMasterLeftAndTheHeadphonesRight) {
     EXPECT_LT(goertzel(take(out, 2, 0), 1000.0, kRate), 1e-4);
     EXPECT_NEAR(goertzel(take(out, 2, 1), 1000.0, kRate), 0.5, 0.01);
     EXPECT_LT(goertzel(take(out, 2, 1), 440.0, kRate), 1e-4);
+}
+
+// A sampler slot ticked for pre-listen reaches the headphones as the room hears it; unticked, only the room.
+TEST_F(Headphones, ATickedSamplerSlotReachesThem) {
+    engine_.setPhonesRoute(audio::PhonesRoute::kSplit);
+    const std::string path = tempDir() + "/slot.wav";
+    writeWav16(path, sine(2000.0, 2.0));
+    SoundEngineDevice device(engine_);
+    SoundError error = SoundError::None;
+    auto slot = device.createSoundBufferFromFile(path, kCtrlVolume | kCtrlFrequency | kCtrlPan, &error);
+    ASSERT_NE(slot, nullptr);
+    slot->play(SoundBuffer::kPlayLooping);
+    auto out = render(0.4);
+    EXPECT_NEAR(goertzel(take(out, 2, 0), 2000.0, kRate), 0.5, 0.01);
+    EXPECT_LT(goertzel(take(out, 2, 1), 2000.0, kRate), 1e-4);
+    slot->setPrelisten(true);
+    out = render(0.4);
+    EXPECT_NEAR(goertzel(take(out, 2, 1), 2000.0, kRate), 0.5, 0.01);
+    slot.reset();
+    engine_.dispatchEvents();
 }
 
 // Whatever the route, outputs 1-2 carry exactly the master they carry without headphones.

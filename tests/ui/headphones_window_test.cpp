@@ -7,7 +7,11 @@
 #include <QListWidget>
 #include <cmath>
 
+#include <QComboBox>
+#include <QLineEdit>
+
 #include "appearance/ui/font_window.h"
+#include "mixer/ui/configuration_window.h"
 #include "ui/ui_helpers.h"
 
 namespace korvex::test {
@@ -71,6 +75,24 @@ TEST_F(HeadphonesWindow, PSwitchesMixAndMonitorKnobShapeWhatTheHeadphonesHear) {
     recordFor(wav_, 0.5);
     EXPECT_LT(levelDb(wav_, 1), -80.0);
     EXPECT_GT(levelDb(wav_, 0), -20.0);
+}
+
+// The configuration dialog's "ヘッドホン" takes the headphones off the split output at once and keeps the choice.
+TEST_F(HeadphonesWindow, TheConfigurationDialogMovesTheHeadphones) {
+    EXPECT_EQ(app_->audio().phonesMode(), "split");
+    mixer::ConfigurationWindow* config = app_->showConfiguration();
+    QComboBox* box = config->headphones();
+    const int none = box->findData(QStringLiteral("none"));
+    ASSERT_GE(none, 0);
+    box->setCurrentIndex(none);
+    Q_EMIT box->activated(none);
+    EXPECT_EQ(app_->audio().phonesMode(), "none");
+    EXPECT_EQ(app_->audio().engine().phonesRoute(), audio::PhonesRoute::kNone);
+    EXPECT_EQ(player().settings().headphones, QStringLiteral("none"));
+    box->lineEdit()->setText(QStringLiteral("split"));
+    Q_EMIT box->lineEdit()->editingFinished();
+    EXPECT_EQ(app_->audio().engine().phonesRoute(), audio::PhonesRoute::kSplit);
+    config->close();
 }
 
 // A user skin without the switches' pictures loads whole; the switches paint their own look.
