@@ -7,6 +7,7 @@
 
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/manual_output.h"
+#include "platform/audio/phones_feed.h"
 #include "platform/media_player.h"
 #include "support/signals.h"
 
@@ -26,10 +27,18 @@ const std::string& toneFile() {
 
 // Two decks at rate 1.07, mixed, master applied; with `loop` both decks also jump back every 90 ms as
 // the pause loop does, so the de-click crossfades are part of the cost. With `keylock` both play through
-// Rubber Band's `engine`.
+// Rubber Band's `engine`; with `phones` the headphone bus runs too: deck B pre-listened, the mix half way,
+// written to the second device's feed.
 void twoDecks(benchmark::State& state, bool loop, bool keylock = false,
-              korvex::dsp::TimeStretcher::Engine stretchEngine = korvex::dsp::TimeStretcher::Engine::kFaster) {
+              korvex::dsp::TimeStretcher::Engine stretchEngine = korvex::dsp::TimeStretcher::Engine::kFaster,
+              bool phones = false) {
     AudioEngine engine(44100, stretchEngine);
+    korvex::audio::PhonesFeed feed(44100);
+    if (phones) {
+        engine.setPhonesRoute(korvex::audio::PhonesRoute::kDevice);
+        engine.setPhonesTap(&feed);
+        engine.setPhonesMix(0.5f);
+    }
     MediaPlayer a(engine, 0);
     MediaPlayer b(engine, 1);
     for (MediaPlayer* deck : {&a, &b}) {
@@ -42,6 +51,8 @@ void twoDecks(benchmark::State& state, bool loop, bool keylock = false,
         deck->setCurrentPosition(deck == &a ? 1.0 : 7.0);
         deck->play();
     }
+    b.setPrelisten(phones);
+    std::vector<float> heard(256 * 2);
     engine.setMasterVolume(0x80008000u);
     constexpr std::size_t kBlock = 256;
     std::vector<float> out(kBlock * 2);
@@ -51,6 +62,9 @@ void twoDecks(benchmark::State& state, bool loop, bool keylock = false,
         benchmark::DoNotOptimize(out.data());
         if (++blocks % 16 == 0) {
             state.PauseTiming();
+            // The headphone device's side, off the clock: it keeps the ring from filling up.
+            if (phones)
+                for (int i = 0; i < 16; ++i) feed.render_rt(heard.data(), 256);
             engine.dispatchEvents();
             if (loop) {
                 a.setCurrentPosition(1.0);
@@ -71,7 +85,12 @@ void twoDecks(benchmark::State& state, bool loop, bool keylock = false,
 
 void BM_TwoDecksAtRate107(benchmark::State& state) { twoDecks(state, false); }
 void BM_TwoDecksAtRate107PauseLoop(benchmark::State& state) { twoDecks(state, true); }
+// The same with the headphone bus (the ≤ 10 % row).
+void BM_TwoDecksAtRate107Headphones(benchmark::State& state) {
+    twoDecks(state, false, false, korvex::dsp::TimeStretcher::Engine::kFaster, true);
+}
 BENCHMARK(BM_TwoDecksAtRate107)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TwoDecksAtRate107Headphones)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TwoDecksAtRate107PauseLoop)->Unit(benchmark::kMicrosecond);
 
 // Keylock on both decks, with each of Rubber Band's engines (the player uses the faster one).

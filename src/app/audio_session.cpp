@@ -52,14 +52,17 @@ double chooseLatencyMs(const std::vector<std::string>& args) {
     return 0.0;
 }
 
-AudioSession::AudioSession(const std::vector<std::string>& args, QObject* parent)
+AudioSession::AudioSession(const std::vector<std::string>& args, const std::string& storedPhones, QObject* parent)
     : QObject(parent), engine_(audio::kOutputRate) {
     const std::string mode = audio::chooseOutputMode(args, std::getenv("KORVEX_AUDIO_OUTPUT"));
+    outputMode_ = mode;
     std::string notice;
-    audio::DeviceOptions options;
-    options.latencyMs = chooseLatencyMs(args);
-    options.notice = [](const std::string& text) { std::fprintf(stderr, "korvex: %s\n", text.c_str()); };
-    output_ = audio::openOutput(mode, engine_, notice, std::move(options));
+    options_.latencyMs = chooseLatencyMs(args);
+    options_.notice = [](const std::string& text) { std::fprintf(stderr, "korvex: %s\n", text.c_str()); };
+    phonesMode_ = audio::choosePhonesMode(args, std::getenv("KORVEX_HEADPHONES"), storedPhones);
+    engine_.setPhonesRoute(audio::phonesRouteFor(phonesMode_));
+    output_ = audio::openOutput(mode, engine_, notice, options_);
+    openPhones();
     if (!notice.empty()) {
         std::fprintf(stderr, "korvex: %s\n", notice.c_str());
         startProblem_ = outputProblemText(mode);
@@ -85,8 +88,50 @@ void AudioSession::replaceOutput(std::unique_ptr<audio::AudioOutput> output) {
     output_ = std::move(output);
 }
 
+void AudioSession::openPhones() {
+    if (audio::phonesRouteFor(phonesMode_) != audio::PhonesRoute::kDevice) return;
+    feed_ = std::make_unique<audio::PhonesFeed>(engine_.sampleRate());
+    engine_.setPhonesTap(feed_.get());
+    phonesOutput_ = audio::makePhonesDeviceOutput(engine_, *feed_, phonesMode_, options_);
+    std::string error;
+    if (!phonesOutput_->start(error))
+        std::fprintf(stderr, "korvex: the headphone device \"%s\" could not be opened (%s); trying it again every "
+                             "second\n", phonesMode_.c_str(), error.c_str());
+}
+
+void AudioSession::closePhones() {
+    if (phonesOutput_) phonesOutput_->stop();
+    phonesOutput_.reset();
+    engine_.setPhonesTap(nullptr);
+    feed_.reset();
+}
+
+void AudioSession::setPhonesMode(const std::string& mode) {
+    const std::string wanted = mode.empty() ? std::string("none") : mode;
+    if (wanted == phonesMode_) return;
+    closePhones();
+    const int channelsBefore = engine_.outputChannels();
+    phonesMode_ = wanted;
+    const audio::PhonesRoute route = audio::phonesRouteFor(phonesMode_);
+    if ((route == audio::PhonesRoute::kChannels ? 4 : 2) != channelsBefore && output_) {
+        // Four channels or two: the output is opened again for its new shape.
+        output_->stop();
+        output_.reset();
+        engine_.setPhonesRoute(route);
+        std::string notice;
+        output_ = audio::openOutput(outputMode_, engine_, notice, options_);
+        if (!notice.empty()) std::fprintf(stderr, "korvex: %s\n", notice.c_str());
+    } else {
+        engine_.setPhonesRoute(route);
+    }
+    openPhones();
+}
+
+double AudioSession::phonesDriftPpm() const { return feed_ ? feed_->driftPpm() : 0.0; }
+
 void AudioSession::shutdown() {
     pump_.stop();
+    closePhones();
     if (!output_) return;
     output_->stop();
     // Told once, on leaving, when the sound had gaps.

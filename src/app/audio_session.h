@@ -11,6 +11,7 @@
 
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/audio_output.h"
+#include "platform/audio/phones_feed.h"
 
 namespace korvex::app {
 
@@ -22,7 +23,10 @@ class AudioSession : public QObject {
 public:
     // Opens the output named by `--audio-output=MODE` in `args` or KORVEX_AUDIO_OUTPUT (the option wins);
     // when it cannot be opened, plays silently, says so once on stderr and keeps startProblem().
-    explicit AudioSession(const std::vector<std::string>& args, QObject* parent = nullptr);
+    // The headphones go where `--headphones=MODE`, KORVEX_HEADPHONES or `storedPhones` (the configuration
+    // dialog's choice) says, in that order.
+    explicit AudioSession(const std::vector<std::string>& args, const std::string& storedPhones = "none",
+                          QObject* parent = nullptr);
     ~AudioSession() override;
 
     audio::AudioEngine& engine() { return engine_; }
@@ -39,6 +43,13 @@ public:
     // What the operator is told once when the output asked for could not be opened and the player runs
     // silently (Japanese: which output, what it means, what to do); empty when it opened.
     const QString& startProblem() const { return startProblem_; }
+    // Where the headphones go: "none", "channels", "split" or a device name.
+    const std::string& phonesMode() const { return phonesMode_; }
+    // Sends the headphones to `mode` from now on. When that changes how many channels the output has, the
+    // output is opened again (a short gap in the sound).
+    void setPhonesMode(const std::string& mode);
+    // The headphone device's clock against the master's, in parts per million (0 without one).
+    double phonesDriftPpm() const;
     // Puts `output`, already started, in place of the one opened (the old one is stopped): for tests that
     // drive an output of their own.
     void replaceOutput(std::unique_ptr<audio::AudioOutput> output);
@@ -47,8 +58,16 @@ public:
     void setPumpInterval(int ms);
 
 private:
+    void openPhones();
+    void closePhones();
+
     audio::AudioEngine engine_;
     std::unique_ptr<audio::AudioOutput> output_;
+    std::string outputMode_;
+    audio::DeviceOptions options_;
+    std::string phonesMode_ = "none";
+    std::unique_ptr<audio::PhonesFeed> feed_;
+    std::unique_ptr<audio::AudioOutput> phonesOutput_;
     std::string recordSource_;
     QString startProblem_;
     QTimer pump_;

@@ -9,8 +9,8 @@ namespace korvex::app {
 namespace {
 
 // The player's options that carry a value after "=".
-constexpr std::array<std::string_view, 3> kValueOptions = {"--audio-output", "--audio-latency",
-                                                           "--record-source"};
+constexpr std::array<std::string_view, 4> kValueOptions = {"--audio-output", "--audio-latency",
+                                                           "--record-source", "--headphones"};
 
 // Qt's own options (QApplication reads and removes them); given with one dash as Qt documents them, or two.
 constexpr std::array<std::string_view, 12> kQtValueOptions = {"platform",        "platformpluginpath",
@@ -88,6 +88,10 @@ std::string commandLineHelp() {
            "                           書く）、またはサウンドデバイスの名前（の一部）。\n"
            "                           環境変数 KORVEX_AUDIO_OUTPUT でも選べます（オプションが優先）。\n"
            "  --audio-latency=MS       サウンドデバイスの遅延。2〜1000 ミリ秒、既定は 100。\n"
+           "  --headphones=MODE        ヘッドホン（プレリスン）の出力先。none（なし、既定）、split（左に会場の音、\n"
+           "                           右にヘッドホンの音を、それぞれモノラルで）、channels（4 出力のデバイスの\n"
+           "                           出力 3-4）、またはヘッドホン用のサウンドデバイスの名前（の一部）。\n"
+           "                           環境変数 KORVEX_HEADPHONES、設定ダイアログでも選べます（この順で優先）。\n"
            "  --record-source=SOURCE   レコーダーが録音する音。mix（プレーヤーの再生音、既定）または\n"
            "                           input（既定の入力デバイス。デスクトップでは多くはマイク）。\n"
            "                           環境変数 KORVEX_RECORD_SOURCE でも選べます（オプションが優先）。\n"

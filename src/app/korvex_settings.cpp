@@ -15,6 +15,7 @@ constexpr char kHeader[] = "# Korvex's own settings (korvexp.ini beside this fil
 constexpr char kProtectLiveDeck[] = "protect-live-deck";
 constexpr char kFileNameTitles[] = "file-name-titles";
 constexpr const char* kKeylock[] = {"keylock-a", "keylock-b"};
+constexpr char kHeadphones[] = "headphones";
 // A settings file is a few lines; anything larger is not one.
 constexpr qint64 kLimit = 64 * 1024;
 
@@ -54,6 +55,9 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
         }
         if (equals > 0 && (key == QLatin1String(kKeylock[0]) || key == QLatin1String(kKeylock[1]))) {
             if (const std::optional<bool> on = flag(value)) settings.keylock[key == QLatin1String(kKeylock[0]) ? 0 : 1] = *on;
+        if (equals > 0 && key == QLatin1String(kHeadphones)) {
+            // Anything but an empty value names a mode or a device.
+            if (!value.isEmpty()) settings.headphones = value;
             continue;
         }
         settings.otherLines << line;
@@ -71,6 +75,7 @@ bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     text += flagLine(kProtectLiveDeck, settings.protectLiveDeck);
     text += flagLine(kFileNameTitles, settings.fileNameTitles);
     for (std::size_t deck = 0; deck < 2; ++deck) text += flagLine(kKeylock[deck], settings.keylock[deck]);
+    text += QLatin1String(kHeadphones) + QLatin1Char('=') + settings.headphones + QStringLiteral("\r\n");
     for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);

@@ -20,6 +20,8 @@ struct KorvexSettings {
     bool fileNameTitles = false;
     // Each deck's keylock (A, B), as the DJ left it.
     std::array<bool, 2> keylock{};
+    // "ヘッドホン": where the headphones go ("none", "channels", "split" or a sound device's name).
+    QString headphones = QStringLiteral("none");
     // Lines read that this version does not understand, in their order.
     QStringList otherLines;
 };

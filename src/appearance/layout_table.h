@@ -237,6 +237,12 @@ inline constexpr auto kLayout = [] {
         {"Lvol", -1, P, {2880, 4170, 660, 405}, kButton, "fdtoa", kPair},
         {"volR", -1, P, {7065, 4170, 660, 405}, kButton, "fdtob", kPair},
         {"switch", -1, P, {4560, 4725, 705, 330}, kButton, "switch", kPair},
+        // The headphones in the crossfader panel's lower corners: each deck's pre-listen switch below its
+        // crossfader button, and the headphone mix (cue .. master) between deck A's switch and SWITCH.
+        {"pfl", 0, P, {2880, 4725, 660, 330}, kButton, "pfl", kPair},
+        {"pfl", 1, P, {7065, 4725, 660, 330}, kButton, "pfl", kPair},
+        {"phmixbase", -1, P, {3645, 4875, 840, 120}, kKnobBase, "", kNone},
+        {"phmixbtn", -1, P, {3998, 4867, 135, 135}, kIndicator, "pan", kSingle},
         {"center", -1, P, {5370, 4725, 705, 330}, kButton, "center", kPair},
 
         // Song-list panel: the two title lists with each deck's edit buttons on the inner side and the
@@ -408,6 +414,7 @@ inline constexpr auto kKnobTravel = std::to_array<KnobTravel>({
     {"eqbtn", 3, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
     {"eqbtn", 4, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
     {"eqbtn", 5, "eqbase", Axis::kHorizontal, 8197.5, 8797.5},
+    {"phmixbtn", -1, "phmixbase", Axis::kHorizontal, 3577.5, 4417.5},
 });
 
 // The trim knob's needle: a line from the fixed centre of its base, this long, on the upper half circle.

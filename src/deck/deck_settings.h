@@ -5,6 +5,7 @@
 // configuration dialog and the menus write it, the decks read it at the moment they need a value. Nothing
 // here is copied into the deck objects, so a change is seen on the next button press or timer tick.
 
+#include <QString>
 #include <array>
 
 namespace korvex::deck {
@@ -45,6 +46,9 @@ struct DeckSettings {
     // "曲名をファイル名で表示" (Korvex's own settings file): the title lists show file names, not the
     // "Artist - Title" of the songs' tags.
     bool fileNameTitles = false;
+    // "ヘッドホン" (Korvex's own settings file): where the headphones go: "none", "channels" (outputs 3-4),
+    // "split" (master left, headphones right) or a sound device's name.
+    QString headphones = QStringLiteral("none");
 
     // Pitch throttle: the pitch knob applies nothing while this is above 0; the main timer counts it down.
     int pitchwait = 0;

@@ -94,6 +94,13 @@ void Configuration::headIntervalChange(int value) {
     targets_.deck.headinterval = std::clamp(value, 0, kHeadIntervalMax);
 }
 
+void Configuration::headphonesChange(const QString& mode) {
+    const QString chosen = mode.trimmed().isEmpty() ? QStringLiteral("none") : mode.trimmed();
+    // The sound is told even when the choice is the stored one: --headphones may have sent it elsewhere.
+    targets_.deck.headphones = chosen;
+    if (hooks_.headphonesChanged) hooks_.headphonesChanged(chosen);
+}
+
 void Configuration::trimChange(int value) {
     targets_.newtrim = std::clamp(value, 0, kTrimMax);
 }

@@ -87,6 +87,8 @@ struct ConfigurationHooks {
     std::function<void()> startVolumeMixer;
     // Opens the sampler dialog of a slot, when the slot holds a sound (the slot buttons "１" .. "８").
     std::function<void(int slot)> openSlot;
+    // Sends the headphones where the dialog now says ("none", "channels", "split" or a device name).
+    std::function<void(const QString& mode)> headphonesChanged;
 };
 
 class Configuration {
@@ -111,6 +113,8 @@ public:
     bool protectLiveDeck() const { return targets_.deck.protectLiveDeck; }
     // "曲名をファイル名で表示": the title lists show file names instead of the songs' tags.
     bool fileNameTitles() const { return targets_.deck.fileNameTitles; }
+    // "ヘッドホン": "none", "channels", "split" or a sound device's name.
+    const QString& headphones() const { return targets_.deck.headphones; }
     bool autorec() const { return targets_.deck.autorec; }
     bool rec8bit() const { return targets_.deck.rec8bit; }
     bool recmono() const { return targets_.deck.recmono; }
@@ -144,6 +148,8 @@ public:
     void playOnSwitchClick(bool checked);
     void protectLiveDeckClick(bool checked) { targets_.deck.protectLiveDeck = checked; }
     void fileNameTitlesClick(bool checked) { targets_.deck.fileNameTitles = checked; }
+    // The headphone output chosen or typed: an empty text is "none"; the sound follows at once.
+    void headphonesChange(const QString& mode);
     void autorecClick(bool checked);
     void bitClick(int option);
     void stereoClick(int option);

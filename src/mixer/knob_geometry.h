@@ -68,6 +68,14 @@ constexpr KnobDesign eq(int index) {
             .bounds = BoundsTest::kHorizontal};
 }
 
+// The headphone mix slider (cue at the left end, master at the right).
+constexpr KnobDesign phonesMix() {
+    return {.kind = KnobKind::kHorizontal,
+            .base = box("phmixbase", -1),
+            .indicator = box("phmixbtn", -1),
+            .bounds = BoundsTest::kHorizontal};
+}
+
 // The needle starts straight up at its design length.
 constexpr KnobDesign trim(int deck) {
     const appearance::TrimNeedle& n = appearance::kTrimNeedles[deck == 0 ? 0 : 1];

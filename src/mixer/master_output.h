@@ -14,6 +14,10 @@ public:
     virtual ~MasterOutput() = default;
     virtual std::uint32_t masterVolume() const = 0;
     virtual void setMasterVolume(std::uint32_t packed) = 0;
+    // The headphone level (the monitor knob), linear 0 .. 1.
+    virtual void setPhonesLevel(float level) { (void)level; }
+    // The headphone mix: 0 the pre-listened sources only .. 1 the master only.
+    virtual void setPhonesMix(float mix) { (void)mix; }
 };
 
 // The engine's master gain.
@@ -22,6 +26,8 @@ public:
     explicit EngineMasterOutput(audio::AudioEngine& engine) : engine_(engine) {}
     std::uint32_t masterVolume() const override { return engine_.masterVolume(); }
     void setMasterVolume(std::uint32_t packed) override { engine_.setMasterVolume(packed); }
+    void setPhonesLevel(float level) override { engine_.setPhonesLevel(level); }
+    void setPhonesMix(float mix) override { engine_.setPhonesMix(mix); }
 
 private:
     audio::AudioEngine& engine_;

@@ -15,7 +15,8 @@ Mixer::Mixer(deck::DeckTransport& transport, MasterOutput& master)
       trim_{Knob(geometry::trim(0)), Knob(geometry::trim(1))},
       fader_(geometry::fader()),
       master_{Knob(geometry::master(0)), Knob(geometry::master(1))},
-      equalizer_(transport) {
+      equalizer_(transport),
+      headphones_(transport, master) {
     wireKnobs();
 }
 
@@ -43,11 +44,12 @@ std::uint64_t Mixer::revision() const {
         sum += pitch_[d].revision() + jog_[d].revision() + volume_[d].revision() + pan_[d].revision() +
                trim_[d].revision() + master_[d].revision();
     }
-    return sum + equalizer_.revision();
+    return sum + equalizer_.revision() + headphones_.revision();
 }
 
 void Mixer::start() {
     placeMasterFromOutput();
+    masvol2(0);
     faderpattern_ = 0;
     slidestate_ = kSlideIdle;
     slideflag_ = false;
@@ -62,7 +64,10 @@ void Mixer::volcontrol() {
     const DeckLevels levels =
         levelLaw(fader_.left(), decks, faderPoints(settings_.fadertable, faderpattern_));
     trimgain_ = levels.trimgain;
-    for (int deck = 0; deck < 2; ++deck) transport_.player(deck).setVolume(levels.volume[index(deck)]);
+    for (int deck = 0; deck < 2; ++deck) {
+        transport_.player(deck).setVolume(levels.volume[index(deck)]);
+        transport_.player(deck).setTrim(levels.trim[index(deck)]);
+    }
     touch();
 }
 
@@ -96,8 +101,12 @@ void Mixer::storeTrim(int deck) {
 }
 
 void Mixer::masvol2(int index) {
-    // The monitor knob moves and clamps but has no output of its own.
-    if (index != 1) return;
+    // The monitor knob is the headphone level, with the master knob's law.
+    if (index != 1) {
+        output_.setPhonesLevel(static_cast<float>(masterChannelLevel(masterKnob(0).top())) / 65535.0f);
+        touch();
+        return;
+    }
     output_.setMasterVolume(masterPacked(masterKnob(1).top()));
     touch();
 }

@@ -22,6 +22,7 @@
 
 #include "deck/deck_transport.h"
 #include "mixer/equalizer.h"
+#include "mixer/headphones.h"
 #include "mixer/knob.h"
 #include "mixer/master_output.h"
 #include "mixer/mixer_laws.h"
@@ -155,7 +156,7 @@ public:
     void trimlinedraw(int deck);
     // Stores the trim needle into the deck's current song's volume memory.
     void storeTrim(int deck);
-    // `masvol2`: the master gain from master knob `index`; the monitor knob (0) drives nothing.
+    // `masvol2`: the master gain from master knob `index`; the monitor knob (0) sets the headphone level.
     void masvol2(int index);
     // Places the master knob from the engine's master gain (without writing it back).
     void placeMasterFromOutput();
@@ -173,6 +174,10 @@ public:
     void toggleKeylock(int deck) { setKeylock(deck, !keylocked(deck)); }
     // The switch's bitmap: "keylock1.bmp" off, "keylock2.bmp" on.
     QString keylockPicture(int deck) const;
+    // --- headphones ---------------------------------------------------------------------------------------
+    // Each deck's pre-listen switch and the headphone mix.
+    Headphones& headphones() { return headphones_; }
+    const Headphones& headphones() const { return headphones_; }
 
     // --- main timer ---------------------------------------------------------------------------------------
     // The mixer's part of a tick, after the timer counted the pitch wait down: a pitch position the wait
@@ -213,6 +218,7 @@ private:
     std::array<Knob, 2> master_;
     Equalizer equalizer_;
     std::array<bool, 2> keylock_{};
+    Headphones headphones_;
 
     std::array<int, 2> trimgain_{80, 80};
     int faderpattern_ = 0;

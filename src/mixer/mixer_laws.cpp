@@ -68,6 +68,7 @@ DeckLevels levelLaw(float faderLeft, const std::array<DeckLevelInputs, 2>& decks
         out.trimgain[d] = roundInt(100 - u);
         gain[d] = static_cast<float>(out.trimgain[d]);
         att[d] = std::nearbyint(-(u * u));
+        out.trim[d] = static_cast<int>(att[d]);
         k[d] = (decks[d].volumeTop - kVolumeTop) / kVolumeTravel * gain[d];
     }
     const float p = faderPosition(faderLeft);

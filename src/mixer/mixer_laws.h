@@ -48,6 +48,8 @@ struct DeckLevels {
     std::array<int, 2> volume{};
     // Each deck's trim gain, 60 .. 100: how far the volume knob and the crossfader can attenuate it.
     std::array<int, 2> trimgain{};
+    // Each deck's trim alone, in hundredths of a dB (0 .. -1600): what the headphones hear the deck at.
+    std::array<int, 2> trim{};
 };
 
 // The level law: both decks' levels from the crossfader, the volume knobs, the trims and the pattern.

@@ -47,6 +47,11 @@ public:
     }
     // Keylock: with it on, the rate changes the tempo and keeps the pitch.
     virtual void setKeylock(bool on) { (void)on; }
+    // The trim alone in hundredths of a dB (0 .. -1600; the volume holds it too): the level the deck has on
+    // the headphones.
+    virtual void setTrim(int hundredthsDb) { (void)hundredthsDb; }
+    // Pre-listen: the deck goes to the headphones as well.
+    virtual void setPrelisten(bool on) { (void)on; }
     // True when the current file could not be opened or decoded.
     virtual bool hasError() const = 0;
     // Why the current file cannot be played, for the operator (Japanese, UTF-8): what went wrong on the first

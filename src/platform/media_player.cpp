@@ -118,6 +118,11 @@ void MediaPlayer::setEqualizer(double lowDb, double midDb, double highDb) {
 }
 
 void MediaPlayer::setKeylock(bool on) { shared_.keylock.store(on, std::memory_order_relaxed); }
+void MediaPlayer::setTrim(int hundredthsDb) {
+    shared_.trim.store(dsp::volumeToGain(hundredthsDb), std::memory_order_relaxed);
+}
+
+void MediaPlayer::setPrelisten(bool on) { shared_.prelisten.store(on, std::memory_order_relaxed); }
 
 void MediaPlayer::updateGains() {
     const float level = mute_ ? 0.0f : dsp::volumeToGain(volume_);

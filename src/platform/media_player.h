@@ -67,6 +67,8 @@ public:
     void setMute(bool mute) override;
     void setEqualizer(double lowDb, double midDb, double highDb) override;
     void setKeylock(bool on) override;
+    void setTrim(int hundredthsDb) override;
+    void setPrelisten(bool on) override;
 
     // True when the current file could not be opened or decoded.
     bool hasError() const override;

@@ -236,6 +236,9 @@ public:
     }
 
     int pan() const override { return pan_; }
+    void setPrelisten(bool on) override {
+        sampler_.shared(voice_).prelisten.store(on, std::memory_order_relaxed);
+    }
     SoundError setPan(int pan) override {
         if ((caps_ & kCtrlPan) == 0) return SoundError::ControlUnavailable;
         if (pan < -kMaxPan || pan > kMaxPan) return SoundError::Other;

@@ -86,6 +86,8 @@ public:
     virtual SoundEffect* effect(dsp::EffectKind kind, int index) = 0;
     // GetDirectSound3DBuffer: null for a buffer made without kCtrl3D.
     virtual SoundBuffer3D* buffer3D() = 0;
+    // Pre-listen: the buffer goes to the headphones as well (after its volume and pan).
+    virtual void setPrelisten(bool on) { (void)on; }
 };
 
 class SoundDevice {

@@ -119,6 +119,17 @@ void SampleSlots::setSlotsilencer(int slot, int value) {
     if (valid(slot)) slotsilencer_[at(slot)] = value;
 }
 
+bool SampleSlots::slotprelisten(int slot) const {
+    return valid(slot) && slotprelisten_[at(slot)];
+}
+
+void SampleSlots::setSlotprelisten(int slot, bool on) {
+    if (!valid(slot)) return;
+    slotprelisten_[at(slot)] = on;
+    if (slotbuffer_[at(slot)]) slotbuffer_[at(slot)]->setPrelisten(on);
+    touch();
+}
+
 int SampleSlots::slotlooping(int slot) const {
     return valid(slot) ? slotlooping_[at(slot)] : 0;
 }
@@ -239,6 +250,7 @@ void SampleSlots::installBuffer(int slot, std::unique_ptr<SoundBuffer> buffer) {
     if (!valid(slot)) return;
     if (slotbuffer_[at(slot)] && windows.releasingBuffer) windows.releasingBuffer(slotbuffer_[at(slot)].get());
     slotbuffer_[at(slot)] = std::move(buffer);
+    if (slotbuffer_[at(slot)] && slotprelisten_[at(slot)]) slotbuffer_[at(slot)]->setPrelisten(true);
     slot3dbuffer_[at(slot)] = nullptr;
     // A new buffer does not run yet, so the next press starts it even where the old one was looping.
     slotlooping_[at(slot)] = 0;

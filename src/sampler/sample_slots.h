@@ -82,6 +82,10 @@ public:
     int slotsilencer(int slot) const override;
     void setSlotsilencer(int slot, int value);
     int slotlooping(int slot) const;
+    // The slot's pre-listen tick: its sound goes to the headphones as well. It stays with the slot when a
+    // new sound is loaded into it (not kept between runs).
+    bool slotprelisten(int slot) const;
+    void setSlotprelisten(int slot, bool on);
     // `slot3dbuffer`(slot): the 3D interface the sampler dialog took from the slot's buffer, or null.
     SoundBuffer3D* slot3dbuffer(int slot) const;
     void setSlot3dbuffer(int slot, SoundBuffer3D* buffer);
@@ -158,6 +162,7 @@ private:
     std::array<SoundBuffer3D*, kSamplerSlots> slot3dbuffer_{};
     std::array<int, kSamplerSlots> slotloop_{};
     std::array<int, kSamplerSlots> slotsilencer_{};
+    std::array<bool, kSamplerSlots> slotprelisten_{};
     std::array<int, kSamplerSlots> slotlooping_{};
     std::array<QString, kSamplerSlots> captions_;
     SlotEffectLists effects_;

@@ -80,6 +80,7 @@ void SamplerDialogModel::open() {
     title_ = QStringLiteral("SAMPLER ") + QString::number(slot_ + 1);
     chkLoop_ = slots_.slotloop(slot_) == 1;
     chksilent_ = slots_.slotsilencer(slot_) == 1;
+    chkPrelisten_ = slots_.slotprelisten(slot_);
     widthTwips_ = has3D(mode) ? kWideTwips : kNarrowTwips;
     effectFrameTop_ = isEffecterMode(mode) ? kFrameShownTop : kFrameHiddenTop;
     if (SoundBuffer* b = buffer()) {
@@ -137,6 +138,12 @@ void SamplerDialogModel::chkLoopClicked(bool ticked) {
 void SamplerDialogModel::chksilentClicked(bool ticked) {
     chksilent_ = ticked;
     slots_.setSlotsilencer(slot_, ticked ? 1 : 0);
+    touch();
+}
+
+void SamplerDialogModel::chkPrelistenClicked(bool ticked) {
+    chkPrelisten_ = ticked;
+    slots_.setSlotprelisten(slot_, ticked);
     touch();
 }
 

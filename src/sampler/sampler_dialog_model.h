@@ -66,6 +66,8 @@ public:
     const QString& title() const { return title_; }
     bool chkLoop() const { return chkLoop_; }
     bool chksilent() const { return chksilent_; }
+    // The pre-listen tick ("ヘッドホン (PFL)").
+    bool chkPrelisten() const { return chkPrelisten_; }
     int widthTwips() const { return widthTwips_; }
     int effectFrameTop() const { return effectFrameTop_; }
     // `volume` 0 .. 100 (0 is full level) and `tempo` 100 .. 100000.
@@ -90,6 +92,7 @@ public:
     void tempoChanged(int value);
     void chkLoopClicked(bool ticked);
     void chksilentClicked(bool ticked);
+    void chkPrelistenClicked(bool ticked);
     // `Check1`(index) clicked to `ticked`. Unticking while the slot plays is refused with a message: the
     // entry stays and the box goes back to ticked (the return value is the box's state).
     bool check1Clicked(int index, bool ticked);
@@ -119,6 +122,7 @@ private:
     QString title_;
     bool chkLoop_ = false;
     bool chksilent_ = false;
+    bool chkPrelisten_ = false;
     int widthTwips_ = kWideTwips;
     int effectFrameTop_ = kFrameHiddenTop;
     int volume_ = 0;

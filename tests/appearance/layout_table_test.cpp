@@ -21,7 +21,7 @@ std::set<std::string> skinFiles() {
           "formend", "formsmall", "formbar", "sback", "sgo",      "stop",   "nextsong", "presong",
           "cue",     "play",      "switch",  "fdtoa", "fdtob",    "center", "fdp1",     "fdp2",
           "fdp3",    "fdp4",      "sampler", "list",  "recstart", "save",     "eqlow",    "eqmid",
-          "eqhigh",  "sync", "keylock"}) {
+          "eqhigh",  "sync", "keylock", "pfl"}) {
         files.insert(pair + "1.bmp");
         files.insert(pair + "2.bmp");
     }
@@ -76,7 +76,8 @@ TEST(LayoutTable, TravelMatchesTheBasesAndHoldsTheDesignPositions) {
         const Rect ind = boxOf(t.indicator, t.index);
         const Rect base = boxOf(t.base, t.index);
         const bool v = t.axis == Axis::kVertical;
-        if (t.indicator == "pitchbtn" || t.indicator == "panbtn" || t.indicator == "eqbtn") {
+        if (t.indicator == "pitchbtn" || t.indicator == "panbtn" || t.indicator == "eqbtn" ||
+            t.indicator == "phmixbtn") {
             // Limited by the base: the indicator's centre reaches both ends of the base.
             const double half = (v ? ind.height : ind.width) / 2.0;
             EXPECT_DOUBLE_EQ(t.first, (v ? base.top : base.left) - half) << t.indicator;
@@ -132,7 +133,7 @@ TEST(LayoutTable, NothingOverlapsButIndicatorsOverTheirBases) {
         const std::map<std::string, std::string> base = {
             {"pitchbtn", "pitchbase"}, {"jogbtn", "jogbase"},     {"Volbtn", "Volbase"},
             {"panbtn", "Panbase"},     {"Faderbtn", "Faderbase"}, {"masterbtn", "masterbase"},
-            {"eqbtn", "eqbase"}};
+            {"eqbtn", "eqbase"},       {"phmixbtn", "phmixbase"}};
         return base.at(std::string(a.name)) == b.name;
     };
     for (std::size_t i = 0; i < kLayout.size(); ++i) {

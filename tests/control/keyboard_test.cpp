@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <Qt>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -177,8 +178,14 @@ const KeyCase kEveryKey[] = {
      0xE66AE66A},
     {"\\", vk::kBackslash, [](KeyRig& r) { r.mixer.masterKnob(1).setTop(4340.0f); }, kMasterTop, 4240, 4240},
     {":", vk::kColon, nullptr, kMonitorTop, 3940, 3940},
-    // The monitor drives no output.
+    // The monitor is the headphones' level (90 %), not the master's.
     {": output", vk::kColon, nullptr, [](KeyRig& r, int) -> double { return r.master.writes; }, 0, 0},
+    {": headphones", vk::kColon, nullptr,
+     [](KeyRig& r, int) -> double { return std::round(r.master.phonesLevel * 65535.0); }, 0xE66A, 0xE66A},
+    // P pre-listens the keyboard's deck.
+    {"P", K('P'), nullptr, [](KeyRig& r, int d) -> double { return r.mixer.headphones().prelisten(d) ? 1 : 0; },
+     1, 0},
+    {"P player", K('P'), nullptr, [](KeyRig& r, int d) -> double { return r.fake(d).prelisten ? 1 : 0; }, 1, 0},
     {"]", vk::kBracketRight, [](KeyRig& r) { r.mixer.masterKnob(0).setTop(4340.0f); }, kMonitorTop, 4240,
      4240},
 };

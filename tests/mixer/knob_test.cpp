@@ -21,6 +21,7 @@ TEST(KnobTest, TravelsAgreeWithTheLayoutTable) {
         if (t.indicator == "panbtn") design = geometry::pan(t.index);
         if (t.indicator == "masterbtn") design = geometry::master(t.index);
         if (t.indicator == "eqbtn") design = geometry::eq(t.index);
+        if (t.indicator == "phmixbtn") design = geometry::phonesMix();
         Knob knob(design);
         knob.place(0, 0);
         EXPECT_EQ(knob.value(), static_cast<float>(t.first)) << t.indicator << t.index;

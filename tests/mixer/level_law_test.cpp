@@ -110,9 +110,14 @@ TEST(MasterVolumeTest, MasterKnobStartsAtTheEngineLevelAndSetsBothChannelsAndThe
     }
     master.press(KnobPart::kBase, kLeftButton, 0, -500);  // clamped to 100 %
     EXPECT_EQ(rig.master.value, 0xFFFFFFFFu);
+    // The monitor knob is the headphones' level, with the master's law, and leaves the master alone.
     const int writes = rig.master.writes;
+    rig.mixer.masterKnob(0).setTop(4340.0f);
+    rig.mixer.masvol2(0);
+    EXPECT_FLOAT_EQ(rig.master.phonesLevel, 0x8012 / 65535.0f);
     rig.mixer.masterKnob(0).press(KnobPart::kBase, kLeftButton, 0, 5000);
     EXPECT_EQ(rig.mixer.masterKnob(0).top(), kMasterBottom);
+    EXPECT_EQ(rig.master.phonesLevel, 0.0f);
     EXPECT_EQ(rig.master.writes, writes);
 }
 

@@ -24,8 +24,12 @@ public:
         ++writes;
         value = packed;
     }
+    void setPhonesLevel(float level) override { phonesLevel = level; }
+    void setPhonesMix(float mix) override { phonesMix = mix; }
     std::uint32_t value = 0xFFFFFFFFu;
     int writes = 0;
+    float phonesLevel = -1.0f;
+    float phonesMix = -1.0f;
 };
 
 // The transport's hooks as the application forwards them (no song memories here).

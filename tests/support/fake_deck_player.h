@@ -84,6 +84,8 @@ public:
     void setMute(bool m) override { muted = m; }
     void setEqualizer(double low, double mid, double high) override { eq = {low, mid, high}; }
     void setKeylock(bool on) override { keylock = on; }
+    void setTrim(int hundredthsDb) override { trim = hundredthsDb; }
+    void setPrelisten(bool on) override { prelisten = on; }
     // A file whose name holds "broken" cannot be opened.
     bool hasError() const override { return file.find("broken") != std::string::npos; }
     std::string problemForUser() const override {
@@ -112,6 +114,8 @@ public:
     bool muted = false;
     std::array<double, 3> eq{0.0, 0.0, 0.0};
     bool keylock = false;
+    int trim = 0;
+    bool prelisten = false;
     int seeks = 0;
     int rateWrites = 0;
     int volumeWrites = 0;

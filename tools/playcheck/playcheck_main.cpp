@@ -3,6 +3,7 @@
 //
 //   korvex-playcheck A B SECONDS [--audio-output=MODE] [--audio-latency=MS]
 //                    [--continuous] [--a=FILE]... [--b=FILE]... [--sample=WAV] [--record=OUT.wav]
+//                    [--headphones=MODE]
 //   korvex-playcheck --default-latency      prints the output latency asked for without --audio-latency (ms)
 //
 // Without --continuous both decks play at once. With it, the decks are wired as the player wires them
@@ -15,7 +16,8 @@
 // Prints "underflows=<n> output=<description>" and, with --continuous, --sample or --record, a second line of
 // what else ran ("handovers=<n> starved_blocks=<n> sample=<looping|none> recorded_s=<s> lost_frames=<n>":
 // starved blocks are blocks a deck waited for its decoder); exit status 2 when a file cannot be played or
-// recorded.
+// recorded. With --headphones (or KORVEX_HEADPHONES) deck B is pre-listened on the headphone output, and a
+// line "phones=<description> drift_ppm=<measured> phones_underruns=<n>" follows for a headphone device.
 
 #include <QString>
 #include <chrono>
@@ -36,6 +38,7 @@
 #include "mixer/mixer.h"
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/audio_output.h"
+#include "platform/audio/phones_feed.h"
 #include "platform/media_player.h"
 #include "platform/sound_buffer.h"
 #include "platform/wave_recording.h"
@@ -183,10 +186,23 @@ int main(int argc, char** argv) {
     }
 
     std::string notice;
+    const std::string phonesMode = korvex::audio::choosePhonesMode(args, std::getenv("KORVEX_HEADPHONES"), "none");
+    engine.setPhonesRoute(korvex::audio::phonesRouteFor(phonesMode));
+    decks.playerB.setPrelisten(phonesMode != "none");
     auto output = korvex::audio::openOutput(
         korvex::audio::chooseOutputMode(args, std::getenv("KORVEX_AUDIO_OUTPUT")), engine, notice,
         options.device);
     if (!notice.empty()) std::fprintf(stderr, "korvex-playcheck: %s\n", notice.c_str());
+    std::unique_ptr<korvex::audio::PhonesFeed> feed;
+    std::unique_ptr<korvex::audio::AudioOutput> phones;
+    if (korvex::audio::phonesRouteFor(phonesMode) == korvex::audio::PhonesRoute::kDevice) {
+        feed = std::make_unique<korvex::audio::PhonesFeed>(korvex::audio::kOutputRate);
+        engine.setPhonesTap(feed.get());
+        phones = korvex::audio::makePhonesDeviceOutput(engine, *feed, phonesMode, options.device);
+        std::string error;
+        if (!phones->start(error))
+            std::fprintf(stderr, "korvex-playcheck: headphones \"%s\": %s\n", phonesMode.c_str(), error.c_str());
+    }
     if (recording) {
         std::string error;
         if (recording->start(korvex::audio::makeMixCapture(engine), error) !=
@@ -210,9 +226,14 @@ int main(int argc, char** argv) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    if (phones) phones->stop();
+    engine.setPhonesTap(nullptr);
     output->stop();
     std::printf("underflows=%llu output=%s\n", static_cast<unsigned long long>(output->underflows()),
                 output->describe().c_str());
+    if (phones)
+        std::printf("phones=%s drift_ppm=%.1f phones_underruns=%llu\n", phones->describe().c_str(),
+                    feed->driftPpm(), static_cast<unsigned long long>(feed->underruns()));
     int status = 0;
     if (recording) {
         recording->stop();

@@ -70,6 +70,8 @@ const ButtonArt kButtons[] = {
     {"eqhigh", Style::kKey, Glyph::kNone, "HI", Tone::kKill, 0},
     {"sync", Style::kKey, Glyph::kNone, "SYNC", Tone::kAccent, 0},
     {"keylock", Style::kKey, Glyph::kLock, "", Tone::kAccent, 0},
+    // Pre-listen lights in the cue colour: what it lights goes to the headphones.
+    {"pfl", Style::kKey, Glyph::kHeadphones, "PFL", Tone::kCue, 0},
     {"fdp1", Style::kPattern, Glyph::kNone, "A", Tone::kAccent, 0},
     {"fdp2", Style::kPattern, Glyph::kNone, "B", Tone::kAccent, 1},
     {"fdp3", Style::kPattern, Glyph::kNone, "C", Tone::kAccent, 2},

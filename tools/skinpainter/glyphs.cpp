@@ -184,6 +184,21 @@ void drawGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QColor& colour
             p.drawEllipse(q.center(), s * 0.3, s * 0.3);
             break;
         }
+        case Glyph::kHeadphones: {
+            // A headband over two ear cups.
+            const double t = std::max(1.2, s * 0.11);
+            p.setPen(QPen(colour, t, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            const QRectF band(cx - s * 0.34, cy - s * 0.38, s * 0.68, s * 0.7);
+            p.drawArc(band, 0, 180 * 16);
+            p.drawLine(QPointF(band.left(), band.center().y()), QPointF(band.left(), cy + s * 0.08));
+            p.drawLine(QPointF(band.right(), band.center().y()), QPointF(band.right(), cy + s * 0.08));
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawRoundedRect(QRectF(cx - s * 0.42, cy + s * 0.02, s * 0.2, s * 0.34), s * 0.06, s * 0.06);
+            p.drawRoundedRect(QRectF(cx + s * 0.22, cy + s * 0.02, s * 0.2, s * 0.34), s * 0.06, s * 0.06);
+            break;
+        }
         case Glyph::kSave: {
             // An arrow down into a tray.
             QPainterPath path;

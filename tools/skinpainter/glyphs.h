@@ -34,6 +34,7 @@ enum class Glyph {
     kRecord,
     kSave,
     kLock,
+    kHeadphones,
 };
 
 // Draws a glyph filling at most the box, keeping its own proportions.

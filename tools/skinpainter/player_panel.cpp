@@ -282,6 +282,20 @@ void crossfader(QPainter& p, const Palette& pal) {
     silk(p, QRectF(t.to.x() + 3, y - 16.5, 9, 8), QStringLiteral("B"), 7, pal.silk);
 }
 
+// The headphone mix: a short slot from CUE (left) to MASTER (right), captioned above its ends.
+void phonesMixSlider(QPainter& p, const Palette& pal) {
+    const Track t = trackOf("phmixbtn", -1);
+    const double y = t.from.y();
+    slot(p, QRectF(t.from.x() - 1.5, y - 1.5, t.to.x() - t.from.x() + 3, 3), pal);
+    const double mid = (t.from.x() + t.to.x()) / 2.0;
+    vline(p, mid, y + 4, y + 6, withAlpha(pal.silkDim, 200));
+    for (const double x : {t.from.x(), t.to.x()}) vline(p, x, y + 4, y + 7, pal.accent, 1.2);
+    const double labelTop = y - 15;
+    silk(p, QRectF(t.from.x() - 6, labelTop, 22, 8), QStringLiteral("CUE"), 6, pal.silkDim, Qt::AlignLeft | Qt::AlignVCenter);
+    silk(p, QRectF(t.to.x() - 25, labelTop, 28, 8), QStringLiteral("MST"), 6, pal.silkDim, Qt::AlignRight | Qt::AlignVCenter);
+    silk(p, QRectF(mid - 16, labelTop - 1, 32, 9), QStringLiteral("PHONES"), 6, pal.silk);
+}
+
 void outputSliders(QPainter& p, const Palette& pal) {
     for (int index = 0; index < 2; ++index) {
         const Track t = trackOf("masterbtn", index);
@@ -343,6 +357,7 @@ QImage paintPlayerPanel(const Palette& pal) {
     }
     volumeSliders(p, pal);
     crossfader(p, pal);
+    phonesMixSlider(p, pal);
     outputSliders(p, pal);
 
     // The maker's plate at the top of the mixer.

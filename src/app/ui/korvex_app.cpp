@@ -83,7 +83,10 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         return;
     }
     for (const std::string& file : files) openFiles_ << base::absoluteFileName(base::fileNameFromBytes(file));
-    audio_ = std::make_unique<AudioSession>(args);
+    // The headphones' place is in Korvex's own file; the sound opens before the rest of the settings are read.
+    KorvexSettings early;
+    readKorvexSettings(korvexSettingsBeside(standardSettingsFilePath()), early);
+    audio_ = std::make_unique<AudioSession>(args, early.headphones.toStdString());
     library_ = std::make_unique<library::Library>();
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
@@ -145,6 +148,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         player_->settings().fileNameTitles = korvexSettings_.fileNameTitles;
         for (int deck = 0; deck < 2; ++deck)
             player_->mixer().setKeylock(deck, korvexSettings_.keylock[static_cast<std::size_t>(deck)]);
+        player_->settings().headphones = korvexSettings_.headphones;
         applySettings();
     };
     hooks.skinname = [this] { return skinname_; };
@@ -306,6 +310,7 @@ void KorvexApp::applySkin() {
     if (auto* pan = window_->picture("panbtn", 0)) {
         for (int i = 0; i < 6; ++i)
             if (auto* cap = window_->picture("eqbtn", i)) cap->setPicture(pan->picturePath());
+        if (auto* cap = window_->picture("phmixbtn", -1)) cap->setPicture(pan->picturePath());
     }
     window_->forgetBitmaps();
     // The recorder button stays lit while the recorder is open.
@@ -426,6 +431,7 @@ mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
         // A slot button acts as a right press on the slot's label: the sampler dialog, when the slot holds a
         // sound (closing the other windows, this one included).
         hooks.openSlot = [this](int slot) { sampler_->slots().textMouseDown(slot, true); };
+        hooks.headphonesChanged = [this](const QString& mode) { audio_->setPhonesMode(mode.toStdString()); };
         configuration_ = std::make_unique<mixer::Configuration>(targets, player_->dialogs(), std::move(hooks));
     }
     // A dialog closed a moment ago may still wait for its deletion: a new one reads the settings afresh.
@@ -665,6 +671,7 @@ void KorvexApp::saveSettings() {
     korvexSettings_.fileNameTitles = player_->settings().fileNameTitles;
     for (int deck = 0; deck < 2; ++deck)
         korvexSettings_.keylock[static_cast<std::size_t>(deck)] = player_->mixer().keylocked(deck);
+    korvexSettings_.headphones = player_->settings().headphones;
     writeKorvexSettings(korvexSettingsPath_, korvexSettings_);
 }
 

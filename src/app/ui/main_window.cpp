@@ -120,6 +120,9 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
     }
     for (int deck = 0; deck < 2; ++deck) picture("sync", deck)->setToolTip(QStringLiteral("Sync (Y)"));
     for (int deck = 0; deck < 2; ++deck) picture("keylock", deck)->setToolTip(QStringLiteral("Key Lock (K)"));
+    picture("pfl", 0)->setToolTip(QStringLiteral("Pre-listen A (P)"));
+    picture("pfl", 1)->setToolTip(QStringLiteral("Pre-listen B (P)"));
+    picture("phmixbase")->setToolTip(QStringLiteral("Headphone Mix (CUE - MASTER)"));
     picture("Faderbase")->setToolTip(QStringLiteral("CrossFader"));
     picture("switch")->setToolTip(QStringLiteral("Switch(Space)"));
     picture("Lvol")->setToolTip(QStringLiteral("A< (C)"));

@@ -352,7 +352,9 @@ void PlayerController::connectMixer() {
         connectButton("searchR", deck, [&m, deck] { m.searchRPress(deck); }, [&m, deck] { m.searchRRelease(deck); },
                       nullptr);
         connectButton("sync", deck, nullptr, nullptr, [this, deck] { beatSync_->sync(deck); });
+        connectButton("pfl", deck, nullptr, nullptr, [&m, deck] { m.headphones().togglePrelisten(deck); });
     }
+    connectKnob("phmixbase", "phmixbtn", -1, m.headphones().mixKnob());
     connectKnob("Faderbase", "Faderbtn", -1, m.faderKnob());
     for (int i = 0; i < 4; ++i) connectButton("FDpaturn", i, nullptr, nullptr, [&m, i] { m.FDpaturn(i); });
     connectButton("center", -1, [&m] { m.centerPress(); }, [&m] { m.centerRelease(); }, [&m] { m.centerClick(); });
@@ -406,7 +408,9 @@ void PlayerController::refreshMixer() {
         window_.showPaintedButton("sync", deck, synced ? QStringLiteral("sync2.bmp") : QStringLiteral("sync1.bmp"),
                                   QStringLiteral("SYNC"), synced);
         setText(window_.label("Tempo", deck), beatSync_->tempoText(deck));
+        window_.showPaintedButton("pfl", deck, m.headphones().prelistenPicture(deck), QStringLiteral("PFL"), m.headphones().prelisten(deck));
     }
+    place("phmixbtn", -1, m.headphones().mixKnob());
     place("Faderbtn", -1, m.faderKnob());
     for (int i = 0; i < 4; ++i) window_.showBitmap("FDpaturn", i, view.patternPicture[static_cast<std::size_t>(i)]);
     window_.showBitmap("switch", -1, view.switchPicture);

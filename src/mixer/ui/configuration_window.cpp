@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -101,6 +102,7 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
     auto* left = new QVBoxLayout;
     left->addWidget(crossfaderFrame());
     left->addWidget(gapFrame());
+    left->addWidget(headphonesFrame());
     left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(faderFrame());
@@ -221,6 +223,34 @@ QWidget* ConfigurationWindow::gapFrame() {
     return frame;
 }
 
+QWidget* ConfigurationWindow::headphonesFrame() {
+    auto* frame = new QGroupBox(QStringLiteral("ヘッドホン"));
+    auto* layout = new QVBoxLayout(frame);
+    headphones_ = new QComboBox(frame);
+    headphones_->setObjectName(QStringLiteral("headphones"));
+    headphones_->setEditable(true);
+    headphones_->setInsertPolicy(QComboBox::NoInsert);
+    headphones_->addItem(QStringLiteral("なし"), QStringLiteral("none"));
+    headphones_->addItem(QStringLiteral("左右に分ける（左：会場、右：ヘッドホン）"), QStringLiteral("split"));
+    headphones_->addItem(QStringLiteral("出力 3-4（4 出力のデバイス）"), QStringLiteral("channels"));
+    headphones_->setToolTip(QStringLiteral(
+        "別のサウンドデバイスで聴くときは、そのデバイスの名前（またはその一部）を入力してください。"));
+    layout->addWidget(headphones_);
+    auto* hint = new QLabel(QStringLiteral("デバイス名を入力すると、そのデバイスでヘッドホンを鳴らします。"));
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
+    // A listed choice by its mode, anything typed as a device name.
+    auto choose = [this] {
+        const QString text = headphones_->currentText();
+        const int listed = headphones_->findText(text);
+        model_.headphonesChange(listed >= 0 ? headphones_->itemData(listed).toString() : text);
+        showState();
+    };
+    QObject::connect(headphones_, &QComboBox::activated, this, choose);
+    QObject::connect(headphones_->lineEdit(), &QLineEdit::editingFinished, this, choose);
+    return frame;
+}
+
 QWidget* ConfigurationWindow::recordingFrame() {
     auto* frame = new QGroupBox(QStringLiteral("録音"));
     auto* layout = new QGridLayout(frame);
@@ -319,6 +349,14 @@ void ConfigurationWindow::showState() {
     setChecked(cueswitch_, model_.playOnSwitch());
     setChecked(protect_, model_.protectLiveDeck());
     setChecked(fileNameTitles_, model_.fileNameTitles());
+    {
+        const QSignalBlocker quiet(headphones_);
+        const int listed = headphones_->findData(model_.headphones());
+        if (listed >= 0)
+            headphones_->setCurrentIndex(listed);
+        else if (headphones_->currentText() != model_.headphones())
+            headphones_->setEditText(model_.headphones());
+    }
     setChecked(bit_[model_.bitOption()], true);
     setChecked(stereo_[model_.stereoOption()], true);
     setChecked(bitrate_[model_.bitrateOption()], true);

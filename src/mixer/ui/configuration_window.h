@@ -2,6 +2,7 @@
 // The configuration dialog "Korvexの設定": a modeless window over the Configuration model. Every control
 // forwards its change to the model at once; the curve picture draws the model's six lines.
 
+#include <QComboBox>
 #include <QDialog>
 #include <QWidget>
 
@@ -50,6 +51,7 @@ public:
     QCheckBox* cueswitch() const { return cueswitch_; }
     QCheckBox* protectLiveDeck() const { return protect_; }
     QCheckBox* fileNameTitles() const { return fileNameTitles_; }
+    QComboBox* headphones() const { return headphones_; }
     QRadioButton* bit(int i) const { return bit_[i]; }
     QRadioButton* stereo(int i) const { return stereo_[i]; }
     QRadioButton* bitrate(int i) const { return bitrate_[i]; }
@@ -67,6 +69,7 @@ private:
     QWidget* crossfaderFrame();
     QWidget* faderFrame();
     QWidget* gapFrame();
+    QWidget* headphonesFrame();
     QWidget* recordingFrame();
     QWidget* samplerFrame();
 
@@ -81,6 +84,7 @@ private:
     QCheckBox* cueswitch_ = nullptr;
     QCheckBox* protect_ = nullptr;
     QCheckBox* fileNameTitles_ = nullptr;
+    QComboBox* headphones_ = nullptr;
     QRadioButton* bit_[2] = {};
     QRadioButton* stereo_[2] = {};
     QRadioButton* bitrate_[3] = {};

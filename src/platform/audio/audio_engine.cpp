@@ -16,7 +16,10 @@ constexpr double kFadeInSeconds = 0.2;
 AudioEngine::AudioEngine(int sampleRate, dsp::TimeStretcher::Engine stretchEngine)
     : sampleRate_(sampleRate),
       sampler_(std::make_unique<SamplerSource>(sampleRate, resampler_, ramp_)),
-      bus_(DeckSource::kMaxBlock * 2) {
+      bus_(DeckSource::kMaxBlock * 2),
+      cue_(DeckSource::kMaxBlock * 2),
+      phones_(DeckSource::kMaxBlock * 2),
+      shaped_(DeckSource::kMaxBlock * 2) {
     for (int i = 0; i < kDecks; ++i)
         deckSources_.push_back(std::make_unique<DeckSource>(i, sampleRate_, decks_[static_cast<std::size_t>(i)],
                                                             resampler_, ramp_, stretchEngine));
@@ -46,6 +49,12 @@ void AudioEngine::setMixTap(MixTap* tap) {
     while (tapBusy_.load()) std::this_thread::yield();
 }
 
+void AudioEngine::setPhonesTap(MixTap* tap) {
+    assertNotRealtime();
+    phonesTap_.store(tap);
+    while (phonesTapBusy_.load()) std::this_thread::yield();
+}
+
 void AudioEngine::dispatchEvents() {
     assertNotRealtime();
     flushOverflow();
@@ -67,17 +76,34 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
     const std::uint32_t master = master_.load(std::memory_order_relaxed);
     const float targetLeft = static_cast<float>(master & 0xFFFFu) / 65535.0f;
     const float targetRight = static_cast<float>(master >> 16) / 65535.0f;
+    const PhonesRoute route = route_.load(std::memory_order_relaxed);
+    const bool phones = route != PhonesRoute::kNone;
+    const float mix = std::clamp(phonesMix_.load(std::memory_order_relaxed), 0.0f, 1.0f);
+    const float level = std::max(0.0f, phonesLevel_.load(std::memory_order_relaxed));
+    if (fadeInRequested_.exchange(false, std::memory_order_acq_rel))
+        fadeLeft_ = static_cast<std::size_t>(kFadeInSeconds * sampleRate_);
 
+    // The busy flags are raised before the taps are read, so setMixTap() can tell when a detached tap is
+    // free.
+    tapBusy_.store(true);
+    MixTap* tap = tap_.load();
+    if (route == PhonesRoute::kDevice) phonesTapBusy_.store(true);
+    MixTap* phonesTap = route == PhonesRoute::kDevice ? phonesTap_.load() : nullptr;
     for (std::size_t done = 0; done < frames;) {
         const std::size_t n = std::min(frames - done, DeckSource::kMaxBlock);
         float* bus = bus_.data();
+        float* cue = phones ? cue_.data() : nullptr;
         std::fill_n(bus, n * 2, 0.0f);
-        for (auto& deck : deckSources_) deck->render_rt(bus, n, events_);
-        sampler_->render_rt(bus, n);
+        if (phones) std::fill_n(cue, n * 2, 0.0f);
+        for (auto& deck : deckSources_) deck->render_rt(bus, cue, n, events_);
+        sampler_->render_rt(bus, cue, n);
+        if (phones) mixPhones_rt(cue, bus, n, mix, level);
         // The master gain glides across the block so a knob move never clicks.
         const float stepLeft = (targetLeft - masterLeft_) / static_cast<float>(n);
         const float stepRight = (targetRight - masterRight_) / static_cast<float>(n);
-        float* dst = out + done * 2;
+        // Without headphones in the same stream the master goes straight out.
+        const bool shaping = route == PhonesRoute::kChannels || route == PhonesRoute::kSplit;
+        float* dst = shaping ? shaped_.data() : out + done * 2;
         for (std::size_t i = 0; i < n; ++i) {
             const float fi = static_cast<float>(i);
             dst[2 * i] = bus[2 * i] * (masterLeft_ + stepLeft * fi);
@@ -85,24 +111,72 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
         }
         masterLeft_ = targetLeft;
         masterRight_ = targetRight;
+        if (fadeLeft_ > 0) {
+            std::size_t left = fadeLeft_;
+            if (phones) fadeIn_rt(phones_.data(), n, left);
+            fadeIn_rt(dst, n, fadeLeft_);
+        }
+        if (tap != nullptr) tap->write_rt(dst, n);
+        const float* ph = phones_.data();
+        if (route == PhonesRoute::kChannels) {
+            float* o = out + done * 4;
+            for (std::size_t i = 0; i < n; ++i) {
+                o[4 * i] = dst[2 * i];
+                o[4 * i + 1] = dst[2 * i + 1];
+                o[4 * i + 2] = ph[2 * i];
+                o[4 * i + 3] = ph[2 * i + 1];
+            }
+        } else if (route == PhonesRoute::kSplit) {
+            float* o = out + done * 2;
+            for (std::size_t i = 0; i < n; ++i) {
+                o[2 * i] = 0.5f * (dst[2 * i] + dst[2 * i + 1]);
+                o[2 * i + 1] = 0.5f * (ph[2 * i] + ph[2 * i + 1]);
+            }
+        } else if (phonesTap != nullptr) {
+            phonesTap->write_rt(ph, n);
+        }
         done += n;
     }
-    if (fadeInRequested_.exchange(false, std::memory_order_acq_rel))
-        fadeLeft_ = static_cast<std::size_t>(kFadeInSeconds * sampleRate_);
-    if (fadeLeft_ > 0) {
-        const auto total = static_cast<float>(kFadeInSeconds * sampleRate_);
-        for (std::size_t i = 0; i < frames && fadeLeft_ > 0; ++i, --fadeLeft_) {
-            const float gain = 1.0f - static_cast<float>(fadeLeft_) / total;
-            out[2 * i] *= gain;
-            out[2 * i + 1] *= gain;
-        }
-    }
-    // The busy flag is raised before the tap is read, so setMixTap() can tell when a detached tap is free.
-    tapBusy_.store(true);
-    if (MixTap* tap = tap_.load()) tap->write_rt(out, frames);
     tapBusy_.store(false);
+    phonesTapBusy_.store(false);
     frames_.fetch_add(frames, std::memory_order_relaxed);
     if (applied != 0) acknowledged_.store(applied, std::memory_order_release);
+}
+
+void AudioEngine::fadeIn_rt(float* data, std::size_t frames, std::size_t& left) const {
+    const auto total = static_cast<float>(kFadeInSeconds * sampleRate_);
+    for (std::size_t i = 0; i < frames && left > 0; ++i, --left) {
+        const float gain = 1.0f - static_cast<float>(left) / total;
+        data[2 * i] *= gain;
+        data[2 * i + 1] *= gain;
+    }
+}
+
+void AudioEngine::mixPhones_rt(const float* cue, const float* master, std::size_t frames, float mix, float level) {
+    float* out = phones_.data();
+    if (mix == mixNow_ && level == levelNow_) {
+        // Held still (nearly always): two fixed weights.
+        const float cueWeight = (1.0f - mix) * level;
+        const float masterWeight = mix * level;
+        if (masterWeight == 0.0f) {
+            for (std::size_t i = 0; i < frames * 2; ++i) out[i] = cue[i] * cueWeight;
+        } else {
+            for (std::size_t i = 0; i < frames * 2; ++i) out[i] = cue[i] * cueWeight + master[i] * masterWeight;
+        }
+        return;
+    }
+    const float n = static_cast<float>(frames);
+    const float mixStep = (mix - mixNow_) / n;
+    const float levelStep = (level - levelNow_) / n;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const float fi = static_cast<float>(i);
+        const float m = mixNow_ + mixStep * fi;
+        const float g = levelNow_ + levelStep * fi;
+        out[2 * i] = (cue[2 * i] * (1.0f - m) + master[2 * i] * m) * g;
+        out[2 * i + 1] = (cue[2 * i + 1] * (1.0f - m) + master[2 * i + 1] * m) * g;
+    }
+    mixNow_ = mix;
+    levelNow_ = level;
 }
 
 }  // namespace korvex::audio

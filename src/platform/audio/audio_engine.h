@@ -8,6 +8,13 @@
 // render call, renders, publishes positions and states, and posts events back through a second queue that
 // the UI thread empties with dispatchEvents(). A command takes effect in the first block rendered after
 // it was sent. Nothing on the render path allocates, locks or waits.
+//
+// Headphones: a second bus holds the pre-listened decks (after trim and equaliser, before the volume and the
+// crossfader) and pre-listened sampler slots; it is blended with the master bus (before the master gain) by
+// the headphone mix and scaled by the headphone level. Where it goes is the headphone route, fixed before
+// the output starts: nowhere (no headphone work at all), a second device (through a tap, like the
+// recorder's), outputs 3-4 of a four-channel output, or the right side of a split stereo output whose left
+// side carries the master in mono.
 
 #include <array>
 #include <atomic>
@@ -26,6 +33,14 @@
 #include "platform/dsp/resampler.h"
 
 namespace korvex::audio {
+
+// Where the headphone bus goes.
+enum class PhonesRoute : int {
+    kNone,      // no headphones: the engine does no headphone work
+    kDevice,    // a device of its own, fed through the phones tap
+    kChannels,  // four channels out: master on 1-2, headphones on 3-4
+    kSplit,     // two channels out: master in mono on the left, headphones in mono on the right
+};
 
 class AudioEngine {
 public:
@@ -71,8 +86,23 @@ public:
     // The next blocks fade in from silence (the sound device is back). Any thread.
     void fadeIn() { fadeInRequested_.store(true, std::memory_order_release); }
 
+    // The headphone route; set before the output starts (it fixes outputChannels()).
+    void setPhonesRoute(PhonesRoute route) { route_.store(route, std::memory_order_relaxed); }
+    PhonesRoute phonesRoute() const { return route_.load(std::memory_order_relaxed); }
+    // Channels per frame that render_rt() writes: 4 for the channels route, else 2.
+    int outputChannels() const { return phonesRoute() == PhonesRoute::kChannels ? 4 : 2; }
+    // Headphone level (the monitor knob), linear 0 .. 1; glides.
+    void setPhonesLevel(float level) { phonesLevel_.store(level, std::memory_order_relaxed); }
+    float phonesLevel() const { return phonesLevel_.load(std::memory_order_relaxed); }
+    // Headphone mix: 0 the pre-listened sources only (cue) .. 1 the master only; glides.
+    void setPhonesMix(float mix) { phonesMix_.store(mix, std::memory_order_relaxed); }
+    float phonesMix() const { return phonesMix_.load(std::memory_order_relaxed); }
+    // Attaches the headphone device's feed for the device route (null detaches it); it receives every
+    // headphone block, stereo. Returns once the previous one is no longer in use.
+    void setPhonesTap(MixTap* tap);
+
     // --- audio thread ----------------------------------------------------------------------------
-    // Renders `frames` interleaved stereo frames into `out` (overwritten).
+    // Renders `frames` interleaved frames of outputChannels() channels into `out` (overwritten).
     void render_rt(float* out, std::size_t frames);
 
 private:
@@ -83,6 +113,10 @@ private:
     };
 
     void flushOverflow();
+    // Fades the stereo block `data` in while a fade-in runs (the master, and the headphones with it).
+    void fadeIn_rt(float* data, std::size_t frames, std::size_t& left) const;
+    // Mixes the cue and master buses of one block into phones_ (stereo), with the mix and level gliding.
+    void mixPhones_rt(const float* cue, const float* master, std::size_t frames, float mix, float level);
 
     const int sampleRate_;
     dsp::Resampler resampler_;
@@ -100,6 +134,11 @@ private:
     std::atomic<std::uint64_t> frames_{0};
     std::atomic<MixTap*> tap_{nullptr};
     std::atomic<bool> tapBusy_{false};
+    std::atomic<PhonesRoute> route_{PhonesRoute::kNone};
+    std::atomic<float> phonesLevel_{1.0f};
+    std::atomic<float> phonesMix_{0.0f};
+    std::atomic<MixTap*> phonesTap_{nullptr};
+    std::atomic<bool> phonesTapBusy_{false};
     std::atomic<bool> outputLost_{false};
     std::atomic<bool> fadeInRequested_{false};
     // Frames of the fade-in still to go (audio thread).
@@ -107,6 +146,13 @@ private:
     float masterLeft_ = 1.0f;
     float masterRight_ = 1.0f;
     std::vector<float> bus_;
+    // Headphones (audio thread): the pre-listen bus, the mixed headphone block, the master block before
+    // it is shaped, and the mix and level as the last block ended.
+    std::vector<float> cue_;
+    std::vector<float> phones_;
+    std::vector<float> shaped_;
+    float mixNow_ = 0.0f;
+    float levelNow_ = 1.0f;
 };
 
 }  // namespace korvex::audio

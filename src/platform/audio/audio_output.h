@@ -11,6 +11,8 @@
 namespace korvex::audio {
 
 class AudioEngine;
+class PhonesFeed;
+enum class PhonesRoute : int;
 
 class AudioOutput {
 public:
@@ -50,6 +52,21 @@ std::string chooseOutputMode(const std::vector<std::string>& args, const char* e
 // puts the reason in `notice` (which the caller prints once); otherwise `notice` is left empty.
 std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& engine, std::string& notice,
                                         DeviceOptions options = {});
+
+// Picks the headphone mode: `--headphones=MODE` among `args` wins over the KORVEX_HEADPHONES environment value
+// (`environment`, may be null), which wins over `stored` (the configuration dialog's); "none" when none
+// names one.
+std::string choosePhonesMode(const std::vector<std::string>& args, const char* environment,
+                             const std::string& stored);
+// The route a headphone mode takes: "none" (or empty) none, "channels", "split", anything else a device name.
+PhonesRoute phonesRouteFor(const std::string& mode);
+
+// The headphones on the sound device `deviceName`, reading `feed` (which the engine must be writing through
+// its phones tap). It runs on the device's own clock; losing it touches nothing of the master, and it is
+// tried again every second. When the device cannot be opened at once, start() says why and returns false,
+// but the output goes on trying every second until it is stopped.
+std::unique_ptr<AudioOutput> makePhonesDeviceOutput(AudioEngine& engine, PhonesFeed& feed, std::string deviceName,
+                                                    DeviceOptions options = {});
 
 std::unique_ptr<AudioOutput> makeNullOutput(AudioEngine& engine);
 std::unique_ptr<AudioOutput> makeWavOutput(AudioEngine& engine, std::string path);

@@ -1,5 +1,6 @@
 // The outputs without a sound card: a thread renders one block per period against the steady clock, so
-// decks play at real speed; the wav variant writes each block to its file.
+// decks play at real speed; the wav variant writes each block to its file (four channels when the
+// headphones take outputs 3-4).
 
 #include <atomic>
 #include <chrono>
@@ -22,7 +23,8 @@ public:
     ~ClockedOutput() override { stop(); }
 
     bool start(std::string& error) override {
-        if (!wavPath_.empty() && !writer_.open(wavPath_, engine_.sampleRate(), error)) return false;
+        if (!wavPath_.empty() && !writer_.open(wavPath_, engine_.sampleRate(), error, engine_.outputChannels()))
+            return false;
         running_ = true;
         thread_ = std::thread([this] { run(); });
         return true;
@@ -39,7 +41,7 @@ public:
 private:
     void run() {
         using Clock = std::chrono::steady_clock;
-        std::vector<float> block(kPeriodFrames * 2);
+        std::vector<float> block(kPeriodFrames * static_cast<std::size_t>(engine_.outputChannels()));
         const auto period = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(static_cast<double>(kPeriodFrames) / engine_.sampleRate()));
         auto next = Clock::now();

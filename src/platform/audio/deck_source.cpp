@@ -82,7 +82,7 @@ void DeckSource::apply_rt(const Command& command, EventSink& events) {
     }
 }
 
-void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
+void DeckSource::render_rt(float* bus, float* phones, std::size_t frames, EventSink& events) {
     const double rate = std::max(kMinRate, shared_.rate.load(std::memory_order_relaxed));
     const double ratio = audio_ != nullptr ? static_cast<double>(audio_->sampleRate()) / outputRate_ : 1.0;
     const double target = std::min(rate * ratio, dsp::Resampler::kMaxIncrement);
@@ -153,7 +153,23 @@ void DeckSource::render_rt(float* bus, std::size_t frames, EventSink& events) {
 
     const bool sounding = equalise_rt(frames, audible);
     // The headphone bus takes the deck from here: after the trim and the equaliser, before the deck's
-    // volume, balance and the crossfader.
+    // volume, balance and the crossfader. Switching pre-listen glides across one block, so it never clicks.
+    const float phonesTarget =
+        phones != nullptr && shared_.prelisten.load(std::memory_order_relaxed)
+            ? shared_.trim.load(std::memory_order_relaxed)
+            : 0.0f;
+    if (!wasAudible_) phonesGain_ = phonesTarget;
+    if (sounding && phones != nullptr && phonesGain_ == phonesTarget && phonesTarget != 0.0f) {
+        for (std::size_t i = 0; i < frames * 2; ++i) phones[i] += voice_[i] * phonesTarget;
+    } else if (sounding && phones != nullptr && (phonesGain_ != 0.0f || phonesTarget != 0.0f)) {
+        const float step = (phonesTarget - phonesGain_) / static_cast<float>(frames);
+        for (std::size_t i = 0; i < frames; ++i) {
+            const float g = phonesGain_ + step * static_cast<float>(i);
+            phones[2 * i] += voice_[2 * i] * g;
+            phones[2 * i + 1] += voice_[2 * i + 1] * g;
+        }
+    }
+    phonesGain_ = phonesTarget;
 
     const float targetLeft = shared_.gainLeft.load(std::memory_order_relaxed);
     const float targetRight = shared_.gainRight.load(std::memory_order_relaxed);

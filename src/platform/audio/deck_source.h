@@ -47,8 +47,9 @@ public:
 
     // Applies one transport command.
     void apply_rt(const Command& command, EventSink& events);
-    // Adds `frames` (<= kMaxBlock) frames of this deck into the interleaved stereo `bus`.
-    void render_rt(float* bus, std::size_t frames, EventSink& events);
+    // Adds `frames` (<= kMaxBlock) frames of this deck into the interleaved stereo `bus`, and, while the
+    // deck is pre-listened, after the trim and the equaliser into the stereo `phones` (null: no headphones).
+    void render_rt(float* bus, float* phones, std::size_t frames, EventSink& events);
 
 private:
     // A read position with its de-click ramp phase (0 silent .. ramp length full).
@@ -103,6 +104,7 @@ private:
     bool wasAudible_ = false;
     float gainLeft_ = 1.0f;
     float gainRight_ = 1.0f;
+    float phonesGain_ = 0.0f;                 // trim while pre-listened, else 0; glides like the gains
     dsp::ThreeBandEq eq_;
     std::size_t eqRingLeft_ = 0;              // frames the equaliser still rings after the sound stopped
     std::vector<float> voice_;                // this block's deck output before the channel gains

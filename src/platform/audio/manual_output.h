@@ -18,12 +18,14 @@ public:
     void stop() override {}
     std::string describe() const override { return "manual"; }
 
-    // Renders `frames` frames (interleaved stereo) in blocks of `blockFrames`, as a device would ask.
+    // Renders `frames` frames (interleaved, of the engine's outputChannels()) in blocks of `blockFrames`, as
+    // a device would ask.
     std::vector<float> render(std::size_t frames, std::size_t blockFrames = 256) {
-        std::vector<float> out(frames * 2);
+        const auto channels = static_cast<std::size_t>(engine_.outputChannels());
+        std::vector<float> out(frames * channels);
         for (std::size_t done = 0; done < frames;) {
             const std::size_t n = std::min(blockFrames, frames - done);
-            engine_.render_rt(out.data() + done * 2, n);
+            engine_.render_rt(out.data() + done * channels, n);
             done += n;
         }
         return out;

@@ -49,6 +49,11 @@ struct SourceShared {
     std::atomic<float> eqHigh{1.0f};
     // Keylock: the rate changes the tempo only, not the pitch.
     std::atomic<bool> keylock{false};
+    // The trim alone, linear: the headphones hear the deck after the trim and the equaliser, before its
+    // volume, balance and the crossfader (gainLeft/gainRight hold the trim too, for the master).
+    std::atomic<float> trim{1.0f};
+    // Pre-listen: the deck goes to the headphone bus as well.
+    std::atomic<bool> prelisten{false};
     // Written by the audio thread.
     std::atomic<double> position{0.0};          // seconds
     std::atomic<int> state{kStopped};

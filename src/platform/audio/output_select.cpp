@@ -13,6 +13,22 @@ std::string chooseOutputMode(const std::vector<std::string>& args, const char* e
     return "default";
 }
 
+std::string choosePhonesMode(const std::vector<std::string>& args, const char* environment,
+                             const std::string& stored) {
+    static const std::string kOption = "--headphones=";
+    for (const std::string& arg : args)
+        if (arg.rfind(kOption, 0) == 0) return arg.substr(kOption.size()).empty() ? "none" : arg.substr(kOption.size());
+    if (environment != nullptr && *environment != '\0') return environment;
+    return stored.empty() ? "none" : stored;
+}
+
+PhonesRoute phonesRouteFor(const std::string& mode) {
+    if (mode.empty() || mode == "none") return PhonesRoute::kNone;
+    if (mode == "channels") return PhonesRoute::kChannels;
+    if (mode == "split") return PhonesRoute::kSplit;
+    return PhonesRoute::kDevice;
+}
+
 std::unique_ptr<AudioOutput> openOutput(const std::string& mode, AudioEngine& engine, std::string& notice,
                                         DeviceOptions options) {
     notice.clear();

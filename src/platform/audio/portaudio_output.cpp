@@ -29,7 +29,9 @@
 
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/audio_output.h"
+#include "platform/audio/phones_feed.h"
 #include "platform/audio/portaudio_lock.h"
+#include "platform/audio/realtime.h"
 #include "platform/os/realtime_kit.h"
 
 namespace korvex::audio {
@@ -167,12 +169,43 @@ std::int64_t nowNs() {
 // How the audio callback thread's real-time request went (reported once, off the audio thread).
 enum class RealtimeResult : int { kNotTried, kGranted, kRefused };
 
+// What a stream plays: the engine's output, or the headphone feed read on a device of its own.
+class StreamSource {
+public:
+    virtual ~StreamSource() = default;
+    virtual int channels() const = 0;
+    virtual void render_rt(float* out, unsigned long frames) = 0;
+};
+
+class EngineSource final : public StreamSource {
+public:
+    explicit EngineSource(AudioEngine& engine) : engine_(engine) {}
+    int channels() const override { return engine_.outputChannels(); }
+    void render_rt(float* out, unsigned long frames) override { engine_.render_rt(out, frames); }
+
+private:
+    AudioEngine& engine_;
+};
+
+class PhonesSource final : public StreamSource {
+public:
+    explicit PhonesSource(PhonesFeed& feed) : feed_(feed) {}
+    int channels() const override { return 2; }
+    void render_rt(float* out, unsigned long frames) override {
+        RealtimeScope realtime;
+        feed_.render_rt(out, frames);
+    }
+
+private:
+    PhonesFeed& feed_;
+};
+
 // One PortAudio stream on one device, from Pa_Initialize to Pa_Terminate. It renders the engine only
 // while armed; before that it plays silence (a new stream proving itself while the null clock still runs).
 class DeviceStream {
 public:
-    DeviceStream(AudioEngine& engine, std::string device, double latencyMs)
-        : engine_(engine), device_(std::move(device)), latencyMs_(latencyMs) {}
+    DeviceStream(AudioEngine& engine, StreamSource& source, std::string device, double latencyMs)
+        : engine_(engine), source_(source), device_(std::move(device)), latencyMs_(latencyMs) {}
     ~DeviceStream() { close(); }
     DeviceStream(const DeviceStream&) = delete;
     DeviceStream& operator=(const DeviceStream&) = delete;
@@ -196,9 +229,14 @@ public:
             return false;
         }
         const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+        channels_ = source_.channels();
+        if (info != nullptr && info->maxOutputChannels < channels_) {
+            error = "the device has fewer than " + std::to_string(channels_) + " outputs";
+            return false;
+        }
         PaStreamParameters params{};
         params.device = index;
-        params.channelCount = 2;
+        params.channelCount = channels_;
         params.sampleFormat = paFloat32;
         params.suggestedLatency = latencyMs_ / 1000.0;
         lastCallback_.store(nowNs(), std::memory_order_relaxed);
@@ -285,11 +323,11 @@ private:
         self->callbacks_.fetch_add(1, std::memory_order_relaxed);
         auto* out = static_cast<float*>(output);
         if (!self->armed_.load(std::memory_order_acquire)) {
-            std::fill_n(out, frames * 2, 0.0f);
+            std::fill_n(out, frames * static_cast<unsigned long>(self->channels_), 0.0f);
             return paContinue;
         }
         if (flags & paOutputUnderflow) self->underflows_.fetch_add(1, std::memory_order_relaxed);
-        self->engine_.render_rt(out, frames);
+        self->source_.render_rt(out, frames);
         return paContinue;
     }
 
@@ -298,10 +336,12 @@ private:
     }
 
     AudioEngine& engine_;
+    StreamSource& source_;
     std::string device_;
     double latencyMs_;
     std::string name_;
     PaStream* stream_ = nullptr;
+    int channels_ = 2;
     bool initialised_ = false;
     std::atomic<bool> armed_{false};
     std::atomic<bool> finished_{false};
@@ -314,19 +354,29 @@ private:
 
 class PortAudioOutput final : public AudioOutput {
 public:
-    PortAudioOutput(AudioEngine& engine, std::string device, DeviceOptions options)
+    // With `phones`, the stream plays the headphone feed, and a loss or return touches nothing of the master.
+    PortAudioOutput(AudioEngine& engine, std::string device, DeviceOptions options, PhonesFeed* phones = nullptr)
         : engine_(engine),
+          phones_(phones),
+          source_(phones != nullptr ? std::unique_ptr<StreamSource>(std::make_unique<PhonesSource>(*phones))
+                                    : std::unique_ptr<StreamSource>(std::make_unique<EngineSource>(engine))),
           device_(std::move(device)),
           latencyMs_(options.latencyMs > 0.0 ? options.latencyMs : kDefaultLatencyMs),
           notice_(std::move(options.notice)) {}
     ~PortAudioOutput() override { stop(); }
 
     bool start(std::string& error) override {
-        filter_ = std::make_unique<StderrFilter>();
-        auto stream = std::make_unique<DeviceStream>(engine_, device_, latencyMs_);
+        // One filter for the process: the master output's (a headphone output starts after it, stops before).
+        if (phones_ == nullptr) filter_ = std::make_unique<StderrFilter>();
+        auto stream = std::make_unique<DeviceStream>(engine_, *source_, device_, latencyMs_);
         if (!stream->open(true, error)) {
             stream.reset();
             filter_.reset();
+            if (phones_ == nullptr) return false;
+            // The headphones are tried again every second; the caller tells why they are not there yet.
+            lossTold_ = true;
+            stopping_ = false;
+            supervisor_ = std::thread([this] { supervise(); });
             return false;
         }
         name_ = stream->name();
@@ -355,7 +405,7 @@ public:
         filter_.reset();
     }
 
-    std::string describe() const override { return "PortAudio: " + name_; }
+    std::string describe() const override { return (phones_ != nullptr ? "headphones: " : "PortAudio: ") + name_; }
     std::uint64_t underflows() const override {
         std::lock_guard lock(mutex_);
         return underflowsBefore_ + (stream_ ? stream_->underflows() : 0);
@@ -419,6 +469,15 @@ private:
             if (stream_) underflowsBefore_ += stream_->underflows();
             broken = std::move(stream_);
         }
+        if (phones_ != nullptr) {
+            // The master plays on; the feed overflows quietly until a new stream starts it afresh.
+            broken.reset();
+            if (!lossTold_) {
+                lossTold_ = true;
+                tell("the headphone device was lost; trying it again every second");
+            }
+            return;
+        }
         std::string error;
         clock_ = makeNullOutput(engine_);
         // The broken stream renders no more once closed; only then may the clock render.
@@ -433,12 +492,22 @@ private:
 
     // Opens the device again; true once its stream runs and has taken over from the clock.
     bool tryDevice() {
-        auto stream = std::make_unique<DeviceStream>(engine_, device_, latencyMs_);
+        auto stream = std::make_unique<DeviceStream>(engine_, *source_, device_, latencyMs_);
         std::string error;
         if (!stream->open(false, error)) return false;
         for (int i = 0; i < 50 && !stream->running(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!stream->running()) return false;
+        if (phones_ != nullptr) {
+            phones_->restart();
+            stream->arm();
+            {
+                std::lock_guard lock(mutex_);
+                stream_ = std::move(stream);
+            }
+            tell("the headphone device is back");
+            return true;
+        }
         clock_->stop();
         clock_.reset();
         engine_.fadeIn();
@@ -453,6 +522,8 @@ private:
     }
 
     AudioEngine& engine_;
+    PhonesFeed* phones_;
+    std::unique_ptr<StreamSource> source_;
     std::string device_;
     double latencyMs_;
     std::function<void(const std::string&)> notice_;
@@ -473,6 +544,11 @@ private:
 std::unique_ptr<AudioOutput> makePortAudioOutput(AudioEngine& engine, std::string deviceName,
                                                  DeviceOptions options) {
     return std::make_unique<PortAudioOutput>(engine, std::move(deviceName), std::move(options));
+}
+
+std::unique_ptr<AudioOutput> makePhonesDeviceOutput(AudioEngine& engine, PhonesFeed& feed, std::string deviceName,
+                                                    DeviceOptions options) {
+    return std::make_unique<PortAudioOutput>(engine, std::move(deviceName), std::move(options), &feed);
 }
 
 }  // namespace korvex::audio

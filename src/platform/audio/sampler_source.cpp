@@ -256,12 +256,12 @@ bool SamplerSource::idle_rt(const Voice& v) const {
     return std::none_of(v.tails.begin(), v.tails.end(), [](const Head& t) { return t.active; });
 }
 
-void SamplerSource::render_rt(float* bus, std::size_t frames) {
+void SamplerSource::render_rt(float* bus, float* phones, std::size_t frames) {
     for (std::size_t i = 0; i < voices_.size(); ++i) {
         Voice& v = voices_[i];
         if (v.data == nullptr) continue;
         VoiceShared& s = shared_[i];
-        if (!idle_rt(v)) renderVoice_rt(v, s, bus, frames);
+        if (!idle_rt(v)) renderVoice_rt(v, s, bus, phones, frames);
         if (v.releasing && idle_rt(v)) {
             if (returns_.push(Return{Return::Type::VoiceReleased, static_cast<std::uint8_t>(i), nullptr})) {
                 v = Voice{};
@@ -281,7 +281,7 @@ void SamplerSource::render_rt(float* bus, std::size_t frames) {
     }
 }
 
-void SamplerSource::renderVoice_rt(Voice& v, VoiceShared& s, float* bus, std::size_t frames) {
+void SamplerSource::renderVoice_rt(Voice& v, VoiceShared& s, float* bus, float* phones, std::size_t frames) {
     const double target =
         std::clamp(s.increment.load(std::memory_order_relaxed), kMinIncrement, dsp::Resampler::kMaxIncrement);
     incStart_ = v.increment;
@@ -365,28 +365,34 @@ void SamplerSource::renderVoice_rt(Voice& v, VoiceShared& s, float* bus, std::si
         v.gainLeft = targetLeft;
         v.gainRight = targetRight;
     }
+    const float phonesTarget = phones != nullptr && s.prelisten.load(std::memory_order_relaxed) ? 1.0f : 0.0f;
+    if (!v.wasAudible) v.phonesGain = phonesTarget;
     v.wasAudible = audible;
     if (audible) {
         const float stepLeft = (targetLeft - v.gainLeft) / static_cast<float>(frames);
         const float stepRight = (targetRight - v.gainRight) / static_cast<float>(frames);
-        const float* in = voice_.data();
-        if (v.mono) {
-            for (std::size_t i = 0; i < frames; ++i) {
-                const float fi = static_cast<float>(i);
-                const float m = 0.5f * (in[2 * i] + in[2 * i + 1]);
-                bus[2 * i] += m * (v.gainLeft + stepLeft * fi);
-                bus[2 * i + 1] += m * (v.gainRight + stepRight * fi);
-            }
-        } else {
-            for (std::size_t i = 0; i < frames; ++i) {
-                const float fi = static_cast<float>(i);
-                bus[2 * i] += in[2 * i] * (v.gainLeft + stepLeft * fi);
-                bus[2 * i + 1] += in[2 * i + 1] * (v.gainRight + stepRight * fi);
-            }
-        }
+        addVoice_rt(v, stepLeft, stepRight, 1.0f, 1.0f, bus, frames);
+        // A pre-listened slot reaches the headphones as the audience hears it, after its volume and pan.
+        if (phones != nullptr && (v.phonesGain != 0.0f || phonesTarget != 0.0f))
+            addVoice_rt(v, stepLeft, stepRight, v.phonesGain, phonesTarget, phones, frames);
     }
+    v.phonesGain = phonesTarget;
     v.gainLeft = targetLeft;
     v.gainRight = targetRight;
+}
+
+void SamplerSource::addVoice_rt(const Voice& v, float stepLeft, float stepRight, float scale, float scaleTo,
+                                float* out, std::size_t frames) const {
+    const float scaleStep = (scaleTo - scale) / static_cast<float>(frames);
+    const float* in = voice_.data();
+    for (std::size_t i = 0; i < frames; ++i) {
+        const float fi = static_cast<float>(i);
+        const float k = scale + scaleStep * fi;
+        const float left = v.mono ? 0.5f * (in[2 * i] + in[2 * i + 1]) : in[2 * i];
+        const float right = v.mono ? left : in[2 * i + 1];
+        out[2 * i] += left * (v.gainLeft + stepLeft * fi) * k;
+        out[2 * i + 1] += right * (v.gainRight + stepRight * fi) * k;
+    }
 }
 
 void SamplerSource::renderHead_rt(const Voice& v, Head& head, std::size_t offset, std::size_t n,

@@ -44,6 +44,7 @@ struct VoiceShared {
     std::atomic<float> gainLeft{1.0f};
     std::atomic<float> gainRight{1.0f};
     std::atomic<int> status{0};  // 1 playing, plus 4 while it plays looping
+    std::atomic<bool> prelisten{false};  // the voice goes to the headphone bus as well
 };
 
 class SamplerSource {
@@ -85,8 +86,9 @@ public:
     // --- audio thread ----------------------------------------------------------------------------
     // Applies the queued commands; call once at the start of a render call.
     void apply_rt();
-    // Adds `frames` (<= DeckSource::kMaxBlock) frames of every sounding voice into the stereo `bus`.
-    void render_rt(float* bus, std::size_t frames);
+    // Adds `frames` (<= DeckSource::kMaxBlock) frames of every sounding voice into the stereo `bus`, and
+    // those of pre-listened voices into the stereo `phones` too (null: no headphones).
+    void render_rt(float* bus, float* phones, std::size_t frames);
 
 private:
     struct Command {
@@ -125,6 +127,7 @@ private:
         bool wasAudible = false;
         float gainLeft = 1.0f;
         float gainRight = 1.0f;
+        float phonesGain = 0.0f;  // 1 while pre-listened, else 0; glides across a block
         int published = 0;
         dsp::EffectChain* chain = nullptr;
         dsp::EffectChain* pending = nullptr;  // replaces `chain` once its fade has ended
@@ -144,7 +147,10 @@ private:
     std::uint64_t send(Command command);
     void flushOverflow();
     void apply_rt(const Command& command);
-    void renderVoice_rt(Voice& voice, VoiceShared& shared, float* bus, std::size_t frames);
+    void renderVoice_rt(Voice& voice, VoiceShared& shared, float* bus, float* phones, std::size_t frames);
+    // Adds the voice's block after its gains into `out`, each frame also times `scale` (gliding to `scaleTo`).
+    void addVoice_rt(const Voice& voice, float stepLeft, float stepRight, float scale, float scaleTo, float* out,
+                     std::size_t frames) const;
     void renderHead_rt(const Voice& voice, Head& head, std::size_t offset, std::size_t n, bool rising);
     void gather_rt(const SampleData& data, bool looping, std::int64_t first, std::size_t count,
                    float* out) const;

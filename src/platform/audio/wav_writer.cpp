@@ -10,8 +10,6 @@ namespace korvex::audio {
 
 namespace {
 
-constexpr int kChannels = 2;
-constexpr int kBytesPerFrame = kChannels * 4;
 // RIFF header, "fmt " chunk (18 bytes, IEEE float), "fact" chunk, then the "data" chunk header.
 constexpr std::size_t kHeaderBytes = 12 + 8 + 18 + 8 + 4 + 8;
 constexpr off_t kRiffSizeAt = 4;
@@ -53,8 +51,10 @@ bool put32At(int fd, off_t offset, std::uint32_t value) {
 
 WavWriter::~WavWriter() { close(); }
 
-bool WavWriter::open(const std::string& path, int sampleRate, std::string& error) {
+bool WavWriter::open(const std::string& path, int sampleRate, std::string& error, int channels) {
     close();
+    channels_ = channels;
+    const int bytesPerFrame = channels_ * 4;
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) {
         error = std::strerror(errno);
@@ -68,10 +68,10 @@ bool WavWriter::open(const std::string& path, int sampleRate, std::string& error
     putTag(p, "fmt ");
     put32(p, 18);
     put16(p, 3);  // IEEE float
-    put16(p, kChannels);
+    put16(p, static_cast<std::uint16_t>(channels_));
     put32(p, static_cast<std::uint32_t>(sampleRate));
-    put32(p, static_cast<std::uint32_t>(sampleRate * kBytesPerFrame));
-    put16(p, kBytesPerFrame);
+    put32(p, static_cast<std::uint32_t>(sampleRate * bytesPerFrame));
+    put16(p, static_cast<std::uint16_t>(bytesPerFrame));
     put16(p, 32);
     put16(p, 0);
     putTag(p, "fact");
@@ -91,16 +91,17 @@ bool WavWriter::open(const std::string& path, int sampleRate, std::string& error
 bool WavWriter::write(const float* frames, std::size_t count) {
     if (fd_ < 0) return false;
     // RIFF sizes are 32-bit: stop growing a little before 4 GiB rather than corrupt the file.
-    const std::uint64_t limit = (0xFFFFFFFFull - kHeaderBytes) / kBytesPerFrame;
+    const std::size_t bytesPerFrame = static_cast<std::size_t>(channels_) * 4;
+    const std::uint64_t limit = (0xFFFFFFFFull - kHeaderBytes) / bytesPerFrame;
     if (frames_ + count > limit) count = static_cast<std::size_t>(limit - frames_);
     if (count == 0) return false;
-    if (!writeAll(fd_, frames, count * kBytesPerFrame)) return false;
+    if (!writeAll(fd_, frames, count * bytesPerFrame)) return false;
     frames_ += count;
     return updateHeader();
 }
 
 bool WavWriter::updateHeader() {
-    const auto dataBytes = static_cast<std::uint32_t>(frames_ * kBytesPerFrame);
+    const auto dataBytes = static_cast<std::uint32_t>(frames_ * static_cast<std::uint64_t>(channels_) * 4);
     return put32At(fd_, kDataSizeAt, dataBytes) &&
            put32At(fd_, kRiffSizeAt, static_cast<std::uint32_t>(kHeaderBytes - 8) + dataBytes) &&
            put32At(fd_, kFactAt, static_cast<std::uint32_t>(frames_));

@@ -106,6 +106,8 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
     chkLoop_->setGeometry(box(3240, 160, 840, 255));
     chksilent_ = new QCheckBox(QStringLiteral("Silencer"), this);
     chksilent_->setGeometry(box(4080, 160, 1080, 255));
+    chkPrelisten_ = new QCheckBox(QStringLiteral("ヘッドホン (PFL)"), this);
+    chkPrelisten_->setGeometry(box(3240, 430, 1920, 255));
 
     // Above its slider, centred on it, and a little apart from the effect frame's caption at 960.
     QLabel* volumeLabel = caption(QStringLiteral("Ｖｏｌｕｍｅ"), box(0, 720, 855, 225), this);
@@ -192,6 +194,7 @@ SamplerDialog::SamplerDialog(SampleSlots& slots, QWidget* parent)
     connect(tempo_, &QSlider::valueChanged, this, [this](int v) { model_.tempoChanged(v); });
     connect(chkLoop_, &QCheckBox::clicked, this, [this](bool on) { model_.chkLoopClicked(on); });
     connect(chksilent_, &QCheckBox::clicked, this, [this](bool on) { model_.chksilentClicked(on); });
+    connect(chkPrelisten_, &QCheckBox::clicked, this, [this](bool on) { model_.chkPrelistenClicked(on); });
     connect(scrlangle_, &QSlider::valueChanged, this, [this](int v) {
         model_.angleChanged(v);
         picDraw_->update();
@@ -211,6 +214,7 @@ void SamplerDialog::refresh() {
     title_->setText(model_.title());
     chkLoop_->setChecked(model_.chkLoop());
     chksilent_->setChecked(model_.chksilent());
+    chkPrelisten_->setChecked(model_.chkPrelisten());
     volume_->setValue(model_.volume());
     tempo_->setValue(model_.tempo());
     scrlangle_->setValue(model_.angle());

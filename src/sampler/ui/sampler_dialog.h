@@ -45,6 +45,7 @@ public:
     QSlider* scrlangle() const { return scrlangle_; }
     QCheckBox* chkLoop() const { return chkLoop_; }
     QCheckBox* chksilent() const { return chksilent_; }
+    QCheckBox* chkPrelisten() const { return chkPrelisten_; }
     QCheckBox* check1(int index) const { return check1_[static_cast<std::size_t>(index)]; }
     QPushButton* efectcfg(int index) const { return efectcfg_[static_cast<std::size_t>(index)]; }
     QPushButton* keyboad() const { return keyboad_; }
@@ -62,6 +63,7 @@ private:
     QLabel* title_ = nullptr;
     QCheckBox* chkLoop_ = nullptr;
     QCheckBox* chksilent_ = nullptr;
+    QCheckBox* chkPrelisten_ = nullptr;
     QSlider* volume_ = nullptr;
     QSlider* tempo_ = nullptr;
     QPushButton* keyboad_ = nullptr;
