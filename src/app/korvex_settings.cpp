@@ -55,6 +55,8 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
         }
         if (equals > 0 && (key == QLatin1String(kKeylock[0]) || key == QLatin1String(kKeylock[1]))) {
             if (const std::optional<bool> on = flag(value)) settings.keylock[key == QLatin1String(kKeylock[0]) ? 0 : 1] = *on;
+            continue;
+        }
         if (equals > 0 && key == QLatin1String(kHeadphones)) {
             // Anything but an empty value names a mode or a device.
             if (!value.isEmpty()) settings.headphones = value;

@@ -187,6 +187,7 @@ void Keyboard::eventKeyActions(int virtualKey) {
         // The keyboard deck's keylock, once per press however long the key is held.
         case vk::letter('K'):
             if (!repeated_) mixer_.toggleKeylock(focusdeck_);
+            break;
         // The keyboard deck's pre-listen.
         case vk::letter('P'):
             mixer_.headphones().togglePrelisten(focusdeck_);
