@@ -52,6 +52,14 @@ TEST_F(LibraryWindow, TypingFiltersAndEnterSendsTheSongToTheKeyboardDeckWhichPla
     pressPlay(window(), 1);
     EXPECT_EQ(player().player(1).playState(), 2);
     EXPECT_TRUE(QTest::qWaitFor([&] { return player().player(1).currentPosition() > 0.2; }, 5000));
+    // Once the deck's song is analysed, its loudness is in the library too (a tone has no tempo).
+    const std::vector<std::int64_t> ids =
+        app_->library().database().search(QStringLiteral("beta"), library::SortColumn::kTitle, false);
+    ASSERT_EQ(ids.size(), 1u);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const auto row = app_->library().database().row(ids[0]);
+        return row && row->loudness && *row->loudness < -3.0 && *row->loudness > -20.0;
+    }, 15000));
 
     // Japanese comes from an input method as whole words.
     library->searchBox()->clear();

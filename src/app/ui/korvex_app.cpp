@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <chrono>
+#include <cmath>
+#include <optional>
 #include <utility>
 
 #include "appearance/font_settings.h"
@@ -561,6 +563,15 @@ void KorvexApp::buildMenus() {
             const MediaPlayer& p = player_->player(deck);
             library_->observeDeck(deck, p.fileName(), p.playState() == audio::kPlaying,
                                   p.playState() == audio::kStopped, now);
+            // A deck's song analysed since: its tempo and loudness go into the library once.
+            std::string& told = analysisTold_[static_cast<std::size_t>(deck)];
+            if (p.fileName().empty() || p.fileName() == told) continue;
+            if (const auto found = player_->analysisWorker().find(p.fileName())) {
+                told = p.fileName();
+                library_->analysisKnown(told, found->hasTempo() ? std::optional(found->bpm) : std::nullopt,
+                                        std::isfinite(found->loudness) ? std::optional(found->loudness)
+                                                                       : std::nullopt);
+            }
         }
         library_->poll();
     });

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <QTranslator>
 #include <memory>
@@ -137,6 +138,8 @@ private:
     // Before the window: the library window shows it until the end.
     std::unique_ptr<library::Library> library_;
     // Feeds the decks' plays to the library once a second.
+    // The song of each deck whose analysis the library was last told.
+    std::array<std::string, 2> analysisTold_;
     QTimer libraryTick_;
     std::unique_ptr<appearance::PictureCheck> check_;
     SingleInstance instance_;
