@@ -100,7 +100,7 @@ for r in $(seq 1 "$runs"); do
   xdotool mousemove 560 445 click --repeat 2 1   # a double click loads it into deck B
   sleep 2
   xdotool mousemove 100 445 click --repeat 2 1   # and the first song into deck A
-  sleep 4
+  sleep 15                                       # the songs' analysis (about a second each) is over
   stopped+=("$(measure "$pid")")
   xdotool mousemove 154 201 click 1; sleep 0.3   # Play A
   xdotool mousemove 571 201 click 1              # Play B

@@ -383,8 +383,26 @@ void SamplerSource::renderVoice_rt(Voice& v, VoiceShared& s, float* bus, float* 
 
 void SamplerSource::addVoice_rt(const Voice& v, float stepLeft, float stepRight, float scale, float scaleTo,
                                 float* out, std::size_t frames) const {
-    const float scaleStep = (scaleTo - scale) / static_cast<float>(frames);
     const float* in = voice_.data();
+    // The master's case (no extra scale) on its own loops: every slot runs through them every block.
+    if (scale == 1.0f && scaleTo == 1.0f) {
+        if (v.mono) {
+            for (std::size_t i = 0; i < frames; ++i) {
+                const float fi = static_cast<float>(i);
+                const float m = 0.5f * (in[2 * i] + in[2 * i + 1]);
+                out[2 * i] += m * (v.gainLeft + stepLeft * fi);
+                out[2 * i + 1] += m * (v.gainRight + stepRight * fi);
+            }
+        } else {
+            for (std::size_t i = 0; i < frames; ++i) {
+                const float fi = static_cast<float>(i);
+                out[2 * i] += in[2 * i] * (v.gainLeft + stepLeft * fi);
+                out[2 * i + 1] += in[2 * i + 1] * (v.gainRight + stepRight * fi);
+            }
+        }
+        return;
+    }
+    const float scaleStep = (scaleTo - scale) / static_cast<float>(frames);
     for (std::size_t i = 0; i < frames; ++i) {
         const float fi = static_cast<float>(i);
         const float k = scale + scaleStep * fi;
