@@ -55,6 +55,8 @@ public:
     }
     bool getBytes(void* out, std::size_t size) {
         if (size_ - pos_ < size) return false;
+        // An empty list has no storage to copy into (its data() may be null).
+        if (size == 0) return true;
         std::memcpy(out, data_ + pos_, size);
         pos_ += size;
         return true;
