@@ -229,14 +229,7 @@ TEST_F(DeckWindow, AProtectedLiveDeckKeepsItsSongAndSaysSoWithAFlash) {
     EXPECT_EQ(player().player(0).playState(), 2);
 
     // Leaving with "save" writes the setting beside the settings file; the next start has it ticked.
-    answerNextBox(QMessageBox::Yes);
-    click(window().picture("Formend"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 3000));
-    app_->shutdown();
-    const QString ownFile = QFileInfo(settingsPath()).dir().filePath(QStringLiteral("korvex.ini"));
-    QFile own(ownFile);
-    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(own.readAll().contains("protect-live-deck=true"));
+    EXPECT_TRUE(leaveSavingAndReadKorvexSettings().contains("protect-live-deck=true"));
     app_.reset();
     start();
     EXPECT_TRUE(app_->player().settings().protectLiveDeck);
@@ -257,7 +250,7 @@ TEST_F(DeckWindow, AProtectedLiveDeckKeepsItsSongAndSaysSoWithAFlash) {
     QTest::keyClick(focus, Qt::Key_Down);
     EXPECT_NE(player().player(0).fileName(), before) << "unprotected, Down loads the next song";
     QFile::remove(settingsPath());
-    QFile::remove(ownFile);
+    QFile::remove(korvexSettingsFile());
 }
 
 }  // namespace

@@ -22,15 +22,7 @@ double levelDb(const QString& wav, double freq, double seconds = 0.3) {
     return 20.0 * std::log10(goertzel(channel(mix, 0, mix.size() / 2 - n, n), freq, kRate) + 1e-12);
 }
 
-class EqualizerWindow : public WindowTest {
-protected:
-    void SetUp() override {
-        wav_ = dir_.filePath(QStringLiteral("mix.wav"));
-        args_ = {"--audio-output=wav:" + wav_.toStdString()};
-        WindowTest::SetUp();
-    }
-    QString wav_;
-};
+using EqualizerWindow = WavWindowTest;
 
 TEST_F(EqualizerWindow, KeysSwitchesAndSlidersShapeWhatTheDeckPlays) {
     // Deck A plays 70 Hz (the low band's middle) and 7 kHz (the high band's) together.

@@ -26,14 +26,9 @@ double levelDb(const QString& wav, int side) {
     return 20.0 * std::log10(goertzel(channel(mix, side, mix.size() / 2 - n, n), 440.0, kRate) + 1e-12);
 }
 
-class HeadphonesWindow : public WindowTest {
+class HeadphonesWindow : public WavWindowTest {
 protected:
-    void SetUp() override {
-        wav_ = dir_.filePath(QStringLiteral("mix.wav"));
-        args_ = {"--audio-output=wav:" + wav_.toStdString(), "--headphones=split"};
-        WindowTest::SetUp();
-    }
-    QString wav_;
+    HeadphonesWindow() { extraArgs_ = {"--headphones=split"}; }
 };
 
 TEST_F(HeadphonesWindow, PSwitchesMixAndMonitorKnobShapeWhatTheHeadphonesHear) {

@@ -22,15 +22,7 @@ double heardHz(const QString& wav, double seconds = 0.4) {
     return zeroCrossingFrequency(channel(mix, 0, mix.size() / 2 - n, n), kRate);
 }
 
-class KeylockWindow : public WindowTest {
-protected:
-    void SetUp() override {
-        wav_ = dir_.filePath(QStringLiteral("mix.wav"));
-        args_ = {"--audio-output=wav:" + wav_.toStdString()};
-        WindowTest::SetUp();
-    }
-    QString wav_;
-};
+using KeylockWindow = WavWindowTest;
 
 TEST_F(KeylockWindow, KAndTheSwitchKeepTheKeyWhileThePitchSliderSetsTheTempo) {
     const QString path = toneFile(dir_.path(), QStringLiteral("a.wav"), 440.0, 30.0);
@@ -64,14 +56,7 @@ TEST_F(KeylockWindow, KAndTheSwitchKeepTheKeyWhileThePitchSliderSetsTheTempo) {
     // Deck B's switch, clicked, is kept in Korvex's own settings file and is on again at the next start.
     click(window().picture("keylock", 1));
     ASSERT_TRUE(player().mixer().keylocked(1));
-    answerNextBox(QMessageBox::Yes);
-    click(window().picture("Formend"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 3000));
-    app_->shutdown();
-    const QString ownFile = QFileInfo(settingsPath()).dir().filePath(QStringLiteral("korvex.ini"));
-    QFile own(ownFile);
-    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
-    const QByteArray text = own.readAll();
+    const QByteArray text = leaveSavingAndReadKorvexSettings();
     EXPECT_TRUE(text.contains("keylock-a=false") && text.contains("keylock-b=true")) << text.constData();
     app_.reset();
     start();
@@ -79,7 +64,7 @@ TEST_F(KeylockWindow, KAndTheSwitchKeepTheKeyWhileThePitchSliderSetsTheTempo) {
     EXPECT_TRUE(player().mixer().keylocked(1));
     EXPECT_TRUE(window().picture("keylock", 1)->picturePath().endsWith(QStringLiteral("/keylock2.bmp")));
     QFile::remove(settingsPath());
-    QFile::remove(ownFile);
+    QFile::remove(korvexSettingsFile());
 }
 
 }  // namespace

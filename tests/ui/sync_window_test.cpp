@@ -46,13 +46,8 @@ std::vector<double> clicksAround(const std::vector<float>& mono, double hz) {
     return starts;
 }
 
-class SyncWindow : public WindowTest {
+class SyncWindow : public WavWindowTest {
 protected:
-    void SetUp() override {
-        wav_ = dir_.filePath(QStringLiteral("mix.wav"));
-        args_ = {"--audio-output=wav:" + wav_.toStdString()};
-        WindowTest::SetUp();
-    }
     // Puts a click track on the deck's list and loads it.
     void load(int deck, const QString& name, double bpm, double firstBeat, double clickHz) {
         const QString path = dir_.filePath(name);
@@ -62,7 +57,6 @@ protected:
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     }
     QString tempo(int deck) { return window().label("Tempo", deck)->text(); }
-    QString wav_;
 };
 
 TEST_F(SyncWindow, TheTempoShowsFollowsThePitchAndYPutsBothDecksOnOneBeat) {

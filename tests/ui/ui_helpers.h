@@ -126,6 +126,11 @@ inline void recordFor(const QString& wav, double seconds) {
 
 // A player started on `args_` and handed over to its main window for each test (start() again after a
 // shutdown); `prepare` runs before each start.
+// Korvex's own settings file, beside the settings file.
+inline QString korvexSettingsFile() {
+    return QFileInfo(settingsPath()).dir().filePath(QStringLiteral("korvex.ini"));
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { start(); }
@@ -143,9 +148,32 @@ protected:
     app::PlayerController& player() { return app_->player(); }
     QString tone(const QString& name, double freq = 440.0) { return toneFile(dir_.path(), name, freq); }
 
+    // Leaves with the close button, answering "save", and returns what Korvex's own settings file then holds.
+    QByteArray leaveSavingAndReadKorvexSettings() {
+        answerNextBox(QMessageBox::Yes);
+        click(window().picture("Formend"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window().isVisible(); }, 3000));
+        app_->shutdown();
+        QFile own(korvexSettingsFile());
+        return own.open(QIODevice::ReadOnly) ? own.readAll() : QByteArray();
+    }
+
     std::vector<std::string> args_{"--audio-output=null"};
     QTemporaryDir dir_;
     std::unique_ptr<app::KorvexApp> app_;
+};
+
+// A started player whose sound is written to the WAVE file `wav_`, with `extraArgs_` after the output's.
+class WavWindowTest : public WindowTest {
+protected:
+    void SetUp() override {
+        wav_ = dir_.filePath(QStringLiteral("mix.wav"));
+        args_ = {"--audio-output=wav:" + wav_.toStdString()};
+        args_.insert(args_.end(), extraArgs_.begin(), extraArgs_.end());
+        WindowTest::SetUp();
+    }
+    std::vector<std::string> extraArgs_;
+    QString wav_;
 };
 
 }  // namespace korvex::test
