@@ -50,16 +50,21 @@ void LibraryTableModel::applySearch() {
         ids_ = order_;
         return;
     }
-    // The matching songs that are shown, by their place in the order.
-    std::vector<std::int32_t> places;
+    // The matching songs that are shown, marked at their place in the order and read back in that order:
+    // a pass over the order instead of a sort of the matches, which for a one-letter search are nearly all.
+    std::vector<bool> shown(order_.size(), false);
+    std::size_t count = 0;
     for (std::int64_t id : db_->matches(words_)) {
         if (id < 0 || static_cast<std::size_t>(id) >= place_.size()) continue;
-        if (const std::int32_t place = place_[static_cast<std::size_t>(id)]; place >= 0)
-            places.push_back(place);
+        if (const std::int32_t place = place_[static_cast<std::size_t>(id)]; place >= 0) {
+            count += shown[static_cast<std::size_t>(place)] ? 0 : 1;
+            shown[static_cast<std::size_t>(place)] = true;
+        }
     }
-    std::sort(places.begin(), places.end());
-    ids_.resize(places.size());
-    for (std::size_t i = 0; i < places.size(); ++i) ids_[i] = order_[static_cast<std::size_t>(places[i])];
+    ids_.clear();
+    ids_.reserve(count);
+    for (std::size_t i = 0; i < order_.size(); ++i)
+        if (shown[i]) ids_.push_back(order_[i]);
 }
 
 const TrackRow* LibraryTableModel::rowAt(int row) const {
