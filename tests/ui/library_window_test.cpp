@@ -79,6 +79,20 @@ TEST_F(LibraryWindow, TypingFiltersAndEnterSendsTheSongToTheKeyboardDeckWhichPla
     }
 }
 
+TEST_F(LibraryWindow, TitleBarKeyOpensTheWindowAndStaysLitWhileItIsOpen) {
+    appearance::PictureWidget* key = window().picture("Imglib");
+    ASSERT_NE(key, nullptr);
+    EXPECT_TRUE(key->picturePath().endsWith(QStringLiteral("/library1.bmp")));
+    click(key);
+    library::LibraryWindow* library = app_->libraryWindow();
+    ASSERT_NE(library, nullptr);
+    EXPECT_TRUE(library->isVisible());
+    EXPECT_TRUE(key->picturePath().endsWith(QStringLiteral("/library2.bmp")));
+    library->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app_->libraryWindow() == nullptr; }, 2000));
+    EXPECT_TRUE(key->picturePath().endsWith(QStringLiteral("/library1.bmp")));
+}
+
 TEST_F(LibraryWindow, RightClickMenuAndDragSendToEitherDeck) {
     // The menu bar's item opens it too.
     QAction* item = nullptr;

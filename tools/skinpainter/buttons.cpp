@@ -61,6 +61,7 @@ const ButtonArt kButtons[] = {
     {"menu", Style::kMode, Glyph::kNone, "MENU", Tone::kAccent, 0},
     {"sampler", Style::kMode, Glyph::kNone, "SAMPLER", Tone::kAccent, 0},
     {"list", Style::kMode, Glyph::kNone, "LIST", Tone::kAccent, 0},
+    {"library", Style::kMode, Glyph::kNone, "LIBRARY", Tone::kAccent, 0},
     {"recorder", Style::kMode, Glyph::kNone, "REC", Tone::kRec, 0},
     {"formbar", Style::kWindow, Glyph::kToBar, "", Tone::kAccent, 0},
     {"formsmall", Style::kWindow, Glyph::kMinimise, "", Tone::kAccent, 0},

@@ -317,6 +317,7 @@ void KorvexApp::applySkin() {
     window_->forgetBitmaps();
     // The recorder button stays lit while the recorder is open.
     if (recorder_) window_->showBitmap("Imgrec", -1, QStringLiteral("recorder2.bmp"));
+    showLibraryKey();
     // The trim needles take the skin's needle colour, where it has one.
     const QImage needle = appearance::readPicture(pictures_->pictureFor(QStringLiteral("needle.bmp")));
     if (!needle.isNull()) {
@@ -459,11 +460,22 @@ library::LibraryWindow* KorvexApp::showLibrary() {
             player_->refresh();
         };
         libraryWindow_->focusDeck = [this] { return player_->keyboard().focusdeck(); };
+        // Closing deletes the window; the key goes dark once it is gone.
+        QObject::connect(libraryWindow_.data(), &QObject::destroyed, window_.get(), [this] { showLibraryKey(false); });
     }
     libraryWindow_->show();
     libraryWindow_->raise();
     libraryWindow_->activateWindow();
+    showLibraryKey();
     return libraryWindow_;
+}
+
+void KorvexApp::showLibraryKey() { showLibraryKey(libraryWindow_ != nullptr); }
+
+void KorvexApp::showLibraryKey(bool open) {
+    // A skin of the user's without the key's bitmaps gets the painted look.
+    window_->showPaintedButton("Imglib", -1, open ? QStringLiteral("library2.bmp") : QStringLiteral("library1.bmp"),
+                               QStringLiteral("LIBRARY"), open);
 }
 
 appearance::FontWindow* KorvexApp::showSkinDialog() {
@@ -640,6 +652,10 @@ void KorvexApp::connectChrome() {
         };
     }
     if (auto* rec = window_->picture("Imgrec")) rec->onClick = [this] { openRecorder(); };
+    if (auto* lib = window_->picture("Imglib")) {
+        lib->setToolTip(QStringLiteral("ﾗｲﾌﾞﾗﾘ (L)"));
+        lib->onClick = [this] { showLibrary(); };
+    }
     if (auto* menu = window_->picture("Imgmenu")) {
         menu->onClick = [this] {
             layout_->imgmenuClick();

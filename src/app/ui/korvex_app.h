@@ -112,6 +112,9 @@ private:
     void buildMenus();
     void connectChrome();
     void applySkin();
+    // Lights the title bar's library key while the library window is open.
+    void showLibraryKey();
+    void showLibraryKey(bool open);
     void applyLayout();
     // `loadskin` of the current skin, then its pictures into the window.
     void loadSkin();
