@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/audio_session.h"
+#include "platform/audio/audio_output.h"
 
 namespace korvex::app {
 namespace {
@@ -16,6 +17,14 @@ TEST(AudioLatencyOption, TakesMillisecondsAndRefusesWhatIsNotAFigureInRange) {
     for (const char* bad : {"--audio-latency=", "--audio-latency=fast", "--audio-latency=1",
                             "--audio-latency=5000", "--audio-latency=40ms", "--audio-latency=-10"})
         EXPECT_EQ(chooseLatencyMs({bad}), 0.0) << bad;
+}
+
+// The device's callbacks grow with the latency (fewer wake-ups) but never past a quarter of it.
+TEST(AudioLatencyOption, CallbacksAreAtMostAQuarterOfTheLatency) {
+    EXPECT_EQ(audio::callbackFrames(100.0, 44100), 1024u) << "the default latency";
+    EXPECT_EQ(audio::callbackFrames(1000.0, 44100), 1024u);
+    EXPECT_EQ(audio::callbackFrames(40.0, 44100), 256u);
+    EXPECT_EQ(audio::callbackFrames(2.0, 44100), 64u);
 }
 
 }  // namespace

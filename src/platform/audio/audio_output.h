@@ -68,6 +68,10 @@ PhonesRoute phonesRouteFor(const std::string& mode);
 std::unique_ptr<AudioOutput> makePhonesDeviceOutput(AudioEngine& engine, PhonesFeed& feed, std::string deviceName,
                                                     DeviceOptions options = {});
 
+// Frames per callback of a sound device stream opened with `latencyMs`: the largest power of two from 64 to
+// 1024 that is at most a quarter of the latency.
+unsigned long callbackFrames(double latencyMs, int sampleRate);
+
 std::unique_ptr<AudioOutput> makeNullOutput(AudioEngine& engine);
 std::unique_ptr<AudioOutput> makeWavOutput(AudioEngine& engine, std::string path);
 // The sound card through PortAudio. When the device stops (the sound server died), the engine goes on at
