@@ -15,7 +15,7 @@ std::set<std::string> skinFiles() {
     std::set<std::string> files = {"miniplay.bmp", "ministop.bmp",   "minipre.bmp",     "mininext.bmp",
                                    "bar.bmp",      "playerbase.bmp", "listbox.bmp",     "samplerbase.bmp",
                                    "jog.ico",      "ctrlbtn.bmp",    "faderbtn.bmp",    "pan.bmp",
-                                   "ch12.bmp",     "ch21.bmp",       "recorderbase.bmp"};
+                                   "ch12.bmp",     "ch21.bmp",       "recorderbase.bmp", "wave.bmp"};
     for (const std::string pair :
          {"menu",    "recorder",  "add",     "dell",  "up",       "down",   "tob",      "toa",
           "formend", "formsmall", "formbar", "sback", "sgo",      "stop",   "nextsong", "presong",
