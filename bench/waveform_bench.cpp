@@ -95,8 +95,8 @@ void BM_TwoDecksBeatLooping(benchmark::State& state) {
     }
     if (a.currentPosition() > 2.6 || b.currentPosition() > 7.6) state.SkipWithError("a deck left its loop");
     state.counters["ns_per_frame"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kBlock, benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-        benchmark::Counter::OneK::kIs1000);
+        static_cast<double>(state.iterations()) * kBlock,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
 }
 BENCHMARK(BM_TwoDecksBeatLooping)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 

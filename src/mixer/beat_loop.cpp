@@ -5,7 +5,8 @@
 
 namespace korvex::mixer {
 
-BeatLoop::BeatLoop(deck::DeckTransport& transport, const BeatSync& sync) : transport_(transport), sync_(sync) {}
+BeatLoop::BeatLoop(deck::DeckTransport& transport, const BeatSync& sync)
+    : transport_(transport), sync_(sync) {}
 
 bool BeatLoop::press(int deck, int beats) {
     if (deck != 0 && deck != 1) return false;
@@ -16,14 +17,16 @@ bool BeatLoop::press(int deck, int beats) {
     }
     DeckPlayer& player = transport_.player(deck);
     const auto& analysis = sync_.analysis(deck);
-    if (player.fileName().empty() || player.playState() == 0 || !analysis || !analysis->hasTempo() || analysis->beats.empty() || beats <= 0)
+    if (player.fileName().empty() || player.playState() == 0 || !analysis || !analysis->hasTempo() ||
+        analysis->beats.empty() || beats <= 0)
         return false;
     const std::vector<double>& grid = analysis->beats;
     const double here = player.currentPosition();
     // The grid beat nearest the play head.
     const auto after = std::lower_bound(grid.begin(), grid.end(), here);
     auto nearest = after == grid.end() ? after - 1 : after;
-    if (after != grid.begin() && after != grid.end() && here - *(after - 1) < *after - here) nearest = after - 1;
+    if (after != grid.begin() && after != grid.end() && here - *(after - 1) < *after - here)
+        nearest = after - 1;
     const auto first = static_cast<std::size_t>(nearest - grid.begin());
     const double from = grid[first];
     const double to = first + static_cast<std::size_t>(beats) < grid.size()

@@ -108,8 +108,8 @@ bool Mixer::autoTrim(int deck, double loudnessLufs, int newtrim) {
     const std::optional<double> memory = songlist::memoryNumber(list.currentField(songlist::kVolume));
     if (!memory || *memory != untouchedTrimMemory(newtrim)) return false;
     Knob& trim = trimKnob(deck);
-    const LineEnd end = trimEndForMemory(trimMemoryForGain(kAutoTrimTarget - loudnessLufs), trim.lineX1(),
-                                         trim.lineY1());
+    const LineEnd end =
+        trimEndForMemory(trimMemoryForGain(kAutoTrimTarget - loudnessLufs), trim.lineX1(), trim.lineY1());
     if (trim.lineX2() == end.x && trim.lineY2() == end.y) return false;
     trim.setLineEnd(end.x, end.y);
     volcontrol();

@@ -50,7 +50,9 @@ TEST(KorvexSettingsFile, KeepsWhatItDoesNotKnowAndDefaultsWhatIsBroken) {
     ASSERT_TRUE(writeKorvexSettings(path, read));
     EXPECT_TRUE(readAll(path).contains("crossfader-curve=smooth\r\n")) << "a newer version's line survives a save";
 
-    write(path, "protect-live-deck=perhaps\nfile-name-titles=1\nauto-trim=yes\nkeylock-b=on\nheadphones=\n\xff\xfe garbage\n");
+    write(path,
+          "protect-live-deck=perhaps\nfile-name-titles=1\nauto-trim=yes\nkeylock-b=on\nheadphones=\n\xff\xfe "
+          "garbage\n");
     ASSERT_TRUE(readKorvexSettings(path, read));
     EXPECT_FALSE(read.protectLiveDeck);
     EXPECT_FALSE(read.fileNameTitles);

@@ -17,8 +17,8 @@
 
 #include "app/startup.h"
 #include "appearance/layout_table.h"
-#include "support/fake_sound_buffer.h"
 #include "support/beat_tracks.h"
+#include "support/fake_sound_buffer.h"
 #include "ui/ui_helpers.h"
 
 namespace korvex::test {
@@ -465,9 +465,12 @@ TEST_F(DialogsWindow, Screenshots) {
     dropFiles(window().titleList(0)->viewport(),
               {groove("Night Drive.wav", 122.0, 3), groove("Sunrise Groove (Extended Mix).wav", 126.0, 5)});
     dropFiles(window().titleList(1)->viewport(), {groove("Deep Blue.wav", 124.0, 9)});
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return app_->player().beatSync().analysis(0) != nullptr && app_->player().beatSync().analysis(1) != nullptr;
-    }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return app_->player().beatSync().analysis(0) != nullptr &&
+                   app_->player().beatSync().analysis(1) != nullptr;
+        },
+        30000));
     pressPlay(window(), 0);
     QTest::qWait(1500);
     EXPECT_TRUE(realSize(&window()).save(dir + QStringLiteral("/screenshot.png")));

@@ -42,12 +42,14 @@ protected:
         std::vector<float> song = clickTrack(120.0, 40.0, 0.25, kRate, 800.0);
         for (std::size_t i = 0; i < song.size(); ++i) {
             const double t = static_cast<double>(i / 2) / kRate;
-            song[i] = static_cast<float>(level * (song[i] + 0.3 * std::sin(2 * std::numbers::pi * 330.25 * t)));
+            song[i] =
+                static_cast<float>(level * (song[i] + 0.3 * std::sin(2 * std::numbers::pi * 330.25 * t)));
         }
         writeWav16(path.toStdString(), song);
         auto* list = window().titleList(deck);
         dropFiles(list->viewport(), {path});
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                           list->visualItemRect(list->item(0)).center());
         ASSERT_TRUE(QTest::qWaitFor([&] { return player().beatSync().analysis(deck) != nullptr; }, 30000));
         player().refresh();
     }
@@ -81,8 +83,8 @@ protected:
             EXPECT_GE(at, loops.start(0) - 0.05);
             EXPECT_LE(at, loops.end(0) + 0.05);
         }
-        const auto frames = static_cast<std::size_t>(std::lround(loops.end(0) * kRate) -
-                                                     std::lround(loops.start(0) * kRate));
+        const auto frames =
+            static_cast<std::size_t>(std::lround(loops.end(0) * kRate) - std::lround(loops.start(0) * kRate));
         const std::vector<float> looped = mixFrom(loopFrom, 2 * frames + kRate / 4);
         ASSERT_GE(looped.size(), 2 * frames);
         EXPECT_LE(maxStep(looped), own * 1.1);
@@ -175,7 +177,8 @@ TEST_F(WaveformWindow, ASkinWithoutTheStripPictureStillShowsTheSong) {
     const QImage skinned = window().waveformStrip(1)->grab().toImage();
     makeUserSkin(QStringLiteral("nowave"), QStringLiteral("wave.bmp"));
     appearance::FontWindow* dialog = app_->showSkinDialog();
-    const QList<QListWidgetItem*> found = dialog->skinList()->findItems(QStringLiteral("nowave"), Qt::MatchExactly);
+    const QList<QListWidgetItem*> found =
+        dialog->skinList()->findItems(QStringLiteral("nowave"), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
     dialog->skinList()->scrollToItem(found[0]);
     QTest::mouseClick(dialog->skinList()->viewport(), Qt::LeftButton, {},
@@ -190,7 +193,9 @@ TEST_F(WaveformWindow, ASkinWithoutTheStripPictureStillShowsTheSong) {
 
 class AutoTrimWindow : public WaveformWindow {
 protected:
-    void prepare(app::KorvexApp&) override { writeLines(korvexSettingsFile(), {QStringLiteral("auto-trim=true")}); }
+    void prepare(app::KorvexApp&) override {
+        writeLines(korvexSettingsFile(), {QStringLiteral("auto-trim=true")});
+    }
     void TearDown() override {
         WaveformWindow::TearDown();
         QFile::remove(korvexSettingsFile());

@@ -35,7 +35,8 @@ void paintWaveform(QImage& image, const analysis::TrackAnalysis* analysis, const
     } else {
         p.drawImage(image.rect(), background);
     }
-    if (analysis == nullptr || analysis->waveform.empty() || analysis->duration <= 0.0 || w <= 2 || h <= 2) return;
+    if (analysis == nullptr || analysis->waveform.empty() || analysis->duration <= 0.0 || w <= 2 || h <= 2)
+        return;
 
     // Each pixel column takes the highest peak of the summary's columns it covers, drawn around the middle.
     const auto& peaks = analysis->waveform;
@@ -56,7 +57,8 @@ void paintWaveform(QImage& image, const analysis::TrackAnalysis* analysis, const
     if (!analysis->hasTempo() || analysis->beats.empty()) return;
     const double barSeconds = 4.0 * 60.0 / analysis->bpm;
     std::size_t every = 4;
-    while (every < analysis->beats.size() && barSeconds * static_cast<double>(every / 4) / analysis->duration * w < 3.0)
+    while (every < analysis->beats.size() &&
+           barSeconds * static_cast<double>(every / 4) / analysis->duration * w < 3.0)
         every *= 2;
     const QPen line(QColor(0, 0, 0, 150), 1.0);
     const QPen tick(QColor(255, 255, 255, 150), 1.0);

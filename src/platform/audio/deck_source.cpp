@@ -219,7 +219,8 @@ void DeckSource::wrapLoop_rt(std::size_t k, std::size_t frames) {
         main_.stretcher = freeStretcher_rt();
         main_.primed = false;
     }
-    if (tail != nullptr) renderHead_rt(*tail, k, std::min(frames - k, static_cast<std::size_t>(tail->phase)), false);
+    if (tail != nullptr)
+        renderHead_rt(*tail, k, std::min(frames - k, static_cast<std::size_t>(tail->phase)), false);
     renderHead_rt(main_, k, frames - k, true);
 }
 
