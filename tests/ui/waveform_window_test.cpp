@@ -121,7 +121,6 @@ TEST_F(WaveformWindow, TheStripShowsTheSongRepaintsItsHeadAndSeeksWhereClicked) 
     PaintSpy spy;
     strip->installEventFilter(&spy);
     pressPlay(window(), 0);
-    const double before = player().player(0).currentPosition();
     ASSERT_TRUE(QTest::qWaitFor([&] { return spy.rects.size() >= 2; }, 5000));
     for (const QRect& r : spy.rects) EXPECT_LE(r.width(), 4) << r.x() << "+" << r.width();
     strip->removeEventFilter(&spy);
@@ -134,7 +133,6 @@ TEST_F(WaveformWindow, TheStripShowsTheSongRepaintsItsHeadAndSeeksWhereClicked) 
     EXPECT_NEAR(player().player(0).currentPosition(), target, 0.1);
     recordFor(wav_, 0.5);
     EXPECT_GT(player().player(0).currentPosition(), target + 0.2);
-    EXPECT_GT(target, before);
     // Paused, a click moves the place the deck plays on from.
     pressPlay(window(), 0);
     click(strip, QPoint(strip->width() / 4, 2));
@@ -157,11 +155,13 @@ TEST_F(WaveformWindow, LoopKeysNeedATempoAndAnotherLengthReplacesTheLoop) {
     load(0, QStringLiteral("a.wav"));
     pressPlay(window(), 0);
     recordFor(wav_, 1.3);
+    const double here = player().player(0).currentPosition();
     QTest::keyClick(&window(), Qt::Key_D);
     EXPECT_EQ(player().beatLoop().beats(0), 8);
     // It starts at the beat nearest the play head (beats at 0.25 s and every 0.5 s after).
     const double start = player().beatLoop().start(0);
     EXPECT_NEAR(std::fmod(start - 0.25 + 0.01, 0.5), 0.01, 0.012);
+    EXPECT_LE(std::abs(start - here), 0.26);
     QTest::keyClick(&window(), Qt::Key_I);
     EXPECT_EQ(player().beatLoop().beats(0), 2);
     EXPECT_NEAR(player().beatLoop().end(0) - player().beatLoop().start(0), 1.0, 0.01);
