@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_app.h"
 #include "library/library.h"
 #include "library/library_database.h"
 #include "library/library_scanner.h"
@@ -151,15 +152,6 @@ void BM_LibraryRescanUnchanged20k(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LibraryRescanUnchanged20k)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "korvex_bench";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
 
 // From a keystroke to result rows: the matching ids in title order and the first screen of rows read, as
 // the window's table has them, for a round of typical searches (a prefix, two words, Japanese, a rare word).

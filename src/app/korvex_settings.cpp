@@ -14,6 +14,7 @@ namespace {
 constexpr char kHeader[] = "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
 constexpr char kProtectLiveDeck[] = "protect-live-deck";
 constexpr char kFileNameTitles[] = "file-name-titles";
+constexpr char kAutoTrim[] = "auto-trim";
 constexpr const char* kKeylock[] = {"keylock-a", "keylock-b"};
 constexpr char kHeadphones[] = "headphones";
 // A settings file is a few lines; anything larger is not one.
@@ -53,6 +54,10 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
             if (const std::optional<bool> on = flag(value)) settings.fileNameTitles = *on;
             continue;
         }
+        if (equals > 0 && key == QLatin1String(kAutoTrim)) {
+            if (const std::optional<bool> on = flag(value)) settings.autoTrim = *on;
+            continue;
+        }
         if (equals > 0 && (key == QLatin1String(kKeylock[0]) || key == QLatin1String(kKeylock[1]))) {
             if (const std::optional<bool> on = flag(value)) settings.keylock[key == QLatin1String(kKeylock[0]) ? 0 : 1] = *on;
             continue;
@@ -76,6 +81,7 @@ bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     };
     text += flagLine(kProtectLiveDeck, settings.protectLiveDeck);
     text += flagLine(kFileNameTitles, settings.fileNameTitles);
+    text += flagLine(kAutoTrim, settings.autoTrim);
     for (std::size_t deck = 0; deck < 2; ++deck) text += flagLine(kKeylock[deck], settings.keylock[deck]);
     text += QLatin1String(kHeadphones) + QLatin1Char('=') + settings.headphones + QStringLiteral("\r\n");
     for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");

@@ -18,6 +18,8 @@ struct KorvexSettings {
     bool protectLiveDeck = false;
     // "曲名をファイル名で表示": the title lists show file names instead of the songs' tags.
     bool fileNameTitles = false;
+    // "音量を自動で揃える": songs whose trim was never moved by hand play at a common loudness.
+    bool autoTrim = false;
     // Each deck's keylock (A, B), as the DJ left it.
     std::array<bool, 2> keylock{};
     // "ヘッドホン": where the headphones go ("none", "channels", "split" or a sound device's name).

@@ -155,6 +155,11 @@ inline constexpr auto kLayout = [] {
         {"Tempo", 0, P, {1800, 1005, 600, 225}, kLabel, "", kNone},
         {"Tempo", 1, P, {8040, 1005, 600, 225}, kLabel, "", kNone},
 
+        // The waveform overview of each deck's song, a thin strip between the display and the transport keys
+        // (its background is the skin's; a click seeks).
+        {"wave", 0, P, {1020, 1305, 3150, 150}, kButton, "wave", kSingle},
+        {"wave", 1, P, {6510, 1305, 3150, 150}, kButton, "wave", kSingle},
+
         // Transport under each display: CUE, Play/Pause, Stop.
         {"Play", 0, P, {1020, 1470, 810, 495}, kButton, "cue", kPair},
         {"Pause", 0, P, {1920, 1470, 810, 495}, kButton, "play", kPair},

@@ -171,6 +171,20 @@ void Keyboard::eventKeyActions(int virtualKey) {
         case vk::letter('Y'):
             if (beatSync_ != nullptr) beatSync_->sync(focusdeck_);
             break;
+        // Beat loops on the keyboard's deck: 1, 2, 4 and 8 beats, once per press; the running loop's key
+        // again leaves it.
+        case vk::letter('U'):
+        case vk::letter('I'):
+        case vk::letter('O'):
+        case vk::letter('D'): {
+            if (beatLoop_ == nullptr || repeated_) break;
+            const int beats = virtualKey == vk::letter('U')   ? 1
+                              : virtualKey == vk::letter('I') ? 2
+                              : virtualKey == vk::letter('O') ? 4
+                                                              : 8;
+            beatLoop_->press(focusdeck_, beats);
+            break;
+        }
         // The keyboard deck's equaliser kills: low, mid, high.
         case vk::letter('E'):
             mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqLow);

@@ -22,6 +22,7 @@
 #include <functional>
 
 #include "deck/deck_transport.h"
+#include "mixer/beat_loop.h"
 #include "mixer/beat_sync.h"
 #include "mixer/mixer.h"
 #include "control/key_codes.h"
@@ -72,6 +73,8 @@ public:
     void setHooks(SamplerKeyHooks& hooks) { hooks_ = &hooks; }
     // Plugs in Sync (key Y); until then Y does nothing. `sync` must outlive this.
     void setBeatSync(mixer::BeatSync& sync) { beatSync_ = &sync; }
+    // The beat loops the U, I, O and D keys run on the keyboard's deck.
+    void setBeatLoop(mixer::BeatLoop& loops) { beatLoop_ = &loops; }
     // The L key: opens the music library's window.
     std::function<void()> onLibraryKey;
 
@@ -134,6 +137,7 @@ private:
     SamplerKeyHooks defaultHooks_;
     SamplerKeyHooks* hooks_ = &defaultHooks_;
     mixer::BeatSync* beatSync_ = nullptr;
+    mixer::BeatLoop* beatLoop_ = nullptr;
 
     HeldKeys held_;
     int focusdeck_ = 0;

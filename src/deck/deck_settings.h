@@ -46,6 +46,9 @@ struct DeckSettings {
     // "曲名をファイル名で表示" (Korvex's own settings file): the title lists show file names, not the
     // "Artist - Title" of the songs' tags.
     bool fileNameTitles = false;
+    // "音量を自動で揃える" (Korvex's own settings file): a song whose trim was never moved by hand gets the
+    // trim that brings its measured loudness to -14 LUFS, as far as the trim reaches.
+    bool autoTrim = false;
     // "ヘッドホン" (Korvex's own settings file): where the headphones go: "none", "channels" (outputs 3-4),
     // "split" (master left, headphones right) or a sound device's name.
     QString headphones = QStringLiteral("none");

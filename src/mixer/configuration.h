@@ -113,6 +113,7 @@ public:
     bool protectLiveDeck() const { return targets_.deck.protectLiveDeck; }
     // "曲名をファイル名で表示": the title lists show file names instead of the songs' tags.
     bool fileNameTitles() const { return targets_.deck.fileNameTitles; }
+    bool autoTrim() const { return targets_.deck.autoTrim; }
     // "ヘッドホン": "none", "channels", "split" or a sound device's name.
     const QString& headphones() const { return targets_.deck.headphones; }
     bool autorec() const { return targets_.deck.autorec; }
@@ -148,6 +149,7 @@ public:
     void playOnSwitchClick(bool checked);
     void protectLiveDeckClick(bool checked) { targets_.deck.protectLiveDeck = checked; }
     void fileNameTitlesClick(bool checked) { targets_.deck.fileNameTitles = checked; }
+    void autoTrimClick(bool checked) { targets_.deck.autoTrim = checked; }
     // The headphone output chosen or typed: an empty text is "none"; the sound follows at once.
     void headphonesChange(const QString& mode);
     void autorecClick(bool checked);

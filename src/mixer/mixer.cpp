@@ -1,5 +1,7 @@
 #include "mixer/mixer.h"
 
+#include <cmath>
+
 #include "mixer/knob_geometry.h"
 #include "songlist/song_list.h"
 
@@ -98,6 +100,20 @@ void Mixer::storeTrim(int deck) {
     list.setField(songlist::kVolume, list.selected(songlist::kVolume),
                   songlist::signedNumberText(trimMemoryFor(trim.lineX2(), trim.lineX1()), 7));
     touch();
+}
+
+bool Mixer::autoTrim(int deck, double loudnessLufs, int newtrim) {
+    if (!isDeck(deck) || !std::isfinite(loudnessLufs)) return false;
+    songlist::SongList& list = transport_.list(deck);
+    const std::optional<double> memory = songlist::memoryNumber(list.currentField(songlist::kVolume));
+    if (!memory || *memory != untouchedTrimMemory(newtrim)) return false;
+    Knob& trim = trimKnob(deck);
+    const LineEnd end =
+        trimEndForMemory(trimMemoryForGain(kAutoTrimTarget - loudnessLufs), trim.lineX1(), trim.lineY1());
+    if (trim.lineX2() == end.x && trim.lineY2() == end.y) return false;
+    trim.setLineEnd(end.x, end.y);
+    volcontrol();
+    return true;
 }
 
 void Mixer::masvol2(int index) {

@@ -148,6 +148,10 @@ public:
     // `searchegnL` / `searchegnR`: one backward (0.75 s) / forward (0.5 s) step of a playing deck.
     void searchegnL(int deck);
     void searchegnR(int deck);
+    // A click on the deck's waveform overview: the deck goes to `seconds` (clamped to the song), a playing
+    // deck with the de-clicked jump a search step makes, a paused one with its pause-loop place moved
+    // there as the jog moves it. Nothing happens without a song.
+    void overviewSeek(int deck, double seconds);
 
     // --- pan, trim, master --------------------------------------------------------------------------------
     // The pan knob's balance rule for the deck's pan indicator (also after the keyboard moved it).
@@ -156,6 +160,11 @@ public:
     void trimlinedraw(int deck);
     // Stores the trim needle into the deck's current song's volume memory.
     void storeTrim(int deck);
+    // Auto trim: when the deck's current song's volume memory is still the one a new entry gets for
+    // `newtrim` (the trim was never moved by hand), the needle goes where the song, measured at
+    // `loudnessLufs`, plays at kAutoTrimTarget, within the trim's range (it only lowers); the memory stays.
+    // Returns whether the needle moved.
+    bool autoTrim(int deck, double loudnessLufs, int newtrim);
     // `masvol2`: the master gain from master knob `index`; the monitor knob (0) sets the headphone level.
     void masvol2(int index);
     // Places the master knob from the engine's master gain (without writing it back).

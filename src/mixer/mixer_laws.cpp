@@ -196,6 +196,15 @@ LineEnd trimEndForMemory(double memory, float centreX, float centreY) {
     return {static_cast<float>(centreX + 200 - u), static_cast<float>(centreY - rise)};
 }
 
+double untouchedTrimMemory(int newtrim) {
+    return 4000 - 100 * std::clamp(newtrim, 0, 40);
+}
+
+double trimMemoryForGain(double db) {
+    // The trim lowers the deck by (memory / 100)^2 hundredths of a dB: 0 .. 4000 is 0 .. -16 dB.
+    return std::clamp(1000.0 * std::sqrt(std::max(0.0, -db)), 0.0, 4000.0);
+}
+
 float trimMemoryFor(float x2, float centreX) {
     return (centreX + 200 - x2) * 10;
 }

@@ -115,5 +115,11 @@ struct LineEnd {
 LineEnd trimEndForMemory(double memory, float centreX, float centreY);
 // The volume memory for a needle end: 10 x (centre + 200 - X2).
 float trimMemoryFor(float x2, float centreX);
+// The volume memory a song added with the configuration's `newtrim` (0 .. 40) starts with.
+double untouchedTrimMemory(int newtrim);
+// The volume memory whose trim lowers the deck by `db` (held to the trim's 0 .. -16 dB).
+double trimMemoryForGain(double db);
+// The loudness auto trim brings songs to, in LUFS.
+inline constexpr double kAutoTrimTarget = -14.0;
 
 }  // namespace korvex::mixer

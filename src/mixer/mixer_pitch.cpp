@@ -163,4 +163,22 @@ void Mixer::searchegnR(int deck) {
     player.setCurrentPosition(player.currentPosition() + kSearchForward);
 }
 
+void Mixer::overviewSeek(int deck, double seconds) {
+    if (!isDeck(deck)) return;
+    DeckPlayer& player = transport_.player(deck);
+    if (player.fileName().empty() || player.duration() <= 0.0) return;
+    const double target = std::clamp(seconds, 0.0, player.duration());
+    deck::DeckRecord& record = transport_.record(deck);
+    // A paused deck (its pause loop may be sounding) plays on from here, as after a jog.
+    if (record.deckheld || player.playState() != deck::kPlaying) {
+        record.cuepos = target;
+        record.jogstart = target;
+        record.freshload = false;
+    }
+    player.setCurrentPosition(target);
+    transport_.timecounter(deck);
+    transport_.touch();
+    touch();
+}
+
 }  // namespace korvex::mixer

@@ -45,6 +45,13 @@ public:
         (void)midDb;
         (void)highDb;
     }
+    // A beat loop from `start` to `end` seconds (each taken to its nearest frame): a playing deck that
+    // reaches the end goes on from the start, crossfaded at the seam. An end not after the start leaves
+    // the loop and the song plays on from where it is. A load or a stop ends the loop.
+    virtual void setLoop(double start, double end) {
+        (void)start;
+        (void)end;
+    }
     // Keylock: with it on, the rate changes the tempo and keeps the pitch.
     virtual void setKeylock(bool on) { (void)on; }
     // The trim alone in hundredths of a dB (0 .. -1600; the volume holds it too): the level the deck has on

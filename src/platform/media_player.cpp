@@ -61,6 +61,19 @@ void MediaPlayer::setCurrentPosition(double seconds) {
     seekTarget_ = target;
 }
 
+void MediaPlayer::setLoop(double start, double end) {
+    if (!track_) return;
+    audio::Command command;
+    command.type = audio::Command::Type::Loop;
+    command.source = static_cast<std::uint8_t>(deck_);
+    command.seconds = start;
+    command.endSeconds = end;
+    engine_.send(command);
+    // The loop's start stays decoded, so the jump back always finds its samples.
+    loopStart_ = end > start ? start : -1.0;
+    updatePointsOfInterest();
+}
+
 double MediaPlayer::duration() const { return track_ ? track_->duration() : 0.0; }
 
 void MediaPlayer::setRate(double rate) {
@@ -93,7 +106,7 @@ void MediaPlayer::setCuePoint(double seconds) {
 }
 
 void MediaPlayer::updatePointsOfInterest() {
-    if (track_) track_->audio()->setPointsOfInterest({cue_, selectionStart_, selectionEnd_});
+    if (track_) track_->audio()->setPointsOfInterest({cue_, selectionStart_, selectionEnd_, loopStart_});
 }
 
 void MediaPlayer::setVolume(int hundredthsDb) {

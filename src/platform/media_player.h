@@ -66,6 +66,7 @@ public:
     bool mute() const override { return mute_; }
     void setMute(bool mute) override;
     void setEqualizer(double lowDb, double midDb, double highDb) override;
+    void setLoop(double start, double end) override;
     void setKeylock(bool on) override;
     void setTrim(int hundredthsDb) override;
     void setPrelisten(bool on) override;
@@ -108,6 +109,7 @@ private:
     double selectionStart_ = -1.0;
     double selectionEnd_ = -1.0;
     double cue_ = 0.0;
+    double loopStart_ = -1.0;
     int volume_ = 0;
     int balance_ = 0;
     bool mute_ = false;

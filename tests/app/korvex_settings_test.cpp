@@ -34,6 +34,7 @@ TEST(KorvexSettingsFile, KeepsWhatItDoesNotKnowAndDefaultsWhatIsBroken) {
 
     settings.protectLiveDeck = true;
     settings.fileNameTitles = true;
+    settings.autoTrim = true;
     settings.keylock = {false, true};
     settings.headphones = QStringLiteral("USB Audio=2");
     ASSERT_TRUE(writeKorvexSettings(path, settings));
@@ -42,16 +43,20 @@ TEST(KorvexSettingsFile, KeepsWhatItDoesNotKnowAndDefaultsWhatIsBroken) {
     ASSERT_TRUE(readKorvexSettings(path, read));
     EXPECT_TRUE(read.protectLiveDeck);
     EXPECT_TRUE(read.fileNameTitles);
+    EXPECT_TRUE(read.autoTrim);
     EXPECT_EQ(read.keylock, (std::array<bool, 2>{false, true}));
     EXPECT_EQ(read.headphones, QStringLiteral("USB Audio=2")) << "a device name may hold anything";
     EXPECT_EQ(read.otherLines, QStringList{QStringLiteral("crossfader-curve=smooth")});
     ASSERT_TRUE(writeKorvexSettings(path, read));
     EXPECT_TRUE(readAll(path).contains("crossfader-curve=smooth\r\n")) << "a newer version's line survives a save";
 
-    write(path, "protect-live-deck=perhaps\nfile-name-titles=1\nkeylock-b=on\nheadphones=\n\xff\xfe garbage\n");
+    write(path,
+          "protect-live-deck=perhaps\nfile-name-titles=1\nauto-trim=yes\nkeylock-b=on\nheadphones=\n\xff\xfe "
+          "garbage\n");
     ASSERT_TRUE(readKorvexSettings(path, read));
     EXPECT_FALSE(read.protectLiveDeck);
     EXPECT_FALSE(read.fileNameTitles);
+    EXPECT_FALSE(read.autoTrim);
     EXPECT_EQ(read.keylock, (std::array<bool, 2>{false, false}));
     EXPECT_EQ(read.headphones, QStringLiteral("none"));
 

@@ -12,10 +12,10 @@ namespace {
 // Every file a skin folder holds for the main window and the recorder window: an idle ("1") and a pressed or
 // active ("2") look of each pair, and the single pictures.
 std::set<std::string> skinFiles() {
-    std::set<std::string> files = {"miniplay.bmp", "ministop.bmp",   "minipre.bmp",     "mininext.bmp",
-                                   "bar.bmp",      "playerbase.bmp", "listbox.bmp",     "samplerbase.bmp",
-                                   "jog.ico",      "ctrlbtn.bmp",    "faderbtn.bmp",    "pan.bmp",
-                                   "ch12.bmp",     "ch21.bmp",       "recorderbase.bmp"};
+    std::set<std::string> files = {"miniplay.bmp", "ministop.bmp",   "minipre.bmp",      "mininext.bmp",
+                                   "bar.bmp",      "playerbase.bmp", "listbox.bmp",      "samplerbase.bmp",
+                                   "jog.ico",      "ctrlbtn.bmp",    "faderbtn.bmp",     "pan.bmp",
+                                   "ch12.bmp",     "ch21.bmp",       "recorderbase.bmp", "wave.bmp"};
     for (const std::string pair :
          {"menu",    "recorder",  "add",     "dell",  "up",       "down",   "tob",      "toa",
           "formend", "formsmall", "formbar", "sback", "sgo",      "stop",   "nextsong", "presong",

@@ -1,4 +1,5 @@
-// The render path allocates nothing while keylock plays, switches, seeks and follows the pitch knob.
+// The render path allocates nothing while keylock plays, switches, seeks and follows the pitch knob, nor
+// while a beat loop jumps back at its seams, with keylock or without.
 // malloc, posix_memalign (Rubber Band's buffers) and free are replaced in this program (its own executable,
 // never built with the sanitizers, which replace them too) by counters in front of glibc's own.
 
@@ -71,6 +72,15 @@ TEST(KeylockAllocation, TheRenderPathAllocatesNothing) {
         render(3);
         rig.player.setKeylock(false);
         render(5);
+    }
+    EXPECT_EQ(gAllocations.load(), 0);
+    // A short loop: a seam every 16 blocks or so, each a crossfade (on the second stretcher with keylock).
+    rig.player.setCurrentPosition(0.5);
+    rig.player.setLoop(0.5, 0.7);
+    for (const bool keylock : {false, true}) {
+        rig.player.setKeylock(keylock);
+        render(40);
+        EXPECT_LT(rig.player.currentPosition(), 0.75);
     }
     EXPECT_EQ(gAllocations.load(), 0);
     // The counter works: an allocation on this thread is seen.

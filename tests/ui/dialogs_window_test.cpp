@@ -17,6 +17,7 @@
 
 #include "app/startup.h"
 #include "appearance/layout_table.h"
+#include "support/beat_tracks.h"
 #include "support/fake_sound_buffer.h"
 #include "ui/ui_helpers.h"
 
@@ -455,9 +456,21 @@ TEST_F(DialogsWindow, Screenshots) {
     skin->close();
 
     // Deck A plays, four slots hold sounds, and slot 1's dialog is open beside the player.
+    // Songs with a beat, so the waveform overviews show their shape and bars.
+    auto groove = [this](const char* name, double bpm, unsigned seed) {
+        const QString path = dir_.filePath(QString::fromUtf8(name));
+        writeWav16(path.toStdString(), drumGroove(bpm, 75.0, 0.2, seed));
+        return path;
+    };
     dropFiles(window().titleList(0)->viewport(),
-              {tone(QStringLiteral("Night Drive.wav"), 330), tone(QStringLiteral("Sunrise Groove (Extended Mix).wav"))});
-    dropFiles(window().titleList(1)->viewport(), {tone(QStringLiteral("Deep Blue.wav"), 550)});
+              {groove("Night Drive.wav", 122.0, 3), groove("Sunrise Groove (Extended Mix).wav", 126.0, 5)});
+    dropFiles(window().titleList(1)->viewport(), {groove("Deep Blue.wav", 124.0, 9)});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return app_->player().beatSync().analysis(0) != nullptr &&
+                   app_->player().beatSync().analysis(1) != nullptr;
+        },
+        30000));
     pressPlay(window(), 0);
     QTest::qWait(1500);
     EXPECT_TRUE(realSize(&window()).save(dir + QStringLiteral("/screenshot.png")));

@@ -14,5 +14,7 @@ QImage paintSamplerStrip(const Palette& pal);
 QImage paintListPanel(const Palette& pal);
 QImage paintTitleBar(const Palette& pal);
 QImage paintRecorderBase(const Palette& pal);
+// The waveform overview's empty strip: a dark glass slot the window draws the song's waveform on.
+QImage paintWaveStrip(const Palette& pal);
 
 }  // namespace korvex::skinpainter

@@ -384,4 +384,24 @@ QImage paintPlayerPanel(const Palette& pal) {
     return img;
 }
 
+QImage paintWaveStrip(const Palette& pal) {
+    const QSize size = pixelSize(appearance::bitmapSize("wave"));
+    QImage img = blankImage(size, pal.base);
+    QPainter p(&img);
+    prepare(p);
+    const QRectF r(0, 0, size.width(), size.height());
+    // A recessed frame, dark glass inside with a faint centre line where the waveform will stand.
+    p.setPen(Qt::NoPen);
+    p.setBrush(pal.rimDark.darker(130));
+    p.drawRect(r);
+    QLinearGradient g(r.topLeft(), r.bottomLeft());
+    g.setColorAt(0.0, pal.lcdBottom.darker(140));
+    g.setColorAt(1.0, pal.lcdTop.darker(120));
+    p.setBrush(g);
+    p.drawRect(r.adjusted(1, 1, -1, -1));
+    hline(p, r.left() + 2, r.right() - 2, r.center().y(), withAlpha(pal.accent, 70));
+    hline(p, r.left() + 1, r.right() - 1, r.bottom() - 0.5, withAlpha(pal.rimLight, 90));
+    return img;
+}
+
 }  // namespace korvex::skinpainter

@@ -49,6 +49,7 @@ Images paintSkin(const Palette& pal) {
     images["playerbase.bmp"] = paintPlayerPanel(pal);
     images["listbox.bmp"] = paintListPanel(pal);
     images["recorderbase.bmp"] = paintRecorderBase(pal);
+    images["wave.bmp"] = paintWaveStrip(pal);
     paintButtons(pal, images);
     paintKnobs(pal, images);
     // The colour the window draws the trim needles in.

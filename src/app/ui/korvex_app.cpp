@@ -148,6 +148,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         readKorvexSettings(korvexSettingsPath_, korvexSettings_);
         player_->settings().protectLiveDeck = korvexSettings_.protectLiveDeck;
         player_->settings().fileNameTitles = korvexSettings_.fileNameTitles;
+        player_->settings().autoTrim = korvexSettings_.autoTrim;
         for (int deck = 0; deck < 2; ++deck)
             player_->mixer().setKeylock(deck, korvexSettings_.keylock[static_cast<std::size_t>(deck)]);
         player_->settings().headphones = korvexSettings_.headphones;
@@ -323,6 +324,13 @@ void KorvexApp::applySkin() {
     if (!needle.isNull()) {
         for (int deck = 0; deck < 2; ++deck)
             if (TrimNeedle* trim = window_->trimNeedle(deck)) trim->setColour(needle.pixelColor(0, 0));
+    }
+    // The waveform overviews: the skin's strip background (a skin without one: the strip's own dark look),
+    // the peaks in the needle's colour.
+    const QImage strip = appearance::readPicture(pictures_->pictureFor(QStringLiteral("wave.bmp")));
+    for (int deck = 0; deck < 2; ++deck) {
+        if (WaveformStrip* overview = window_->waveformStrip(deck))
+            overview->setLook(strip, needle.isNull() ? QColor(255, 154, 48) : needle.pixelColor(0, 0));
     }
     player_->refresh();
 }
@@ -696,6 +704,7 @@ void KorvexApp::saveSettings() {
     settings_->savest();
     korvexSettings_.protectLiveDeck = player_->settings().protectLiveDeck;
     korvexSettings_.fileNameTitles = player_->settings().fileNameTitles;
+    korvexSettings_.autoTrim = player_->settings().autoTrim;
     for (int deck = 0; deck < 2; ++deck)
         korvexSettings_.keylock[static_cast<std::size_t>(deck)] = player_->mixer().keylocked(deck);
     korvexSettings_.headphones = player_->settings().headphones;

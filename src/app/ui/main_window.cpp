@@ -68,7 +68,12 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
         if (entry.panel == Panel::kPlayerPanel) parentWidget = panels_[1];
         if (entry.panel == Panel::kListPanel) parentWidget = panels_[2];
         const Key key{std::string(entry.name), entry.index};
-        if (entry.role == Role::kList && entry.name == "lstUse") {
+        if (entry.name == "wave") {
+            auto* strip = new WaveformStrip(parentWidget);
+            strip->setGeometry(pixels(entry.box));
+            strip->setToolTip(QStringLiteral("Overview (click: search)"));
+            strips_[entry.index] = strip;
+        } else if (entry.role == Role::kList && entry.name == "lstUse") {
             auto* list = new QListWidget(parentWidget);
             list->setGeometry(pixels(entry.box));
             list->setFocusPolicy(Qt::NoFocus);

@@ -19,6 +19,7 @@
 #include "appearance/font_settings.h"
 #include "app/ui/title_list.h"
 #include "app/ui/trim_needle.h"
+#include "app/ui/waveform_strip.h"
 #include "appearance/ui/picture_widget.h"
 
 namespace korvex::app {
@@ -49,6 +50,8 @@ public:
     QLabel* soundStatus() const { return soundStatus_; }
     TitleList* titleList(int deck) const;
     TrimNeedle* trimNeedle(int deck) const;
+    // The deck's waveform overview (`wave`(deck)).
+    WaveformStrip* waveformStrip(int deck) const { return strips_[deck == 0 ? 0 : 1]; }
     // `lstUse(slot)`: the sampler slot's effect entries (slots 0..7), and redrawing it from the entries.
     QListWidget* effectList(int slot) const;
     void showEffectList(int slot, const QStringList& entries);
@@ -102,6 +105,7 @@ private:
     std::map<Key, QString> shownBitmap_;
     TitleList* lists_[2] = {nullptr, nullptr};
     TrimNeedle* needles_[2] = {nullptr, nullptr};
+    WaveformStrip* strips_[2] = {nullptr, nullptr};
     QListWidget* effectLists_[8] = {};
     appearance::PictureWidget* panels_[3] = {nullptr, nullptr, nullptr};
     QPoint dragOffset_;

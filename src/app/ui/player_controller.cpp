@@ -52,6 +52,8 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     analysisWorker_ = std::make_unique<analysis::AnalysisWorker>();
     beatSync_ = std::make_unique<mixer::BeatSync>(*mixer_, *transport_, *analysisWorker_);
     keyboard_->setBeatSync(*beatSync_);
+    beatLoop_ = std::make_unique<mixer::BeatLoop>(*transport_, *beatSync_);
+    keyboard_->setBeatLoop(*beatLoop_);
     // Continuous play steps through the lists as the Next button does.
     continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck, false); });
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
@@ -60,9 +62,19 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     mixer_->start();
     connectListButton("ImgtoB", -1, control::ListButton::ToB, 0, [this] { editor_->toOtherDeckClick(0); });
     connectListButton("ImgtoA", -1, control::ListButton::ToA, 1, [this] { editor_->toOtherDeckClick(1); });
+    for (int deck = 0; deck < 2; ++deck) {
+        if (WaveformStrip* strip = window_.waveformStrip(deck)) {
+            strip->onSeek = [this, deck](double seconds) {
+                mixer_->overviewSeek(deck, seconds);
+                refresh();
+            };
+        }
+    }
     QObject::connect(&tick_, &QTimer::timeout, [this] {
         timer_->tick();
         beatSync_->tick();
+        beatLoop_->tick();
+        applyAutoTrim();
         refresh();
     });
     tick_.start(kTickMs);
@@ -72,6 +84,7 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
 PlayerController::~PlayerController() {
     tick_.stop();
     // The sync model reads the worker; the worker's thread ends before the players go.
+    beatLoop_.reset();
     beatSync_.reset();
     analysisWorker_.reset();
 }
@@ -209,12 +222,48 @@ void PlayerController::refresh() {
             {"Imgdwn", ListButton::Down},   {"SongNext", ListButton::Next},  {"SongPre", ListButton::Previous}};
         for (const auto& [name, button] : buttons) window_.showBitmap(name, deck, editor_->picture(button, deck));
         refreshList(deck);
+        refreshStrip(deck);
     }
     window_.showBitmap("ImgtoB", -1, editor_->picture(control::ListButton::ToB, 0));
     window_.showBitmap("ImgtoA", -1, editor_->picture(control::ListButton::ToA, 1));
     refreshMixer();
     if (afterRefresh) afterRefresh();
     paceTick();
+}
+
+void PlayerController::applyAutoTrim() {
+    if (!settings_.autoTrim) return;
+    // Every tick, since a load draws the needle from the song's memory again; it only moves when it is not
+    // where the song's loudness puts it.
+    for (int deck = 0; deck < 2; ++deck) {
+        const auto& analysis = beatSync_->analysis(deck);
+        if (analysis && !players_[static_cast<std::size_t>(deck)]->fileName().empty())
+            mixer_->autoTrim(deck, analysis->loudness, newtrim_);
+    }
+}
+
+void PlayerController::refreshStrip(int deck) {
+    WaveformStrip* strip = window_.waveformStrip(deck);
+    if (strip == nullptr) return;
+    const MediaPlayer& player = *players_[static_cast<std::size_t>(deck)];
+    if (player.fileName().empty()) {
+        strip->setAnalysis(nullptr);
+        strip->setMarks({});
+        return;
+    }
+    strip->setAnalysis(beatSync_->analysis(deck));
+    StripMarks marks;
+    marks.duration = player.duration();
+    const QString cue = lists_[static_cast<std::size_t>(deck)].currentField(songlist::kCue);
+    if (cue != QStringLiteral("-1")) marks.cue = songlist::memoryValue(cue);
+    marks.start = player.selectionStart();
+    marks.end = player.selectionEnd();
+    if (beatLoop_->beats(deck) > 0) {
+        marks.loopStart = beatLoop_->start(deck);
+        marks.loopEnd = beatLoop_->end(deck);
+    }
+    strip->setMarks(marks);
+    strip->setPlayhead(player.currentPosition());
 }
 
 bool PlayerController::idle() const {

@@ -16,6 +16,7 @@
 #include "deck/continuous_play.h"
 #include "deck/main_timer.h"
 #include "mixer/master_output.h"
+#include "mixer/beat_loop.h"
 #include "mixer/beat_sync.h"
 #include "mixer/mixer.h"
 #include "platform/analysis/analysis_worker.h"
@@ -72,6 +73,7 @@ public:
     mixer::Mixer& mixer() { return *mixer_; }
     // Tempo figures and Sync, and the worker that analyses the songs.
     mixer::BeatSync& beatSync() { return *beatSync_; }
+    mixer::BeatLoop& beatLoop() { return *beatLoop_; }
     analysis::AnalysisWorker& analysisWorker() { return *analysisWorker_; }
 
 private:
@@ -79,6 +81,10 @@ private:
     void connectListButton(const char* name, int index, control::ListButton button, int deck,
                            std::function<void()> click);
     void refreshList(int deck);
+    // Auto trim: the decks' trims from their songs' loudness, once known (when the setting is on).
+    void applyAutoTrim();
+    // The deck's waveform overview: the song's analysis, its memories and the play head.
+    void refreshStrip(int deck);
     void connectMixer();
     void connectKnob(const char* base, const char* indicator, int index, mixer::Knob& knob);
     // A picture button: the left button's press and release, and optionally its click.
@@ -118,6 +124,7 @@ private:
     std::unique_ptr<songlist::SongMemories> memories_;
     std::unique_ptr<analysis::AnalysisWorker> analysisWorker_;
     std::unique_ptr<mixer::BeatSync> beatSync_;
+    std::unique_ptr<mixer::BeatLoop> beatLoop_;
     QTimer tick_;
     // What the title lists show: the list's revision, the tag titles' revision and whether titles come from
     // tags (nothing yet: the first refresh draws them).

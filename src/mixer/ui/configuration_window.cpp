@@ -207,6 +207,13 @@ QWidget* ConfigurationWindow::faderFrame() {
     layout->addWidget(fileNameTitles_);
     QObject::connect(fileNameTitles_, &QCheckBox::clicked, this,
                      [this](bool on) { model_.fileNameTitlesClick(on); });
+    autoTrim_ = new QCheckBox(QStringLiteral("音量を自動で揃える"));
+    autoTrim_->setObjectName(QStringLiteral("autoTrim"));
+    autoTrim_->setToolTip(QStringLiteral(
+        "オンにすると、曲のラウドネスを測ってTRIMを合わせ、どの曲も同じくらいの音量（-14 LUFS）で鳴らします"
+        "（TRIMは下げる向きにだけ動きます）。手で動かしたTRIMは、これまでどおり曲ごとに覚えます。"));
+    layout->addWidget(autoTrim_);
+    QObject::connect(autoTrim_, &QCheckBox::clicked, this, [this](bool on) { model_.autoTrimClick(on); });
     QObject::connect(strim_, &QSlider::valueChanged, this, [this](int v) { model_.trimChange(v); });
     QObject::connect(slsarch_, &QSlider::valueChanged, this, [this](int v) { model_.headIntervalChange(v); });
     QObject::connect(cueswitch_, &QCheckBox::clicked, this,
@@ -349,6 +356,7 @@ void ConfigurationWindow::showState() {
     setChecked(cueswitch_, model_.playOnSwitch());
     setChecked(protect_, model_.protectLiveDeck());
     setChecked(fileNameTitles_, model_.fileNameTitles());
+    setChecked(autoTrim_, model_.autoTrim());
     {
         const QSignalBlocker quiet(headphones_);
         const int listed = headphones_->findData(model_.headphones());

@@ -51,6 +51,7 @@ public:
     QCheckBox* cueswitch() const { return cueswitch_; }
     QCheckBox* protectLiveDeck() const { return protect_; }
     QCheckBox* fileNameTitles() const { return fileNameTitles_; }
+    QCheckBox* autoTrim() const { return autoTrim_; }
     QComboBox* headphones() const { return headphones_; }
     QRadioButton* bit(int i) const { return bit_[i]; }
     QRadioButton* stereo(int i) const { return stereo_[i]; }
@@ -84,6 +85,7 @@ private:
     QCheckBox* cueswitch_ = nullptr;
     QCheckBox* protect_ = nullptr;
     QCheckBox* fileNameTitles_ = nullptr;
+    QCheckBox* autoTrim_ = nullptr;
     QComboBox* headphones_ = nullptr;
     QRadioButton* bit_[2] = {};
     QRadioButton* stereo_[2] = {};

@@ -47,6 +47,7 @@ void DeckSource::apply_rt(const Command& command, EventSink& events) {
             if (audio_ != nullptr) release_rt(audio_, events);
             audio_ = command.audio;
             main_ = Head{audio_, 0.0, 0, false};
+            loopStart_ = loopEnd_ = 0.0;
             setState_rt(kStopped, events);
             break;
         case Command::Type::Play: {
@@ -65,9 +66,19 @@ void DeckSource::apply_rt(const Command& command, EventSink& events) {
         case Command::Type::Stop:
             if (state_ == kPlaying) startTail_rt();
             main_.active = false;
+            if (command.type == Command::Type::Stop) loopStart_ = loopEnd_ = 0.0;
             if (audio_ != nullptr || command.type == Command::Type::Stop)
                 setState_rt(command.type == Command::Type::Pause ? kPaused : kStopped, events);
             break;
+        case Command::Type::Loop: {
+            if (audio_ == nullptr || command.endSeconds <= command.seconds) {
+                loopStart_ = loopEnd_ = 0.0;
+                break;
+            }
+            loopStart_ = std::round(std::max(0.0, command.seconds) * audio_->sampleRate());
+            loopEnd_ = std::round(command.endSeconds * audio_->sampleRate());
+            break;
+        }
         case Command::Type::Seek: {
             if (audio_ == nullptr) break;
             if (state_ == kPlaying) {
@@ -134,6 +145,10 @@ void DeckSource::render_rt(float* bus, float* phones, std::size_t frames, EventS
             main_.phase = 0;
             main_.primed = false;
             shared_.starvedBlocks.fetch_add(1, std::memory_order_relaxed);
+        } else if (loopEnd_ > loopStart_ && loopEnd_ < end && main_.pos < loopEnd_ && after >= loopEnd_) {
+            std::size_t k = 0;
+            for (double p = main_.pos; k < frames && p < loopEnd_; ++k) p += incrementAt(k);
+            wrapLoop_rt(k, frames);
         } else if (after >= end) {
             std::size_t k = 0;
             for (double p = main_.pos; k < frames && p < end; ++k) p += incrementAt(k);
@@ -192,6 +207,21 @@ void DeckSource::render_rt(float* bus, float* phones, std::size_t frames, EventS
     gainRight_ = targetRight;
     releaseRetired_rt(events);
     publish_rt();
+}
+
+void DeckSource::wrapLoop_rt(std::size_t k, std::size_t frames) {
+    renderHead_rt(main_, 0, k, true);
+    Head* tail = startTail_rt();
+    main_.pos -= loopEnd_ - loopStart_;
+    main_.phase = 0;
+    if (main_.stretcher >= 0) {
+        // The tail keeps the stretcher it played through; the loop's start is primed afresh on the other.
+        main_.stretcher = freeStretcher_rt();
+        main_.primed = false;
+    }
+    if (tail != nullptr)
+        renderHead_rt(*tail, k, std::min(frames - k, static_cast<std::size_t>(tail->phase)), false);
+    renderHead_rt(main_, k, frames - k, true);
 }
 
 bool DeckSource::equalise_rt(std::size_t frames, bool audible) {

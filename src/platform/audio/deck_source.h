@@ -11,6 +11,11 @@
 // exactly as a plain head's would, and it is what the deck reports: the stretcher is primed with the audio
 // before that position and its start delay dropped, so that what it plays is the song at the position.
 // Switching keylock, like a seek, starts a new head on the other path while the old one fades out.
+//
+// A beat loop is a pair of whole frames. When the head reaches the loop's end inside a block it goes back
+// by exactly the loop's length (its fraction of a frame kept), and the head that played on past the end
+// fades out as a tail while the new one fades in: the seam is a short crossfade of the song with itself,
+// and the loop keeps its length to the sample however often it runs.
 
 #include <array>
 #include <cstddef>
@@ -93,8 +98,14 @@ private:
     const dsp::Resampler& resampler_;
     const dsp::DeclickRamp& ramp_;
 
+    // Crosses the loop's end `k` frames into the block: renders up to it, jumps back and crossfades.
+    void wrapLoop_rt(std::size_t k, std::size_t frames);
+
     const decode::DecodedAudio* audio_ = nullptr;
     Head main_;
+    // The running beat loop in frames of the track (none while the end is not after the start).
+    double loopStart_ = 0.0;
+    double loopEnd_ = 0.0;
     std::array<Head, 3> tails_{};
     std::array<const decode::DecodedAudio*, 4> retired_{};
     int state_ = kStopped;

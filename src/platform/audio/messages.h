@@ -16,11 +16,12 @@ enum PlayState : int { kStopped = 0, kPaused = 1, kPlaying = 2 };
 
 // A transport command for one source, applied at the start of the next rendered block.
 struct Command {
-    enum class Type : std::uint8_t { Load, Play, Pause, Stop, Seek };
+    enum class Type : std::uint8_t { Load, Play, Pause, Stop, Seek, Loop };
     Type type = Type::Play;
     std::uint8_t source = 0;
     std::uint64_t seq = 0;                           // engine-wide order; acknowledged once applied
-    double seconds = 0.0;                            // Seek: target position
+    double seconds = 0.0;                            // Seek: target position; Loop: its start
+    double endSeconds = 0.0;                         // Loop: its end (not after the start: no loop)
     const decode::DecodedAudio* audio = nullptr;     // Load: new track (null closes)
 };
 
