@@ -103,6 +103,16 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
     left->addWidget(crossfaderFrame());
     left->addWidget(gapFrame());
     left->addWidget(headphonesFrame());
+    {
+        auto* frame = new QGroupBox(QStringLiteral("MIDI"));
+        auto* row = new QHBoxLayout(frame);
+        row->addWidget(new QLabel(QStringLiteral("コントローラーのポートとマッピング")), 1);
+        midi_ = new QPushButton(QStringLiteral("MIDI 設定..."));
+        midi_->setObjectName(QStringLiteral("midi"));
+        row->addWidget(midi_);
+        QObject::connect(midi_, &QPushButton::clicked, this, [this] { model_.midiClick(); });
+        left->addWidget(frame);
+    }
     left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(faderFrame());
