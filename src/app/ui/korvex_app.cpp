@@ -484,7 +484,14 @@ void KorvexApp::makeMidi(const std::vector<std::string>& args) {
                                     return buffer != nullptr && (buffer->status() & 1) != 0;
                                 }};
     midi_ = std::make_unique<midi::MidiSession>(std::move(targets), api);
-    midi_->onWorked = [this] { player_->refresh(); };
+    // The engine hears each message at once; the window (and the lights after it) is drawn at most once a
+    // frame, so a jog wheel spun hard does not redraw the player a thousand times a second.
+    midiRedraw_.setSingleShot(true);
+    midiRedraw_.setInterval(kMidiRedrawMs);
+    QObject::connect(&midiRedraw_, &QTimer::timeout, [this] { player_->refresh(); });
+    midi_->onWorked = [this] {
+        if (!midiRedraw_.isActive()) midiRedraw_.start();
+    };
 }
 
 void KorvexApp::loadMidiMapping() {

@@ -166,6 +166,9 @@ private:
     // The mapping file named on the command line (it wins over korvex.ini's); null when none.
     std::optional<QString> midiMappingOption_;
     QPointer<midi::MidiWindow> midiWindow_;
+    // The redraw after MIDI messages, at most once a frame.
+    static constexpr int kMidiRedrawMs = 16;
+    QTimer midiRedraw_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<recorder::CommandInterface> recorderCommands_;

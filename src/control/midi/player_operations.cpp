@@ -24,18 +24,32 @@ std::pair<float, float> jogPoint(const mixer::Knob& jog, double turns) {
     return {static_cast<float>(b.width / 2 + r * std::sin(a)), static_cast<float>(b.height / 2 - r * std::cos(a))};
 }
 
+// Where a linear knob's indicator (its Top or Left) stands at the bottom or left end of its travel and at the
+// other end: the clamp's ends where it has one, else where a drag to the base's ends puts it.
+std::pair<float, float> travel(const mixer::Knob& knob) {
+    const mixer::KnobDesign& d = knob.design();
+    if (d.clamped) return {d.low, d.high};
+    if (d.kind == mixer::KnobKind::kVertical)
+        return {d.base.top - knob.height() / 2, d.base.top + d.base.height - knob.height() / 2};
+    return {d.base.left - knob.width() / 2, d.base.left + d.base.width - knob.width() / 2};
+}
+
 }  // namespace
 
 double PlayerOperations::knobPosition(const mixer::Knob& knob) {
     const mixer::TwipBox& b = knob.base();
     double v = 0.0;
     switch (knob.design().kind) {
-        case mixer::KnobKind::kVertical:
-            v = 1.0 - (knob.top() + knob.height() / 2 - b.top) / b.height;
+        case mixer::KnobKind::kVertical: {
+            const auto [upper, lower] = travel(knob);
+            v = (lower - knob.top()) / (lower - upper);
             break;
-        case mixer::KnobKind::kHorizontal:
-            v = (knob.left() + knob.width() / 2 - b.left) / b.width;
+        }
+        case mixer::KnobKind::kHorizontal: {
+            const auto [left, right] = travel(knob);
+            v = (knob.left() - left) / (right - left);
             break;
+        }
         case mixer::KnobKind::kTrim: {
             // The needle swings over the upper half circle: its horizontal reach tells the angle.
             const double reach = b.height / 4 + 10;
@@ -53,12 +67,19 @@ void PlayerOperations::dragKnob(mixer::Knob& knob, double value) {
     const mixer::TwipBox& b = knob.base();
     const auto v = static_cast<float>(std::clamp(value, 0.0, 1.0));
     switch (knob.design().kind) {
-        case mixer::KnobKind::kVertical:
-            knob.updatePosition(b.width / 2, (1.0f - v) * b.height);
+        case mixer::KnobKind::kVertical: {
+            // The point a drag would put the indicator's centre on, kept on the base (the pitch's bounds).
+            const auto [upper, lower] = travel(knob);
+            const float top = lower - v * (lower - upper);
+            knob.updatePosition(b.width / 2, std::clamp(top + knob.height() / 2 - b.top, 0.0f, b.height));
             break;
-        case mixer::KnobKind::kHorizontal:
-            knob.updatePosition(v * b.width, b.height / 2);
+        }
+        case mixer::KnobKind::kHorizontal: {
+            const auto [left, right] = travel(knob);
+            const float at = left + v * (right - left);
+            knob.updatePosition(std::clamp(at + knob.width() / 2 - b.left, 0.0f, b.width), b.height / 2);
             break;
+        }
         case mixer::KnobKind::kTrim: {
             const double a = (v - 0.5) * std::numbers::pi;
             knob.updatePosition(static_cast<float>(b.width / 2 + std::sin(a) * b.height / 2),
