@@ -79,6 +79,33 @@ MidiPorts::~MidiPorts() {
     // The input threads end with their ports, before the object their messages are queued to.
     inputs_.clear();
     outputs_.clear();
+    probe_.reset();
+    if (jack_ != nullptr) jack_client_close(static_cast<jack_client_t*>(jack_));
+}
+
+bool MidiPorts::jackServerUp() {
+    if (jack_ != nullptr && jackGone_.load()) {
+        inputs_.clear();
+        outputs_.clear();
+        probe_.reset();
+        available_.clear();
+        jack_client_close(static_cast<jack_client_t*>(jack_));
+        jack_ = nullptr;
+        jackGone_ = false;
+        if (onPortsChanged) onPortsChanged();
+    }
+    if (jack_ != nullptr) return true;
+    const QByteArray name = (client_ + QStringLiteral("-watch")).toUtf8();
+    jack_client_t* watch = jack_client_open(name.constData(), JackNoStartServer, nullptr);
+    if (watch == nullptr) return false;
+    jack_on_shutdown(
+        watch, [](void* self) { static_cast<MidiPorts*>(self)->jackGone_ = true; }, this);
+    if (jack_activate(watch) != 0) {
+        jack_client_close(watch);
+        return false;
+    }
+    jack_ = watch;
+    return true;
 }
 
 void MidiPorts::setChosenInputs(const QStringList& names) {
@@ -96,6 +123,7 @@ bool MidiPorts::ownPort(const QString& name) const { return name.startsWith(clie
 bool MidiPorts::rescan() {
     // ALSA without its sequencer device has nothing to open (and its library would complain each time).
     if (api_ == MidiApi::kAlsa && !sequencerPresent()) return false;
+    if (api_ == MidiApi::kJack && !jackServerUp()) return false;
     if (!probe_) {
         try {
             auto probe = std::make_unique<Probe>();

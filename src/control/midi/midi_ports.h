@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -67,6 +68,10 @@ private:
     struct Output;
     struct Probe;
     bool ownPort(const QString& name) const;
+    // JACK: whether a server is there to talk to, through a client of Korvex's own that stays while the
+    // server does (RtMidi would complain on stderr each time it found none). After the server went away,
+    // every port is let go and the next look starts afresh.
+    bool jackServerUp();
 
     MidiApi api_;
     QString client_;
@@ -74,6 +79,9 @@ private:
     QStringList available_;
     bool answered_ = false;
     std::unique_ptr<Probe> probe_;
+    // The JACK watch client (a jack_client_t), and whether its server has shut down (set on JACK's thread).
+    void* jack_ = nullptr;
+    std::atomic<bool> jackGone_{false};
     std::vector<std::unique_ptr<Input>> inputs_;
     std::vector<std::unique_ptr<Output>> outputs_;
     QTimer timer_;

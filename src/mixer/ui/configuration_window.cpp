@@ -103,6 +103,10 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
     left->addWidget(crossfaderFrame());
     left->addWidget(gapFrame());
     left->addWidget(headphonesFrame());
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(faderFrame());
+    right->addWidget(recordingFrame());
     {
         auto* frame = new QGroupBox(QStringLiteral("MIDI"));
         auto* row = new QHBoxLayout(frame);
@@ -111,12 +115,8 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
         midi_->setObjectName(QStringLiteral("midi"));
         row->addWidget(midi_);
         QObject::connect(midi_, &QPushButton::clicked, this, [this] { model_.midiClick(); });
-        left->addWidget(frame);
+        right->addWidget(frame);
     }
-    left->addStretch(1);
-    auto* right = new QVBoxLayout;
-    right->addWidget(faderFrame());
-    right->addWidget(recordingFrame());
     right->addStretch(1);
     columns->addLayout(left);
     columns->addLayout(right);
