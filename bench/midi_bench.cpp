@@ -43,7 +43,9 @@ void application() {
 
 struct NoAnalysis final : korvex::analysis::AnalysisSource {
     void request(const std::string&, Priority) override {}
-    std::shared_ptr<const korvex::analysis::TrackAnalysis> find(const std::string&) const override { return nullptr; }
+    std::shared_ptr<const korvex::analysis::TrackAnalysis> find(const std::string&) const override {
+        return nullptr;
+    }
 };
 
 // The decks, the mixer and the keyboard wired as the player wires them, a song on deck A, and the MIDI
@@ -160,7 +162,8 @@ void BM_MidiJogThousandPerSecond(benchmark::State& state) {
             portCpu = threadCpuSeconds() - cpuStart;
             done = true;
             // Wakes the loop below once more.
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
         });
         // Sleeps until there is something to do, as the player's event loop does.
         while (!done.load()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -21,16 +21,27 @@ struct Rig {
     bool lit = false;
 
     Rig() {
-        control.addOperation({QStringLiteral("play"), ArgKind::kDeck, Operation::Kind::kButton,
-                              [this](const MidiInput& in) { presses.emplace_back(in.argument, in.pressed); }, {}, {}});
-        control.addOperation({QStringLiteral("volume"), ArgKind::kNone, Operation::Kind::kKnob,
+        control.addOperation({QStringLiteral("play"),
+                              ArgKind::kDeck,
+                              Operation::Kind::kButton,
+                              [this](const MidiInput& in) { presses.emplace_back(in.argument, in.pressed); },
+                              {},
+                              {}});
+        control.addOperation({QStringLiteral("volume"),
+                              ArgKind::kNone,
+                              Operation::Kind::kKnob,
                               [this](const MidiInput& in) {
                                   values.push_back(in.value);
                                   knob = in.value;
                               },
-                              [this](int) { return knob; }, {}});
-        control.addOperation({QStringLiteral("jog"), ArgKind::kDeck, Operation::Kind::kWheel,
-                              [this](const MidiInput& in) { wheel.push_back(in.delta); }, {}, {}});
+                              [this](int) { return knob; },
+                              {}});
+        control.addOperation({QStringLiteral("jog"),
+                              ArgKind::kDeck,
+                              Operation::Kind::kWheel,
+                              [this](const MidiInput& in) { wheel.push_back(in.delta); },
+                              {},
+                              {}});
         control.addState({QStringLiteral("playing"), ArgKind::kDeck, [this](int) { return lit; }});
     }
     void map(const QString& text) {
@@ -58,8 +69,8 @@ TEST(MidiMapping, TheGenericMappingBindsWhatTheControllerExpects) {
     ASSERT_TRUE(mapping) << errors.join(QLatin1Char('\n')).toStdString();
     auto bound = [&](MessageKind kind, int number, const char* op, int arg) {
         return std::any_of(mapping->bindings.begin(), mapping->bindings.end(), [&](const Binding& b) {
-            return b.kind == kind && b.channel == 0 && b.number == number && b.operation == QLatin1String(op) &&
-                   b.argument == arg;
+            return b.kind == kind && b.channel == 0 && b.number == number &&
+                   b.operation == QLatin1String(op) && b.argument == arg;
         });
     };
     EXPECT_TRUE(bound(MessageKind::kNote, 60, "play", 0) && bound(MessageKind::kNote, 62, "play", 1));
@@ -95,7 +106,8 @@ TEST(MidiMapping, RefusedLinesAreNamedAndTheMappingInUseStays) {
                                             errors));
     ASSERT_EQ(errors.size(), 7) << errors.join(QLatin1Char('\n')).toStdString();
     for (int line = 3; line <= 9; ++line)
-        EXPECT_TRUE(errors[line - 3].startsWith(QStringLiteral("%1 行目: ").arg(line))) << errors[line - 3].toStdString();
+        EXPECT_TRUE(errors[line - 3].startsWith(QStringLiteral("%1 行目: ").arg(line)))
+            << errors[line - 3].toStdString();
     ASSERT_EQ(rig.control.mapping().bindings.size(), 1u);
     rig.send({0x90, 60, 100});
     EXPECT_EQ(rig.presses.size(), 1u) << "the old mapping still works";
@@ -103,16 +115,17 @@ TEST(MidiMapping, RefusedLinesAreNamedAndTheMappingInUseStays) {
 
 TEST(MidiControl, ButtonsAbsoluteAndRelativeControlsReachTheirOperations) {
     Rig rig;
-    rig.map(QStringLiteral("note 1 60 play A\n"
-                           "cc 2 20 play B\n"
-                           "port dj\n"
-                           "note 1 61 play B\n"
-                           "port *\n"
-                           "cc14 1 3 volume takeover=off\n"
-                           "ccrel 1 24 jog A scale=2\n"));
+    rig.map(
+        QStringLiteral("note 1 60 play A\n"
+                       "cc 2 20 play B\n"
+                       "port dj\n"
+                       "note 1 61 play B\n"
+                       "port *\n"
+                       "cc14 1 3 volume takeover=off\n"
+                       "ccrel 1 24 jog A scale=2\n"));
     rig.send({0x90, 60, 100});
-    rig.send({0x90, 60, 0});  // velocity 0: the release
-    rig.send({0x80, 60, 0});  // a second release of a button that is up: nothing
+    rig.send({0x90, 60, 0});    // velocity 0: the release
+    rig.send({0x80, 60, 0});    // a second release of a button that is up: nothing
     rig.send({0x91, 60, 100});  // channel 2: not bound
     rig.send({0xB1, 20, 127});
     rig.send({0xB1, 20, 100});  // still down: no second press
@@ -122,7 +135,7 @@ TEST(MidiControl, ButtonsAbsoluteAndRelativeControlsReachTheirOperations) {
     const std::vector<std::pair<int, bool>> expected{{0, true}, {0, false}, {1, true}, {1, false}, {1, true}};
     EXPECT_EQ(rig.presses, expected);
 
-    rig.send({0xB0, 3, 64});  // high half
+    rig.send({0xB0, 3, 64});    // high half
     rig.send({0xB0, 35, 127});  // low half
     ASSERT_EQ(rig.values.size(), 2u);
     EXPECT_NEAR(rig.values[0], (64 << 7) / 16383.0, 1e-9);
@@ -183,12 +196,13 @@ TEST(MidiControl, LightsAreSentOnChangeToEachPort) {
 
 TEST(MidiControl, KnobDragsLandWhereTheirPositionReadsBack) {
     for (const mixer::KnobDesign& design :
-         {mixer::geometry::volume(0), mixer::geometry::pan(1), mixer::geometry::trim(0), mixer::geometry::fader(),
-          mixer::geometry::pitch(1), mixer::geometry::master(1)}) {
+         {mixer::geometry::volume(0), mixer::geometry::pan(1), mixer::geometry::trim(0),
+          mixer::geometry::fader(), mixer::geometry::pitch(1), mixer::geometry::master(1)}) {
         mixer::Knob knob(design);
         for (const double v : {0.0, 0.25, 0.5, 0.8, 1.0}) {
             PlayerOperations::dragKnob(knob, v);
-            EXPECT_NEAR(PlayerOperations::knobPosition(knob), v, 0.02) << static_cast<int>(design.kind) << " at " << v;
+            EXPECT_NEAR(PlayerOperations::knobPosition(knob), v, 0.02)
+                << static_cast<int>(design.kind) << " at " << v;
         }
     }
 }

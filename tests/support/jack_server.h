@@ -24,23 +24,26 @@ public:
         jack_set_error_function([](const char*) {});
         jack_set_info_function([](const char*) {});
         std::random_device random;
-        name_ = QStringLiteral("korvex-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(random() % 1000000);
+        name_ = QStringLiteral("korvex-test-%1-%2")
+                    .arg(QCoreApplication::applicationPid())
+                    .arg(random() % 1000000);
         qputenv("JACK_DEFAULT_SERVER", name_.toUtf8());
         // The server must not start itself behind a client's back (under some other name).
         qputenv("JACK_NO_START_SERVER", "1");
         const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
         if (jackd.isEmpty()) return;
         process_.setProgram(jackd);
-        process_.setArguments({QStringLiteral("--no-realtime"), QStringLiteral("-n"), name_, QStringLiteral("-d"),
-                               QStringLiteral("dummy"), QStringLiteral("-r"), QStringLiteral("44100"),
-                               QStringLiteral("-p"), QStringLiteral("256")});
+        process_.setArguments({QStringLiteral("--no-realtime"), QStringLiteral("-n"), name_,
+                               QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
+                               QStringLiteral("44100"), QStringLiteral("-p"), QStringLiteral("256")});
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start();
         if (!process_.waitForStarted(5000)) return;
         // Up once a client can join it.
         for (int i = 0; i < 100 && !up_; ++i) {
             jack_status_t status{};
-            if (jack_client_t* probe = jack_client_open("korvex-probe", JackNoStartServer, &status, nullptr)) {
+            if (jack_client_t* probe =
+                    jack_client_open("korvex-probe", JackNoStartServer, &status, nullptr)) {
                 jack_client_close(probe);
                 up_ = true;
             } else {

@@ -8,9 +8,9 @@
 #include <rtmidi/RtMidi.h>
 
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QLabel>
 #include <memory>
 
 #include "mixer/knob_geometry.h"
@@ -66,8 +66,8 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return seenMarker_ > before; }, 3000));
     }
     void watchMarkers() {
-        midi().ports().onMessage = [this, inner = midi().ports().onMessage](const QString& port,
-                                                                          std::span<const std::uint8_t> bytes) {
+        midi().ports().onMessage = [this, inner = midi().ports().onMessage](
+                                       const QString& port, std::span<const std::uint8_t> bytes) {
             if (bytes.size() == 3 && bytes[0] == 0x9F && bytes[1] == 0x7F) ++seenMarker_;
             inner(port, bytes);
         };
@@ -109,7 +109,8 @@ TEST_F(MidiWindow, TheControllerPlaysMovesKnobsTurnsTheJogAndGetsItsLights) {
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             for (auto& m : lampMessages()) lamps.push_back(m);
-            return std::find(lamps.begin(), lamps.end(), std::vector<unsigned char>{0x90, 60, 127}) != lamps.end();
+            return std::find(lamps.begin(), lamps.end(), std::vector<unsigned char>{0x90, 60, 127}) !=
+                   lamps.end();
         },
         3000));
     // Sent only on change: no second "playing" light while nothing changes.
@@ -130,8 +131,8 @@ TEST_F(MidiWindow, TheControllerPlaysMovesKnobsTurnsTheJogAndGetsItsLights) {
     send({0xB0, 7, 32});
     EXPECT_GT(volume.top(), top + 500) << "taken over: the knob follows";
     EXPECT_LT(player().player(0).volume(), level - 1000);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(window().picture("Volbtn", 0)->y() * 15.0 - volume.top()) <= 15.0; },
-                                1000))
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return std::abs(window().picture("Volbtn", 0)->y() * 15.0 - volume.top()) <= 15.0; }, 1000))
         << "the window's indicator";
 
     // Malformed, unbound and other-channel messages change nothing.
@@ -151,7 +152,8 @@ TEST_F(MidiWindow, TheControllerPlaysMovesKnobsTurnsTheJogAndGetsItsLights) {
     send({0xB0, 24, 63});
     send({0xB0, 24, 63});
     send({0xB0, 24, 2});
-    EXPECT_NEAR(player().transport().record(0).cuepos - at, 4 * 0.133, 0.002) << "a whole turn: four quarters";
+    EXPECT_NEAR(player().transport().record(0).cuepos - at, 4 * 0.133, 0.002)
+        << "a whole turn: four quarters";
     send({0xB0, 24, 118});
     EXPECT_LT(player().transport().record(0).cuepos - at, 4 * 0.133 - 0.01) << "ten steps back";
     midi().operations().releaseJogs();
@@ -193,7 +195,8 @@ TEST_F(MidiWindow, LearnBindsTheMovedControlAndSavesTheMapping) {
     click(dialog->learnButton());
     send({0xB0, 30, 127});
     EXPECT_FALSE(player().mixer().keylocked(0)) << "learning works nothing";
-    EXPECT_TRUE(dialog->status()->text().contains(QStringLiteral("cc 1 30"))) << dialog->status()->text().toStdString();
+    EXPECT_TRUE(dialog->status()->text().contains(QStringLiteral("cc 1 30")))
+        << dialog->status()->text().toStdString();
     send({0xB0, 30, 0});
     send({0xB0, 30, 127});
     EXPECT_TRUE(player().mixer().keylocked(0)) << "the learnt control works the operation";

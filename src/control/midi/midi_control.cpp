@@ -27,9 +27,13 @@ int relativeSteps(int data) {
 
 MidiControl::MidiControl() = default;
 
-void MidiControl::addOperation(Operation operation) { operations_.push_back(std::move(operation)); }
+void MidiControl::addOperation(Operation operation) {
+    operations_.push_back(std::move(operation));
+}
 
-void MidiControl::addState(LightState state) { states_.push_back(std::move(state)); }
+void MidiControl::addState(LightState state) {
+    states_.push_back(std::move(state));
+}
 
 MappingCatalog MidiControl::catalog() const {
     MappingCatalog catalog;
@@ -78,8 +82,9 @@ void MidiControl::handle(const QString& port, std::span<const std::uint8_t> byte
     if (type != 0x80 && type != 0x90 && type != 0xB0 && type != 0xE0) return;
     if (onLearn) {
         if (type == 0x80 || (type == 0x90 && data2 == 0)) return;
-        const MessageKind kind =
-            type == 0x90 ? MessageKind::kNote : type == 0xB0 ? MessageKind::kCc : MessageKind::kPitchBend;
+        const MessageKind kind = type == 0x90   ? MessageKind::kNote
+                                 : type == 0xB0 ? MessageKind::kCc
+                                                : MessageKind::kPitchBend;
         onLearn({port, kind, channel, type == 0xE0 ? 0 : data1});
         return;
     }
@@ -114,8 +119,8 @@ void MidiControl::apply(std::size_t index, const Binding& binding, int data, boo
     MidiInput input;
     input.argument = binding.argument;
     const bool relative = binding.kind == MessageKind::kCcRelative;
-    const double full = binding.kind == MessageKind::kCc14 || binding.kind == MessageKind::kPitchBend ? 16383.0
-                                                                                                    : 127.0;
+    const double full =
+        binding.kind == MessageKind::kCc14 || binding.kind == MessageKind::kPitchBend ? 16383.0 : 127.0;
     switch (op->kind) {
         case Operation::Kind::kButton: {
             if (binding.kind == MessageKind::kNote) {
@@ -174,8 +179,10 @@ bool MidiControl::takesOver(std::size_t index, const Operation& op, int argument
 std::vector<MidiControl::Outgoing> MidiControl::lights(const QStringList& ports) {
     std::vector<Outgoing> out;
     for (auto it = sent_.begin(); it != sent_.end();) {
-        if (!ports.contains(it->first)) it = sent_.erase(it);
-        else ++it;
+        if (!ports.contains(it->first))
+            it = sent_.erase(it);
+        else
+            ++it;
     }
     if (mapping_.lights.empty()) return out;
     // Each state once, whatever number of ports.

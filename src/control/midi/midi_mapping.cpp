@@ -1,8 +1,8 @@
 #include "control/midi/midi_mapping.h"
 
 #include <QRegularExpression>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <utility>
 
 #include "control/key_codes.h"
@@ -33,21 +33,22 @@ QString kindName(MessageKind kind) {
 }
 
 // The named keys beside the letters and the digits.
-constexpr std::array<std::pair<const char*, int>, 15> kNamedKeys{{{"Backspace", control::vk::kBackspace},
-                                                                  {"Enter", control::vk::kEnter},
-                                                                  {"Space", control::vk::kSpace},
-                                                                  {"PageUp", control::vk::kPageUp},
-                                                                  {"PageDown", control::vk::kPageDown},
-                                                                  {"End", control::vk::kEnd},
-                                                                  {"Left", control::vk::kLeft},
-                                                                  {"Up", control::vk::kUp},
-                                                                  {"Right", control::vk::kRight},
-                                                                  {"Down", control::vk::kDown},
-                                                                  {"Delete", control::vk::kDelete},
-                                                                  {"Slash", control::vk::kSlash},
-                                                                  {"Backslash", control::vk::kBackslash},
-                                                                  {"Colon", control::vk::kColon},
-                                                                  {"BracketRight", control::vk::kBracketRight}}};
+constexpr std::array<std::pair<const char*, int>, 15> kNamedKeys{
+    {{"Backspace", control::vk::kBackspace},
+     {"Enter", control::vk::kEnter},
+     {"Space", control::vk::kSpace},
+     {"PageUp", control::vk::kPageUp},
+     {"PageDown", control::vk::kPageDown},
+     {"End", control::vk::kEnd},
+     {"Left", control::vk::kLeft},
+     {"Up", control::vk::kUp},
+     {"Right", control::vk::kRight},
+     {"Down", control::vk::kDown},
+     {"Delete", control::vk::kDelete},
+     {"Slash", control::vk::kSlash},
+     {"Backslash", control::vk::kBackslash},
+     {"Colon", control::vk::kColon},
+     {"BracketRight", control::vk::kBracketRight}}};
 
 // Reads a whole number in [low, high]; nullopt otherwise.
 std::optional<int> number(const QString& word, int low, int high) {
@@ -110,7 +111,8 @@ QString what(ArgKind kind) {
 int keyCodeOf(const QString& name) {
     if (name.size() == 1) {
         const QChar c = name.at(0).toUpper();
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) return control::vk::letter(static_cast<char>(c.unicode()));
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            return control::vk::letter(static_cast<char>(c.unicode()));
         if (c >= QLatin1Char('1') && c <= QLatin1Char('8')) return control::vk::kDigit1 + (c.unicode() - '1');
     }
     for (const auto& [n, code] : kNamedKeys)
@@ -165,7 +167,8 @@ std::optional<Mapping> readMapping(const QString& text, const MappingCatalog& ca
             fail(QStringLiteral("チャンネル「%1」は 1〜16 ではありません。").arg(words[1]));
             continue;
         }
-        const auto num = bend ? std::optional<int>(0) : number(words[2], 0, *kind == MessageKind::kCc14 ? 31 : 127);
+        const auto num =
+            bend ? std::optional<int>(0) : number(words[2], 0, *kind == MessageKind::kCc14 ? 31 : 127);
         if (!num) {
             fail(QStringLiteral("番号「%1」は 0〜%2 ではありません。")
                      .arg(words[2])
@@ -215,15 +218,18 @@ std::optional<Mapping> readMapping(const QString& text, const MappingCatalog& ca
                 }
             } else if (!light && (key == QLatin1String("takeover") || key == QLatin1String("invert")) &&
                        (value == QLatin1String("on") || value == QLatin1String("off"))) {
-                (key == QLatin1String("takeover") ? binding.takeover : binding.invert) = value == QLatin1String("on");
+                (key == QLatin1String("takeover") ? binding.takeover : binding.invert) =
+                    value == QLatin1String("on");
             } else {
                 fail(QStringLiteral("「%1」は分かりません。").arg(option));
                 ok = false;
             }
         }
         if (!ok) continue;
-        if (light) mapping.lights.push_back(lamp);
-        else mapping.bindings.push_back(binding);
+        if (light)
+            mapping.lights.push_back(lamp);
+        else
+            mapping.bindings.push_back(binding);
     }
     if (errors.size() > before) return std::nullopt;
     return mapping;

@@ -7,7 +7,7 @@
 //   note  CH NUM  OPERATION [ARG] [option=value ...]     note-on presses, note-off (or velocity 0) releases
 //   cc    CH NUM  OPERATION [ARG] [option=value ...]     absolute 7-bit control change (a button at >= 64)
 //   cc14  CH NUM  OPERATION [ARG] [option=value ...]     14-bit: the high half on NUM, the low half on NUM+32
-//   ccrel CH NUM  OPERATION [ARG] [option=value ...]     relative (1..63 forward, 65..127 back): encoders, jogs
+//   ccrel CH NUM  OPERATION [ARG] [option=value ...]     relative (1..63 on, 65..127 back): jogs
 //   bend  CH      OPERATION [ARG] [option=value ...]     pitch bend, 14 bits
 //   light note|cc CH NUM  STATE [ARG] [on=V] [off=V]      sends V when the state changes
 //

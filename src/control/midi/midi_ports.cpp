@@ -10,13 +10,17 @@
 namespace korvex::midi {
 namespace {
 
-RtMidi::Api rtApi(MidiApi api) { return api == MidiApi::kJack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA; }
+RtMidi::Api rtApi(MidiApi api) {
+    return api == MidiApi::kJack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
+}
 
 // RtMidi's warnings ("JACK server not running?") are no news here: an absent back end means no MIDI.
 void quietly(RtMidiError::Type, const std::string&, void*) {}
 void quietJack(const char*) {}
 
-bool sequencerPresent() { return QFileInfo::exists(QStringLiteral("/dev/snd/seq")); }
+bool sequencerPresent() {
+    return QFileInfo::exists(QStringLiteral("/dev/snd/seq"));
+}
 
 template <typename Port>
 QStringList portNames(Port& port) {
@@ -41,12 +45,17 @@ bool openByName(Port& port, const QString& name, const char* own) {
 
 }  // namespace
 
-MidiApi defaultMidiApi() { return sequencerPresent() ? MidiApi::kAlsa : MidiApi::kJack; }
+MidiApi defaultMidiApi() {
+    return sequencerPresent() ? MidiApi::kAlsa : MidiApi::kJack;
+}
 
 bool midiApiFromName(const QString& name, MidiApi& api) {
-    if (name == QLatin1String("alsa")) api = MidiApi::kAlsa;
-    else if (name == QLatin1String("jack")) api = MidiApi::kJack;
-    else return false;
+    if (name == QLatin1String("alsa"))
+        api = MidiApi::kAlsa;
+    else if (name == QLatin1String("jack"))
+        api = MidiApi::kJack;
+    else
+        return false;
     return true;
 }
 
@@ -118,7 +127,9 @@ void MidiPorts::start(int intervalMs) {
     timer_.start(intervalMs);
 }
 
-bool MidiPorts::ownPort(const QString& name) const { return name.startsWith(client_); }
+bool MidiPorts::ownPort(const QString& name) const {
+    return name.startsWith(client_);
+}
 
 bool MidiPorts::rescan() {
     // ALSA without its sequencer device has nothing to open (and its library would complain each time).
@@ -145,10 +156,12 @@ bool MidiPorts::rescan() {
         return false;
     }
     answered_ = true;
-    inputs.erase(std::remove_if(inputs.begin(), inputs.end(), [this](const QString& n) { return ownPort(n); }),
-                 inputs.end());
-    outputs.erase(std::remove_if(outputs.begin(), outputs.end(), [this](const QString& n) { return ownPort(n); }),
-                  outputs.end());
+    inputs.erase(
+        std::remove_if(inputs.begin(), inputs.end(), [this](const QString& n) { return ownPort(n); }),
+        inputs.end());
+    outputs.erase(
+        std::remove_if(outputs.begin(), outputs.end(), [this](const QString& n) { return ownPort(n); }),
+        outputs.end());
     available_ = inputs;
     bool changed = false;
     // Let go of what is gone (or no longer chosen).
@@ -157,14 +170,16 @@ bool MidiPorts::rescan() {
     });
     changed |= goneIn != inputs_.end();
     inputs_.erase(goneIn, inputs_.end());
-    const auto goneOut = std::remove_if(outputs_.begin(), outputs_.end(),
-                                        [&](const std::unique_ptr<Output>& out) { return !outputs.contains(out->name); });
+    const auto goneOut =
+        std::remove_if(outputs_.begin(), outputs_.end(),
+                       [&](const std::unique_ptr<Output>& out) { return !outputs.contains(out->name); });
     changed |= goneOut != outputs_.end();
     outputs_.erase(goneOut, outputs_.end());
     // Pick up what came.
     for (const QString& name : inputs) {
         if (!chosen_.isEmpty() && !chosen_.contains(name)) continue;
-        if (std::any_of(inputs_.begin(), inputs_.end(), [&](const auto& in) { return in->name == name; })) continue;
+        if (std::any_of(inputs_.begin(), inputs_.end(), [&](const auto& in) { return in->name == name; }))
+            continue;
         auto input = std::make_unique<Input>();
         input->name = name;
         input->owner = this;

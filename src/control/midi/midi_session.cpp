@@ -34,14 +34,19 @@ bool MidiSession::loadMapping(const QString& path, QString& message) {
     }
     const std::optional<QByteArray> bytes = base::readOrdinaryFile(path, kMappingLimit);
     if (!bytes) {
-        message = QStringLiteral("MIDI マッピングのファイルが読み込めません。\n%1\nファイルがあるか、読めるかを確かめてください。"
-                                 "今のマッピングのまま続けます。")
-                      .arg(path);
+        message =
+            QStringLiteral(
+                "MIDI "
+                "マッピングのファイルが読み込めません。\n%1\nファイルがあるか、読めるかを確かめてください。"
+                "今のマッピングのまま続けます。")
+                .arg(path);
         return false;
     }
     if (!control_.setMappingText(QString::fromUtf8(*bytes), errors)) {
-        message = QStringLiteral("MIDI マッピングのファイルに読めない行があります。\n%1\n%2\n今のマッピングのまま続けます。")
-                      .arg(path, errors.join(QLatin1Char('\n')));
+        message =
+            QStringLiteral(
+                "MIDI マッピングのファイルに読めない行があります。\n%1\n%2\n今のマッピングのまま続けます。")
+                .arg(path, errors.join(QLatin1Char('\n')));
         return false;
     }
     mappingPath_ = QFileInfo(path).absoluteFilePath();
@@ -54,7 +59,8 @@ void MidiSession::start(const QStringList& inputs) {
 }
 
 void MidiSession::updateLights() {
-    for (const MidiControl::Outgoing& out : control_.lights(ports_->openOutputs())) ports_->send(out.port, out.bytes);
+    for (const MidiControl::Outgoing& out : control_.lights(ports_->openOutputs()))
+        ports_->send(out.port, out.bytes);
 }
 
 }  // namespace korvex::midi

@@ -21,7 +21,8 @@ std::pair<float, float> jogPoint(const mixer::Knob& jog, double turns) {
     const mixer::TwipBox& b = jog.base();
     const double r = std::min(b.width, b.height) / 4.0;
     const double a = 2.0 * std::numbers::pi * turns;
-    return {static_cast<float>(b.width / 2 + r * std::sin(a)), static_cast<float>(b.height / 2 - r * std::cos(a))};
+    return {static_cast<float>(b.width / 2 + r * std::sin(a)),
+            static_cast<float>(b.height / 2 - r * std::cos(a))};
 }
 
 // Where a linear knob's indicator (its Top or Left) stands at the bottom or left end of its travel and at the
@@ -139,37 +140,49 @@ void PlayerOperations::addButtons(MidiControl& control) {
     deck::DeckTransport& transport = t_.transport;
     mixer::Mixer& mixer = t_.mixer;
     // A button that acts on its press only.
-    auto onPress = [&control](const char* name, ArgKind arg, const QString& caption, std::function<void(int)> act) {
-        control.addOperation({QString::fromLatin1(name), arg, Kind::kButton,
+    auto onPress = [&control](const char* name, ArgKind arg, const QString& caption,
+                              std::function<void(int)> act) {
+        control.addOperation({QString::fromLatin1(name),
+                              arg,
+                              Kind::kButton,
                               [act = std::move(act)](const MidiInput& in) {
                                   if (in.pressed) act(in.argument);
                               },
-                              {}, caption});
+                              {},
+                              caption});
     };
     auto pressRelease = [&control](const char* name, ArgKind arg, const QString& caption,
                                    std::function<void(int)> press, std::function<void(int)> release) {
-        control.addOperation({QString::fromLatin1(name), arg, Kind::kButton,
+        control.addOperation({QString::fromLatin1(name),
+                              arg,
+                              Kind::kButton,
                               [press = std::move(press), release = std::move(release)](const MidiInput& in) {
                                   (in.pressed ? press : release)(in.argument);
                               },
-                              {}, caption});
+                              {},
+                              caption});
     };
-    pressRelease("play", ArgKind::kDeck, QStringLiteral("再生／一時停止"),
-                 [&transport](int d) { transport.playPress(d); }, [&transport](int d) { transport.playRelease(d); });
-    pressRelease("cue", ArgKind::kDeck, QStringLiteral("CUE"), [&transport](int d) { transport.cuePress(d); },
-                 [&transport](int d) { transport.cueRelease(d); });
+    pressRelease(
+        "play", ArgKind::kDeck, QStringLiteral("再生／一時停止"),
+        [&transport](int d) { transport.playPress(d); }, [&transport](int d) { transport.playRelease(d); });
+    pressRelease(
+        "cue", ArgKind::kDeck, QStringLiteral("CUE"), [&transport](int d) { transport.cuePress(d); },
+        [&transport](int d) { transport.cueRelease(d); });
     pressRelease(
         "stop", ArgKind::kDeck, QStringLiteral("停止"), [&transport](int d) { transport.stopPress(d); },
         [&transport](int d) {
             transport.stopRelease(d);
             transport.stopdeck(d);
         });
-    pressRelease("search-back", ArgKind::kDeck, QStringLiteral("サーチ（戻る）"),
-                 [&mixer](int d) { mixer.searchLPress(d); }, [&mixer](int d) { mixer.searchLRelease(d); });
-    pressRelease("search-forward", ArgKind::kDeck, QStringLiteral("サーチ（進む）"),
-                 [&mixer](int d) { mixer.searchRPress(d); }, [&mixer](int d) { mixer.searchRRelease(d); });
+    pressRelease(
+        "search-back", ArgKind::kDeck, QStringLiteral("サーチ（戻る）"),
+        [&mixer](int d) { mixer.searchLPress(d); }, [&mixer](int d) { mixer.searchLRelease(d); });
+    pressRelease(
+        "search-forward", ArgKind::kDeck, QStringLiteral("サーチ（進む）"),
+        [&mixer](int d) { mixer.searchRPress(d); }, [&mixer](int d) { mixer.searchRRelease(d); });
     onPress("sync", ArgKind::kDeck, QStringLiteral("SYNC"), [this](int d) { t_.sync.sync(d); });
-    onPress("keylock", ArgKind::kDeck, QStringLiteral("キーロック"), [&mixer](int d) { mixer.toggleKeylock(d); });
+    onPress("keylock", ArgKind::kDeck, QStringLiteral("キーロック"),
+            [&mixer](int d) { mixer.toggleKeylock(d); });
     onPress("pfl", ArgKind::kDeck, QStringLiteral("プリリスン（PFL）"),
             [&mixer](int d) { mixer.headphones().togglePrelisten(d); });
     const std::array<std::pair<const char*, const char*>, 3> kills{
@@ -189,10 +202,14 @@ void PlayerOperations::addButtons(MidiControl& control) {
             t_.transport.player(1).setMute(false);
         });
     control::Keyboard& keyboard = t_.keyboard;
-    pressRelease("key", ArgKind::kKey, QStringLiteral("キー"), [&keyboard](int code) { keyboard.keyDown(code); },
-                 [&keyboard](int code) { keyboard.keyUp(code, false); });
-    control.addOperation({QStringLiteral("jog"), ArgKind::kDeck, Kind::kWheel,
-                          [this](const MidiInput& in) { turnJog(in.argument, in.delta); }, {},
+    pressRelease(
+        "key", ArgKind::kKey, QStringLiteral("キー"), [&keyboard](int code) { keyboard.keyDown(code); },
+        [&keyboard](int code) { keyboard.keyUp(code, false); });
+    control.addOperation({QStringLiteral("jog"),
+                          ArgKind::kDeck,
+                          Kind::kWheel,
+                          [this](const MidiInput& in) { turnJog(in.argument, in.delta); },
+                          {},
                           QStringLiteral("ジョグ")});
 }
 
@@ -204,12 +221,14 @@ void PlayerOperations::addKnobs(MidiControl& control) {
                               [which](const MidiInput& in) { dragKnob(which(in.argument), in.value); },
                               [which](int a) { return knobPosition(which(a)); }, caption});
     };
-    knob("volume", ArgKind::kDeck, QStringLiteral("ボリューム"), [&mixer](int d) -> mixer::Knob& {
-        return mixer.volumeKnob(d);
-    });
-    knob("pitch", ArgKind::kDeck, QStringLiteral("ピッチ"), [&mixer](int d) -> mixer::Knob& { return mixer.pitchKnob(d); });
-    knob("pan", ArgKind::kDeck, QStringLiteral("パン"), [&mixer](int d) -> mixer::Knob& { return mixer.panKnob(d); });
-    knob("trim", ArgKind::kDeck, QStringLiteral("トリム"), [&mixer](int d) -> mixer::Knob& { return mixer.trimKnob(d); });
+    knob("volume", ArgKind::kDeck, QStringLiteral("ボリューム"),
+         [&mixer](int d) -> mixer::Knob& { return mixer.volumeKnob(d); });
+    knob("pitch", ArgKind::kDeck, QStringLiteral("ピッチ"),
+         [&mixer](int d) -> mixer::Knob& { return mixer.pitchKnob(d); });
+    knob("pan", ArgKind::kDeck, QStringLiteral("パン"),
+         [&mixer](int d) -> mixer::Knob& { return mixer.panKnob(d); });
+    knob("trim", ArgKind::kDeck, QStringLiteral("トリム"),
+         [&mixer](int d) -> mixer::Knob& { return mixer.trimKnob(d); });
     const std::array<std::pair<const char*, const char*>, 3> bands{
         {{"eq-low", "EQ LOW"}, {"eq-mid", "EQ MID"}, {"eq-high", "EQ HI"}}};
     for (int band = 0; band < 3; ++band) {
@@ -219,8 +238,10 @@ void PlayerOperations::addKnobs(MidiControl& control) {
     }
     knob("crossfader", ArgKind::kNone, QStringLiteral("クロスフェーダー"),
          [&mixer](int) -> mixer::Knob& { return mixer.faderKnob(); });
-    knob("master", ArgKind::kNone, QStringLiteral("マスター"), [&mixer](int) -> mixer::Knob& { return mixer.masterKnob(1); });
-    knob("monitor", ArgKind::kNone, QStringLiteral("モニター"), [&mixer](int) -> mixer::Knob& { return mixer.masterKnob(0); });
+    knob("master", ArgKind::kNone, QStringLiteral("マスター"),
+         [&mixer](int) -> mixer::Knob& { return mixer.masterKnob(1); });
+    knob("monitor", ArgKind::kNone, QStringLiteral("モニター"),
+         [&mixer](int) -> mixer::Knob& { return mixer.masterKnob(0); });
     knob("phones-mix", ArgKind::kNone, QStringLiteral("ヘッドホン ミックス"),
          [&mixer](int) -> mixer::Knob& { return mixer.headphones().mixKnob(); });
 }
@@ -231,9 +252,11 @@ void PlayerOperations::addStates(MidiControl& control) {
     control.addState({QStringLiteral("playing"), ArgKind::kDeck,
                       [&transport](int d) { return transport.player(d).playState() == deck::kPlaying; }});
     // Lit as the CUE button is: steady while it previews, blinking while the deck stands by.
-    control.addState({QStringLiteral("cue"), ArgKind::kDeck,
-                      [&transport](int d) { return transport.view(d).cuePicture == QLatin1String("cue2.bmp"); }});
-    control.addState({QStringLiteral("keylock"), ArgKind::kDeck, [&mixer](int d) { return mixer.keylocked(d); }});
+    control.addState({QStringLiteral("cue"), ArgKind::kDeck, [&transport](int d) {
+                          return transport.view(d).cuePicture == QLatin1String("cue2.bmp");
+                      }});
+    control.addState(
+        {QStringLiteral("keylock"), ArgKind::kDeck, [&mixer](int d) { return mixer.keylocked(d); }});
     control.addState(
         {QStringLiteral("pfl"), ArgKind::kDeck, [&mixer](int d) { return mixer.headphones().prelisten(d); }});
     control.addState({QStringLiteral("sync"), ArgKind::kDeck, [this](int d) { return t_.sync.lit(d); }});

@@ -62,15 +62,18 @@ QString describe(const LearnedControl& c, MessageKind kind) {
 MidiWindow::MidiWindow(MidiSession& session, QWidget* parent) : QDialog(parent), session_(session) {
     setWindowTitle(QStringLiteral("MIDI 設定"));
     askSavePath = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("MIDI マッピングの保存"), QString(),
-                                            QStringLiteral("MIDI マッピング (*.midimap);;すべてのファイル (*)"));
+        return QFileDialog::getSaveFileName(
+            this, QStringLiteral("MIDI マッピングの保存"), QString(),
+            QStringLiteral("MIDI マッピング (*.midimap);;すべてのファイル (*)"));
     };
     askOpenPath = [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("MIDI マッピングを開く"), QString(),
-                                            QStringLiteral("MIDI マッピング (*.midimap);;すべてのファイル (*)"));
+        return QFileDialog::getOpenFileName(
+            this, QStringLiteral("MIDI マッピングを開く"), QString(),
+            QStringLiteral("MIDI マッピング (*.midimap);;すべてのファイル (*)"));
     };
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(new QLabel(QStringLiteral("入力ポート（チェックしたものを開きます。すべて外すとすべて）")));
+    outer->addWidget(
+        new QLabel(QStringLiteral("入力ポート（チェックしたものを開きます。すべて外すとすべて）")));
     ports_ = new QListWidget(this);
     ports_->setObjectName(QStringLiteral("midiPorts"));
     ports_->setMaximumHeight(90);
@@ -94,13 +97,15 @@ MidiWindow::MidiWindow(MidiSession& session, QWidget* parent) : QDialog(parent),
     for (QPushButton* b : {load_, generic_, save_}) mappingRow->addWidget(b);
     outer->addLayout(mappingRow);
 
-    outer->addWidget(new QLabel(QStringLiteral("MIDI ラーン：操作を選んで「ラーン」を押し、コントローラーを動かします。")));
+    outer->addWidget(new QLabel(
+        QStringLiteral("MIDI ラーン：操作を選んで「ラーン」を押し、コントローラーを動かします。")));
     operations_ = new QListWidget(this);
     operations_->setObjectName(QStringLiteral("midiOperations"));
     for (const Operation& op : session_.control().operations()) {
         for (const auto& [arg, caption] : argumentsOf(op.argument)) {
-            const QString text = caption.isEmpty() ? QStringLiteral("%1（%2）").arg(op.caption, op.name)
-                                                   : QStringLiteral("%1 %2（%3 %2）").arg(op.caption, caption, op.name);
+            const QString text = caption.isEmpty()
+                                     ? QStringLiteral("%1（%2）").arg(op.caption, op.name)
+                                     : QStringLiteral("%1 %2（%3 %2）").arg(op.caption, caption, op.name);
             auto* item = new QListWidgetItem(text, operations_);
             item->setData(kOperationRole, op.name);
             item->setData(kArgumentRole, arg);
@@ -122,6 +127,8 @@ MidiWindow::MidiWindow(MidiSession& session, QWidget* parent) : QDialog(parent),
     outer->addWidget(status_);
 
     QObject::connect(learn_, &QPushButton::clicked, this, [this] { startLearning(); });
+    // A click on an operation arms learning: the next control moved is bound to it.
+    QObject::connect(operations_, &QListWidget::itemClicked, this, [this] { startLearning(); });
     QObject::connect(operations_, &QListWidget::itemDoubleClicked, this, [this] { startLearning(); });
     QObject::connect(save_, &QPushButton::clicked, this, [this] {
         const QString path = askSavePath ? askSavePath() : QString();
@@ -130,7 +137,11 @@ MidiWindow::MidiWindow(MidiSession& session, QWidget* parent) : QDialog(parent),
         const QByteArray text =
             writeMapping(session_.control().mapping(), session_.control().catalog()).toUtf8();
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-            if (tell) tell(QStringLiteral("%1\nに MIDI マッピングを保存できませんでした。フォルダーに書き込めるか確かめてください。").arg(path));
+            if (tell)
+                tell(QStringLiteral(
+                         "%1\nに MIDI "
+                         "マッピングを保存できませんでした。フォルダーに書き込めるか確かめてください。")
+                         .arg(path));
             return;
         }
         QString message;
@@ -158,7 +169,9 @@ MidiWindow::MidiWindow(MidiSession& session, QWidget* parent) : QDialog(parent),
     showState();
 }
 
-MidiWindow::~MidiWindow() { stopLearning(); }
+MidiWindow::~MidiWindow() {
+    stopLearning();
+}
 
 void MidiWindow::showState() {
     {
@@ -173,8 +186,9 @@ void MidiWindow::showState() {
         if (ports_->count() == 0) ports_->addItem(QStringLiteral("MIDI 機器がありません"));
     }
     const QString path = session_.mappingPath();
-    mapping_->setText(QStringLiteral("マッピング：%1")
-                          .arg(path.isEmpty() ? QStringLiteral("標準のマッピング") : QFileInfo(path).fileName()));
+    mapping_->setText(
+        QStringLiteral("マッピング：%1")
+            .arg(path.isEmpty() ? QStringLiteral("標準のマッピング") : QFileInfo(path).fileName()));
     mapping_->setToolTip(path);
 }
 
@@ -186,7 +200,8 @@ void MidiWindow::startLearning() {
     }
     learning_ = item->data(kOperationRole).toString();
     learningArgument_ = item->data(kArgumentRole).toInt();
-    status_->setText(QStringLiteral("「%1」：コントローラーのボタンかつまみを動かしてください。").arg(item->text()));
+    status_->setText(
+        QStringLiteral("「%1」：コントローラーのボタンかつまみを動かしてください。").arg(item->text()));
     session_.control().onLearn = [this](const LearnedControl& c) { learned(c); };
 }
 
@@ -204,7 +219,8 @@ void MidiWindow::learned(const LearnedControl& c) {
     // What the control sent decides the binding's kind together with what the operation takes.
     MessageKind kind = c.kind;
     if (c.kind == MessageKind::kCc && op->kind == Operation::Kind::kWheel) kind = MessageKind::kCcRelative;
-    if (c.kind == MessageKind::kNote && op->kind != Operation::Kind::kButton) {
+    if ((c.kind == MessageKind::kNote && op->kind != Operation::Kind::kButton) ||
+        (c.kind == MessageKind::kPitchBend && op->kind == Operation::Kind::kWheel)) {
         status_->setText(QStringLiteral("「%1」にはつまみかホイールを動かしてください。").arg(op->caption));
         return;
     }
@@ -214,8 +230,10 @@ void MidiWindow::learned(const LearnedControl& c) {
     auto& bindings = mapping.bindings;
     bindings.erase(std::remove_if(bindings.begin(), bindings.end(),
                                   [&](const Binding& b) {
-                                      const bool sameType = (b.kind == MessageKind::kNote) == (kind == MessageKind::kNote) &&
-                                                            (b.kind == MessageKind::kPitchBend) == (kind == MessageKind::kPitchBend);
+                                      const bool sameType =
+                                          (b.kind == MessageKind::kNote) == (kind == MessageKind::kNote) &&
+                                          (b.kind == MessageKind::kPitchBend) ==
+                                              (kind == MessageKind::kPitchBend);
                                       return sameType && b.channel == c.channel && b.number == c.number &&
                                              (b.port.isEmpty() || port.isEmpty() || b.port == port);
                                   }),
@@ -230,7 +248,8 @@ void MidiWindow::learned(const LearnedControl& c) {
     bindings.push_back(binding);
     control.setMapping(std::move(mapping));
     status_->setText(QStringLiteral("%1 → %2 を割り当てました。「保存...」でファイルに残せます。")
-                         .arg(describe(c, kind), operations_->currentItem() ? operations_->currentItem()->text() : learning_));
+                         .arg(describe(c, kind),
+                              operations_->currentItem() ? operations_->currentItem()->text() : learning_));
     stopLearning();
 }
 
