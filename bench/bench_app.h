@@ -4,6 +4,8 @@
 #include <QApplication>
 
 inline QApplication& application() {
+    // A benchmark may have made one already.
+    if (auto* made = qobject_cast<QApplication*>(QCoreApplication::instance())) return *made;
     static int argc = 1;
     static char name[] = "korvex_bench";
     static char* argv[] = {name, nullptr};

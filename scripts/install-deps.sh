@@ -24,6 +24,8 @@ pkgs=(
   xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg
   # the X11 tests: a window manager to stack and close windows, and the X client library they query
   openbox libxcb1-dev
+  # MIDI controllers (RtMidi over ALSA or JACK), and the JACK server the MIDI tests run with its dummy back end
+  librtmidi-dev libjack-jackd2-dev jackd2
   # the load check's comparison player (aplay)
   alsa-utils
 )

@@ -9,8 +9,9 @@ namespace korvex::app {
 namespace {
 
 // The player's options that carry a value after "=".
-constexpr std::array<std::string_view, 4> kValueOptions = {"--audio-output", "--audio-latency",
-                                                           "--record-source", "--headphones"};
+constexpr std::array<std::string_view, 6> kValueOptions = {"--audio-output", "--audio-latency",
+                                                           "--record-source", "--headphones",
+                                                           "--midi-api",     "--midi-mapping"};
 
 // Qt's own options (QApplication reads and removes them); given with one dash as Qt documents them, or two.
 constexpr std::array<std::string_view, 12> kQtValueOptions = {"platform",        "platformpluginpath",
@@ -95,6 +96,9 @@ std::string commandLineHelp() {
            "  --record-source=SOURCE   レコーダーが録音する音。mix（プレーヤーの再生音、既定）または\n"
            "                           input（既定の入力デバイス。デスクトップでは多くはマイク）。\n"
            "                           環境変数 KORVEX_RECORD_SOURCE でも選べます（オプションが優先）。\n"
+           "  --midi-api=API           MIDI 機器をつなぐ方法。alsa（ALSA シーケンサー、あるときの既定）または\n"
+           "                           jack（JACK サーバー。ALSA シーケンサーがないときの既定）。\n"
+           "  --midi-mapping=FILE      MIDI マッピングのファイル。設定ダイアログの「MIDI」でも選べます。\n"
            "  -h, --help               この説明を表示して終わります。\n"
            "  --version                バージョンを表示して終わります。\n"
            "  --                       これより後の引数はすべて音楽ファイルとして扱います。\n"

@@ -17,6 +17,9 @@ constexpr char kFileNameTitles[] = "file-name-titles";
 constexpr char kAutoTrim[] = "auto-trim";
 constexpr const char* kKeylock[] = {"keylock-a", "keylock-b"};
 constexpr char kHeadphones[] = "headphones";
+constexpr char kMidiMapping[] = "midi-mapping";
+// Port names may hold anything but a line end; "|" parts them (no port name has one).
+constexpr char kMidiPorts[] = "midi-ports";
 // A settings file is a few lines; anything larger is not one.
 constexpr qint64 kLimit = 64 * 1024;
 
@@ -67,6 +70,14 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
             if (!value.isEmpty()) settings.headphones = value;
             continue;
         }
+        if (equals > 0 && key == QLatin1String(kMidiMapping)) {
+            settings.midiMapping = value;
+            continue;
+        }
+        if (equals > 0 && key == QLatin1String(kMidiPorts)) {
+            settings.midiPorts = value.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+            continue;
+        }
         settings.otherLines << line;
     }
     return true;
@@ -84,6 +95,9 @@ bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     text += flagLine(kAutoTrim, settings.autoTrim);
     for (std::size_t deck = 0; deck < 2; ++deck) text += flagLine(kKeylock[deck], settings.keylock[deck]);
     text += QLatin1String(kHeadphones) + QLatin1Char('=') + settings.headphones + QStringLiteral("\r\n");
+    text += QLatin1String(kMidiMapping) + QLatin1Char('=') + settings.midiMapping + QStringLiteral("\r\n");
+    text += QLatin1String(kMidiPorts) + QLatin1Char('=') + settings.midiPorts.join(QLatin1Char('|')) +
+            QStringLiteral("\r\n");
     for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);

@@ -24,6 +24,9 @@ struct KorvexSettings {
     std::array<bool, 2> keylock{};
     // "ヘッドホン": where the headphones go ("none", "channels", "split" or a sound device's name).
     QString headphones = QStringLiteral("none");
+    // The MIDI mapping file (empty: the generic mapping) and the MIDI input ports to open (empty: every one).
+    QString midiMapping;
+    QStringList midiPorts;
     // Lines read that this version does not understand, in their order.
     QStringList otherLines;
 };

@@ -71,6 +71,8 @@ public:
 
     // Plugs in the sampler; until then the slot keys do nothing. `hooks` must outlive this.
     void setHooks(SamplerKeyHooks& hooks) { hooks_ = &hooks; }
+    // The sampler the slot keys play (a MIDI pad plays it the same way).
+    SamplerKeyHooks& samplerHooks() { return *hooks_; }
     // Plugs in Sync (key Y); until then Y does nothing. `sync` must outlive this.
     void setBeatSync(mixer::BeatSync& sync) { beatSync_ = &sync; }
     // The beat loops the U, I, O and D keys run on the keyboard's deck.

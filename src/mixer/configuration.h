@@ -89,6 +89,8 @@ struct ConfigurationHooks {
     std::function<void(int slot)> openSlot;
     // Sends the headphones where the dialog now says ("none", "channels", "split" or a device name).
     std::function<void(const QString& mode)> headphonesChanged;
+    // Opens the MIDI dialog (ports, mapping, MIDI learn).
+    std::function<void()> openMidi;
 };
 
 class Configuration {
@@ -96,6 +98,11 @@ public:
     // `messages` shows "値が不正です。". All references must outlive the model.
     Configuration(ConfigurationTargets targets, base::MessageBoxes& messages,
                   ConfigurationHooks hooks = {});
+
+    // The "MIDI..." button.
+    void midiClick() const {
+        if (hooks_.openMidi) hooks_.openMidi();
+    }
 
     // --- what the dialog shows ----------------------------------------------------------------------------
     // The pattern being edited (0 .. 2): 0 when the dialog opens.

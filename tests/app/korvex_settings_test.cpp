@@ -37,6 +37,8 @@ TEST(KorvexSettingsFile, KeepsWhatItDoesNotKnowAndDefaultsWhatIsBroken) {
     settings.autoTrim = true;
     settings.keylock = {false, true};
     settings.headphones = QStringLiteral("USB Audio=2");
+    settings.midiMapping = QStringLiteral("/home/dj/my controller.midimap");
+    settings.midiPorts = {QStringLiteral("DJ Control:DJ Control MIDI 1 20:0"), QStringLiteral("a2j:Pads [24]")};
     ASSERT_TRUE(writeKorvexSettings(path, settings));
     write(path, readAll(path) + "crossfader-curve=smooth\r\n");
     KorvexSettings read;
@@ -46,6 +48,8 @@ TEST(KorvexSettingsFile, KeepsWhatItDoesNotKnowAndDefaultsWhatIsBroken) {
     EXPECT_TRUE(read.autoTrim);
     EXPECT_EQ(read.keylock, (std::array<bool, 2>{false, true}));
     EXPECT_EQ(read.headphones, QStringLiteral("USB Audio=2")) << "a device name may hold anything";
+    EXPECT_EQ(read.midiMapping, settings.midiMapping);
+    EXPECT_EQ(read.midiPorts, settings.midiPorts);
     EXPECT_EQ(read.otherLines, QStringList{QStringLiteral("crossfader-curve=smooth")});
     ASSERT_TRUE(writeKorvexSettings(path, read));
     EXPECT_TRUE(readAll(path).contains("crossfader-curve=smooth\r\n")) << "a newer version's line survives a save";

@@ -447,6 +447,12 @@ TEST_F(DialogsWindow, Screenshots) {
     config->adjustSize();
     QTest::qWait(100);
     EXPECT_TRUE(realSize(config).save(dir + QStringLiteral("/config-dialog.png")));
+    click(config->midiButton());
+    ASSERT_NE(app_->midiWindow(), nullptr);
+    app_->midiWindow()->adjustSize();
+    QTest::qWait(100);
+    EXPECT_TRUE(realSize(app_->midiWindow()).save(dir + QStringLiteral("/midi-dialog.png")));
+    app_->midiWindow()->close();
     config->close();
 
     appearance::FontWindow* skin = app_->showSkinDialog();

@@ -1,5 +1,6 @@
 #include "app/ui/korvex_app.h"
 
+#include <cstdio>
 #include <QActionGroup>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -105,6 +106,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     sampler_->makeDevice = [this]() -> std::unique_ptr<SoundDevice> {
         return std::make_unique<SoundEngineDevice>(audio_->engine());
     };
+    makeMidi(args);
     splash_ = std::make_unique<SplashWindow>();
     mini_ = std::make_unique<control::MiniMode>(player_->transport(), player_->editor(), player_->mixer(), *layout_,
                                                    versionNumber());
@@ -152,6 +154,7 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         for (int deck = 0; deck < 2; ++deck)
             player_->mixer().setKeylock(deck, korvexSettings_.keylock[static_cast<std::size_t>(deck)]);
         player_->settings().headphones = korvexSettings_.headphones;
+        loadMidiMapping();
         applySettings();
     };
     hooks.skinname = [this] { return skinname_; };
@@ -193,6 +196,7 @@ KorvexApp::~KorvexApp() {
     delete configurationWindow_.data();
     delete skinWindow_.data();
     delete libraryWindow_.data();
+    delete midiWindow_.data();
     libraryTick_.stop();
     if (player_) player_->afterRefresh = nullptr;
     delete recorder_.data();
@@ -257,6 +261,9 @@ void KorvexApp::handOver() {
         soundProblemTold_ = true;
         player_->dialogs().inform(audio_->startProblem(), QString(), base::MessageIcon::Warning);
     }
+    if (!midiProblem_.isEmpty())
+        player_->dialogs().inform(std::exchange(midiProblem_, {}), QString(), base::MessageIcon::Warning);
+    midi_->start(korvexSettings_.midiPorts);
     if (!openFiles_.isEmpty()) {
         const QStringList files = std::exchange(openFiles_, {});
         player_->adder().drop(0, files, false);
@@ -427,7 +434,11 @@ void KorvexApp::connectMiniBar() {
         }
     }
     player_->setMinimumdisplay([this] { return mini_->minimumdisplay(); });
-    player_->afterRefresh = [this] { drawChrome(); };
+    player_->afterRefresh = [this] {
+        drawChrome();
+        // The controller's lights follow what the window now shows.
+        if (midi_) midi_->updateLights();
+    };
 }
 
 mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
@@ -443,6 +454,7 @@ mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
         // sound (closing the other windows, this one included).
         hooks.openSlot = [this](int slot) { sampler_->slots().textMouseDown(slot, true); };
         hooks.headphonesChanged = [this](const QString& mode) { audio_->setPhonesMode(mode.toStdString()); };
+        hooks.openMidi = [this] { showMidi(); };
         configuration_ = std::make_unique<mixer::Configuration>(targets, player_->dialogs(), std::move(hooks));
     }
     // A dialog closed a moment ago may still wait for its deletion: a new one reads the settings afresh.
@@ -456,6 +468,69 @@ mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
     configurationWindow_->raise();
     configurationWindow_->activateWindow();
     return configurationWindow_;
+}
+
+void KorvexApp::makeMidi(const std::vector<std::string>& args) {
+    midi::MidiApi api = midi::defaultMidiApi();
+    for (const std::string& arg : args) {
+        const QString option = QString::fromStdString(arg);
+        if (option.startsWith(QLatin1String("--midi-api="))) {
+            const QString name = option.mid(11);
+            if (!midi::midiApiFromName(name, api)) {
+                std::fprintf(stderr, "korvex: --midi-api takes alsa or jack, not \"%s\"; using %s\n",
+                             name.toLocal8Bit().constData(), api == midi::MidiApi::kAlsa ? "alsa" : "jack");
+            } else if (api == midi::MidiApi::kAlsa && midi::defaultMidiApi() != midi::MidiApi::kAlsa) {
+                std::fprintf(stderr, "korvex: there is no ALSA sequencer (/dev/snd/seq): no MIDI through ALSA; "
+                                     "--midi-api=jack plays from a JACK server's MIDI ports\n");
+            }
+        } else if (option.startsWith(QLatin1String("--midi-mapping="))) {
+            midiMappingOption_ = base::absoluteFileName(option.mid(15));
+        }
+    }
+    midi::PlayerTargets targets{player_->transport(), player_->mixer(), player_->keyboard(), player_->beatSync(),
+                                [this](int slot) {
+                                    const SoundBuffer* buffer = sampler_->slots().slotbuffer(slot);
+                                    return buffer != nullptr && (buffer->status() & 1) != 0;
+                                }};
+    midi_ = std::make_unique<midi::MidiSession>(std::move(targets), api);
+    // The engine hears each message at once; the window (and the lights after it) is drawn at most once a
+    // frame, so a jog wheel spun hard does not redraw the player a thousand times a second.
+    midiRedraw_.setSingleShot(true);
+    midiRedraw_.setInterval(kMidiRedrawMs);
+    QObject::connect(&midiRedraw_, &QTimer::timeout, [this] { player_->refresh(); });
+    midi_->onWorked = [this] {
+        if (!midiRedraw_.isActive()) midiRedraw_.start();
+    };
+}
+
+void KorvexApp::loadMidiMapping() {
+    const QString path = midiMappingOption_.value_or(korvexSettings_.midiMapping);
+    QString message;
+    if (midi_->loadMapping(path, message)) return;
+    std::fprintf(stderr, "korvex: the MIDI mapping %s cannot be used; the generic mapping is used\n",
+                 path.toLocal8Bit().constData());
+    midiProblem_ = message;
+}
+
+midi::MidiWindow* KorvexApp::showMidi() {
+    if (midiWindow_ == nullptr) {
+        midiWindow_ = new midi::MidiWindow(*midi_, window_.get());
+        midiWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        midiWindow_->setWindowFlag(Qt::Window);
+        midiWindow_->mappingChosen = [this](const QString& path) {
+            korvexSettings_.midiMapping = path;
+            midiMappingOption_.reset();
+        };
+        midiWindow_->portsChosen = [this](const QStringList& ports) { korvexSettings_.midiPorts = ports; };
+        midiWindow_->tell = [this](const QString& text) {
+            player_->dialogs().inform(text, QString(), base::MessageIcon::Warning);
+        };
+    }
+    midiWindow_->showState();
+    midiWindow_->show();
+    midiWindow_->raise();
+    midiWindow_->activateWindow();
+    return midiWindow_;
 }
 
 library::LibraryWindow* KorvexApp::showLibrary() {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <QTranslator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
 #include "appearance/ui/font_window.h"
+#include "control/midi/midi_session.h"
+#include "control/midi/ui/midi_window.h"
 #include "library/library.h"
 #include "library/ui/library_window.h"
 #include "mixer/configuration.h"
@@ -77,6 +80,10 @@ public:
     mixer::ConfigurationWindow* showConfiguration();
     appearance::FontWindow* showSkinDialog();
     mixer::ConfigurationWindow* configurationWindow() const { return configurationWindow_; }
+    // MIDI controllers, and their dialog (from the configuration dialog's "MIDI 設定..."; null when closed).
+    midi::MidiSession& midi() { return *midi_; }
+    midi::MidiWindow* showMidi();
+    midi::MidiWindow* midiWindow() const { return midiWindow_; }
     // The music library (the L key and the menu's "ﾗｲﾌﾞﾗﾘ" open its window, or raise the open one). The
     // song analysis reports what it learns through library().analysisKnown().
     library::Library& library() { return *library_; }
@@ -110,6 +117,9 @@ public:
 private:
     class ImageCheck;
     void buildMenus();
+    // MIDI: the back end and the mapping file the command line names; then the mapping in use.
+    void makeMidi(const std::vector<std::string>& args);
+    void loadMidiMapping();
     void connectChrome();
     void applySkin();
     // Lights the title bar's library key while the library window is open.
@@ -152,6 +162,16 @@ private:
     std::unique_ptr<PlayerController> player_;
     // After the decks: its buffers go before the engine and the decks.
     std::unique_ptr<SamplerController> sampler_;
+    // After the decks and the sampler it works, and gone before them.
+    std::unique_ptr<midi::MidiSession> midi_;
+    // What the start's MIDI options or mapping file went wrong with, told when the window opens.
+    QString midiProblem_;
+    // The mapping file named on the command line (it wins over korvex.ini's); null when none.
+    std::optional<QString> midiMappingOption_;
+    QPointer<midi::MidiWindow> midiWindow_;
+    // The redraw after MIDI messages, at most once a frame.
+    static constexpr int kMidiRedrawMs = 16;
+    QTimer midiRedraw_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<recorder::CommandInterface> recorderCommands_;

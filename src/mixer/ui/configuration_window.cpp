@@ -107,6 +107,16 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
     auto* right = new QVBoxLayout;
     right->addWidget(faderFrame());
     right->addWidget(recordingFrame());
+    {
+        auto* frame = new QGroupBox(QStringLiteral("MIDI"));
+        auto* row = new QHBoxLayout(frame);
+        row->addWidget(new QLabel(QStringLiteral("コントローラーのポートとマッピング")), 1);
+        midi_ = new QPushButton(QStringLiteral("MIDI 設定..."));
+        midi_->setObjectName(QStringLiteral("midi"));
+        row->addWidget(midi_);
+        QObject::connect(midi_, &QPushButton::clicked, this, [this] { model_.midiClick(); });
+        right->addWidget(frame);
+    }
     right->addStretch(1);
     columns->addLayout(left);
     columns->addLayout(right);

@@ -60,6 +60,7 @@ public:
     QCheckBox* recordMix() const { return recordMix_; }
     QPushButton* startvolcon() const { return startvolcon_; }
     QCheckBox* sampoff() const { return sampoff_; }
+    QPushButton* midiButton() const { return midi_; }
     QPushButton* slotButton(int i) const { return command1_[i]; }
     CurveView* curve() const { return curve_; }
 
@@ -94,6 +95,7 @@ private:
     QCheckBox* recordMix_ = nullptr;
     QPushButton* startvolcon_ = nullptr;
     QCheckBox* sampoff_ = nullptr;
+    QPushButton* midi_ = nullptr;
     QPushButton* command1_[8] = {};
     CurveView* curve_ = nullptr;
     bool patternChosen_ = false;

@@ -1,0 +1,77 @@
+#pragma once
+// A JACK server of the test's own: `jackd` with the dummy back end under a private server name (so it
+// meets no other server on the machine), made the default server of this process, stopped however the test
+// ends.
+
+#include <jack/jack.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QThread>
+#include <QtGlobal>
+#include <chrono>
+#include <random>
+#include <thread>
+
+namespace korvex::test {
+
+class JackServer {
+public:
+    JackServer() {
+        // Its own probes below would complain while the server is not up yet.
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+        std::random_device random;
+        name_ = QStringLiteral("korvex-test-%1-%2")
+                    .arg(QCoreApplication::applicationPid())
+                    .arg(random() % 1000000);
+        qputenv("JACK_DEFAULT_SERVER", name_.toUtf8());
+        // The server must not start itself behind a client's back (under some other name).
+        qputenv("JACK_NO_START_SERVER", "1");
+        const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
+        if (jackd.isEmpty()) return;
+        process_.setProgram(jackd);
+        process_.setArguments({QStringLiteral("--no-realtime"), QStringLiteral("-n"), name_,
+                               QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
+                               QStringLiteral("44100"), QStringLiteral("-p"), QStringLiteral("256")});
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start();
+        if (!process_.waitForStarted(5000)) return;
+        // Up once a client can join it.
+        for (int i = 0; i < 100 && !up_; ++i) {
+            jack_status_t status{};
+            if (jack_client_t* probe =
+                    jack_client_open("korvex-probe", JackNoStartServer, &status, nullptr)) {
+                jack_client_close(probe);
+                up_ = true;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+    }
+    ~JackServer() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000)) {
+                process_.kill();
+                process_.waitForFinished(2000);
+            }
+        }
+        qunsetenv("JACK_DEFAULT_SERVER");
+    }
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    bool up() const { return up_; }
+    const QString& name() const { return name_; }
+    QString log() { return QString::fromLocal8Bit(process_.readAll()); }
+
+private:
+    QString name_;
+    QProcess process_;
+    bool up_ = false;
+};
+
+}  // namespace korvex::test

@@ -1,0 +1,218 @@
+// A MIDI controller worked into the running player through a JACK server of the test's own (dummy back
+// end): the test's virtual port plays deck A, moves the volume knob (soft takeover first), turns the jog,
+// gets the lights, is let go and picked up again; malformed and unbound messages change nothing; a broken
+// mapping file is named with its lines; MIDI learn binds through the real dialog.
+
+#include <gtest/gtest.h>
+
+#include <rtmidi/RtMidi.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <memory>
+
+#include "mixer/knob_geometry.h"
+#include "support/jack_server.h"
+#include "ui/ui_helpers.h"
+
+namespace korvex::test {
+namespace {
+
+// Sound in the last `seconds` of the mix (RMS of the left channel).
+double heardLevel(const QString& wav, double seconds = 0.2) {
+    const std::vector<float> mix = readSound(wav.toStdString());
+    const auto n = static_cast<std::size_t>(seconds * 44100);
+    if (mix.size() / 2 < n) return 0.0;
+    return rms(channel(mix, 0, mix.size() / 2 - n, n));
+}
+
+class MidiWindow : public WavWindowTest {
+protected:
+    void SetUp() override {
+        jack_ = std::make_unique<JackServer>();
+        ASSERT_TRUE(jack_->up()) << jack_->log().toStdString();
+        extraArgs_.push_back("--midi-api=jack");
+        WavWindowTest::SetUp();
+        plugIn();
+        lamps_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "lamps");
+        lamps_->openVirtualPort("in");
+        midi().ports().rescan();
+        ASSERT_TRUE(midi().ports().openInputs().contains(QStringLiteral("ctl:pads")))
+            << midi().ports().availableInputs().join(QLatin1Char(',')).toStdString();
+    }
+    void TearDown() override {
+        controller_.reset();
+        lamps_.reset();
+        WavWindowTest::TearDown();
+        app_.reset();
+        jack_.reset();
+    }
+    midi::MidiSession& midi() { return app_->midi(); }
+    void plugIn() {
+        controller_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "ctl");
+        controller_->openVirtualPort("pads");
+    }
+    // Sends a message and lets the player take it (the JACK cycle, then the queued call).
+    void send(std::vector<unsigned char> bytes) {
+        const std::uint64_t before = delivered_;
+        controller_->sendMessage(&bytes);
+        ++delivered_;
+        // A marker the player ignores (an unbound note on channel 16) shows that everything before it
+        // arrived.
+        std::vector<unsigned char> marker{0x9F, 0x7F, static_cast<unsigned char>(delivered_ % 100 + 1)};
+        controller_->sendMessage(&marker);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return seenMarker_ > before; }, 3000));
+    }
+    void watchMarkers() {
+        midi().ports().onMessage = [this, inner = midi().ports().onMessage](
+                                       const QString& port, std::span<const std::uint8_t> bytes) {
+            if (bytes.size() == 3 && bytes[0] == 0x9F && bytes[1] == 0x7F) ++seenMarker_;
+            inner(port, bytes);
+        };
+    }
+    // What the lamps' port got so far.
+    std::vector<std::vector<unsigned char>> lampMessages() {
+        std::vector<std::vector<unsigned char>> all;
+        std::vector<unsigned char> m;
+        for (;;) {
+            lamps_->getMessage(&m);
+            if (m.empty()) break;
+            all.push_back(m);
+        }
+        return all;
+    }
+
+    std::unique_ptr<JackServer> jack_;
+    std::unique_ptr<RtMidiOut> controller_;
+    std::unique_ptr<RtMidiIn> lamps_;
+    std::uint64_t delivered_ = 0;
+    std::uint64_t seenMarker_ = 0;
+};
+
+TEST_F(MidiWindow, TheControllerPlaysMovesKnobsTurnsTheJogAndGetsItsLights) {
+    watchMarkers();
+    const QString path = toneFile(dir_.path(), QStringLiteral("a.wav"), 440.0, 30.0);
+    auto* list = window().titleList(0);
+    dropFiles(list->viewport(), {path});
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    lampMessages();
+
+    // Note 60 on channel 1: Play of deck A, heard in the mix; its light goes on.
+    send({0x90, 60, 100});
+    send({0x80, 60, 0});
+    EXPECT_EQ(player().player(0).playState(), deck::kPlaying);
+    recordFor(wav_, 0.4);
+    EXPECT_GT(heardLevel(wav_), 0.05);
+    std::vector<std::vector<unsigned char>> lamps;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (auto& m : lampMessages()) lamps.push_back(m);
+            return std::find(lamps.begin(), lamps.end(), std::vector<unsigned char>{0x90, 60, 127}) !=
+                   lamps.end();
+        },
+        3000));
+    // Sent only on change: no second "playing" light while nothing changes.
+    player().refresh();
+    recordFor(wav_, 0.1);
+    for (auto& m : lampMessages()) EXPECT_NE(m, (std::vector<unsigned char>{0x90, 60, 127}));
+
+    // CC 7: deck A's volume. The knob stands at the top; a fader at the bottom does nothing until it has
+    // come up to the knob (soft takeover), then the knob and the engine's level follow it.
+    mixer::Knob& volume = player().mixer().volumeKnob(0);
+    const float top = volume.top();
+    const int level = player().player(0).volume();
+    send({0xB0, 7, 0});
+    send({0xB0, 7, 40});
+    EXPECT_EQ(volume.top(), top) << "soft takeover holds";
+    EXPECT_EQ(player().player(0).volume(), level);
+    send({0xB0, 7, 126});
+    send({0xB0, 7, 32});
+    EXPECT_GT(volume.top(), top + 500) << "taken over: the knob follows";
+    EXPECT_LT(player().player(0).volume(), level - 1000);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return std::abs(window().picture("Volbtn", 0)->y() * 15.0 - volume.top()) <= 15.0; }, 1000))
+        << "the window's indicator";
+
+    // Malformed, unbound and other-channel messages change nothing.
+    const std::uint64_t revision = midi().control().revision();
+    send({0x90, 61, 100});
+    send({0x91, 60, 100});
+    send({0xB0, 99, 10});
+    send({0xF8});
+    EXPECT_EQ(midi().control().revision(), revision);
+    EXPECT_EQ(player().player(0).playState(), deck::kPlaying);
+
+    // The jog (relative CC 24) moves a paused deck's position as the on-screen jog does, 128 steps a turn.
+    send({0x90, 60, 100});
+    send({0x80, 60, 0});
+    ASSERT_TRUE(player().transport().record(0).deckheld) << "paused";
+    const double at = player().transport().record(0).cuepos;
+    send({0xB0, 24, 63});
+    send({0xB0, 24, 63});
+    send({0xB0, 24, 2});
+    EXPECT_NEAR(player().transport().record(0).cuepos - at, 4 * 0.133, 0.002)
+        << "a whole turn: four quarters";
+    send({0xB0, 24, 118});
+    EXPECT_LT(player().transport().record(0).cuepos - at, 4 * 0.133 - 0.01) << "ten steps back";
+    midi().operations().releaseJogs();
+
+    // Unplugged: let go within 2 s; plugged in again: picked up within 2 s and working (the player's own
+    // look, once a second).
+    const auto open = [this] { return midi().ports().openInputs().contains(QStringLiteral("ctl:pads")); };
+    controller_.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !open(); }, 2000));
+    plugIn();
+    ASSERT_TRUE(QTest::qWaitFor(open, 2000));
+    send({0x90, 60, 100});
+    EXPECT_FALSE(player().transport().record(0).deckheld) << "playing again";
+}
+
+TEST_F(MidiWindow, ABrokenMappingSaysWhichLinesAndTheMappingInUseStays) {
+    const QString file = dir_.filePath(QStringLiteral("broken.midimap"));
+    writeLines(file, {QStringLiteral("note 1 60 play A"), QStringLiteral("note 17 61 play B"),
+                      QStringLiteral("cc 1 7 loudness A"), QStringLiteral("ccrel 1 24 jog C")});
+    QString message;
+    EXPECT_FALSE(midi().loadMapping(file, message));
+    EXPECT_TRUE(message.contains(QStringLiteral("2 行目")) && message.contains(QStringLiteral("3 行目")) &&
+                message.contains(QStringLiteral("4 行目")) && !message.contains(QStringLiteral("1 行目")))
+        << message.toStdString();
+    EXPECT_EQ(midi().mappingPath(), QString()) << "the generic mapping stays";
+    EXPECT_EQ(midi().control().mapping().bindings.size(), 50u);
+}
+
+TEST_F(MidiWindow, LearnBindsTheMovedControlAndSavesTheMapping) {
+    watchMarkers();
+    app_->showConfiguration();
+    click(app_->configurationWindow()->midiButton());
+    midi::MidiWindow* dialog = app_->midiWindow();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->portList()->findItems(QStringLiteral("ctl:pads"), Qt::MatchExactly).size() == 1);
+    const auto rows = dialog->operationList()->findItems(QStringLiteral("（keylock A）"), Qt::MatchEndsWith);
+    ASSERT_EQ(rows.size(), 1);
+    dialog->operationList()->setCurrentItem(rows.first());
+    click(dialog->learnButton());
+    send({0xB0, 30, 127});
+    EXPECT_FALSE(player().mixer().keylocked(0)) << "learning works nothing";
+    EXPECT_TRUE(dialog->status()->text().contains(QStringLiteral("cc 1 30")))
+        << dialog->status()->text().toStdString();
+    send({0xB0, 30, 0});
+    send({0xB0, 30, 127});
+    EXPECT_TRUE(player().mixer().keylocked(0)) << "the learnt control works the operation";
+
+    const QString file = dir_.filePath(QStringLiteral("mine.midimap"));
+    dialog->askSavePath = [file] { return file; };
+    click(dialog->saveButton());
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray text = saved.readAll();
+    EXPECT_TRUE(text.contains("cc 1 30 keylock A\n")) << text.constData();
+    EXPECT_TRUE(text.contains("note 1 60 play A\n"));
+    EXPECT_EQ(midi().mappingPath(), file);
+    const QByteArray settings = leaveSavingAndReadKorvexSettings();
+    EXPECT_TRUE(settings.contains("midi-mapping=" + file.toUtf8())) << settings.constData();
+}
+
+}  // namespace
+}  // namespace korvex::test
