@@ -81,21 +81,24 @@ public:
     explicit MixCapture(AudioEngine& engine) : engine_(engine) {}
     ~MixCapture() override { stop(); }
 
-    bool start(CaptureRing& ring, std::string&) override {
-        engine_.setMixTap(&ring);
-        attached_ = true;
+    bool start(CaptureRing& ring, std::string& error) override {
+        if (!engine_.addMixTap(&ring)) {
+            error = "every mix tap of the engine is in use";
+            return false;
+        }
+        ring_ = &ring;
         return true;
     }
     void stop() override {
-        if (attached_) engine_.setMixTap(nullptr);
-        attached_ = false;
+        if (ring_ != nullptr) engine_.removeMixTap(ring_);
+        ring_ = nullptr;
     }
     int sampleRate() const override { return engine_.sampleRate(); }
     std::string describe() const override { return "mix"; }
 
 private:
     AudioEngine& engine_;
-    bool attached_ = false;
+    CaptureRing* ring_ = nullptr;
 };
 
 // --- the capture device --------------------------------------------------------------------------------
@@ -239,7 +242,8 @@ private:
 
     bool alive() const {
         if (stream_ == nullptr || finished_.load(std::memory_order_acquire)) return false;
-        return std::chrono::nanoseconds(nowNs() - lastCallback_.load(std::memory_order_relaxed)) < kSilenceLimit;
+        return std::chrono::nanoseconds(nowNs() - lastCallback_.load(std::memory_order_relaxed)) <
+               kSilenceLimit;
     }
 
     // Waits for `interval`; false once stop() was called.
@@ -278,7 +282,8 @@ private:
         static constexpr std::size_t kChunk = 1024;
         static const std::vector<float> zeros(2 * kChunk, 0.0f);
         const std::int64_t now = nowNs();
-        auto frames = static_cast<std::uint64_t>((now - since) * static_cast<std::int64_t>(firstRate_) / 1000000000);
+        auto frames =
+            static_cast<std::uint64_t>((now - since) * static_cast<std::int64_t>(firstRate_) / 1000000000);
         const std::int64_t reached = since + static_cast<std::int64_t>(frames) * 1000000000 / firstRate_;
         gapFrames_.fetch_add(frames, std::memory_order_relaxed);
         while (frames > 0) {
@@ -289,7 +294,9 @@ private:
         return reached;
     }
 
-    static void finished(void* self) { static_cast<InputCapture*>(self)->finished_.store(true, std::memory_order_release); }
+    static void finished(void* self) {
+        static_cast<InputCapture*>(self)->finished_.store(true, std::memory_order_release);
+    }
 
     static int callback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
                         PaStreamCallbackFlags, void* self) {

@@ -21,8 +21,8 @@ AudioEngine::AudioEngine(int sampleRate, dsp::TimeStretcher::Engine stretchEngin
       phones_(DeckSource::kMaxBlock * 2),
       shaped_(DeckSource::kMaxBlock * 2) {
     for (int i = 0; i < kDecks; ++i)
-        deckSources_.push_back(std::make_unique<DeckSource>(i, sampleRate_, decks_[static_cast<std::size_t>(i)],
-                                                            resampler_, ramp_, stretchEngine));
+        deckSources_.push_back(std::make_unique<DeckSource>(
+            i, sampleRate_, decks_[static_cast<std::size_t>(i)], resampler_, ramp_, stretchEngine));
 }
 
 AudioEngine::~AudioEngine() = default;
@@ -43,9 +43,21 @@ void AudioEngine::setEventHandler(int deck, std::function<void(const Event&)> ha
     handlers_[static_cast<std::size_t>(deck)] = std::move(handler);
 }
 
-void AudioEngine::setMixTap(MixTap* tap) {
+bool AudioEngine::addMixTap(MixTap* tap) {
     assertNotRealtime();
-    tap_.store(tap);
+    for (auto& slot : taps_) {
+        MixTap* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, tap)) return true;
+    }
+    return false;
+}
+
+void AudioEngine::removeMixTap(MixTap* tap) {
+    assertNotRealtime();
+    for (auto& slot : taps_) {
+        MixTap* present = tap;
+        slot.compare_exchange_strong(present, nullptr);
+    }
     while (tapBusy_.load()) std::this_thread::yield();
 }
 
@@ -83,10 +95,12 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
     if (fadeInRequested_.exchange(false, std::memory_order_acq_rel))
         fadeLeft_ = static_cast<std::size_t>(kFadeInSeconds * sampleRate_);
 
-    // The busy flags are raised before the taps are read, so setMixTap() can tell when a detached tap is
+    // The busy flags are raised before the taps are read, so removeMixTap() can tell when a detached tap is
     // free.
     tapBusy_.store(true);
-    MixTap* tap = tap_.load();
+    std::size_t tapCount = 0;
+    for (auto& slot : taps_)
+        if (MixTap* tap = slot.load()) liveTaps_[tapCount++] = tap;
     if (route == PhonesRoute::kDevice) phonesTapBusy_.store(true);
     MixTap* phonesTap = route == PhonesRoute::kDevice ? phonesTap_.load() : nullptr;
     for (std::size_t done = 0; done < frames;) {
@@ -116,7 +130,7 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
             if (phones) fadeIn_rt(phones_.data(), n, left);
             fadeIn_rt(dst, n, fadeLeft_);
         }
-        if (tap != nullptr) tap->write_rt(dst, n);
+        for (std::size_t t = 0; t < tapCount; ++t) liveTaps_[t]->write_rt(dst, n);
         const float* ph = phones_.data();
         if (route == PhonesRoute::kChannels) {
             float* o = out + done * 4;
@@ -152,7 +166,8 @@ void AudioEngine::fadeIn_rt(float* data, std::size_t frames, std::size_t& left) 
     }
 }
 
-void AudioEngine::mixPhones_rt(const float* cue, const float* master, std::size_t frames, float mix, float level) {
+void AudioEngine::mixPhones_rt(const float* cue, const float* master, std::size_t frames, float mix,
+                               float level) {
     float* out = phones_.data();
     if (mix == mixNow_ && level == levelNow_) {
         // Held still (nearly always): two fixed weights.
@@ -161,7 +176,8 @@ void AudioEngine::mixPhones_rt(const float* cue, const float* master, std::size_
         if (masterWeight == 0.0f) {
             for (std::size_t i = 0; i < frames * 2; ++i) out[i] = cue[i] * cueWeight;
         } else {
-            for (std::size_t i = 0; i < frames * 2; ++i) out[i] = cue[i] * cueWeight + master[i] * masterWeight;
+            for (std::size_t i = 0; i < frames * 2; ++i)
+                out[i] = cue[i] * cueWeight + master[i] * masterWeight;
         }
         return;
     }
