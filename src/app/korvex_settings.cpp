@@ -11,11 +11,13 @@
 namespace korvex::app {
 namespace {
 
-constexpr char kHeader[] = "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
+constexpr char kHeader[] =
+    "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
 constexpr char kProtectLiveDeck[] = "protect-live-deck";
 constexpr char kFileNameTitles[] = "file-name-titles";
 constexpr const char* kKeylock[] = {"keylock-a", "keylock-b"};
 constexpr char kHeadphones[] = "headphones";
+constexpr char kBroadcastPrefix[] = "broadcast-";
 // A settings file is a few lines; anything larger is not one.
 constexpr qint64 kLimit = 64 * 1024;
 
@@ -54,12 +56,17 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
             continue;
         }
         if (equals > 0 && (key == QLatin1String(kKeylock[0]) || key == QLatin1String(kKeylock[1]))) {
-            if (const std::optional<bool> on = flag(value)) settings.keylock[key == QLatin1String(kKeylock[0]) ? 0 : 1] = *on;
+            if (const std::optional<bool> on = flag(value))
+                settings.keylock[key == QLatin1String(kKeylock[0]) ? 0 : 1] = *on;
             continue;
         }
         if (equals > 0 && key == QLatin1String(kHeadphones)) {
             // Anything but an empty value names a mode or a device.
             if (!value.isEmpty()) settings.headphones = value;
+            continue;
+        }
+        if (equals > 0 && key.startsWith(QLatin1String(kBroadcastPrefix))) {
+            settings.broadcast[key.mid(static_cast<qsizetype>(sizeof kBroadcastPrefix) - 1)] = value;
             continue;
         }
         settings.otherLines << line;
@@ -71,17 +78,23 @@ bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     if (path.isEmpty() || !base::mayReplace(path)) return false;
     QString text = QLatin1String(kHeader) + QStringLiteral("\r\n");
     auto flagLine = [](const char* key, bool on) {
-        return QLatin1String(key) + QLatin1Char('=') + (on ? QStringLiteral("true") : QStringLiteral("false")) +
-               QStringLiteral("\r\n");
+        return QLatin1String(key) + QLatin1Char('=') +
+               (on ? QStringLiteral("true") : QStringLiteral("false")) + QStringLiteral("\r\n");
     };
     text += flagLine(kProtectLiveDeck, settings.protectLiveDeck);
     text += flagLine(kFileNameTitles, settings.fileNameTitles);
     for (std::size_t deck = 0; deck < 2; ++deck) text += flagLine(kKeylock[deck], settings.keylock[deck]);
     text += QLatin1String(kHeadphones) + QLatin1Char('=') + settings.headphones + QStringLiteral("\r\n");
+    for (auto it = settings.broadcast.cbegin(); it != settings.broadcast.cend(); ++it)
+        text += QLatin1String(kBroadcastPrefix) + it.key() + QLatin1Char('=') + it.value() +
+                QStringLiteral("\r\n");
     for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
+    // A stored password is for the user's eyes only: the file is owner-only before a byte is written.
+    if (!settings.broadcast.value(QStringLiteral("password")).isEmpty())
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(text.toUtf8());
     return file.commit();
 }

@@ -28,6 +28,7 @@
 #include "control/mini_mode.h"
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
+#include "broadcast/on_air.h"
 #include "appearance/ui/font_window.h"
 #include "library/library.h"
 #include "library/ui/library_window.h"
@@ -108,6 +109,8 @@ public:
     bool leavingBySignal() const { return leavingBySignal_; }
 
 private:
+    // Draws the ON AIR key and sends the live deck's song title to the stream.
+    void tickOnAir();
     class ImageCheck;
     void buildMenus();
     void connectChrome();
@@ -152,6 +155,12 @@ private:
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<recorder::CommandInterface> recorderCommands_;
+    // The ON AIR key's model and its half-second tick (the blink, the tooltip, the song now heard).
+    std::unique_ptr<broadcast::OnAir> onAir_;
+    QTimer onAirTick_;
+    bool onAirBlink_ = false;
+    // The address `--broadcast=` gave (empty: none); it wins over the stored settings.
+    std::string broadcastUrl_;
     songlist::DialogState recorderDialog_;
     songlist::FileDialogs* recorderFileDialogs_ = nullptr;
     base::MessageBoxes* recorderBoxes_ = nullptr;
