@@ -11,8 +11,7 @@
 namespace korvex::app {
 namespace {
 
-constexpr char kHeader[] =
-    "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
+constexpr char kHeader[] = "# Korvex's own settings (korvexp.ini beside this file keeps the player's lists and the rest)";
 constexpr char kProtectLiveDeck[] = "protect-live-deck";
 constexpr char kFileNameTitles[] = "file-name-titles";
 constexpr const char* kKeylock[] = {"keylock-a", "keylock-b"};
@@ -56,8 +55,7 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
             continue;
         }
         if (equals > 0 && (key == QLatin1String(kKeylock[0]) || key == QLatin1String(kKeylock[1]))) {
-            if (const std::optional<bool> on = flag(value))
-                settings.keylock[key == QLatin1String(kKeylock[0]) ? 0 : 1] = *on;
+            if (const std::optional<bool> on = flag(value)) settings.keylock[key == QLatin1String(kKeylock[0]) ? 0 : 1] = *on;
             continue;
         }
         if (equals > 0 && key == QLatin1String(kHeadphones)) {
@@ -78,8 +76,8 @@ bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     if (path.isEmpty() || !base::mayReplace(path)) return false;
     QString text = QLatin1String(kHeader) + QStringLiteral("\r\n");
     auto flagLine = [](const char* key, bool on) {
-        return QLatin1String(key) + QLatin1Char('=') +
-               (on ? QStringLiteral("true") : QStringLiteral("false")) + QStringLiteral("\r\n");
+        return QLatin1String(key) + QLatin1Char('=') + (on ? QStringLiteral("true") : QStringLiteral("false")) +
+               QStringLiteral("\r\n");
     };
     text += flagLine(kProtectLiveDeck, settings.protectLiveDeck);
     text += flagLine(kFileNameTitles, settings.fileNameTitles);

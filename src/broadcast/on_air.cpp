@@ -68,6 +68,10 @@ stream::StreamSettings settingsFromKeys(const QMap<QString, QString>& keys) {
     number("samplerate", s.sampleRate);
     number("channels", s.channels);
     s.format = stream::formatForMount(s.mount);
+    // The dialog stores the format it shows; it wins over the mount's ending.
+    stream::StreamFormat chosen{};
+    if (stream::parseFormatName(keys.value(QStringLiteral("format")).toStdString(), chosen))
+        s.format = chosen;
     // Numbers out of range fall back to the defaults, one by one.
     const stream::StreamSettings defaults;
     stream::StreamSettings probe = s;

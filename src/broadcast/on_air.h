@@ -55,7 +55,8 @@ private:
 int liveDeck(const int playState[2], const int volume[2]);
 
 // The broadcast settings kept in Korvex's own settings file ("server", "port", "mount", "user", "password",
-// "bitrate", "samplerate", "channels", "name", "genre"; the format follows the mount's ending). A value that
+// "format", "bitrate", "samplerate", "channels", "name", "genre"; without a format, the mount's ending gives
+// it). A value that
 // is missing or not one keeps its default.
 stream::StreamSettings settingsFromKeys(const QMap<QString, QString>& keys);
 

@@ -242,8 +242,7 @@ private:
 
     bool alive() const {
         if (stream_ == nullptr || finished_.load(std::memory_order_acquire)) return false;
-        return std::chrono::nanoseconds(nowNs() - lastCallback_.load(std::memory_order_relaxed)) <
-               kSilenceLimit;
+        return std::chrono::nanoseconds(nowNs() - lastCallback_.load(std::memory_order_relaxed)) < kSilenceLimit;
     }
 
     // Waits for `interval`; false once stop() was called.
@@ -282,8 +281,7 @@ private:
         static constexpr std::size_t kChunk = 1024;
         static const std::vector<float> zeros(2 * kChunk, 0.0f);
         const std::int64_t now = nowNs();
-        auto frames =
-            static_cast<std::uint64_t>((now - since) * static_cast<std::int64_t>(firstRate_) / 1000000000);
+        auto frames = static_cast<std::uint64_t>((now - since) * static_cast<std::int64_t>(firstRate_) / 1000000000);
         const std::int64_t reached = since + static_cast<std::int64_t>(frames) * 1000000000 / firstRate_;
         gapFrames_.fetch_add(frames, std::memory_order_relaxed);
         while (frames > 0) {
@@ -294,9 +292,7 @@ private:
         return reached;
     }
 
-    static void finished(void* self) {
-        static_cast<InputCapture*>(self)->finished_.store(true, std::memory_order_release);
-    }
+    static void finished(void* self) { static_cast<InputCapture*>(self)->finished_.store(true, std::memory_order_release); }
 
     static int callback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
                         PaStreamCallbackFlags, void* self) {

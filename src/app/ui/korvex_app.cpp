@@ -295,6 +295,26 @@ void KorvexApp::openHandedFiles(const QStringList& files) {
     window_->activateWindow();
 }
 
+broadcast::BroadcastWindow* KorvexApp::showBroadcastSettings() {
+    if (broadcastWindow_ == nullptr) {
+        QWidget* parent = configurationWindow_ != nullptr ? static_cast<QWidget*>(configurationWindow_.data())
+                                                          : static_cast<QWidget*>(window_.get());
+        broadcastWindow_ = new broadcast::BroadcastWindow(korvexSettings_.broadcast, parent);
+        broadcastWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(broadcastWindow_, &QDialog::accepted, broadcastWindow_, [this] {
+            // Kept at once: the server's details are typed once, not again after a run that was not saved.
+            korvexSettings_.broadcast = broadcastWindow_->keys();
+            onAir_->setSettings(broadcast::settingsFromKeys(korvexSettings_.broadcast));
+            if (!korvexSettingsPath_.isEmpty() && !writeKorvexSettings(korvexSettingsPath_, korvexSettings_))
+                std::fprintf(stderr, "korvex: the broadcast settings could not be written to %s\n",
+                             qPrintable(korvexSettingsPath_));
+            tickOnAir();
+        });
+    }
+    broadcastWindow_->open();
+    return broadcastWindow_;
+}
+
 void KorvexApp::tickOnAir() {
     if (!onAir_ || !window_ || !player_) return;
     onAirBlink_ = !onAirBlink_;
@@ -479,6 +499,7 @@ mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
         configurationWindow_ = new mixer::ConfigurationWindow(*configuration_, window_.get());
         configurationWindow_->setAttribute(Qt::WA_DeleteOnClose);
         configurationWindow_->setWindowFlag(Qt::Window);
+        configurationWindow_->onBroadcast = [this] { showBroadcastSettings(); };
     }
     configurationWindow_->show();
     configurationWindow_->raise();

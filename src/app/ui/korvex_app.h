@@ -29,6 +29,7 @@
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
 #include "broadcast/on_air.h"
+#include "broadcast/ui/broadcast_window.h"
 #include "appearance/ui/font_window.h"
 #include "library/library.h"
 #include "library/ui/library_window.h"
@@ -83,6 +84,10 @@ public:
     library::Library& library() { return *library_; }
     library::LibraryWindow* showLibrary();
     library::LibraryWindow* libraryWindow() const { return libraryWindow_; }
+    // The configuration dialog's "配信の設定...": the broadcast's settings (modal to the dialog); accepted,
+    // they are kept in korvex.ini at once and used by the next ON AIR.
+    broadcast::BroadcastWindow* showBroadcastSettings();
+    broadcast::OnAir& onAir() { return *onAir_; }
     appearance::FontWindow* skinWindow() const { return skinWindow_; }
     // `loadfonts`: the current skin's font.txt into the main window.
     void loadFonts();
@@ -157,6 +162,7 @@ private:
     std::unique_ptr<recorder::CommandInterface> recorderCommands_;
     // The ON AIR key's model and its half-second tick (the blink, the tooltip, the song now heard).
     std::unique_ptr<broadcast::OnAir> onAir_;
+    QPointer<broadcast::BroadcastWindow> broadcastWindow_;
     QTimer onAirTick_;
     bool onAirBlink_ = false;
     // The address `--broadcast=` gave (empty: none); it wins over the stored settings.

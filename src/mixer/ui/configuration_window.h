@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QWidget>
+#include <functional>
 
 #include "mixer/configuration.h"
 
@@ -62,6 +63,10 @@ public:
     QPushButton* slotButton(int i) const { return command1_[i]; }
     CurveView* curve() const { return curve_; }
 
+    QPushButton* broadcastButton() const { return broadcast_; }
+    // Opens the broadcast's settings (the program sets it; the button does nothing without it).
+    std::function<void()> onBroadcast;
+
     // Shows the model's state in every control (without sending it back).
     void showState();
 
@@ -71,6 +76,7 @@ private:
     QWidget* gapFrame();
     QWidget* headphonesFrame();
     QWidget* recordingFrame();
+    QWidget* broadcastFrame();
     QWidget* samplerFrame();
 
     Configuration& model_;
@@ -84,6 +90,7 @@ private:
     QCheckBox* cueswitch_ = nullptr;
     QCheckBox* protect_ = nullptr;
     QCheckBox* fileNameTitles_ = nullptr;
+    QPushButton* broadcast_ = nullptr;
     QComboBox* headphones_ = nullptr;
     QRadioButton* bit_[2] = {};
     QRadioButton* stereo_[2] = {};

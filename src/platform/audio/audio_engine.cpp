@@ -21,8 +21,8 @@ AudioEngine::AudioEngine(int sampleRate, dsp::TimeStretcher::Engine stretchEngin
       phones_(DeckSource::kMaxBlock * 2),
       shaped_(DeckSource::kMaxBlock * 2) {
     for (int i = 0; i < kDecks; ++i)
-        deckSources_.push_back(std::make_unique<DeckSource>(
-            i, sampleRate_, decks_[static_cast<std::size_t>(i)], resampler_, ramp_, stretchEngine));
+        deckSources_.push_back(std::make_unique<DeckSource>(i, sampleRate_, decks_[static_cast<std::size_t>(i)],
+                                                            resampler_, ramp_, stretchEngine));
 }
 
 AudioEngine::~AudioEngine() = default;
@@ -166,8 +166,7 @@ void AudioEngine::fadeIn_rt(float* data, std::size_t frames, std::size_t& left) 
     }
 }
 
-void AudioEngine::mixPhones_rt(const float* cue, const float* master, std::size_t frames, float mix,
-                               float level) {
+void AudioEngine::mixPhones_rt(const float* cue, const float* master, std::size_t frames, float mix, float level) {
     float* out = phones_.data();
     if (mix == mixNow_ && level == levelNow_) {
         // Held still (nearly always): two fixed weights.
@@ -176,8 +175,7 @@ void AudioEngine::mixPhones_rt(const float* cue, const float* master, std::size_
         if (masterWeight == 0.0f) {
             for (std::size_t i = 0; i < frames * 2; ++i) out[i] = cue[i] * cueWeight;
         } else {
-            for (std::size_t i = 0; i < frames * 2; ++i)
-                out[i] = cue[i] * cueWeight + master[i] * masterWeight;
+            for (std::size_t i = 0; i < frames * 2; ++i) out[i] = cue[i] * cueWeight + master[i] * masterWeight;
         }
         return;
     }

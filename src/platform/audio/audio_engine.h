@@ -27,8 +27,8 @@
 
 #include "platform/audio/deck_source.h"
 #include "platform/audio/messages.h"
-#include "platform/audio/mix_tap.h"
 #include "platform/audio/sampler_source.h"
+#include "platform/audio/mix_tap.h"
 #include "platform/audio/spsc_queue.h"
 #include "platform/dsp/declick.h"
 #include "platform/dsp/resampler.h"
