@@ -15,7 +15,9 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -177,6 +179,11 @@ std::vector<std::string> StreamListener::titles() const {
     return titles_;
 }
 
+std::chrono::steady_clock::time_point StreamListener::firstLoud() const {
+    std::lock_guard lock(mutex_);
+    return firstLoud_;
+}
+
 std::string StreamListener::error() const {
     std::lock_guard lock(mutex_);
     return error_;
@@ -252,6 +259,9 @@ void StreamListener::run() {
                     swr_convert(swr, &dst, static_cast<int>(out.size()),
                                 const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
                 std::lock_guard lock(mutex_);
+                if (firstLoud_ == std::chrono::steady_clock::time_point{} &&
+                    std::any_of(out.begin(), out.begin() + std::max(n, 0), [](float x) { return std::abs(x) > 0.1f; }))
+                    firstLoud_ = std::chrono::steady_clock::now();
                 heard_.insert(heard_.end(), out.begin(), out.begin() + std::max(n, 0));
             }
         }

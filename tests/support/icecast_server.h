@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -54,6 +55,8 @@ public:
     std::vector<float> heard() const;
     std::size_t heardCount() const;
     std::vector<std::string> titles() const;
+    // When the first sample louder than 0.1 was decoded (the epoch while none was).
+    std::chrono::steady_clock::time_point firstLoud() const;
     // True once the stream has ended or could not be opened.
     bool ended() const { return ended_; }
     std::string error() const;
@@ -64,6 +67,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<float> heard_;
     std::vector<std::string> titles_;
+    std::chrono::steady_clock::time_point firstLoud_{};
     std::string error_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> ended_{false};
