@@ -10,6 +10,7 @@
 
 #include "platform/audio/audio_engine.h"
 #include "platform/audio/audio_output.h"
+#include "platform/capture.h"
 #include "platform/media_player.h"
 #include "platform/stream/broadcaster.h"
 #include "platform/stream/stream_settings.h"
@@ -91,8 +92,11 @@ protected:
     std::unique_ptr<audio::AudioOutput> output;
 };
 
-TEST_F(Broadcast, EachFormatReachesAListenerAtThePitchPlayedWithItsTitle) {
+TEST_F(Broadcast, EachFormatReachesAListenerAtThePitchPlayedWithItsTitleWhileTheMixIsRecorded) {
     play();
+    // The recorder's tap listens first; the broadcast takes the next slot.
+    audio::CaptureRing recording;
+    ASSERT_TRUE(engine.addMixTap(&recording));
     for (const std::string mount : {"/live.mp3", "/live.ogg", "/live.opus"}) {
         SCOPED_TRACE(mount);
         stream::Broadcaster broadcaster(engine);
@@ -121,6 +125,8 @@ TEST_F(Broadcast, EachFormatReachesAListenerAtThePitchPlayedWithItsTitle) {
         EXPECT_EQ(broadcaster.status().droppedBlocks, 0u);
         EXPECT_EQ(broadcaster.status().lostFrames, 0u);
     }
+    EXPECT_GT(recording.available(), 44100u);
+    engine.removeMixTap(&recording);
 }
 
 TEST_F(Broadcast, AServerRestartIsRiddenOutAndTheLocalOutputHasNoGap) {
