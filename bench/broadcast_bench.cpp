@@ -146,9 +146,11 @@ void BM_StreamLong(benchmark::State& state) {
         onAir(state, "/live.mp3", [&](korvex::MediaPlayer& player, korvex::stream::Broadcaster& broadcaster,
                                       korvex::test::IcecastServer& server) {
             player.play();
-            korvex::test::StreamListener listener(server.url("/live.mp3"));
+            korvex::test::StreamListener listener(server.url("/live.mp3"), false);
+            // The listener's start (probing, the server's first pages) settles before the count begins.
             while (listener.heardCount() == 0 && !listener.ended())
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::seconds(10));
             const double rssBefore = residentMb();
             const std::size_t heardBefore = listener.heardCount();
             const auto began = Clock::now();

@@ -155,7 +155,7 @@ std::string IcecastServer::statusJson() const {
 
 // --- the listener --------------------------------------------------------------------------------------
 
-StreamListener::StreamListener(std::string url) : url_(std::move(url)) {
+StreamListener::StreamListener(std::string url, bool keepSamples) : url_(std::move(url)), keep_(keepSamples) {
     thread_ = std::thread(&StreamListener::run, this);
 }
 
@@ -171,7 +171,7 @@ std::vector<float> StreamListener::heard() const {
 
 std::size_t StreamListener::heardCount() const {
     std::lock_guard lock(mutex_);
-    return heard_.size();
+    return count_;
 }
 
 std::vector<std::string> StreamListener::titles() const {
@@ -262,7 +262,8 @@ void StreamListener::run() {
                 if (firstLoud_ == std::chrono::steady_clock::time_point{} &&
                     std::any_of(out.begin(), out.begin() + std::max(n, 0), [](float x) { return std::abs(x) > 0.1f; }))
                     firstLoud_ = std::chrono::steady_clock::now();
-                heard_.insert(heard_.end(), out.begin(), out.begin() + std::max(n, 0));
+                if (keep_) heard_.insert(heard_.end(), out.begin(), out.begin() + std::max(n, 0));
+                count_ += static_cast<std::size_t>(std::max(n, 0));
             }
         }
         av_packet_unref(packet);

@@ -46,7 +46,8 @@ private:
 // Ogg).
 class StreamListener {
 public:
-    explicit StreamListener(std::string url);
+    // `keepSamples` false: only counts what it decodes (a long listen in little memory).
+    explicit StreamListener(std::string url, bool keepSamples = true);
     ~StreamListener();
     StreamListener(const StreamListener&) = delete;
     StreamListener& operator=(const StreamListener&) = delete;
@@ -65,7 +66,9 @@ private:
     void run();
     std::string url_;
     mutable std::mutex mutex_;
+    bool keep_;
     std::vector<float> heard_;
+    std::size_t count_ = 0;
     std::vector<std::string> titles_;
     std::chrono::steady_clock::time_point firstLoud_{};
     std::string error_;
