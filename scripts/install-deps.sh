@@ -18,8 +18,8 @@ pkgs=(
   libaubio-dev libebur128-dev
   # keylock: tempo changes that keep the pitch
   librubberband-dev
-  # broadcasting: the Icecast connection, the stream's encoders, the desktop keyring; a server for the tests
-  libshout3-dev libmp3lame-dev libvorbis-dev libogg-dev libopusenc-dev qtkeychain-qt6-dev icecast2
+  # broadcasting: the Icecast connection and the stream's encoders; a server for the tests
+  libshout3-dev libmp3lame-dev libvorbis-dev libogg-dev libopusenc-dev icecast2
   # fonts for the Japanese interface
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures

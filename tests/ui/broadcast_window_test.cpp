@@ -73,6 +73,11 @@ TEST_F(BroadcastWindowTest, TheDialogsSettingsAreKeptOwnerOnlyAndUsedByTheNextOn
     dialog->format()->setCurrentIndex(dialog->format()->findData(QStringLiteral("opus")));
     dialog->format()->activated(dialog->format()->currentIndex());
     EXPECT_EQ(dialog->mount()->text(), QStringLiteral("/live.opus"));
+    // KORVEX_SCREENSHOT_DIR: pictures of the dialog and the configuration dialog with its broadcast box.
+    if (const QByteArray shots = qgetenv("KORVEX_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        dialog->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/broadcast-dialog.png"));
+        configuration->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/config-dialog.png"));
+    }
     dialog->accept();
 
     QFile own(korvexSettingsFile());
