@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <chrono>
+#include <thread>
 
 #include "app/command_line.h"
 #include "app/korvex_settings.h"
@@ -65,6 +67,20 @@ TEST(OnAirKey, TheLiveDeckIsTheLoudestPlayingOneAndAnUnsetKeySaysWhy) {
     EXPECT_FALSE(key.running());
     EXPECT_EQ(key.bitmap(true), QStringLiteral("onair1.bmp"));
     EXPECT_TRUE(key.toolTip().contains(QStringLiteral("設定されていません")));
+
+    // A server that is not there: the key blinks (lit on every other tick) and says why and when it tries again.
+    stream::StreamSettings nowhere;
+    nowhere.port = 1;  // nothing listens there
+    key.setSettings(nowhere);
+    EXPECT_TRUE(key.press().isEmpty());
+    for (int i = 0; i < 250 && key.status().state != stream::LinkState::kReconnecting; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(key.status().state, stream::LinkState::kReconnecting);
+    EXPECT_TRUE(key.lit(true));
+    EXPECT_FALSE(key.lit(false));
+    EXPECT_TRUE(key.toolTip().contains(QStringLiteral("サーバーにつながりません"))) << key.toolTip().toStdString();
+    EXPECT_TRUE(key.press().isEmpty());
+    EXPECT_FALSE(key.running());
 }
 
 }  // namespace
