@@ -68,7 +68,10 @@ void BM_RecordingTheMixOverhead(benchmark::State& state) {
     double tapped = 0;
     for (auto _ : state) {
         for (int pass = 0; pass < 2; ++pass) {
-            engine.setMixTap(pass == 1 ? &ring : nullptr);
+            if (pass == 1)
+                engine.addMixTap(&ring);
+            else
+                engine.removeMixTap(&ring);
             const double start = threadCpuNs();
             for (int i = 0; i < 64; ++i) engine.render_rt(out.data(), kBlock);
             (pass == 1 ? tapped : plain) += threadCpuNs() - start;
@@ -81,7 +84,7 @@ void BM_RecordingTheMixOverhead(benchmark::State& state) {
             b.setCurrentPosition(7.0);
         }
     }
-    engine.setMixTap(nullptr);
+    engine.removeMixTap(&ring);
     const double blocks = static_cast<double>(state.iterations()) * 64;
     state.counters["ns_per_block_plain"] = plain / blocks;
     state.counters["ns_per_block_recording"] = tapped / blocks;

@@ -18,6 +18,8 @@ pkgs=(
   libaubio-dev libebur128-dev
   # keylock: tempo changes that keep the pitch
   librubberband-dev
+  # broadcasting: the Icecast connection and the stream's encoders; a server for the tests
+  libshout3-dev libmp3lame-dev libvorbis-dev libogg-dev libopusenc-dev icecast2
   # fonts for the Japanese interface
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures
@@ -38,4 +40,10 @@ done
 if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
+# icecast2 asks whether to configure its own service: it is not wanted, the tests start their own servers.
+echo "icecast2 icecast2/icecast-setup boolean false" | $SUDO debconf-set-selections 2>/dev/null || true
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The distribution's server must not run or start at boot: it would hold port 8000 and is not Korvex's.
+if dpkg-query -W -f='${Status}' icecast2 2>/dev/null | grep -q "install ok installed"; then
+  $SUDO sh -c 'service icecast2 stop >/dev/null 2>&1; update-rc.d icecast2 disable >/dev/null 2>&1' || true
+fi

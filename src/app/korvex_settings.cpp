@@ -20,6 +20,7 @@ constexpr char kHeadphones[] = "headphones";
 constexpr char kMidiMapping[] = "midi-mapping";
 // Port names may hold anything but a line end; "|" parts them (no port name has one).
 constexpr char kMidiPorts[] = "midi-ports";
+constexpr char kBroadcastPrefix[] = "broadcast-";
 // A settings file is a few lines; anything larger is not one.
 constexpr qint64 kLimit = 64 * 1024;
 
@@ -78,6 +79,10 @@ bool readKorvexSettings(const QString& path, KorvexSettings& settings) {
             settings.midiPorts = value.split(QLatin1Char('|'), Qt::SkipEmptyParts);
             continue;
         }
+        if (equals > 0 && key.startsWith(QLatin1String(kBroadcastPrefix))) {
+            settings.broadcast[key.mid(static_cast<qsizetype>(sizeof kBroadcastPrefix) - 1)] = value;
+            continue;
+        }
         settings.otherLines << line;
     }
     return true;
@@ -98,10 +103,16 @@ bool writeKorvexSettings(const QString& path, const KorvexSettings& settings) {
     text += QLatin1String(kMidiMapping) + QLatin1Char('=') + settings.midiMapping + QStringLiteral("\r\n");
     text += QLatin1String(kMidiPorts) + QLatin1Char('=') + settings.midiPorts.join(QLatin1Char('|')) +
             QStringLiteral("\r\n");
+    for (auto it = settings.broadcast.cbegin(); it != settings.broadcast.cend(); ++it)
+        text += QLatin1String(kBroadcastPrefix) + it.key() + QLatin1Char('=') + it.value() +
+                QStringLiteral("\r\n");
     for (const QString& line : settings.otherLines) text += line + QStringLiteral("\r\n");
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
+    // A stored password is for the user's eyes only: the file is owner-only before a byte is written.
+    if (!settings.broadcast.value(QStringLiteral("password")).isEmpty())
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(text.toUtf8());
     return file.commit();
 }

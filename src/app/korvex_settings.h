@@ -5,6 +5,7 @@
 // A missing, unreadable or broken file gives the defaults; a line that is not understood (a key of a newer
 // version, say) is kept and written back as it was, so going back and forth between versions loses nothing.
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -27,6 +28,10 @@ struct KorvexSettings {
     // The MIDI mapping file (empty: the generic mapping) and the MIDI input ports to open (empty: every one).
     QString midiMapping;
     QStringList midiPorts;
+    // The broadcast ("配信"): each "broadcast-KEY=value" line (server, port, mount, user, password, bitrate,
+    // samplerate, channels, name, genre), by KEY. The file is made readable by its owner only while it holds
+    // a password.
+    QMap<QString, QString> broadcast;
     // Lines read that this version does not understand, in their order.
     QStringList otherLines;
 };

@@ -113,6 +113,8 @@ inline constexpr auto kLayout = [] {
         {"ministop", -1, W, {3340, 40, 135, 255}, kButton, "ministop", kSingle},
         {"minipre", -1, W, {3520, 40, 135, 255}, kButton, "minipre", kSingle},
         {"mininext", -1, W, {3700, 40, 135, 255}, kButton, "mininext", kSingle},
+        // The broadcast's ON AIR key, after the mini bar's buttons.
+        {"Imgonair", -1, W, {4350, 60, 840, 195}, kButton, "onair", kPair},
         {"Imgmenu", -1, W, {5430, 60, 750, 195}, kButton, "menu", kPair},
         {"Imgsam", -1, W, {6250, 60, 750, 195}, kButton, "sampler", kPair},
         {"Imglist", -1, W, {7060, 60, 750, 195}, kButton, "list", kPair},

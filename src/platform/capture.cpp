@@ -81,21 +81,24 @@ public:
     explicit MixCapture(AudioEngine& engine) : engine_(engine) {}
     ~MixCapture() override { stop(); }
 
-    bool start(CaptureRing& ring, std::string&) override {
-        engine_.setMixTap(&ring);
-        attached_ = true;
+    bool start(CaptureRing& ring, std::string& error) override {
+        if (!engine_.addMixTap(&ring)) {
+            error = "every mix tap of the engine is in use";
+            return false;
+        }
+        ring_ = &ring;
         return true;
     }
     void stop() override {
-        if (attached_) engine_.setMixTap(nullptr);
-        attached_ = false;
+        if (ring_ != nullptr) engine_.removeMixTap(ring_);
+        ring_ = nullptr;
     }
     int sampleRate() const override { return engine_.sampleRate(); }
     std::string describe() const override { return "mix"; }
 
 private:
     AudioEngine& engine_;
-    bool attached_ = false;
+    CaptureRing* ring_ = nullptr;
 };
 
 // --- the capture device --------------------------------------------------------------------------------

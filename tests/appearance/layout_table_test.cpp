@@ -21,7 +21,7 @@ std::set<std::string> skinFiles() {
           "formend", "formsmall", "formbar", "sback", "sgo",      "stop",   "nextsong", "presong",
           "cue",     "play",      "switch",  "fdtoa", "fdtob",    "center", "fdp1",     "fdp2",
           "fdp3",    "fdp4",      "sampler", "list",  "recstart", "save",     "eqlow",    "eqmid",
-          "eqhigh",  "sync", "keylock", "pfl", "library"}) {
+          "eqhigh",  "sync", "keylock", "pfl", "library", "onair"}) {
         files.insert(pair + "1.bmp");
         files.insert(pair + "2.bmp");
     }

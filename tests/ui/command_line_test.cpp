@@ -47,7 +47,8 @@ TEST(CommandLine, ThePlayerAnswersHelpAndVersionAndNamesAnUnknownOption) {
     const Outcome help = run(KORVEX_PLAYER_EXE, {QStringLiteral("--help")}, sound);
     EXPECT_EQ(help.status, 0) << help.err.toStdString();
     for (const char* option : {"--audio-output=MODE", "--audio-latency=MS", "--record-source=SOURCE",
-                               "--midi-api=API", "--midi-mapping=FILE", "--help", "--version", "KORVEX_AUDIO_OUTPUT", "KORVEX_RECORD_SOURCE"})
+                               "--midi-api=API", "--midi-mapping=FILE", "--broadcast=", "--help", "--version",
+                               "KORVEX_AUDIO_OUTPUT", "KORVEX_RECORD_SOURCE"})
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(help.err.isEmpty()) << help.err.toStdString();
 

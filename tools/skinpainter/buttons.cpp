@@ -63,6 +63,8 @@ const ButtonArt kButtons[] = {
     {"list", Style::kMode, Glyph::kNone, "LIST", Tone::kAccent, 0},
     {"library", Style::kMode, Glyph::kNone, "LIBRARY", Tone::kAccent, 0},
     {"recorder", Style::kMode, Glyph::kNone, "REC", Tone::kRec, 0},
+    // On air lights green, as a studio's on-air lamp does here.
+    {"onair", Style::kMode, Glyph::kNone, "ON AIR", Tone::kPlay, 0},
     {"formbar", Style::kWindow, Glyph::kToBar, "", Tone::kAccent, 0},
     {"formsmall", Style::kWindow, Glyph::kMinimise, "", Tone::kAccent, 0},
     {"formend", Style::kWindow, Glyph::kClose, "", Tone::kRec, 0},

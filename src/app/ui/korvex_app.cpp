@@ -90,6 +90,21 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
     KorvexSettings early;
     readKorvexSettings(korvexSettingsBeside(standardSettingsFilePath()), early);
     audio_ = std::make_unique<AudioSession>(args, early.headphones.toStdString());
+    onAir_ = std::make_unique<broadcast::OnAir>(audio_->engine());
+    onAir_->setSettings(broadcast::settingsFromKeys(early.broadcast));
+    for (const std::string& arg : args)
+        if (arg.rfind("--broadcast=", 0) == 0) broadcastUrl_ = arg.substr(12);
+    if (!broadcastUrl_.empty()) {
+        stream::StreamSettings given = onAir_->settings();
+        std::string error;
+        // The command line checked the address already.
+        if (stream::parseBroadcastUrl(broadcastUrl_, given, error)) onAir_->setSettings(given);
+        QString problem;
+        if (!onAir_->start(problem))
+            std::fprintf(stderr, "korvex: the broadcast cannot start: %s\n", problem.toStdString().c_str());
+    }
+    QObject::connect(&onAirTick_, &QTimer::timeout, &onAirTick_, [this] { tickOnAir(); });
+    onAirTick_.start(500);
     library_ = std::make_unique<library::Library>();
     check_ = std::make_unique<ImageCheck>();
     pictures_ = std::make_unique<appearance::SkinPictures>(
@@ -288,7 +303,49 @@ void KorvexApp::openHandedFiles(const QStringList& files) {
     window_->activateWindow();
 }
 
+broadcast::BroadcastWindow* KorvexApp::showBroadcastSettings() {
+    if (broadcastWindow_ == nullptr) {
+        QWidget* parent = configurationWindow_ != nullptr ? static_cast<QWidget*>(configurationWindow_.data())
+                                                          : static_cast<QWidget*>(window_.get());
+        broadcastWindow_ = new broadcast::BroadcastWindow(korvexSettings_.broadcast, parent);
+        broadcastWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(broadcastWindow_, &QDialog::accepted, broadcastWindow_, [this] {
+            // Kept at once: the server's details are typed once, not again after a run that was not saved.
+            korvexSettings_.broadcast = broadcastWindow_->keys();
+            onAir_->setSettings(broadcast::settingsFromKeys(korvexSettings_.broadcast));
+            if (!korvexSettingsPath_.isEmpty() && !writeKorvexSettings(korvexSettingsPath_, korvexSettings_))
+                std::fprintf(stderr, "korvex: the broadcast settings could not be written to %s\n",
+                             qPrintable(korvexSettingsPath_));
+            tickOnAir();
+        });
+    }
+    broadcastWindow_->open();
+    return broadcastWindow_;
+}
+
+void KorvexApp::tickOnAir() {
+    if (!onAir_ || !window_ || !player_) return;
+    onAirBlink_ = !onAirBlink_;
+    window_->showPaintedButton("Imgonair", -1, onAir_->bitmap(onAirBlink_), QStringLiteral("ON AIR"),
+                               onAir_->lit(onAirBlink_));
+    if (auto* key = window_->picture("Imgonair")) key->setToolTip(onAir_->toolTip());
+    if (!onAir_->running()) return;
+    int states[2];
+    int volumes[2];
+    for (int deck = 0; deck < 2; ++deck) {
+        states[deck] = player_->player(deck).playState();
+        volumes[deck] = player_->player(deck).volume();
+    }
+    const int live = broadcast::liveDeck(states, volumes);
+    if (live < 0) return;  // between songs the last title stands
+    const QString path = QString::fromStdString(player_->player(live).fileName());
+    const std::optional<QString> tagged = player_->tagTitles().title(path);
+    onAir_->setNowPlaying(tagged && !tagged->isEmpty() ? *tagged : QFileInfo(path).completeBaseName());
+}
+
 void KorvexApp::shutdown() {
+    onAirTick_.stop();
+    if (onAir_) onAir_->stop();
     // An orderly end, however early, is not a start that died.
     if (startGuard_) startGuard_->finish();
     while (!shutdownSteps_.empty()) {
@@ -463,6 +520,7 @@ mixer::ConfigurationWindow* KorvexApp::showConfiguration() {
         configurationWindow_ = new mixer::ConfigurationWindow(*configuration_, window_.get());
         configurationWindow_->setAttribute(Qt::WA_DeleteOnClose);
         configurationWindow_->setWindowFlag(Qt::Window);
+        configurationWindow_->onBroadcast = [this] { showBroadcastSettings(); };
     }
     configurationWindow_->show();
     configurationWindow_->raise();
@@ -738,6 +796,13 @@ void KorvexApp::connectChrome() {
     if (auto* lib = window_->picture("Imglib")) {
         lib->setToolTip(QStringLiteral("ﾗｲﾌﾞﾗﾘ (L)"));
         lib->onClick = [this] { showLibrary(); };
+    }
+    if (auto* onAir = window_->picture("Imgonair")) {
+        onAir->onClick = [this] {
+            if (const QString problem = onAir_->press(); !problem.isEmpty())
+                player_->dialogs().inform(problem, QString(), base::MessageIcon::Warning);
+            tickOnAir();
+        };
     }
     if (auto* menu = window_->picture("Imgmenu")) {
         menu->onClick = [this] {

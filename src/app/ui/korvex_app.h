@@ -29,6 +29,8 @@
 #include "control/mini_mode.h"
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
+#include "broadcast/on_air.h"
+#include "broadcast/ui/broadcast_window.h"
 #include "appearance/ui/font_window.h"
 #include "control/midi/midi_session.h"
 #include "control/midi/ui/midi_window.h"
@@ -89,6 +91,10 @@ public:
     library::Library& library() { return *library_; }
     library::LibraryWindow* showLibrary();
     library::LibraryWindow* libraryWindow() const { return libraryWindow_; }
+    // The configuration dialog's "配信の設定...": the broadcast's settings (modal to the dialog); accepted,
+    // they are kept in korvex.ini at once and used by the next ON AIR.
+    broadcast::BroadcastWindow* showBroadcastSettings();
+    broadcast::OnAir& onAir() { return *onAir_; }
     appearance::FontWindow* skinWindow() const { return skinWindow_; }
     // `loadfonts`: the current skin's font.txt into the main window.
     void loadFonts();
@@ -115,6 +121,8 @@ public:
     bool leavingBySignal() const { return leavingBySignal_; }
 
 private:
+    // Draws the ON AIR key and sends the live deck's song title to the stream.
+    void tickOnAir();
     class ImageCheck;
     void buildMenus();
     // MIDI: the back end and the mapping file the command line names; then the mapping in use.
@@ -175,6 +183,13 @@ private:
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<recorder::CommandInterface> recorderCommands_;
+    // The ON AIR key's model and its half-second tick (the blink, the tooltip, the song now heard).
+    std::unique_ptr<broadcast::OnAir> onAir_;
+    QPointer<broadcast::BroadcastWindow> broadcastWindow_;
+    QTimer onAirTick_;
+    bool onAirBlink_ = false;
+    // The address `--broadcast=` gave (empty: none); it wins over the stored settings.
+    std::string broadcastUrl_;
     songlist::DialogState recorderDialog_;
     songlist::FileDialogs* recorderFileDialogs_ = nullptr;
     base::MessageBoxes* recorderBoxes_ = nullptr;

@@ -16,8 +16,8 @@ using appearance::Panel;
 using appearance::Role;
 
 // Where the title bar's sound status sits, in twips.
-constexpr int kSoundStatusLeft = 3100;
-constexpr int kSoundStatusWidth = 1400;
+constexpr int kSoundStatusLeft = 3050;
+constexpr int kSoundStatusWidth = 1250;
 
 int px(double twips) { return static_cast<int>(twips / kTwipsPerPixel + 0.5); }
 QRect pixels(const appearance::Rect& r) { return {px(r.left), px(r.top), px(r.width), px(r.height)}; }

@@ -117,6 +117,7 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
         QObject::connect(midi_, &QPushButton::clicked, this, [this] { model_.midiClick(); });
         right->addWidget(frame);
     }
+    right->addWidget(broadcastFrame());
     right->addStretch(1);
     columns->addLayout(left);
     columns->addLayout(right);
@@ -265,6 +266,19 @@ QWidget* ConfigurationWindow::headphonesFrame() {
     };
     QObject::connect(headphones_, &QComboBox::activated, this, choose);
     QObject::connect(headphones_->lineEdit(), &QLineEdit::editingFinished, this, choose);
+    return frame;
+}
+
+QWidget* ConfigurationWindow::broadcastFrame() {
+    auto* frame = new QGroupBox(QStringLiteral("配信"));
+    auto* layout = new QVBoxLayout(frame);
+    broadcast_ = new QPushButton(QStringLiteral("配信の設定..."), frame);
+    broadcast_->setObjectName(QStringLiteral("broadcast"));
+    broadcast_->setToolTip(QStringLiteral("Icecast サーバーへミックスを配信するときの送り先と形式です。"));
+    layout->addWidget(broadcast_);
+    QObject::connect(broadcast_, &QPushButton::clicked, this, [this] {
+        if (onBroadcast) onBroadcast();
+    });
     return frame;
 }
 

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QWidget>
+#include <functional>
 
 #include "mixer/configuration.h"
 
@@ -64,6 +65,10 @@ public:
     QPushButton* slotButton(int i) const { return command1_[i]; }
     CurveView* curve() const { return curve_; }
 
+    QPushButton* broadcastButton() const { return broadcast_; }
+    // Opens the broadcast's settings (the program sets it; the button does nothing without it).
+    std::function<void()> onBroadcast;
+
     // Shows the model's state in every control (without sending it back).
     void showState();
 
@@ -73,6 +78,7 @@ private:
     QWidget* gapFrame();
     QWidget* headphonesFrame();
     QWidget* recordingFrame();
+    QWidget* broadcastFrame();
     QWidget* samplerFrame();
 
     Configuration& model_;
@@ -87,6 +93,7 @@ private:
     QCheckBox* protect_ = nullptr;
     QCheckBox* fileNameTitles_ = nullptr;
     QCheckBox* autoTrim_ = nullptr;
+    QPushButton* broadcast_ = nullptr;
     QComboBox* headphones_ = nullptr;
     QRadioButton* bit_[2] = {};
     QRadioButton* stereo_[2] = {};

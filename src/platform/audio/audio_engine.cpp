@@ -43,9 +43,21 @@ void AudioEngine::setEventHandler(int deck, std::function<void(const Event&)> ha
     handlers_[static_cast<std::size_t>(deck)] = std::move(handler);
 }
 
-void AudioEngine::setMixTap(MixTap* tap) {
+bool AudioEngine::addMixTap(MixTap* tap) {
     assertNotRealtime();
-    tap_.store(tap);
+    for (auto& slot : taps_) {
+        MixTap* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, tap)) return true;
+    }
+    return false;
+}
+
+void AudioEngine::removeMixTap(MixTap* tap) {
+    assertNotRealtime();
+    for (auto& slot : taps_) {
+        MixTap* present = tap;
+        slot.compare_exchange_strong(present, nullptr);
+    }
     while (tapBusy_.load()) std::this_thread::yield();
 }
 
@@ -83,10 +95,12 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
     if (fadeInRequested_.exchange(false, std::memory_order_acq_rel))
         fadeLeft_ = static_cast<std::size_t>(kFadeInSeconds * sampleRate_);
 
-    // The busy flags are raised before the taps are read, so setMixTap() can tell when a detached tap is
+    // The busy flags are raised before the taps are read, so removeMixTap() can tell when a detached tap is
     // free.
     tapBusy_.store(true);
-    MixTap* tap = tap_.load();
+    std::size_t tapCount = 0;
+    for (auto& slot : taps_)
+        if (MixTap* tap = slot.load()) liveTaps_[tapCount++] = tap;
     if (route == PhonesRoute::kDevice) phonesTapBusy_.store(true);
     MixTap* phonesTap = route == PhonesRoute::kDevice ? phonesTap_.load() : nullptr;
     for (std::size_t done = 0; done < frames;) {
@@ -116,7 +130,7 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
             if (phones) fadeIn_rt(phones_.data(), n, left);
             fadeIn_rt(dst, n, fadeLeft_);
         }
-        if (tap != nullptr) tap->write_rt(dst, n);
+        for (std::size_t t = 0; t < tapCount; ++t) liveTaps_[t]->write_rt(dst, n);
         const float* ph = phones_.data();
         if (route == PhonesRoute::kChannels) {
             float* o = out + done * 4;

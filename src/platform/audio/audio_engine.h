@@ -1,7 +1,8 @@
 #pragma once
 // The one mixer of the program: every source (the two decks now; the sampler's buffers later) renders
-// into one float bus at the output's rate, and the master gain is applied last. A recording tap, when one
-// is attached, receives every rendered block after the master gain.
+// into one float bus at the output's rate, and the master gain is applied last. Mix taps (the recorder, the
+// broadcast), when attached, receive every rendered block after the master gain; a few fixed slots let them
+// listen at the same time without the audio thread allocating or locking.
 //
 // Threads: the UI thread sends transport commands through a fixed-size queue and writes continuous values
 // (rate, gains, selection) into per-source atomics; the audio thread drains the queue at the start of each
@@ -74,9 +75,12 @@ public:
     void dispatchEvents();
     // The sampler's voices, on the same bus as the decks (sound_buffer.h drives them).
     SamplerSource& sampler() { return *sampler_; }
-    // Attaches the recording tap (null detaches it). Returns once the previous tap is no longer in use, so
-    // the caller may then destroy it.
-    void setMixTap(MixTap* tap);
+    // How many mix taps can listen at once.
+    static constexpr std::size_t kMixTapSlots = 4;
+    // Attaches a mix tap in a free slot; false when every slot is taken.
+    bool addMixTap(MixTap* tap);
+    // Detaches `tap`; returns once the audio thread no longer uses it, so the caller may then destroy it.
+    void removeMixTap(MixTap* tap);
     // Frames rendered so far (any thread).
     std::uint64_t framesRendered() const { return frames_.load(std::memory_order_relaxed); }
     // True while the sound device is gone (lost, or never opened) and the engine plays on its own clock
@@ -132,8 +136,10 @@ private:
     std::atomic<std::uint64_t> acknowledged_{0};
     std::atomic<std::uint32_t> master_{kFullMasterVolume};
     std::atomic<std::uint64_t> frames_{0};
-    std::atomic<MixTap*> tap_{nullptr};
+    std::array<std::atomic<MixTap*>, kMixTapSlots> taps_{};
     std::atomic<bool> tapBusy_{false};
+    // The taps of the block being rendered (audio thread).
+    std::array<MixTap*, kMixTapSlots> liveTaps_{};
     std::atomic<PhonesRoute> route_{PhonesRoute::kNone};
     std::atomic<float> phonesLevel_{1.0f};
     std::atomic<float> phonesMix_{0.0f};
