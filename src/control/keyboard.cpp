@@ -186,14 +186,15 @@ void Keyboard::eventKeyActions(int virtualKey) {
             break;
         }
         // The keyboard deck's equaliser kills: low, mid, high.
+        // Each switches once per press however long the key is held, as the panel's switch does.
         case vk::letter('E'):
-            mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqLow);
+            if (!repeated_) mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqLow);
             break;
         case vk::letter('R'):
-            mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqMid);
+            if (!repeated_) mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqMid);
             break;
         case vk::letter('T'):
-            mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqHigh);
+            if (!repeated_) mixer_.equalizer().toggleKill(focusdeck_, mixer::kEqHigh);
             break;
         case vk::letter('L'):
             if (onLibraryKey) onLibraryKey();
@@ -204,7 +205,7 @@ void Keyboard::eventKeyActions(int virtualKey) {
             break;
         // The keyboard deck's pre-listen.
         case vk::letter('P'):
-            mixer_.headphones().togglePrelisten(focusdeck_);
+            if (!repeated_) mixer_.headphones().togglePrelisten(focusdeck_);
             break;
         case vk::letter('Q'):
             stepVolume(keystep::kVolume, mixer::kVolumeBottom);

@@ -49,6 +49,13 @@ TEST_F(EqualizerWindow, KeysSwitchesAndSlidersShapeWhatTheDeckPlays) {
     EXPECT_TRUE(window().picture("eqkill", 0)->picturePath().endsWith(QStringLiteral("/eqlow1.bmp")));
     recordFor(wav_, 0.5);
     EXPECT_NEAR(levelDb(wav_, 70.0), low, 0.2);
+    // Held, the key repeats its press: the switch still changes once.
+    QTest::keyPress(&window(), Qt::Key_E);
+    QTest::keyPress(&window(), Qt::Key_E);
+    QTest::keyRelease(&window(), Qt::Key_E);
+    EXPECT_TRUE(player().mixer().equalizer().killed(0, mixer::kEqLow));
+    QTest::keyClick(&window(), Qt::Key_E);
+    EXPECT_FALSE(player().mixer().equalizer().killed(0, mixer::kEqLow));
 
     // The high switch clicked, then the low slider taken to its left end: both bands gone.
     click(window().picture("eqkill", 2));
