@@ -103,7 +103,6 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
     left->addWidget(crossfaderFrame());
     left->addWidget(gapFrame());
     left->addWidget(headphonesFrame());
-    left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(faderFrame());
     right->addWidget(recordingFrame());
@@ -115,9 +114,10 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
         midi_->setObjectName(QStringLiteral("midi"));
         row->addWidget(midi_);
         QObject::connect(midi_, &QPushButton::clicked, this, [this] { model_.midiClick(); });
-        right->addWidget(frame);
+        left->addWidget(frame);
     }
-    right->addWidget(broadcastFrame());
+    left->addWidget(broadcastFrame());
+    left->addStretch(1);
     right->addStretch(1);
     columns->addLayout(left);
     columns->addLayout(right);
