@@ -114,7 +114,7 @@ ConfigurationWindow::ConfigurationWindow(Configuration& model, QWidget* parent)
         midi_->setObjectName(QStringLiteral("midi"));
         row->addWidget(midi_);
         QObject::connect(midi_, &QPushButton::clicked, this, [this] { model_.midiClick(); });
-        left->addWidget(frame);
+        right->addWidget(frame);
     }
     left->addWidget(broadcastFrame());
     left->addStretch(1);
