@@ -272,8 +272,11 @@ void Broadcaster::sendLoop() {
     double wait = settings_.firstRetrySeconds;
     std::uint64_t connections = 0;
     int attempts = 0;
+    // One handle for the whole broadcast, closed and opened again for each attempt: libshout 2.4.6's
+    // shout_free() gives nothing back, so a handle for each attempt would cost about 1 KB every time.
+    ShoutPtr shout;
     while (!stopping_) {
-        ShoutPtr shout = makeShout(settings_);
+        if (!shout) shout = makeShout(settings_);
         int result = shout ? shout_open(shout.get()) : SHOUTERR_MALLOC;
         const Clock::time_point began = Clock::now();
         while (result == SHOUTERR_BUSY && !stopping_ && secondsSince(began) < kConnectTimeoutSeconds) {
@@ -309,7 +312,7 @@ void Broadcaster::sendLoop() {
         } else {
             fail(LinkFault::kRejected, shout ? shout_get_error(shout.get()) : "no connection");
         }
-        shout.reset();
+        if (shout) shout_close(shout.get());
         while (sigtimedwait(&pipe, nullptr, &now) == SIGPIPE) {
         }
         ++attempts;
