@@ -10,11 +10,12 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
-#include <functional>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScopeGuard>
+#include <QElapsedTimer>
 #include <QTest>
+#include <functional>
 
 #include "songlist/list_fakes.h"
 #include "songlist/songlist_fakes.h"
@@ -172,21 +173,37 @@ TEST_F(XcbKeys, HeldDigitPlaysOnceAndKeepsTheSilencerUnderRealAutoRepeat) {
     window().removeEventFilter(&counter);
 }
 
-// K held for a second under the server's auto-repeat switches the keyboard deck's keylock once.
-TEST_F(XcbKeys, HeldKSwitchesKeylockOnce) {
+// K, E and P held for a second under the server's auto-repeat each switch the keyboard deck's keylock, low kill
+// and pre-listen once.
+TEST_F(XcbKeys, HeldSwitchKeysSwitchOnce) {
     window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
-    RepeatCounter counter;
-    window().installEventFilter(&counter);
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("k")}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return player().mixer().keylocked(0); }, 3000));
-    QTest::qWait(1000);
-    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("k")}));
-    QTest::qWait(300);
-    EXPECT_GE(counter.repeats, 5) << "the server repeated the key";
-    EXPECT_TRUE(player().mixer().keylocked(0));
-    EXPECT_FALSE(player().mixer().keylocked(1));
-    window().removeEventFilter(&counter);
+    mixer::Mixer& m = player().mixer();
+    const std::pair<const char*, std::function<bool(int)>> keys[] = {
+        {"k", [&](int deck) { return m.keylocked(deck); }},
+        {"e", [&](int deck) { return m.equalizer().killed(deck, mixer::kEqLow); }},
+        {"p", [&](int deck) { return m.headphones().prelisten(deck); }}};
+    for (const auto& [key, on] : keys) {
+        RepeatCounter counter;
+        window().installEventFilter(&counter);
+        ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QString::fromLatin1(key)}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return on(0); }, 3000)) << key;
+        // Watched all through the hold: a switch on every repeat would turn it off in between.
+        bool stayedOn = true;
+        QElapsedTimer held;
+        held.start();
+        while (held.elapsed() < 1000) {
+            QTest::qWait(5);
+            stayedOn = stayedOn && on(0);
+        }
+        EXPECT_TRUE(stayedOn) << key;
+        ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QString::fromLatin1(key)}));
+        QTest::qWait(300);
+        EXPECT_GE(counter.repeats, 5) << key << ": the server repeated the key";
+        EXPECT_TRUE(on(0)) << key;
+        EXPECT_FALSE(on(1)) << key;
+        window().removeEventFilter(&counter);
+    }
 }
 
 class XcbStacking : public WindowTest {
