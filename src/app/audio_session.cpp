@@ -79,10 +79,6 @@ AudioSession::AudioSession(const std::vector<std::string>& args, const std::stri
 
 AudioSession::~AudioSession() { shutdown(); }
 
-void AudioSession::setPumpInterval(int ms) {
-    if (pump_.isActive() && pump_.interval() != ms) pump_.start(ms);
-}
-
 void AudioSession::replaceOutput(std::unique_ptr<audio::AudioOutput> output) {
     if (output_) output_->stop();
     output_ = std::move(output);

@@ -53,9 +53,10 @@ public:
     // Puts `output`, already started, in place of the one opened (the old one is stopped): for tests that
     // drive an output of their own.
     void replaceOutput(std::unique_ptr<audio::AudioOutput> output);
-    // How often engine events are delivered, in milliseconds: with the main timer's tick, which slows down
-    // while the player has nothing to do.
-    void setPumpInterval(int ms);
+    // Engine events are delivered by the main timer's tick from now on (deliverEvents), which slows down
+    // while the player has nothing to do: the session's own pump stops.
+    void stopPump() { pump_.stop(); }
+    void deliverEvents() { engine_.dispatchEvents(); }
 
 private:
     void openPhones();

@@ -114,8 +114,8 @@ KorvexApp::KorvexApp(const std::vector<std::string>& args) {
         return pictures_->pictureFor(name, index, bitmap);
     });
     player_ = std::make_unique<PlayerController>(*window_, audio_->engine());
-    player_->onTickInterval = [this](int ms) { audio_->setPumpInterval(ms); };
-    audio_->setPumpInterval(player_->tickInterval());
+    player_->beforeTick = [this] { audio_->deliverEvents(); };
+    audio_->stopPump();
     sampler_ = std::make_unique<SamplerController>(*window_, *player_, slots_);
     // The sampler's buffers are voices on the decks' engine.
     sampler_->makeDevice = [this]() -> std::unique_ptr<SoundDevice> {

@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "appearance/font_settings.h"
@@ -93,16 +93,22 @@ protected:
 
 private:
     using Key = std::pair<std::string, int>;
+    // The redraw looks up some forty children by name every 30 ms: hashed, not a tree of string compares.
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const noexcept {
+            return std::hash<std::string>{}(key.first) * 31u + static_cast<std::size_t>(key.second);
+        }
+    };
     // Passes on the key release that waits for its pair, if one does.
     void deliverHeldRelease();
     QWidget* panelWidget(int panel) const;
 
     PicturePath picturePath_;
-    std::map<Key, appearance::PictureWidget*> pictures_;
-    std::map<Key, QLabel*> labels_;
+    std::unordered_map<Key, appearance::PictureWidget*, KeyHash> pictures_;
+    std::unordered_map<Key, QLabel*, KeyHash> labels_;
     // The bitmap each picture child shows, so the 30 ms redraw touches neither the disk nor the pixmaps
     // when nothing changed.
-    std::map<Key, QString> shownBitmap_;
+    std::unordered_map<Key, QString, KeyHash> shownBitmap_;
     TitleList* lists_[2] = {nullptr, nullptr};
     TrimNeedle* needles_[2] = {nullptr, nullptr};
     WaveformStrip* strips_[2] = {nullptr, nullptr};

@@ -71,6 +71,7 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
         }
     }
     QObject::connect(&tick_, &QTimer::timeout, [this] {
+        if (beforeTick) beforeTick();
         timer_->tick();
         beatSync_->tick();
         beatLoop_->tick();
@@ -276,7 +277,6 @@ void PlayerController::paceTick() {
     const int interval = idle() ? kIdleTickMs : kTickMs;
     if (!tick_.isActive() || tick_.interval() == interval) return;
     tick_.start(interval);
-    if (onTickInterval) onTickInterval(interval);
 }
 
 QString PlayerController::deckDisplay(int deck, const QString& text2) const {

@@ -61,8 +61,8 @@ public:
     // The mini bar's step of the main timer: runs while the mini bar is up or the window is minimised and
     // then ends the tick.
     void setMinimumdisplay(std::function<bool()> step) { hooks_->setMinimumdisplay(std::move(step)); }
-    // Told the tick's new interval in milliseconds when it changes (the player went idle or woke up).
-    std::function<void(int)> onTickInterval;
+    // Runs first in every tick (the engine's events are delivered there, so one wake-up serves both).
+    std::function<void()> beforeTick;
     int tickInterval() const { return tick_.interval(); }
 
     // DeckLoadTarget

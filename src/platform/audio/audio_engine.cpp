@@ -1,6 +1,7 @@
 #include "platform/audio/audio_engine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -20,6 +21,7 @@ AudioEngine::AudioEngine(int sampleRate, dsp::TimeStretcher::Engine stretchEngin
       cue_(DeckSource::kMaxBlock * 2),
       phones_(DeckSource::kMaxBlock * 2),
       shaped_(DeckSource::kMaxBlock * 2) {
+    sampler_->onQueued = [this] { wake(); };
     for (int i = 0; i < kDecks; ++i)
         deckSources_.push_back(std::make_unique<DeckSource>(i, sampleRate_, decks_[static_cast<std::size_t>(i)],
                                                             resampler_, ramp_, stretchEngine));
@@ -32,7 +34,27 @@ std::uint64_t AudioEngine::send(Command command) {
     command.seq = ++nextSeq_;
     flushOverflow();
     if (!overflow_.empty() || !commands_.push(command)) overflow_.push_back(command);
+    wake();
     return command.seq;
+}
+
+bool AudioEngine::mayRest(double seconds) const {
+    if (route_.load(std::memory_order_relaxed) == PhonesRoute::kDevice) return false;
+    for (const auto& slot : taps_)
+        if (slot.load() != nullptr) return false;
+    return static_cast<double>(quietFrames_.load(std::memory_order_relaxed)) >= seconds * sampleRate_;
+}
+
+void AudioEngine::setWakeHandler(std::function<void()> handler) {
+    std::lock_guard lock(wakeMutex_);
+    wakeHandler_ = std::move(handler);
+}
+
+void AudioEngine::wake() {
+    // The quiet run starts again now, so an output deciding to rest sees the work before it stops.
+    quietFrames_.store(0, std::memory_order_relaxed);
+    std::lock_guard lock(wakeMutex_);
+    if (wakeHandler_) wakeHandler_();
 }
 
 void AudioEngine::flushOverflow() {
@@ -47,7 +69,10 @@ bool AudioEngine::addMixTap(MixTap* tap) {
     assertNotRealtime();
     for (auto& slot : taps_) {
         MixTap* empty = nullptr;
-        if (slot.compare_exchange_strong(empty, tap)) return true;
+        if (slot.compare_exchange_strong(empty, tap)) {
+            wake();
+            return true;
+        }
     }
     return false;
 }
@@ -64,6 +89,7 @@ void AudioEngine::removeMixTap(MixTap* tap) {
 void AudioEngine::setPhonesTap(MixTap* tap) {
     assertNotRealtime();
     phonesTap_.store(tap);
+    wake();
     while (phonesTapBusy_.load()) std::this_thread::yield();
 }
 
@@ -154,7 +180,26 @@ void AudioEngine::render_rt(float* out, std::size_t frames) {
     tapBusy_.store(false);
     phonesTapBusy_.store(false);
     frames_.fetch_add(frames, std::memory_order_relaxed);
+    noteQuiet_rt(out, frames, applied != 0);
     if (applied != 0) acknowledged_.store(applied, std::memory_order_release);
+}
+
+void AudioEngine::noteQuiet_rt(const float* out, std::size_t frames, bool commanded) {
+    // Below -100 dBFS counts as silence: an echo's tail is let ring out first.
+    constexpr float kSilence = 1e-5f;
+    bool busy = commanded || fadeLeft_ > 0 || sampler_->busy_rt();
+    for (const auto& deck : deckSources_) busy = busy || deck->busy_rt();
+    if (!busy) {
+        const std::size_t samples = frames * static_cast<std::size_t>(outputChannels());
+        busy = std::any_of(out, out + samples, [](float x) { return std::fabs(x) >= kSilence; });
+    }
+    if (busy) {
+        quietFrames_.store(0, std::memory_order_relaxed);
+        return;
+    }
+    // Not a plain store: a wake() between the load and the store must not be overwritten.
+    std::uint64_t quiet = quietFrames_.load(std::memory_order_relaxed);
+    quietFrames_.compare_exchange_strong(quiet, quiet + frames, std::memory_order_relaxed);
 }
 
 void AudioEngine::fadeIn_rt(float* data, std::size_t frames, std::size_t& left) const {

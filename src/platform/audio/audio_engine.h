@@ -23,6 +23,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/audio/deck_source.h"
@@ -90,6 +91,15 @@ public:
     // The next blocks fade in from silence (the sound device is back). Any thread.
     void fadeIn() { fadeInRequested_.store(true, std::memory_order_release); }
 
+    // Resting: a player with nothing to sound need not be woken by its sound device. The engine may rest
+    // once it has rendered only silence, with no deck playing, no sampler voice sounding and no command
+    // arriving, for `seconds`, while nobody listens to the mix (no tap, no headphone device). An output
+    // may then stop calling render_rt until the engine wakes it: every command, sampler command and tap
+    // calls the wake handler, which the output sets (null clears it). Not on the audio thread.
+    bool mayRest(double seconds) const;
+    void setWakeHandler(std::function<void()> handler);
+    void wake();
+
     // The headphone route; set before the output starts (it fixes outputChannels()).
     void setPhonesRoute(PhonesRoute route) { route_.store(route, std::memory_order_relaxed); }
     PhonesRoute phonesRoute() const { return route_.load(std::memory_order_relaxed); }
@@ -117,6 +127,8 @@ private:
     };
 
     void flushOverflow();
+    // Counts the frames of a run with nothing to sound (see mayRest).
+    void noteQuiet_rt(const float* out, std::size_t frames, bool commanded);
     // Fades the stereo block `data` in while a fade-in runs (the master, and the headphones with it).
     void fadeIn_rt(float* data, std::size_t frames, std::size_t& left) const;
     // Mixes the cue and master buses of one block into phones_ (stereo), with the mix and level gliding.
@@ -147,6 +159,10 @@ private:
     std::atomic<bool> phonesTapBusy_{false};
     std::atomic<bool> outputLost_{false};
     std::atomic<bool> fadeInRequested_{false};
+    // Frames rendered since the engine last had something to sound (audio thread writes).
+    std::atomic<std::uint64_t> quietFrames_{0};
+    std::mutex wakeMutex_;
+    std::function<void()> wakeHandler_;
     // Frames of the fade-in still to go (audio thread).
     std::size_t fadeLeft_ = 0;
     float masterLeft_ = 1.0f;

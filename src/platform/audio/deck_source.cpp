@@ -414,4 +414,10 @@ void DeckSource::publish_rt() {
     shared_.position.store(seconds, std::memory_order_release);
 }
 
+bool DeckSource::busy_rt() const {
+    if (state_ == kPlaying || eqRingLeft_ > 0) return true;
+    if (std::any_of(tails_.begin(), tails_.end(), [](const Head& t) { return t.active; })) return true;
+    return std::any_of(retired_.begin(), retired_.end(), [](const auto* audio) { return audio != nullptr; });
+}
+
 }  // namespace korvex::audio

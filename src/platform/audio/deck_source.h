@@ -55,6 +55,9 @@ public:
     // Adds `frames` (<= kMaxBlock) frames of this deck into the interleaved stereo `bus`, and, while the
     // deck is pre-listened, after the trim and the equaliser into the stereo `phones` (null: no headphones).
     void render_rt(float* bus, float* phones, std::size_t frames, EventSink& events);
+    // True while the deck plays, a fading tail or the equaliser still sounds, or a song waits to be handed
+    // back: the engine may not rest then.
+    bool busy_rt() const;
 
 private:
     // A read position with its de-click ramp phase (0 silent .. ramp length full).

@@ -61,6 +61,9 @@ namespace {
 constexpr auto kSilenceLimit = std::chrono::milliseconds(1500);
 constexpr auto kWatchInterval = std::chrono::milliseconds(200);
 constexpr auto kRetryInterval = std::chrono::seconds(1);
+// After this long with nothing to sound (no deck playing, no sampler voice, no command), the master
+// stream stops until the engine has work again: an idle player costs no wake-ups.
+constexpr double kRestAfterSeconds = 3.0;
 // Priority of the audio callback thread when real-time scheduling is allowed: any real-time priority runs
 // before every normal thread; this one stays below a sound server's own (PulseAudio uses 5).
 constexpr int kRealtimePriority = 4;
@@ -255,7 +258,7 @@ public:
         params.suggestedLatency = latencyMs_ / 1000.0;
         lastCallback_.store(nowNs(), std::memory_order_relaxed);
         rc = Pa_OpenStream(&stream_, nullptr, &params, engine_.sampleRate(),
-                           callbackFrames(latencyMs_, engine_.sampleRate()), paNoFlag,
+                           callbackFrames(latencyMs_, engine_.sampleRate()), paPrimeOutputBuffersUsingStreamCallback,
                            callback, this);
         if (rc == paNoError) rc = Pa_SetStreamFinishedCallback(stream_, finished);
         if (rc == paNoError) rc = Pa_StartStream(stream_);
@@ -282,10 +285,29 @@ public:
         }
     }
 
+    // Stops the callbacks while the engine rests (the device plays out what it holds, which is silence).
+    bool pause() {
+        std::lock_guard portAudio(portAudioLock());
+        return stream_ != nullptr && Pa_StopStream(stream_) == paNoError;
+    }
+    // Starts them again. The first buffer is filled by the callback itself (the stream was opened to
+    // prime that way), so what woke the engine sounds as soon as the device starts.
+    bool resume() {
+        std::lock_guard portAudio(portAudioLock());
+        finished_.store(false, std::memory_order_release);
+        // The callbacks come on a new thread, which asks for real-time scheduling again.
+        realtime_.store(static_cast<int>(RealtimeResult::kNotTried), std::memory_order_release);
+        lastCallback_.store(nowNs(), std::memory_order_relaxed);
+        startGrace_.store(kStartGraceCallbacks, std::memory_order_relaxed);
+        return stream_ != nullptr && Pa_StartStream(stream_) == paNoError;
+    }
+
     void arm() {
         lastCallback_.store(nowNs(), std::memory_order_relaxed);
         armed_.store(true, std::memory_order_release);
     }
+
+    void markFinished() { finished_.store(true, std::memory_order_release); }
 
     // False once the stream ended on an error or its callbacks stopped coming.
     bool alive() const {
@@ -341,7 +363,12 @@ private:
             std::fill_n(out, frames * static_cast<unsigned long>(self->channels_), 0.0f);
             return paContinue;
         }
-        if (flags & paOutputUnderflow) self->underflows_.fetch_add(1, std::memory_order_relaxed);
+        // A stream starting again after a rest may report its empty start as an underflow: no sound was lost.
+        const int grace = self->startGrace_.load(std::memory_order_relaxed);
+        if (grace > 0)
+            self->startGrace_.store(grace - 1, std::memory_order_relaxed);
+        else if (flags & paOutputUnderflow)
+            self->underflows_.fetch_add(1, std::memory_order_relaxed);
         self->source_.render_rt(out, frames);
         return paContinue;
     }
@@ -360,6 +387,9 @@ private:
     bool initialised_ = false;
     std::atomic<bool> armed_{false};
     std::atomic<bool> finished_{false};
+    // Callbacks after a restart whose underflow flag is not counted.
+    static constexpr int kStartGraceCallbacks = 4;
+    std::atomic<int> startGrace_{0};
     std::atomic<std::int64_t> lastCallback_{0};
     std::atomic<std::uint64_t> callbacks_{0};
     std::atomic<std::uint64_t> underflows_{0};
@@ -397,11 +427,21 @@ public:
         name_ = stream->name();
         stream_ = std::move(stream);
         stopping_ = false;
+        if (phones_ == nullptr) {
+            engine_.setWakeHandler([this] {
+                {
+                    std::lock_guard lock(mutex_);
+                    woken_ = true;
+                }
+                wake_.notify_all();
+            });
+        }
         supervisor_ = std::thread([this] { supervise(); });
         return true;
     }
 
     void stop() override {
+        if (phones_ == nullptr) engine_.setWakeHandler(nullptr);
         {
             std::lock_guard lock(mutex_);
             stopping_ = true;
@@ -456,7 +496,12 @@ private:
                         "may interrupt it");
                 }
             }
-            if (stream_ && stream_->alive()) continue;
+            if (stream_ && stream_->alive()) {
+                if (phones_ != nullptr || !engine_.mayRest(kRestAfterSeconds)) continue;
+                if (!rest()) return;
+                checked = false;
+                if (stream_->alive()) continue;
+            }
             loseDevice();
             while (sleepFor(kRetryInterval)) {
                 if (tryDevice()) {
@@ -465,6 +510,25 @@ private:
                 }
             }
         }
+    }
+
+    // The engine has nothing to sound: the stream stops until a command, a sampler voice or a tap wakes
+    // the engine (its wake handler), then starts again. False when asked to stop meanwhile.
+    bool rest() {
+        {
+            std::lock_guard lock(mutex_);
+            woken_ = false;
+        }
+        // Work that came in before the flag was cleared has cleared the engine's quiet run too.
+        if (!engine_.mayRest(kRestAfterSeconds) || !stream_->pause()) return true;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || woken_; });
+            if (stopping_) return false;
+        }
+        // A stream that cannot start again counts as lost: the caller opens the device afresh.
+        if (!stream_->resume()) stream_->markFinished();
+        return true;
     }
 
     // Where the process may not raise its own threads, RealtimeKit may (a desktop user's session).
@@ -550,6 +614,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
+    // Set by the engine's wake handler; cleared when the stream goes to rest.
+    bool woken_ = false;
     bool lossTold_ = false;
     std::uint64_t underflowsBefore_ = 0;
 };

@@ -40,6 +40,7 @@ std::uint64_t SamplerSource::send(Command command) {
     command.seq = ++nextSeq_;
     flushOverflow();
     if (!overflow_.empty() || !commands_.push(command)) overflow_.push_back(command);
+    if (onQueued) onQueued();
     return command.seq;
 }
 
@@ -254,6 +255,12 @@ void SamplerSource::retire_rt(std::uint8_t index, dsp::EffectChain* chain) {
 bool SamplerSource::idle_rt(const Voice& v) const {
     if (v.main.active || v.chainLive || v.chainFading) return false;
     return std::none_of(v.tails.begin(), v.tails.end(), [](const Head& t) { return t.active; });
+}
+
+bool SamplerSource::busy_rt() const {
+    return std::any_of(voices_.begin(), voices_.end(), [this](const Voice& v) {
+        return v.data != nullptr && (v.playing || v.releasing || !idle_rt(v));
+    });
 }
 
 void SamplerSource::render_rt(float* bus, float* phones, std::size_t frames) {

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -82,6 +83,8 @@ public:
     void reclaim();
     // Voices attached or still being let go of.
     int voicesInUse() const;
+    // Called after each command is queued (the engine wakes a resting output with it).
+    std::function<void()> onQueued;
 
     // --- audio thread ----------------------------------------------------------------------------
     // Applies the queued commands; call once at the start of a render call.
@@ -89,6 +92,8 @@ public:
     // Adds `frames` (<= DeckSource::kMaxBlock) frames of every sounding voice into the stereo `bus`, and
     // those of pre-listened voices into the stereo `phones` too (null: no headphones).
     void render_rt(float* bus, float* phones, std::size_t frames);
+    // True while a voice plays, rings or waits to be let go of: the engine may not rest then.
+    bool busy_rt() const;
 
 private:
     struct Command {

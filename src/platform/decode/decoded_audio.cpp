@@ -147,6 +147,20 @@ std::size_t DecodedAudio::blockFill(std::size_t block) const {
     return slot.filled.load(std::memory_order_relaxed);
 }
 
+std::chrono::milliseconds DecodedAudio::idleWait() const {
+    using std::chrono::milliseconds;
+    if (complete() && fitsWhole()) return milliseconds(5000);
+    // A search runs the head at up to about eight times normal speed.
+    constexpr double kFastestHead = 8.0;
+    const double ahead = static_cast<double>(aheadBlocks() - 1) * kBlockFrames / sampleRate_;
+    const double ms = ahead / kFastestHead / 2.0 * 1000.0;
+    return milliseconds(static_cast<std::int64_t>(std::clamp(ms, 100.0, 2000.0)));
+}
+
+std::int64_t DecodedAudio::aheadBlocks() const {
+    return std::max<std::int64_t>(2, static_cast<std::int64_t>(cacheBlocks_) * 2 / 5);
+}
+
 std::int64_t DecodedAudio::nextWantedBlock() const {
     const auto blocks = static_cast<std::int64_t>(lengthBlocks());
     const bool done = complete();
@@ -159,7 +173,7 @@ std::int64_t DecodedAudio::nextWantedBlock() const {
     };
     const auto cache = static_cast<std::int64_t>(cacheBlocks_);
     const bool whole = fitsWhole();
-    const std::int64_t ahead = whole ? blocks : std::max<std::int64_t>(2, cache * 2 / 5);
+    const std::int64_t ahead = whole ? blocks : aheadBlocks();
     const std::int64_t perPoint = std::max<std::int64_t>(2, cache / 128);
     const std::int64_t behind = std::max<std::int64_t>(1, cache / 24);
     const std::int64_t request = blockOf(requested_.load(std::memory_order_relaxed));

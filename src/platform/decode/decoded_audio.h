@@ -110,6 +110,10 @@ public:
     void waitComplete() const;
     // Blocks until at least `frames` are available or decoding has ended. Never on the audio thread.
     void waitForFrames(std::size_t frames) const;
+    // How long the worker may sleep once nothing is wanted: until a head moving at the fastest search could
+    // have used up half the window decoded ahead of it (at least 0.1 s, at most 2 s), or 5 s for a song
+    // held whole, which the head moving on never asks anything of.
+    std::chrono::milliseconds idleWait() const;
 
 private:
     struct Slot {
@@ -119,6 +123,8 @@ private:
     };
 
     std::size_t lengthBlocks() const;
+    // Blocks kept decoded ahead of the play head (of a song not held whole).
+    std::int64_t aheadBlocks() const;
     // True when the whole song is kept (it fits, or the decoder cannot jump).
     bool fitsWhole() const;
     // How far `block` is from every point of interest, in blocks (behind a point counts four times).

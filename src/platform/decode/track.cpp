@@ -33,11 +33,9 @@ bool looksLikeMidi(const std::string& path) {
 // Keeps the wanted blocks of `audio` in memory until the track is replaced: decodes on from where the
 // decoder is while that is wanted, jumps (exactly) where it is not.
 void fillCache(DecodedAudio& audio, Decoder& decoder) {
-    // How long the worker sleeps with nothing to do. A jump, a new cue or selection and a new track wake
-    // it at once; what it cannot hear is the play head moving on, and the window it keeps decoded ahead of
-    // that is at least two blocks (1.5 s of a 44.1 kHz song, 0.19 s at the fastest search), so a tenth of a
-    // second is always in time, and a stopped or playing deck wakes it 10 times a second instead of 100.
-    constexpr auto kIdle = std::chrono::milliseconds(100);
+    // With nothing to do the worker sleeps (DecodedAudio::idleWait). A jump, a new cue or selection and a new
+    // track wake it at once; what it cannot hear is the play head moving on, so it sleeps no longer than
+    // the window decoded ahead of the head lasts at the fastest search.
     const auto blockFrames = static_cast<std::int64_t>(DecodedAudio::kBlockFrames);
     bool ended = audio.complete();
     while (!audio.cancelRequested()) {
@@ -52,7 +50,7 @@ void fillCache(DecodedAudio& audio, Decoder& decoder) {
                 block = std::min((length - 1) / blockFrames, static_cast<std::int64_t>(audio.endBlock()) - 1);
         }
         if (block < 0) {
-            if (!decoder.workAhead()) audio.waitForWork(kIdle);
+            if (!decoder.workAhead()) audio.waitForWork(audio.idleWait());
             continue;
         }
         const std::int64_t from = block * blockFrames + static_cast<std::int64_t>(audio.blockFill(static_cast<std::size_t>(block)));
