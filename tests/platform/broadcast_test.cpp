@@ -328,8 +328,9 @@ TEST(BroadcastAddress, TheCommandLineAddressGivesServerLoginMountAndFormat) {
     ASSERT_TRUE(stream::parseBroadcastUrl("shoutcast://:pw@sc.example/night.ogg", s, error)) << error;
     EXPECT_EQ(s.mount, "/night.ogg");
     EXPECT_EQ(s.format, stream::StreamFormat::Mp3);
-    for (const char* bad : {"http://host/live.mp3", "icecast://host", "icecast://host:port/x.mp3",
-                            "icecast://host:70000/x.mp3", "icecast://:pw@/x.mp3", "shoutcast://:pw@host:65535"}) {
+    for (const char* bad :
+         {"http://host/live.mp3", "icecast://host", "icecast://host:port/x.mp3", "icecast://host:70000/x.mp3",
+          "icecast://:pw@/x.mp3", "shoutcast://:pw@host:65535"}) {
         stream::StreamSettings kept;
         EXPECT_FALSE(stream::parseBroadcastUrl(bad, kept, error)) << bad;
         EXPECT_FALSE(error.empty());
