@@ -22,7 +22,7 @@ pkgs=(
   libshout3-dev libmp3lame-dev libvorbis-dev libogg-dev libopusenc-dev icecast2
   # the broadcast password in the desktop's keyring (QtKeychain loads libsecret when it runs); the keyring the
   # tests start on a private D-Bus session bus
-  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon
+  qtkeychain-qt6-dev libsecret-1-0 libglib2.0-dev gnome-keyring dbus-daemon
   # fonts for the Japanese interface
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures

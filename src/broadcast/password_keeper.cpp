@@ -1,5 +1,6 @@
 #include "broadcast/password_keeper.h"
 
+#include <gio/gio.h>
 #include <qt6keychain/keychain.h>
 
 #include <QDBusConnection>
@@ -15,10 +16,27 @@ namespace korvex::broadcast {
 
 namespace {
 
+// libsecret talks over GLib's shared session-bus connection, which by default ends the program (SIGTERM)
+// when the bus goes away: a player on air must not stop because a desktop service did. The shared
+// connection is made here first (or found) and told to stay quiet instead.
+void keepRunningWithoutTheBus() {
+    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+        g_dbus_connection_set_exit_on_close(bus, FALSE);
+        g_object_unref(bus);
+    }
+}
+
 // Starts `job` and answers once: `onResult` with the finished job, or `done(false, ...)` when `limitMs`
 // passes first (the job's late answer is then let go).
 void run(QKeychain::Job* job, int limitMs, const PasswordKeeper::Done& done,
          std::function<void(QKeychain::Job&)> onResult) {
+    if (!PasswordKeeper::keyringAnswers()) {
+        // Not a job that would have D-Bus start a keyring: the answer comes at once (on the event loop).
+        delete job;
+        QTimer::singleShot(0, [done] { done(false, QStringLiteral("no keyring answers on the session bus")); });
+        return;
+    }
+    keepRunningWithoutTheBus();
     auto answered = std::make_shared<bool>(false);
     auto* timer = new QTimer;
     timer->setSingleShot(true);

@@ -4,6 +4,8 @@
 // stdin, in private HOME and XDG folders), named to this process by DBUS_SESSION_BUS_ADDRESS; both stopped,
 // and the variable put back, however the test ends.
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -22,6 +24,9 @@ public:
                !QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon")).isEmpty();
     }
     KeyringSession() : oldAddress_(qgetenv("DBUS_SESSION_BUS_ADDRESS")) {
+        // Each in a session of its own: GNOME Keyring ends by signalling its whole process group, which must
+        // not be the test's.
+        for (QProcess* p : {&bus_, &keyring_}) p->setChildProcessModifier([] { ::setsid(); });
         const QString address = QStringLiteral("unix:path=") + dir_.filePath(QStringLiteral("bus"));
         bus_.start(QStringLiteral("dbus-daemon"),
                    {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),

@@ -203,6 +203,18 @@ TEST_F(BroadcastKeyringTest, AnOldFilesPasswordMovesToTheKeyringAtTheNextSaveAnd
     EXPECT_TRUE(QTest::qWaitFor([&] { return korvexSettingsText().contains("broadcast-keyring=true\r\n"); }, 5000));
     EXPECT_FALSE(korvexSettingsText().contains("broadcast-password"));
     EXPECT_EQ(app_->onAir().settings().password, "n3w");
+
+    // The keyring gone (another desktop, say): ON AIR says so instead of trying without a password.
+    app_->shutdown();
+    app_.reset();
+    keyring_.reset();
+    start();
+    QString said;
+    answerNextBox(QMessageBox::Ok, &said);
+    click(window().picture("Imgonair"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }, 3000));
+    EXPECT_TRUE(said.contains(QStringLiteral("キーリングから読めません"))) << said.toStdString();
+    EXPECT_FALSE(app_->onAir().running());
 }
 
 }  // namespace
