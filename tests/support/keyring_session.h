@@ -24,8 +24,7 @@ public:
                !QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon")).isEmpty();
     }
     KeyringSession() : oldAddress_(qgetenv("DBUS_SESSION_BUS_ADDRESS")) {
-        // Each in a session of its own: GNOME Keyring ends by signalling its whole process group, which must
-        // not be the test's.
+        // Each in a session of its own, apart from the test's process group: only the destructor stops them.
         for (QProcess* p : {&bus_, &keyring_}) p->setChildProcessModifier([] { ::setsid(); });
         const QString address = QStringLiteral("unix:path=") + dir_.filePath(QStringLiteral("bus"));
         bus_.start(QStringLiteral("dbus-daemon"),
