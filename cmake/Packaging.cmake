@@ -33,5 +33,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # Japanese translations (the standard dialogs' buttons) are data the program needs at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fluid-soundfont-gm, fonts-noto-cjk, qt6-qpa-plugins, qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libasound2-plugins, pulseaudio | pipewire-pulse, pavucontrol")
+# libsecret: QtKeychain loads it to reach the desktop's keyring (without it the password stays in korvex.ini).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libasound2-plugins, pulseaudio | pipewire-pulse, pavucontrol, libsecret-1-0")
 include(CPack)

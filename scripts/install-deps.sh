@@ -20,6 +20,9 @@ pkgs=(
   librubberband-dev
   # broadcasting: the Icecast connection and the stream's encoders; a server for the tests
   libshout3-dev libmp3lame-dev libvorbis-dev libogg-dev libopusenc-dev icecast2
+  # the broadcast password in the desktop's keyring (QtKeychain loads libsecret when it runs); the keyring the
+  # tests start on a private D-Bus session bus
+  qtkeychain-qt6-dev libsecret-1-0 libglib2.0-dev gnome-keyring dbus-daemon
   # fonts for the Japanese interface
   fonts-noto-cjk
   # headless running and testing: virtual display, sound server with a null sink, tools to make fixtures

@@ -46,6 +46,7 @@ int liveDeck(const int playState[2], const int volume[2]) {
 }
 
 stream::StreamSettings settingsFromKeys(const QMap<QString, QString>& keys) {
+    const stream::StreamSettings defaults;
     stream::StreamSettings s;
     s.host.clear();
     auto text = [&](const char* key, std::string& field) {
@@ -72,8 +73,12 @@ stream::StreamSettings settingsFromKeys(const QMap<QString, QString>& keys) {
     stream::StreamFormat chosen{};
     if (stream::parseFormatName(keys.value(QStringLiteral("format")).toStdString(), chosen))
         s.format = chosen;
+    stream::parseProtocolName(keys.value(QStringLiteral("protocol")).toStdString(), s.protocol);
+    if (s.protocol == stream::StreamProtocol::Shoutcast) {
+        s.format = stream::StreamFormat::Mp3;
+        if (s.port >= 65535) s.port = defaults.port;
+    }
     // Numbers out of range fall back to the defaults, one by one.
-    const stream::StreamSettings defaults;
     stream::StreamSettings probe = s;
     probe.host = "x";
     if (probe.port < 1 || probe.port > 65535) s.port = defaults.port;
@@ -83,6 +88,11 @@ stream::StreamSettings settingsFromKeys(const QMap<QString, QString>& keys) {
     probe.host = "x";
     if (!stream::checkSettings(probe).empty()) s.sampleRate = defaults.sampleRate;
     return s;
+}
+
+bool passwordInKeyring(const QMap<QString, QString>& keys) {
+    return keys.value(QStringLiteral("keyring")) == QLatin1String("true") &&
+           keys.value(QStringLiteral("password")).isEmpty();
 }
 
 OnAir::OnAir(audio::AudioEngine& engine) : broadcaster_(engine) {}

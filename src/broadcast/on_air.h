@@ -54,11 +54,14 @@ private:
 // below silent); -1 when none is heard.
 int liveDeck(const int playState[2], const int volume[2]);
 
-// The broadcast settings kept in Korvex's own settings file ("server", "port", "mount", "user", "password",
-// "format", "bitrate", "samplerate", "channels", "name", "genre"; without a format, the mount's ending gives
-// it). A value that
-// is missing or not one keeps its default.
+// The broadcast settings kept in Korvex's own settings file ("protocol", "server", "port", "mount", "user",
+// "password", "format", "bitrate", "samplerate", "channels", "name", "genre"; without a format, the mount's
+// ending gives it; Shoutcast is MP3 whatever is written). A value that is missing or not one keeps its
+// default.
 stream::StreamSettings settingsFromKeys(const QMap<QString, QString>& keys);
+// True when the keys say the desktop's keyring holds the password ("keyring=true") and give none of their
+// own (a password line, say an old file's, wins until the next save moves it).
+bool passwordInKeyring(const QMap<QString, QString>& keys);
 
 // Words for a broadcast fault in the program's Japanese.
 QString faultText(stream::LinkFault fault);

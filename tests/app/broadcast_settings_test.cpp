@@ -41,6 +41,19 @@ TEST(BroadcastSettings, KeptInKorvexOwnFileReadableByTheUserOnlyAndBrokenValuesG
     EXPECT_EQ(s.password, "secret");
     EXPECT_EQ(s.bitrateKbps, 192);
     EXPECT_EQ(s.channels, 2);
+    EXPECT_EQ(s.protocol, stream::StreamProtocol::Icecast);
+
+    // Shoutcast is MP3 whatever the keys say, and its source port (the one after) must exist.
+    const stream::StreamSettings sc = broadcast::settingsFromKeys(
+        {{QStringLiteral("protocol"), QStringLiteral("shoutcast")}, {QStringLiteral("format"), QStringLiteral("ogg")},
+         {QStringLiteral("port"), QStringLiteral("65535")}});
+    EXPECT_EQ(sc.protocol, stream::StreamProtocol::Shoutcast);
+    EXPECT_EQ(sc.format, stream::StreamFormat::Mp3);
+    EXPECT_EQ(sc.port, 8000);
+    // A password line wins over the mark that the keyring holds it.
+    EXPECT_TRUE(broadcast::passwordInKeyring({{QStringLiteral("keyring"), QStringLiteral("true")}}));
+    EXPECT_FALSE(broadcast::passwordInKeyring(
+        {{QStringLiteral("keyring"), QStringLiteral("true")}, {QStringLiteral("password"), QStringLiteral("pw")}}));
 }
 
 TEST(BroadcastSettings, TheCommandLineRefusesAnAddressItCannotRead) {

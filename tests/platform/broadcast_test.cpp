@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -230,6 +231,78 @@ TEST_F(Broadcast, AServerThatStopsReadingNeverHoldsUpTheEngine) {
     EXPECT_GT(broadcaster.status().bytesSent, sentBefore);
 }
 
+TEST_F(Broadcast, AShoutcastSourceSendsToThePortAfterTheOneGivenAndIsHeard) {
+    play();
+    stream::Broadcaster broadcaster(engine);
+    stream::StreamSettings s;
+    std::string error;
+    ASSERT_TRUE(stream::parseBroadcastUrl("shoutcast://:" + std::string(IcecastServer::kPassword) +
+                                              "@127.0.0.1:" + std::to_string(server.shoutcastPort()),
+                                          s, error))
+        << error;
+    broadcaster.setTitle("Tone over ICY");
+    ASSERT_TRUE(broadcaster.start(s, error)) << error;
+    ASSERT_TRUE(waitFor([&] { return broadcaster.status().state == LinkState::kOnAir; }, 5s))
+        << broadcaster.status().detail;
+    // The server lists the mount once the first of the stream has come.
+    ASSERT_TRUE(waitFor(
+        [&] { return server.statusJson().find(IcecastServer::kShoutcastMount) != std::string::npos; }, 5s))
+        << server.statusJson();
+    StreamListener listener(server.url(IcecastServer::kShoutcastMount));
+    ASSERT_TRUE(waitFor([&] { return listener.heardCount() > 2 * 44100 || listener.ended(); }, 10s))
+        << listener.error();
+    EXPECT_NEAR(heardPitch(listener.heard(), 44100), kTone, 2.0);
+
+    // The server's source password is the only login: a wrong one is told as such.
+    stream::Broadcaster wrong(engine);
+    s.password = "not-the-password";
+    ASSERT_TRUE(wrong.start(s, error)) << error;
+    ASSERT_TRUE(waitFor([&] { return wrong.status().state == LinkState::kReconnecting; }, 10s));
+    EXPECT_EQ(wrong.status().fault, LinkFault::kWrongPassword) << wrong.status().detail;
+}
+
+TEST_F(Broadcast, AStalledConnectionIsDroppedAndMadeAgainOnceTheServerReadsAgain) {
+    stream::Broadcaster broadcaster(engine);
+    auto s = settings("/live.mp3");
+    s.bitrateKbps = 320;
+    s.stallSeconds = 1.0;
+    s.longestRetrySeconds = 1.0;
+    std::string error;
+    ASSERT_TRUE(broadcaster.start(s, error)) << error;
+    // The engine renders on a thread of its own, eight times faster than real time: the system's socket
+    // buffers on the loopback take megabytes before libshout's own queue grows, which at the stream's own
+    // pace would take minutes. Its slowest call is kept.
+    std::atomic<bool> rendering{true};
+    std::atomic<double> slowest{0};
+    std::thread renderer([&] {
+        std::vector<float> block(256 * 2);
+        auto next = std::chrono::steady_clock::now();
+        while (rendering) {
+            const auto t0 = std::chrono::steady_clock::now();
+            engine.render_rt(block.data(), 256);
+            const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            if (took > slowest) slowest = took;
+            next += std::chrono::microseconds(256 * 1000000 / 44100 / 8);
+            std::this_thread::sleep_until(next);
+        }
+    });
+    EXPECT_TRUE(waitFor([&] { return broadcaster.status().state == LinkState::kOnAir; }, 5s));
+    server.pause(true);
+    const bool dropped = waitFor([&] { return broadcaster.status().state != LinkState::kOnAir; }, 20s);
+    const auto whileStalled = broadcaster.status();
+    server.pause(false);
+    EXPECT_TRUE(dropped);
+    EXPECT_EQ(whileStalled.fault, LinkFault::kNetwork);
+    EXPECT_EQ(whileStalled.detail, "the server stopped taking the stream");
+    EXPECT_TRUE(waitFor([&] { return broadcaster.status().state == LinkState::kOnAir; }, 15s))
+        << broadcaster.status().detail;
+    EXPECT_EQ(broadcaster.status().reconnects, 1u);
+    rendering = false;
+    renderer.join();
+    EXPECT_LT(slowest.load(), 0.05);
+    EXPECT_EQ(broadcaster.status().lostFrames, 0u);
+}
+
 TEST(BroadcastAddress, TheCommandLineAddressGivesServerLoginMountAndFormat) {
     stream::StreamSettings s;
     std::string error;
@@ -245,8 +318,19 @@ TEST(BroadcastAddress, TheCommandLineAddressGivesServerLoginMountAndFormat) {
     EXPECT_EQ(s.user, "source");
     EXPECT_EQ(s.port, 8000);
     EXPECT_EQ(s.format, stream::StreamFormat::OggVorbis);
-    for (const char* bad : {"http://host/live.mp3", "icecast://host", "icecast://host:port/x.mp3",
-                            "icecast://host:70000/x.mp3", "icecast://:pw@/x.mp3"}) {
+    EXPECT_EQ(s.protocol, stream::StreamProtocol::Icecast);
+    // A Shoutcast address needs no mount and is MP3 whatever a mount says.
+    ASSERT_TRUE(stream::parseBroadcastUrl("shoutcast://:pw@sc.example:8010", s, error)) << error;
+    EXPECT_EQ(s.protocol, stream::StreamProtocol::Shoutcast);
+    EXPECT_EQ(s.password, "pw");
+    EXPECT_EQ(s.port, 8010);
+    EXPECT_EQ(s.format, stream::StreamFormat::Mp3);
+    ASSERT_TRUE(stream::parseBroadcastUrl("shoutcast://:pw@sc.example/night.ogg", s, error)) << error;
+    EXPECT_EQ(s.mount, "/night.ogg");
+    EXPECT_EQ(s.format, stream::StreamFormat::Mp3);
+    for (const char* bad :
+         {"http://host/live.mp3", "icecast://host", "icecast://host:port/x.mp3", "icecast://host:70000/x.mp3",
+          "icecast://:pw@/x.mp3", "shoutcast://:pw@host:65535"}) {
         stream::StreamSettings kept;
         EXPECT_FALSE(stream::parseBroadcastUrl(bad, kept, error)) << bad;
         EXPECT_FALSE(error.empty());

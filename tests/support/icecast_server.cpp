@@ -40,6 +40,21 @@ int freePort() {
     return ntohs(addr.sin_port);
 }
 
+// A free port whose next port is free too.
+int freePortPair() {
+    for (;;) {
+        const int port = freePort();
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(port + 1));
+        const bool free = port < 65534 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (free) return port;
+    }
+}
+
 bool accepts(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -57,7 +72,7 @@ bool IcecastServer::available() {
     return std::system("command -v icecast2 >/dev/null 2>&1") == 0;
 }
 
-IcecastServer::IcecastServer() : dir_(tempDir()), port_(freePort()) {
+IcecastServer::IcecastServer() : dir_(tempDir()), port_(freePort()), shoutcastPort_(freePortPair()) {
     // The server drops root for nobody, who must be able to write its logs.
     ::chmod(dir_.c_str(), 0777);
     std::ofstream xml(dir_ + "/icecast.xml");
@@ -74,6 +89,9 @@ IcecastServer::IcecastServer() : dir_(tempDir()), port_(freePort()) {
            "<listen-socket><port>"
         << port_
         << "</port><bind-address>127.0.0.1</bind-address></listen-socket>\n"
+           "<listen-socket><port>"
+        << shoutcastPort_ << "</port><bind-address>127.0.0.1</bind-address><shoutcast-mount>" << kShoutcastMount
+        << "</shoutcast-mount></listen-socket>\n"
            "<fileserve>1</fileserve>\n"
            "<paths><basedir>"
         << dir_ << "</basedir><logdir>" << dir_
@@ -106,7 +124,7 @@ bool IcecastServer::start() {
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (accepts(port_)) return true;
+        if (accepts(port_) && accepts(shoutcastPort_ + 1)) return true;
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;

@@ -31,6 +31,10 @@ public:
     // Stops the server's process where it stands (SIGSTOP), or lets it go on (SIGCONT).
     void pause(bool paused);
     int port() const { return port_; }
+    // A second listen socket for Shoutcast (ICY) sources: listeners at shoutcastPort(), sources at the port
+    // after it, feeding the mount kShoutcastMount.
+    static constexpr const char* kShoutcastMount = "/shoutcast.mp3";
+    int shoutcastPort() const { return shoutcastPort_; }
     std::string url(const std::string& mount) const;
     // The server's status page (JSON) as text; empty when it cannot be read.
     std::string statusJson() const;
@@ -38,6 +42,7 @@ public:
 private:
     std::string dir_;
     int port_ = 0;
+    int shoutcastPort_ = 0;
     pid_t pid_ = -1;
 };
 

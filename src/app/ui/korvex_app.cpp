@@ -307,20 +307,88 @@ broadcast::BroadcastWindow* KorvexApp::showBroadcastSettings() {
     if (broadcastWindow_ == nullptr) {
         QWidget* parent = configurationWindow_ != nullptr ? static_cast<QWidget*>(configurationWindow_.data())
                                                           : static_cast<QWidget*>(window_.get());
-        broadcastWindow_ = new broadcast::BroadcastWindow(korvexSettings_.broadcast, parent);
+        broadcastWindow_ = new broadcast::BroadcastWindow(korvexSettings_.broadcast,
+                                                          broadcast::PasswordKeeper::keyringAnswers(), parent);
         broadcastWindow_->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(broadcastWindow_, &QDialog::accepted, broadcastWindow_, [this] {
             // Kept at once: the server's details are typed once, not again after a run that was not saved.
+            const bool wasInKeyring = broadcast::passwordInKeyring(korvexSettings_.broadcast);
+            const std::string knownPassword = onAir_->settings().password;
             korvexSettings_.broadcast = broadcastWindow_->keys();
-            onAir_->setSettings(broadcast::settingsFromKeys(korvexSettings_.broadcast));
+            stream::StreamSettings chosen = broadcast::settingsFromKeys(korvexSettings_.broadcast);
+            if (broadcast::passwordInKeyring(korvexSettings_.broadcast)) {
+                chosen.password = knownPassword;  // unchanged, and still in the keyring
+            } else {
+                broadcastPasswordKnown_ = true;
+                // A password emptied in the dialog is forgotten by the keyring too.
+                if (wasInKeyring && chosen.password.empty())
+                    broadcast::PasswordKeeper::forget([](bool, const QString&) {});
+            }
+            onAir_->setSettings(chosen);
             if (!korvexSettingsPath_.isEmpty() && !writeKorvexSettings(korvexSettingsPath_, korvexSettings_))
                 std::fprintf(stderr, "korvex: the broadcast settings could not be written to %s\n",
                              qPrintable(korvexSettingsPath_));
+            moveBroadcastPasswordToKeyring(false);
             tickOnAir();
         });
     }
     broadcastWindow_->open();
     return broadcastWindow_;
+}
+
+void KorvexApp::moveBroadcastPasswordToKeyring(bool wait) {
+    const QString password = korvexSettings_.broadcast.value(QStringLiteral("password"));
+    if (password.isEmpty() || korvexSettingsPath_.isEmpty() || !broadcast::PasswordKeeper::keyringAnswers())
+        return;
+    auto moved = [this, password] {
+        // A password typed again meanwhile is moved by its own save.
+        if (korvexSettings_.broadcast.value(QStringLiteral("password")) != password) return;
+        korvexSettings_.broadcast.remove(QStringLiteral("password"));
+        korvexSettings_.broadcast[QStringLiteral("keyring")] = QStringLiteral("true");
+        writeKorvexSettings(korvexSettingsPath_, korvexSettings_);
+    };
+    if (wait) {
+        if (broadcast::PasswordKeeper::storeAndWait(password)) moved();
+        return;
+    }
+    const std::weak_ptr<int> alive = lifetime_;
+    broadcast::PasswordKeeper::store(password, [alive, moved](bool ok, const QString& why) {
+        if (alive.expired()) return;
+        if (ok)
+            moved();
+        else  // the file keeps it, owner-only
+            std::fprintf(stderr, "korvex: the keyring did not take the broadcast password: %s\n", qPrintable(why));
+    });
+}
+
+void KorvexApp::pressOnAir() {
+    if (!onAir_->running() && broadcastUrl_.empty() && !broadcastPasswordKnown_ &&
+        broadcast::passwordInKeyring(korvexSettings_.broadcast)) {
+        if (readingBroadcastPassword_) return;
+        readingBroadcastPassword_ = true;
+        const std::weak_ptr<int> alive = lifetime_;
+        broadcast::PasswordKeeper::read([this, alive](bool ok, const QString& text) {
+            if (alive.expired()) return;
+            readingBroadcastPassword_ = false;
+            if (!ok) {
+                player_->dialogs().inform(
+                    QStringLiteral("配信のパスワードをキーリングから読めません。\n%1\n"
+                                   "設定ダイアログの「配信の設定...」でパスワードを入力し直してください。")
+                        .arg(text),
+                    QString(), base::MessageIcon::Warning);
+                return;
+            }
+            stream::StreamSettings s = onAir_->settings();
+            s.password = text.toStdString();
+            onAir_->setSettings(s);
+            broadcastPasswordKnown_ = true;
+            pressOnAir();
+        });
+        return;
+    }
+    if (const QString problem = onAir_->press(); !problem.isEmpty())
+        player_->dialogs().inform(problem, QString(), base::MessageIcon::Warning);
+    tickOnAir();
 }
 
 void KorvexApp::tickOnAir() {
@@ -798,11 +866,7 @@ void KorvexApp::connectChrome() {
         lib->onClick = [this] { showLibrary(); };
     }
     if (auto* onAir = window_->picture("Imgonair")) {
-        onAir->onClick = [this] {
-            if (const QString problem = onAir_->press(); !problem.isEmpty())
-                player_->dialogs().inform(problem, QString(), base::MessageIcon::Warning);
-            tickOnAir();
-        };
+        onAir->onClick = [this] { pressOnAir(); };
     }
     if (auto* menu = window_->picture("Imgmenu")) {
         menu->onClick = [this] {
@@ -849,6 +913,7 @@ void KorvexApp::saveSettings() {
         korvexSettings_.keylock[static_cast<std::size_t>(deck)] = player_->mixer().keylocked(deck);
     korvexSettings_.headphones = player_->settings().headphones;
     writeKorvexSettings(korvexSettingsPath_, korvexSettings_);
+    moveBroadcastPasswordToKeyring(true);
 }
 
 void KorvexApp::applySettings() {

@@ -30,6 +30,7 @@
 #include "appearance/panel_layout.h"
 #include "appearance/skin.h"
 #include "broadcast/on_air.h"
+#include "broadcast/password_keeper.h"
 #include "broadcast/ui/broadcast_window.h"
 #include "appearance/ui/font_window.h"
 #include "control/midi/midi_session.h"
@@ -95,6 +96,8 @@ public:
     // they are kept in korvex.ini at once and used by the next ON AIR.
     broadcast::BroadcastWindow* showBroadcastSettings();
     broadcast::OnAir& onAir() { return *onAir_; }
+    // The ON AIR key pressed: a password the keyring holds is read first (without waiting for it).
+    void pressOnAir();
     appearance::FontWindow* skinWindow() const { return skinWindow_; }
     // `loadfonts`: the current skin's font.txt into the main window.
     void loadFonts();
@@ -190,6 +193,14 @@ private:
     bool onAirBlink_ = false;
     // The address `--broadcast=` gave (empty: none); it wins over the stored settings.
     std::string broadcastUrl_;
+    // Whether the password the keyring holds is known (read, or typed this run), and whether it is being read.
+    bool broadcastPasswordKnown_ = false;
+    bool readingBroadcastPassword_ = false;
+    // Moves a password korvex.ini holds into the keyring when one answers, then writes the file without it;
+    // `wait`: waits for the keyring (briefly), for the last save on leaving.
+    void moveBroadcastPasswordToKeyring(bool wait);
+    // Gone with the app: keyring answers that come later find it expired.
+    std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
     songlist::DialogState recorderDialog_;
     songlist::FileDialogs* recorderFileDialogs_ = nullptr;
     base::MessageBoxes* recorderBoxes_ = nullptr;

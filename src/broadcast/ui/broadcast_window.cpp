@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -31,7 +32,8 @@ QLineEdit* line(QWidget* parent, const QString& text, const char* name) {
 
 }  // namespace
 
-BroadcastWindow::BroadcastWindow(const QMap<QString, QString>& keys, QWidget* parent) : QDialog(parent) {
+BroadcastWindow::BroadcastWindow(const QMap<QString, QString>& keys, bool keyringAnswers, QWidget* parent)
+    : QDialog(parent) {
     setWindowTitle(QStringLiteral("配信の設定"));
     QFont dialogFont(QStringLiteral("Noto Sans CJK JP"));
     dialogFont.setPointSize(9);
@@ -39,6 +41,9 @@ BroadcastWindow::BroadcastWindow(const QMap<QString, QString>& keys, QWidget* pa
     // What the keys give, broken values already replaced by defaults.
     const stream::StreamSettings s = settingsFromKeys(keys);
     auto* form = new QFormLayout;
+    protocol_ = choices(this, {QStringLiteral("Icecast 2"), QStringLiteral("Shoutcast")},
+                        {QStringLiteral("icecast"), QStringLiteral("shoutcast")},
+                        QString::fromLatin1(stream::protocolName(s.protocol)), "protocol");
     server_ = line(this, QString::fromStdString(s.host), "server");
     server_->setPlaceholderText(QStringLiteral("radio.example.org"));
     port_ = new QSpinBox(this);
@@ -49,6 +54,16 @@ BroadcastWindow::BroadcastWindow(const QMap<QString, QString>& keys, QWidget* pa
     user_ = line(this, QString::fromStdString(s.user), "user");
     password_ = line(this, QString::fromStdString(s.password), "password");
     password_->setEchoMode(QLineEdit::Password);
+    passwordInKeyring_ = passwordInKeyring(keys);
+    if (passwordInKeyring_) password_->setPlaceholderText(QStringLiteral("（キーリングに保管されています）"));
+    passwordPlace_ = new QLabel(this);
+    passwordPlace_->setObjectName(QStringLiteral("passwordPlace"));
+    passwordPlace_->setWordWrap(true);
+    passwordPlace_->setText(
+        passwordInKeyring_ ? QStringLiteral("パスワードはデスクトップのキーリングにあります。")
+        : keyringAnswers ? QStringLiteral("パスワードは OK でデスクトップのキーリングに保管します。")
+                         : QStringLiteral("キーリングがないため、パスワードは korvex.ini "
+                                          "に保存します（本人だけが読み書きできます）。"));
     format_ = choices(this, {QStringLiteral("MP3"), QStringLiteral("Ogg Vorbis"), QStringLiteral("Ogg Opus")},
                       {QStringLiteral("mp3"), QStringLiteral("ogg"), QStringLiteral("opus")},
                       QString::fromLatin1(stream::formatName(s.format)), "format");
@@ -67,11 +82,13 @@ BroadcastWindow::BroadcastWindow(const QMap<QString, QString>& keys, QWidget* pa
                         {QStringLiteral("2"), QStringLiteral("1")}, QString::number(s.channels), "channels");
     name_ = line(this, QString::fromStdString(s.name), "name");
     genre_ = line(this, QString::fromStdString(s.genre), "genre");
+    form->addRow(QStringLiteral("サーバーの種類"), protocol_);
     form->addRow(QStringLiteral("サーバー"), server_);
     form->addRow(QStringLiteral("ポート"), port_);
     form->addRow(QStringLiteral("マウントポイント"), mount_);
     form->addRow(QStringLiteral("ユーザー名"), user_);
     form->addRow(QStringLiteral("パスワード"), password_);
+    form->addRow(QString(), passwordPlace_);
     form->addRow(QStringLiteral("形式"), format_);
     form->addRow(QStringLiteral("ビットレート"), bitrate_);
     form->addRow(QStringLiteral("サンプリング周波数"), rate_);
@@ -82,6 +99,8 @@ BroadcastWindow::BroadcastWindow(const QMap<QString, QString>& keys, QWidget* pa
     QObject::connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     QObject::connect(format_, &QComboBox::activated, this, [this] { matchMountToFormat(); });
+    QObject::connect(protocol_, &QComboBox::currentIndexChanged, this, [this] { matchFormatToProtocol(); });
+    matchFormatToProtocol();
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(form);
     outer->addWidget(buttons);
@@ -99,13 +118,28 @@ void BroadcastWindow::matchMountToFormat() {
     mount_->setText(mount + QLatin1Char('.') + format_->currentData().toString());
 }
 
+void BroadcastWindow::matchFormatToProtocol() {
+    const bool shoutcast = protocol_->currentData().toString() == QLatin1String("shoutcast");
+    if (shoutcast && format_->currentData().toString() != QLatin1String("mp3")) {
+        format_->setCurrentIndex(format_->findData(QStringLiteral("mp3")));
+        matchMountToFormat();
+    }
+    format_->setEnabled(!shoutcast);
+    format_->setToolTip(shoutcast ? QStringLiteral("Shoutcast サーバーへは MP3 だけを送れます。")
+                                  : QString());
+}
+
 QMap<QString, QString> BroadcastWindow::keys() const {
     QMap<QString, QString> k;
+    k[QStringLiteral("protocol")] = protocol_->currentData().toString();
     k[QStringLiteral("server")] = server_->text().trimmed();
     k[QStringLiteral("port")] = QString::number(port_->value());
     k[QStringLiteral("mount")] = mount_->text().trimmed();
     k[QStringLiteral("user")] = user_->text().trimmed();
-    k[QStringLiteral("password")] = password_->text();
+    if (passwordInKeyring_ && !password_->isModified())
+        k[QStringLiteral("keyring")] = QStringLiteral("true");
+    else
+        k[QStringLiteral("password")] = password_->text();
     k[QStringLiteral("format")] = format_->currentData().toString();
     k[QStringLiteral("bitrate")] = bitrate_->currentData().toString();
     k[QStringLiteral("samplerate")] = rate_->currentData().toString();

@@ -28,8 +28,6 @@ constexpr auto kEncodeEvery = std::chrono::milliseconds(20);
 constexpr std::size_t kQueueBlocks = 200;
 // A connection that takes longer than this to answer counts as lost.
 constexpr double kConnectTimeoutSeconds = 10.0;
-// A connection whose unsent bytes stand for more than this many seconds of stream is stalled.
-constexpr double kStallSeconds = 8.0;
 
 void initShout() {
     static std::once_flag once;
@@ -300,7 +298,8 @@ void Broadcaster::sendLoop() {
             if (stopping_) break;
         } else if (result == SHOUTERR_NOLOGIN) {
             const std::string detail = shout_get_error(shout.get());
-            if (mountIsLive(settings_))
+            // A Shoutcast server has no mounts to ask about: its only login is the password.
+            if (settings_.protocol == StreamProtocol::Icecast && mountIsLive(settings_))
                 fail(LinkFault::kMountInUse, detail);
             else
                 fail(LinkFault::kWrongPassword, detail);
@@ -333,7 +332,7 @@ void Broadcaster::sendLoop() {
 void Broadcaster::pump(void* handle) {
     auto* shout = static_cast<shout_t*>(handle);
     const std::uint64_t connection = connection_.load();
-    const double stallBytes = kStallSeconds * settings_.bitrateKbps * 1000.0 / 8.0;
+    const double stallBytes = settings_.stallSeconds * settings_.bitrateKbps * 1000.0 / 8.0;
     std::uint64_t titleSeq = ~std::uint64_t{0};
     const bool titlesBeside = settings_.format == StreamFormat::Mp3;
     while (!stopping_) {
