@@ -304,22 +304,30 @@ TEST_F(MidiWindow, AJackServerRestartedDuringASetIsLetGoAndPickedUpAgain) {
     since.start();
     ticks.start(20);
 
+    // The test's own clients go first (RtMidi cannot close a port of a server that died); Korvex's ports stay
+    // open (it looks once a second) when the server is killed.
+    controller_.reset();
+    lamps_.reset();
+    ASSERT_TRUE(midi().ports().openInputs().contains(QStringLiteral("ctl:pads")));
     jack_->kill();
     const auto open = [this] { return midi().ports().openInputs().contains(QStringLiteral("ctl:pads")); };
     EXPECT_TRUE(QTest::qWaitFor([&] { return !open() && midi().ports().openOutputs().isEmpty(); }, 3000))
         << "let go";
-    controller_.reset();
-    lamps_.reset();
+    // Its clients closed (JACK's library must not open the test's own probe meanwhile).
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !midi().ports().lettingGo(); }, 5000));
+    EXPECT_LT(longest, 300) << "no stall while the server is gone";
     ASSERT_TRUE(jack_->start()) << jack_->log().toStdString();
     QElapsedTimer back;
     back.start();
+    since.restart();
+    longest = 0;
     plugIn();
     ASSERT_TRUE(QTest::qWaitFor(open, 3000));
     EXPECT_LT(back.elapsed(), 2000) << "open again within 2 s of the server's return";
     send({0x90, 60, 100});
     send({0x80, 60, 0});
     EXPECT_EQ(player().player(0).playState(), deck::kPlaying) << "the note plays deck A again";
-    EXPECT_LT(longest, 500) << "no stall";
+    EXPECT_LT(longest, 300) << "no stall when it is back";
 }
 
 }  // namespace

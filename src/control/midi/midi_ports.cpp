@@ -149,6 +149,13 @@ bool Inbox::read() {
     return batches;
 }
 
+// What a server that went away leaves to close.
+struct MidiPorts::Gone {
+    std::vector<std::unique_ptr<RtMidiIn>> inputs;
+    std::vector<std::unique_ptr<RtMidiOut>> outputs;
+    void* watch = nullptr;
+};
+
 struct MidiPorts::Output {
     QString name;
     std::unique_ptr<RtMidiOut> port;
@@ -172,6 +179,7 @@ MidiPorts::~MidiPorts() {
     outputs_.clear();
     probe_.reset();
     if (jack_ != nullptr) jack_client_close(static_cast<jack_client_t*>(jack_));
+    if (letGo_.joinable()) letGo_.join();
 }
 
 Inbox& MidiPorts::inbox(const QString& port) {
@@ -239,14 +247,38 @@ void MidiPorts::batchTick() {
 
 bool MidiPorts::jackServerUp() {
     if (jack_ != nullptr && jackGone_.load()) {
+        // The server went away (killed, stopped): every port is let go, on a thread of its own: RtMidi waits
+        // a second for a JACK cycle that will never come before it closes each output port.
+        auto gone = std::make_shared<Gone>();
+        for (auto& in : inputs_) gone->inputs.push_back(std::move(in->port));
         closeInputs(inputs_.begin());
+        for (auto& out : outputs_) gone->outputs.push_back(std::move(out->port));
         outputs_.clear();
-        probe_.reset();
-        available_.clear();
-        jack_client_close(static_cast<jack_client_t*>(jack_));
+        if (probe_) {
+            gone->inputs.push_back(std::move(probe_->in));
+            gone->outputs.push_back(std::move(probe_->out));
+            probe_.reset();
+        }
+        gone->watch = jack_;
         jack_ = nullptr;
         jackGone_ = false;
+        available_.clear();
+        lettingGo_ = true;
+        letGo_ = std::thread([this, gone] {
+            // One after the other: JACK's library cannot close clients of a dead server side by side.
+            gone->outputs.clear();
+            gone->inputs.clear();
+            jack_client_close(static_cast<jack_client_t*>(gone->watch));
+            lettingGo_ = false;
+            // Looks again at once: the server may be back already.
+            QMetaObject::invokeMethod(this, [this] { rescan(); }, Qt::QueuedConnection);
+        });
         if (onPortsChanged) onPortsChanged();
+    }
+    // A new server is joined once the old one's clients are all closed.
+    if (letGo_.joinable()) {
+        if (lettingGo_.load()) return false;
+        letGo_.join();
     }
     if (jack_ != nullptr) return true;
     const QByteArray name = (client_ + QStringLiteral("-watch")).toUtf8();

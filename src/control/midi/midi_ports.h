@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <thread>
 #include <vector>
 
 namespace korvex::midi {
@@ -102,6 +103,9 @@ public:
     QStringList openOutputs() const;
     // True once the back end has answered (a server to talk to, a sequencer to open).
     bool backendAnswered() const { return answered_; }
+    // The ports of a JACK server that went away are being closed (a second for each output port); no
+    // server is joined meanwhile.
+    bool lettingGo() const { return lettingGo_.load(); }
     MidiApi api() const { return api_; }
 
     // Sends `bytes` to the output port `port` (ignored when it is not open).
@@ -131,6 +135,7 @@ private:
     struct Input;
     struct Output;
     struct Probe;
+    struct Gone;
     bool ownPort(const QString& name) const;
     // JACK: whether a server is there to talk to, through a client of Korvex's own that stays while the
     // server does (RtMidi would complain on stderr each time it found none). After the server went away,
@@ -154,6 +159,9 @@ private:
     // The JACK watch client (a jack_client_t), and whether its server has shut down (set on JACK's thread).
     void* jack_ = nullptr;
     std::atomic<bool> jackGone_{false};
+    // Closes the clients of a server that went away; lettingGo_ until it is done.
+    std::thread letGo_;
+    std::atomic<bool> lettingGo_{false};
     std::vector<std::unique_ptr<Input>> inputs_;
     std::vector<std::unique_ptr<Output>> outputs_;
     QTimer timer_;
