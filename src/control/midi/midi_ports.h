@@ -139,7 +139,7 @@ private:
     bool ownPort(const QString& name) const;
     // JACK: whether a server is there to talk to, through a client of Korvex's own that stays while the
     // server does (RtMidi would complain on stderr each time it found none). After the server went away,
-    // every port is let go and the next look starts afresh.
+    // every port is let go (closed on letGo_'s thread) and, once they are closed, a look starts afresh.
     bool jackServerUp();
     // Hands over what every inbox holds.
     bool readInboxes();
