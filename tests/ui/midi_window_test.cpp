@@ -264,6 +264,8 @@ TEST_F(MidiWindow, AJogSpunHardIsSummedAndMovesTheDeckAsItsSingleStepsDo) {
     ASSERT_NE(note, seen.end());
     EXPECT_EQ(std::accumulate(seen.begin(), note, 0), 40) << "the steps before the note are handled before it";
     EXPECT_LE(seen.size(), 8u) << "33 steps in a handful of sums";
+    EXPECT_EQ(std::accumulate(note, seen.end(), 0, [](int sum, int s) { return s < 0 ? sum + s : sum; }), -12)
+        << "a sum goes one way only";
     midi().operations().releaseJogs();
 
     // The same steps one at a time, each handed over alone: the deck moves exactly as far.
