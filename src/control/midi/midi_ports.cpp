@@ -153,6 +153,7 @@ bool Inbox::read() {
 struct MidiPorts::Gone {
     std::vector<std::unique_ptr<RtMidiIn>> inputs;
     std::vector<std::unique_ptr<RtMidiOut>> outputs;
+    std::vector<std::unique_ptr<Inbox>> inboxes;
     void* watch = nullptr;
 };
 
@@ -250,7 +251,11 @@ bool MidiPorts::jackServerUp() {
         // The server went away (killed, stopped): every port is let go, on a thread of its own: RtMidi waits
         // a second for a JACK cycle that will never come before it closes each output port.
         auto gone = std::make_shared<Gone>();
-        for (auto& in : inputs_) gone->inputs.push_back(std::move(in->port));
+        for (auto& in : inputs_) {
+            gone->inputs.push_back(std::move(in->port));
+            // An inbox stays until its port is closed (unless it is being read: it waits for that then).
+            if (reading_ == 0) gone->inboxes.push_back(std::move(in->inbox));
+        }
         closeInputs(inputs_.begin());
         for (auto& out : outputs_) gone->outputs.push_back(std::move(out->port));
         outputs_.clear();
@@ -268,6 +273,7 @@ bool MidiPorts::jackServerUp() {
             // One after the other: JACK's library cannot close clients of a dead server side by side.
             gone->outputs.clear();
             gone->inputs.clear();
+            gone->inboxes.clear();
             jack_client_close(static_cast<jack_client_t*>(gone->watch));
             lettingGo_ = false;
             // Looks again at once: the server may be back already.
