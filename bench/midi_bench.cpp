@@ -35,7 +35,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-
 struct NoAnalysis final : korvex::analysis::AnalysisSource {
     void request(const std::string&, Priority) override {}
     std::shared_ptr<const korvex::analysis::TrackAnalysis> find(const std::string&) const override {
@@ -119,8 +118,8 @@ void BM_MidiMessageToCommandQueue(benchmark::State& state) {
             for (int i = 0; i < kMessages; ++i) {
                 std::this_thread::sleep_for(std::chrono::microseconds(500));
                 sentAt = Clock::now();
-                const std::array<std::uint8_t, 3> note{static_cast<std::uint8_t>(i % 2 == 0 ? 0x90 : 0x80), 60,
-                                                        100};
+                const std::array<std::uint8_t, 3> note{static_cast<std::uint8_t>(i % 2 == 0 ? 0x90 : 0x80),
+                                                       60, 100};
                 inbox.post(note);
                 while (handled.load() <= i) std::this_thread::yield();
             }

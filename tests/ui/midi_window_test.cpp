@@ -93,7 +93,8 @@ protected:
         const QString path = toneFile(dir_.path(), QStringLiteral("a.wav"), 440.0, 30.0);
         auto* list = window().titleList(0);
         dropFiles(list->viewport(), {path});
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                           list->visualItemRect(list->item(0)).center());
         for (int i = 0; i < 2; ++i) {
             send({0x90, 60, 100});
             send({0x80, 60, 0});
@@ -239,7 +240,7 @@ TEST_F(MidiWindow, AJogSpunHardIsSummedAndMovesTheDeckAsItsSingleStepsDo) {
     // What reaches the control: summed steps and messages, in order.
     std::vector<int> seen;  // steps, or 1000 for the unbound note between them
     midi().ports().onSteps = [this, &seen, inner = midi().ports().onSteps](const QString& port, int channel,
-                                                                          int number, int steps) {
+                                                                           int number, int steps) {
         seen.push_back(steps);
         inner(port, channel, number, steps);
     };
@@ -258,12 +259,13 @@ TEST_F(MidiWindow, AJogSpunHardIsSummedAndMovesTheDeckAsItsSingleStepsDo) {
     const double at = player().transport().record(0).cuepos;
     for (std::size_t i = 0; i + 1 < burst.size(); ++i) controller_->sendMessage(&burst[i]);
     send(burst.back());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return std::accumulate(seen.begin(), seen.end(), 0) == 1000 + 42 - 9; },
-                                1000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return std::accumulate(seen.begin(), seen.end(), 0) == 1000 + 42 - 9; }, 1000));
     const double summed = player().transport().record(0).cuepos - at;
     const auto note = std::find(seen.begin(), seen.end(), 1000);
     ASSERT_NE(note, seen.end());
-    EXPECT_EQ(std::accumulate(seen.begin(), note, 0), 40) << "the steps before the note are handled before it";
+    EXPECT_EQ(std::accumulate(seen.begin(), note, 0), 40)
+        << "the steps before the note are handled before it";
     EXPECT_LE(seen.size(), 8u) << "35 steps in a handful of sums";
     EXPECT_EQ(std::accumulate(note, seen.end(), 0, [](int sum, int s) { return s < 0 ? sum + s : sum; }), -12)
         << "a sum goes one way only";
@@ -290,7 +292,8 @@ TEST_F(MidiWindow, TheDialogsPortListFollowsPortsPluggedInAndOut) {
     other->openVirtualPort("knobs");
     ASSERT_TRUE(QTest::qWaitFor([&] { return listed("deck2:knobs"); }, 2000));
     // Unticked, so no longer opened: it still goes from the list and comes back to it, unticked.
-    dialog->portList()->findItems(QStringLiteral("deck2:knobs"), Qt::MatchExactly)[0]->setCheckState(Qt::Unchecked);
+    dialog->portList()->findItems(QStringLiteral("deck2:knobs"), Qt::MatchExactly)[0]->setCheckState(
+        Qt::Unchecked);
     other.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !listed("deck2:knobs"); }, 2000));
     EXPECT_TRUE(listed("ctl:pads"));
@@ -312,9 +315,7 @@ TEST_F(MidiWindow, AJackServerRestartedDuringASetIsLetGoAndPickedUpAgain) {
     QElapsedTimer since;
     qint64 longest = 0;
     QTimer ticks;
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longest = std::max(longest, since.restart());
-    });
+    QObject::connect(&ticks, &QTimer::timeout, [&] { longest = std::max(longest, since.restart()); });
     since.start();
     ticks.start(20);
 

@@ -99,7 +99,8 @@ void Inbox::post(std::span<const std::uint8_t> bytes) {
             }
             if (!push(bytes, true, steps)) return;
             // Kept in a free place, else in place of the oldest open batch.
-            Open* place = std::find_if(open_.begin(), open_.end(), [](const Open& o) { return o.control < 0; });
+            Open* place =
+                std::find_if(open_.begin(), open_.end(), [](const Open& o) { return o.control < 0; });
             if (place == open_.end())
                 place = std::min_element(open_.begin(), open_.end(),
                                          [](const Open& a, const Open& b) { return a.at < b.at; });
@@ -231,7 +232,8 @@ void MidiPorts::wake() {
 
 void MidiPorts::armBatches() {
     if (batchesArmed_.exchange(true)) return;
-    QMetaObject::invokeMethod(this, [this] { batchTimer_.start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { batchTimer_.start(); }, Qt::QueuedConnection);
 }
 
 void MidiPorts::batchTick() {
@@ -277,7 +279,8 @@ bool MidiPorts::jackServerUp() {
             jack_client_close(static_cast<jack_client_t*>(gone->watch));
             lettingGo_ = false;
             // Looks again at once: the server may be back already.
-            QMetaObject::invokeMethod(this, [this] { rescan(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { rescan(); }, Qt::QueuedConnection);
         });
         if (onPortsChanged) onPortsChanged();
     }
@@ -373,7 +376,8 @@ bool MidiPorts::rescan() {
             input->port->ignoreTypes(true, true, true);
             input->port->setCallback(
                 [](double, std::vector<unsigned char>* message, void* user) {
-                    static_cast<Inbox*>(user)->post(std::span<const std::uint8_t>(message->data(), message->size()));
+                    static_cast<Inbox*>(user)->post(
+                        std::span<const std::uint8_t>(message->data(), message->size()));
                 },
                 input->inbox.get());
             if (!openByName(*input->port, name, "in")) continue;

@@ -119,7 +119,8 @@ public:
     void setRelativeControls(const std::vector<int>& controls);
     bool relative(int control) const {
         return (relative_[static_cast<std::size_t>(control) / 64].load(std::memory_order_relaxed) >>
-                (control % 64)) & 1U;
+                (control % 64)) &
+               1U;
     }
     // The longest a relative control's sum waits before it is handed over.
     static constexpr int kBatchMs = 5;
