@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -33,7 +34,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
 
 struct NoAnalysis final : korvex::analysis::AnalysisSource {
     void request(const std::string&, Priority) override {}
@@ -109,6 +109,7 @@ void BM_MidiMessageToCommandQueue(benchmark::State& state) {
         handled.fetch_add(1);
     };
     const std::uint64_t before = rig.engine.acknowledged();
+    korvex::midi::Inbox& inbox = rig.session.ports().inbox(QStringLiteral("bench:out"));
     for (auto _ : state) {
         micros.clear();
         handled = 0;
@@ -117,8 +118,9 @@ void BM_MidiMessageToCommandQueue(benchmark::State& state) {
             for (int i = 0; i < kMessages; ++i) {
                 std::this_thread::sleep_for(std::chrono::microseconds(500));
                 sentAt = Clock::now();
-                rig.session.ports().post(QStringLiteral("bench:out"),
-                                         {static_cast<std::uint8_t>(i % 2 == 0 ? 0x90 : 0x80), 60, 100});
+                const std::array<std::uint8_t, 3> note{static_cast<std::uint8_t>(i % 2 == 0 ? 0x90 : 0x80),
+                                                       60, 100};
+                inbox.post(note);
                 while (handled.load() <= i) std::this_thread::yield();
             }
         });
@@ -138,6 +140,7 @@ BENCHMARK(BM_MidiMessageToCommandQueue)->Unit(benchmark::kMillisecond)->Iteratio
 void BM_MidiJogThousandPerSecond(benchmark::State& state) {
     application();
     Rig rig;
+    korvex::midi::Inbox& inbox = rig.session.ports().inbox(QStringLiteral("bench:out"));
     for (auto _ : state) {
         std::atomic<bool> done{false};
         std::atomic<double> portCpu{0.0};
@@ -150,7 +153,7 @@ void BM_MidiJogThousandPerSecond(benchmark::State& state) {
             for (int i = 0; i < kMessages; ++i) {
                 std::this_thread::sleep_until(start + std::chrono::milliseconds(i));
                 const double before = threadCpuSeconds();
-                rig.session.ports().post(QStringLiteral("bench:out"), {0xB0, 24, 1});
+                inbox.post(std::array<std::uint8_t, 3>{0xB0, 24, 1});
                 postCpu = postCpu + (threadCpuSeconds() - before);
             }
             portCpu = threadCpuSeconds() - cpuStart;

@@ -155,6 +155,39 @@ TEST(MidiControl, ButtonsAbsoluteAndRelativeControlsReachTheirOperations) {
     EXPECT_EQ(rig.control.revision(), revision);
 }
 
+// Only controls bound nowhere but relatively to a knob or a wheel may be summed on the port's thread; a
+// sum works them as its messages one by one would (the jog's steps add up, an encoder's knob clamps alike).
+TEST(MidiControl, OnlyPurelyRelativeControlsAreSummedAndASumWorksLikeItsSteps) {
+    Rig rig;
+    rig.map(
+        QStringLiteral("ccrel 1 24 jog A scale=2\n"
+                       "ccrel 2 25 volume\n"
+                       "ccrel 1 26 play A\n"
+                       "ccrel 1 27 jog B\n"
+                       "port dj\n"
+                       "cc 1 27 volume\n"
+                       "port *\n"
+                       "cc14 1 8 volume\n"
+                       "ccrel 1 8 jog B\n"));
+    EXPECT_EQ(rig.control.relativeControls(), (std::vector<int>{24, 128 + 25}));
+
+    rig.control.handleSteps(QStringLiteral("x"), 0, 24, -7);
+    EXPECT_EQ(rig.wheel, (std::vector<double>{-14.0}));
+    rig.knob = 0.98;
+    rig.control.handleSteps(QStringLiteral("x"), 1, 25, 10);
+    ASSERT_EQ(rig.values.size(), 1u);
+    EXPECT_DOUBLE_EQ(rig.values[0], 1.0) << "clamped at the end, as ten single steps are";
+
+    // While learning, a sum is the control moved.
+    std::vector<LearnedControl> learnt;
+    rig.control.onLearn = [&](const LearnedControl& c) { learnt.push_back(c); };
+    rig.control.handleSteps(QStringLiteral("dj:1"), 0, 24, 3);
+    ASSERT_EQ(learnt.size(), 1u);
+    EXPECT_EQ(learnt[0].kind, MessageKind::kCc);
+    EXPECT_EQ(learnt[0].number, 24);
+    EXPECT_EQ(rig.wheel.size(), 1u);
+}
+
 TEST(MidiControl, AnAbsoluteKnobWaitsUntilItPassesTheKnobOnScreen) {
     Rig rig;
     rig.map(QStringLiteral("cc 1 7 volume\ncc 1 8 volume invert=on takeover=off"));

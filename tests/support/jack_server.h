@@ -30,26 +30,7 @@ public:
         qputenv("JACK_DEFAULT_SERVER", name_.toUtf8());
         // The server must not start itself behind a client's back (under some other name).
         qputenv("JACK_NO_START_SERVER", "1");
-        const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
-        if (jackd.isEmpty()) return;
-        process_.setProgram(jackd);
-        process_.setArguments({QStringLiteral("--no-realtime"), QStringLiteral("-n"), name_,
-                               QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
-                               QStringLiteral("44100"), QStringLiteral("-p"), QStringLiteral("256")});
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start();
-        if (!process_.waitForStarted(5000)) return;
-        // Up once a client can join it.
-        for (int i = 0; i < 100 && !up_; ++i) {
-            jack_status_t status{};
-            if (jack_client_t* probe =
-                    jack_client_open("korvex-probe", JackNoStartServer, &status, nullptr)) {
-                jack_client_close(probe);
-                up_ = true;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-        }
+        start();
     }
     ~JackServer() {
         if (process_.state() != QProcess::NotRunning) {
@@ -63,6 +44,38 @@ public:
     }
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
+
+    // Starts the server (again, under the same name); true once a client can join it.
+    bool start() {
+        up_ = false;
+        const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
+        if (jackd.isEmpty()) return false;
+        process_.setProgram(jackd);
+        process_.setArguments({QStringLiteral("--no-realtime"), QStringLiteral("-n"), name_,
+                               QStringLiteral("-d"), QStringLiteral("dummy"), QStringLiteral("-r"),
+                               QStringLiteral("44100"), QStringLiteral("-p"), QStringLiteral("256")});
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start();
+        if (!process_.waitForStarted(5000)) return false;
+        // Up once a client can join it.
+        for (int i = 0; i < 100 && !up_; ++i) {
+            jack_status_t status{};
+            if (jack_client_t* probe =
+                    jack_client_open("korvex-probe", JackNoStartServer, &status, nullptr)) {
+                jack_client_close(probe);
+                up_ = true;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+        return up_;
+    }
+    // Kills the server as a crash would (SIGKILL), its clients left behind.
+    void kill() {
+        process_.kill();
+        process_.waitForFinished(5000);
+        up_ = false;
+    }
 
     bool up() const { return up_; }
     const QString& name() const { return name_; }

@@ -1,17 +1,21 @@
 // A MIDI controller worked into the running player through a JACK server of the test's own (dummy back
 // end): the test's virtual port plays deck A, moves the volume knob (soft takeover first), turns the jog,
 // gets the lights, is let go and picked up again; malformed and unbound messages change nothing; a broken
-// mapping file is named with its lines; MIDI learn binds through the real dialog.
+// mapping file is named with its lines; MIDI learn binds through the real dialog, whose port list follows
+// ports plugged in and out; a jog spun hard is summed and moves the deck as its single steps do; a JACK
+// server killed and started again is let go and picked up.
 
 #include <gtest/gtest.h>
 
 #include <rtmidi/RtMidi.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <memory>
+#include <numeric>
 
 #include "mixer/knob_geometry.h"
 #include "support/jack_server.h"
@@ -82,6 +86,20 @@ protected:
             all.push_back(m);
         }
         return all;
+    }
+
+    // Loads a song on deck A, played and paused again by the controller (the jog then moves its position).
+    void loadAndPause() {
+        const QString path = toneFile(dir_.path(), QStringLiteral("a.wav"), 440.0, 30.0);
+        auto* list = window().titleList(0);
+        dropFiles(list->viewport(), {path});
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                           list->visualItemRect(list->item(0)).center());
+        for (int i = 0; i < 2; ++i) {
+            send({0x90, 60, 100});
+            send({0x80, 60, 0});
+        }
+        ASSERT_TRUE(player().transport().record(0).deckheld) << "paused";
     }
 
     std::unique_ptr<JackServer> jack_;
@@ -214,6 +232,117 @@ TEST_F(MidiWindow, LearnBindsTheMovedControlAndSavesTheMapping) {
     EXPECT_TRUE(settings.contains("midi-mapping=" + file.toUtf8())) << settings.constData();
     // The tests of one process share the settings folder: the next player must not look for this test's file.
     QFile::remove(korvexSettingsFile());
+}
+
+TEST_F(MidiWindow, AJogSpunHardIsSummedAndMovesTheDeckAsItsSingleStepsDo) {
+    watchMarkers();
+    loadAndPause();
+    // What reaches the control: summed steps and messages, in order.
+    std::vector<int> seen;  // steps, or 1000 for the unbound note between them
+    midi().ports().onSteps = [this, &seen, inner = midi().ports().onSteps](const QString& port, int channel,
+                                                                           int number, int steps) {
+        seen.push_back(steps);
+        inner(port, channel, number, steps);
+    };
+    const auto inner = midi().ports().onMessage;
+    midi().ports().onMessage = [&seen, inner](const QString& port, std::span<const std::uint8_t> bytes) {
+        if (bytes[0] == 0x9E) seen.push_back(1000);
+        inner(port, bytes);
+    };
+    // Forty steps on, a note, two on, twelve back and three on, all within one JACK cycle (one burst).
+    std::vector<std::vector<unsigned char>> burst;
+    for (int i = 0; i < 20; ++i) burst.push_back({0xB0, 24, static_cast<unsigned char>(i % 2 == 0 ? 1 : 3)});
+    burst.push_back({0x9E, 10, 100});
+    for (int i = 0; i < 2; ++i) burst.push_back({0xB0, 24, 1});
+    for (int i = 0; i < 12; ++i) burst.push_back({0xB0, 24, 127});
+    burst.push_back({0xB0, 24, 3});
+    const double at = player().transport().record(0).cuepos;
+    for (std::size_t i = 0; i + 1 < burst.size(); ++i) controller_->sendMessage(&burst[i]);
+    send(burst.back());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return std::accumulate(seen.begin(), seen.end(), 0) == 1000 + 42 - 9; }, 1000));
+    const double summed = player().transport().record(0).cuepos - at;
+    const auto note = std::find(seen.begin(), seen.end(), 1000);
+    ASSERT_NE(note, seen.end());
+    EXPECT_EQ(std::accumulate(seen.begin(), note, 0), 40)
+        << "the steps before the note are handled before it";
+    EXPECT_LE(seen.size(), 8u) << "35 steps in a handful of sums";
+    EXPECT_EQ(std::accumulate(note, seen.end(), 0, [](int sum, int s) { return s < 0 ? sum + s : sum; }), -12)
+        << "a sum goes one way only";
+    midi().operations().releaseJogs();
+
+    // The same steps one at a time, each handed over alone: the deck moves exactly as far.
+    const double from = player().transport().record(0).cuepos;
+    for (const auto& m : burst)
+        if (m[0] == 0xB0) send(m);
+    EXPECT_NEAR(player().transport().record(0).cuepos - from, summed, 1e-9);
+    EXPECT_GT(summed, 0.1);
+}
+
+TEST_F(MidiWindow, TheDialogsPortListFollowsPortsPluggedInAndOut) {
+    app_->showConfiguration();
+    click(app_->configurationWindow()->midiButton());
+    midi::MidiWindow* dialog = app_->midiWindow();
+    ASSERT_NE(dialog, nullptr);
+    const auto listed = [dialog](const char* name) {
+        return dialog->portList()->findItems(QString::fromLatin1(name), Qt::MatchExactly).size() == 1;
+    };
+    EXPECT_TRUE(listed("ctl:pads"));
+    auto other = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "deck2");
+    other->openVirtualPort("knobs");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed("deck2:knobs"); }, 2000));
+    // Unticked, so no longer opened: it still goes from the list and comes back to it, unticked.
+    dialog->portList()->findItems(QStringLiteral("deck2:knobs"), Qt::MatchExactly)[0]->setCheckState(
+        Qt::Unchecked);
+    other.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !listed("deck2:knobs"); }, 2000));
+    EXPECT_TRUE(listed("ctl:pads"));
+    other = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "deck2");
+    other->openVirtualPort("knobs");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed("deck2:knobs"); }, 2000));
+    QListWidgetItem* item = dialog->portList()->findItems(QStringLiteral("deck2:knobs"), Qt::MatchExactly)[0];
+    EXPECT_EQ(item->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(midi().ports().openInputs().contains(QStringLiteral("deck2:knobs")));
+    // Every port again (the choice is kept in the settings the tests share).
+    item->setCheckState(Qt::Checked);
+    other.reset();
+}
+
+TEST_F(MidiWindow, AJackServerRestartedDuringASetIsLetGoAndPickedUpAgain) {
+    watchMarkers();
+    loadAndPause();
+    // The user-interface thread keeps turning all along: the longest gap between ticks of a 20 ms timer.
+    QElapsedTimer since;
+    qint64 longest = 0;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] { longest = std::max(longest, since.restart()); });
+    since.start();
+    ticks.start(20);
+
+    // The test's own clients go first (RtMidi cannot close a port of a server that died); Korvex's ports stay
+    // open (it looks once a second) when the server is killed.
+    controller_.reset();
+    lamps_.reset();
+    ASSERT_TRUE(midi().ports().openInputs().contains(QStringLiteral("ctl:pads")));
+    jack_->kill();
+    const auto open = [this] { return midi().ports().openInputs().contains(QStringLiteral("ctl:pads")); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !open() && midi().ports().openOutputs().isEmpty(); }, 3000))
+        << "let go";
+    // Its clients closed (JACK's library must not open the test's own probe meanwhile).
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !midi().ports().lettingGo(); }, 5000));
+    EXPECT_LT(longest, 300) << "no stall while the server is gone";
+    ASSERT_TRUE(jack_->start()) << jack_->log().toStdString();
+    QElapsedTimer back;
+    back.start();
+    since.restart();
+    longest = 0;
+    plugIn();
+    ASSERT_TRUE(QTest::qWaitFor(open, 3000));
+    EXPECT_LT(back.elapsed(), 2000) << "open again within 2 s of the server's return";
+    send({0x90, 60, 100});
+    send({0x80, 60, 0});
+    EXPECT_EQ(player().player(0).playState(), deck::kPlaying) << "the note plays deck A again";
+    EXPECT_LT(longest, 300) << "no stall when it is back";
 }
 
 }  // namespace

@@ -16,13 +16,6 @@ bool portMatches(const QString& filter, const QString& port) {
     return filter.isEmpty() || port.contains(filter, Qt::CaseInsensitive);
 }
 
-// A relative control's steps: 1 .. 63 forward, 65 .. 127 back (two's complement), 0 and 64 none.
-int relativeSteps(int data) {
-    if (data >= 1 && data <= 63) return data;
-    if (data >= 65) return data - 128;
-    return 0;
-}
-
 }  // namespace
 
 MidiControl::MidiControl() = default;
@@ -69,6 +62,46 @@ void MidiControl::setMapping(Mapping mapping) {
     halves_.assign(n, {0, 0});
     down_.assign(n, false);
     sent_.clear();
+    if (onMappingChanged) onMappingChanged();
+}
+
+std::vector<int> MidiControl::relativeControls() const {
+    // Per control change (channel * 128 + number): 1 when every binding on it is relative and works a knob
+    // or a wheel, -1 when any is not (an absolute or 14-bit binding, a button, an unknown operation).
+    std::array<signed char, 16 * 128> state{};
+    const auto mark = [&](int channel, int number, bool relative) {
+        if (number > 127) return;
+        signed char& s = state[static_cast<std::size_t>(channel * 128 + number)];
+        s = relative && s >= 0 ? 1 : -1;
+    };
+    for (const Binding& b : mapping_.bindings) {
+        if (b.kind == MessageKind::kCc14) {
+            mark(b.channel, b.number, false);
+            mark(b.channel, b.number + 32, false);
+        } else if (b.kind == MessageKind::kCc || b.kind == MessageKind::kCcRelative) {
+            const Operation* op = find(b.operation);
+            mark(b.channel, b.number,
+                 b.kind == MessageKind::kCcRelative && op != nullptr && op->kind != Operation::Kind::kButton);
+        }
+    }
+    std::vector<int> keys;
+    for (std::size_t k = 0; k < state.size(); ++k)
+        if (state[k] > 0) keys.push_back(static_cast<int>(k));
+    return keys;
+}
+
+void MidiControl::handleSteps(const QString& port, int channel, int number, int steps) {
+    if (steps == 0 || channel < 0 || channel > 15 || number < 0 || number > 127) return;
+    if (onLearn) {
+        onLearn({port, MessageKind::kCc, channel, number});
+        return;
+    }
+    for (std::size_t i = 0; i < mapping_.bindings.size(); ++i) {
+        const Binding& b = mapping_.bindings[i];
+        if (b.kind == MessageKind::kCcRelative && b.channel == channel && b.number == number &&
+            portMatches(b.port, port))
+            apply(i, b, 0, false, steps);
+    }
 }
 
 void MidiControl::handle(const QString& port, std::span<const std::uint8_t> bytes) {
@@ -94,26 +127,28 @@ void MidiControl::handle(const QString& port, std::span<const std::uint8_t> byte
         switch (b.kind) {
             case MessageKind::kNote:
                 if ((type == 0x90 || type == 0x80) && data1 == b.number)
-                    apply(i, b, data2, type == 0x80 || data2 == 0);
+                    apply(i, b, data2, type == 0x80 || data2 == 0, 0);
                 break;
             case MessageKind::kCc:
+                if (type == 0xB0 && data1 == b.number) apply(i, b, data2, false, 0);
+                break;
             case MessageKind::kCcRelative:
-                if (type == 0xB0 && data1 == b.number) apply(i, b, data2, false);
+                if (type == 0xB0 && data1 == b.number) apply(i, b, data2, false, relativeSteps(data2));
                 break;
             case MessageKind::kCc14:
                 if (type == 0xB0 && (data1 == b.number || data1 == b.number + 32)) {
                     halves_[i][data1 == b.number ? 0 : 1] = data2;
-                    apply(i, b, (halves_[i][0] << 7) | halves_[i][1], false);
+                    apply(i, b, (halves_[i][0] << 7) | halves_[i][1], false, 0);
                 }
                 break;
             case MessageKind::kPitchBend:
-                if (type == 0xE0) apply(i, b, (data2 << 7) | data1, false);
+                if (type == 0xE0) apply(i, b, (data2 << 7) | data1, false, 0);
                 break;
         }
     }
 }
 
-void MidiControl::apply(std::size_t index, const Binding& binding, int data, bool isNoteOff) {
+void MidiControl::apply(std::size_t index, const Binding& binding, int data, bool isNoteOff, int steps) {
     const Operation* op = find(binding.operation);
     if (op == nullptr || !op->act) return;
     MidiInput input;
@@ -128,7 +163,7 @@ void MidiControl::apply(std::size_t index, const Binding& binding, int data, boo
                 if (isNoteOff && !down_[index]) return;
                 input.pressed = !isNoteOff;
             } else {
-                input.pressed = relative ? relativeSteps(data) > 0 : data / full >= 0.5;
+                input.pressed = relative ? steps > 0 : data / full >= 0.5;
                 if (input.pressed == down_[index]) return;
             }
             down_[index] = input.pressed;
@@ -138,7 +173,7 @@ void MidiControl::apply(std::size_t index, const Binding& binding, int data, boo
             if (binding.kind == MessageKind::kNote) return;
             const double now = op->position ? op->position(binding.argument) : 0.0;
             if (relative) {
-                const double step = relativeSteps(data) * binding.scale / 127.0;
+                const double step = steps * binding.scale / 127.0;
                 input.value = std::clamp(now + (binding.invert ? -step : step), 0.0, 1.0);
             } else {
                 input.value = binding.invert ? 1.0 - data / full : data / full;
@@ -148,9 +183,7 @@ void MidiControl::apply(std::size_t index, const Binding& binding, int data, boo
             break;
         }
         case Operation::Kind::kWheel: {
-            if (!relative) return;
-            const int steps = relativeSteps(data);
-            if (steps == 0) return;
+            if (!relative || steps == 0) return;
             input.delta = steps * binding.scale * (binding.invert ? -1 : 1);
             input.relative = true;
             break;

@@ -84,6 +84,14 @@ public:
     // to onLearn instead and works nothing.
     void handle(const QString& port, std::span<const std::uint8_t> bytes);
     std::function<void(const LearnedControl&)> onLearn;
+    // `steps` of the relative control change `number` on `channel` (0 .. 15) from `port`, summed over
+    // several messages: works its relative bindings as the messages one by one would.
+    void handleSteps(const QString& port, int channel, int number, int steps);
+    // The control changes (channel * 128 + number) that may be summed before they are handled: every binding
+    // on them is relative and works a knob or a wheel.
+    std::vector<int> relativeControls() const;
+    // Called after the mapping changed.
+    std::function<void()> onMappingChanged;
 
     // Called after the player's state may have changed: computes every light for each of `ports` (the
     // output ports open now) and returns what to send, each message only when its value changed since the
@@ -100,7 +108,8 @@ public:
 
 private:
     const Operation* find(const QString& name) const;
-    void apply(std::size_t index, const Binding& binding, int data, bool isNoteOff);
+    // `steps`: a relative binding's steps (`data` is not read then).
+    void apply(std::size_t index, const Binding& binding, int data, bool isNoteOff, int steps);
     // Soft takeover: true when the knob may follow `value` now.
     bool takesOver(std::size_t index, const Operation& op, int argument, double value);
 

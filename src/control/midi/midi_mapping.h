@@ -77,6 +77,13 @@ std::optional<Mapping> readMapping(const QString& text, const MappingCatalog& ca
 // The mapping as a file would hold it (what readMapping reads back as the same mapping).
 QString writeMapping(const Mapping& mapping, const MappingCatalog& catalog);
 
+// A relative control's steps: 1 .. 63 forward, 65 .. 127 back (two's complement), 0 and 64 none.
+inline int relativeSteps(int data) {
+    if (data >= 1 && data <= 63) return data;
+    if (data >= 65 && data <= 127) return data - 128;
+    return 0;
+}
+
 // The key names a `key` operation takes ("Space", "Q", "PageUp" ...) and their virtual-key codes.
 int keyCodeOf(const QString& name);
 QString keyNameOf(int code);

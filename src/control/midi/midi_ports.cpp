@@ -7,6 +7,8 @@
 #include <QMetaObject>
 #include <algorithm>
 
+#include "control/midi/midi_mapping.h"
+
 namespace korvex::midi {
 namespace {
 
@@ -66,8 +68,94 @@ struct MidiPorts::Probe {
 
 struct MidiPorts::Input {
     QString name;
-    MidiPorts* owner = nullptr;
+    // Declared before the port: the port (and its thread) ends first.
+    std::unique_ptr<Inbox> inbox;
     std::unique_ptr<RtMidiIn> port;
+};
+
+Inbox::Inbox(MidiPorts& owner, QString port) : owner_(owner), port_(std::move(port)) {}
+
+void Inbox::post(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
+    if (bytes.size() >= 3 && (bytes[0] & 0xF0) == 0xB0 && bytes[1] < 128 && bytes[2] < 128) {
+        const int control = (bytes[0] & 0x0F) * 128 + bytes[1];
+        if (owner_.relative(control)) {
+            const int steps = relativeSteps(bytes[2]);
+            if (steps == 0) return;
+            const std::size_t written = written_.load(std::memory_order_relaxed);
+            for (Open& open : open_) {
+                if (open.control != control) continue;
+                // Into the batch open for this control, unless the reader has taken it (or, long read, its
+                // place in the ring went to a later entry), or the control turned back: a batch goes one way
+                // only, so that a knob stopped at an end of its travel ends where the steps one by one leave
+                // it.
+                if (written - open.at < kRing) {
+                    std::atomic<std::int64_t>& sum = ring_[open.at % kRing].steps;
+                    std::int64_t now = sum.load();
+                    while (now != kTaken && (now > 0) == (steps > 0))
+                        if (sum.compare_exchange_weak(now, now + steps)) return;
+                }
+                open.control = -1;
+            }
+            if (!push(bytes, true, steps)) return;
+            // Kept in a free place, else in place of the oldest open batch.
+            Open* place =
+                std::find_if(open_.begin(), open_.end(), [](const Open& o) { return o.control < 0; });
+            if (place == open_.end())
+                place = std::min_element(open_.begin(), open_.end(),
+                                         [](const Open& a, const Open& b) { return a.at < b.at; });
+            *place = {control, written};
+            owner_.armBatches();
+            return;
+        }
+    }
+    if (!push(bytes, false, 0)) return;
+    // What comes after this message goes behind it.
+    for (Open& open : open_) open.control = -1;
+    owner_.wake();
+}
+
+bool Inbox::push(std::span<const std::uint8_t> bytes, bool batch, int steps) {
+    const std::size_t w = written_.load(std::memory_order_relaxed);
+    if (w - read_.load() >= kRing) return false;
+    Entry& e = ring_[w % kRing];
+    e.size = static_cast<std::uint8_t>(std::min<std::size_t>(bytes.size(), e.bytes.size()));
+    std::copy_n(bytes.begin(), e.size, e.bytes.begin());
+    e.batch = batch;
+    e.steps.store(steps, std::memory_order_relaxed);
+    written_.store(w + 1);
+    return true;
+}
+
+bool Inbox::read() {
+    bool batches = false;
+    for (std::size_t r = read_.load(); r != written_.load(); r = read_.load()) {
+        Entry& e = ring_[r % kRing];
+        // Copied out and passed before it is handed over: the port's thread may reuse the place then, and
+        // what the operation does may read the inboxes again (a nested event loop).
+        const std::array<std::uint8_t, 3> bytes = e.bytes;
+        const std::size_t size = e.size;
+        const bool batch = e.batch;
+        const std::int64_t steps = batch ? e.steps.exchange(kTaken) : 0;
+        read_.store(r + 1);
+        if (batch) {
+            batches = true;
+            if (owner_.onSteps)
+                owner_.onSteps(port_, bytes[0] & 0x0F, bytes[1],
+                               static_cast<int>(std::clamp<std::int64_t>(steps, INT32_MIN, INT32_MAX)));
+        } else if (owner_.onMessage) {
+            owner_.onMessage(port_, std::span<const std::uint8_t>(bytes.data(), size));
+        }
+    }
+    return batches;
+}
+
+// What a server that went away leaves to close.
+struct MidiPorts::Gone {
+    std::vector<std::unique_ptr<RtMidiIn>> inputs;
+    std::vector<std::unique_ptr<RtMidiOut>> outputs;
+    std::vector<std::unique_ptr<Inbox>> inboxes;
+    void* watch = nullptr;
 };
 
 struct MidiPorts::Output {
@@ -81,6 +169,9 @@ MidiPorts::MidiPorts(MidiApi api, QString client) : api_(api), client_(std::move
         jack_set_info_function(quietJack);
     }
     QObject::connect(&timer_, &QTimer::timeout, this, [this] { rescan(); });
+    batchTimer_.setInterval(kBatchMs);
+    batchTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&batchTimer_, &QTimer::timeout, this, [this] { batchTick(); });
 }
 
 MidiPorts::~MidiPorts() {
@@ -90,18 +181,113 @@ MidiPorts::~MidiPorts() {
     outputs_.clear();
     probe_.reset();
     if (jack_ != nullptr) jack_client_close(static_cast<jack_client_t*>(jack_));
+    if (letGo_.joinable()) letGo_.join();
+}
+
+Inbox& MidiPorts::inbox(const QString& port) {
+    for (const auto& in : inputs_)
+        if (in->name == port) return *in->inbox;
+    for (const auto& own : ownInboxes_)
+        if (own->port() == port) return *own;
+    ownInboxes_.push_back(std::make_unique<Inbox>(*this, port));
+    return *ownInboxes_.back();
+}
+
+void MidiPorts::setRelativeControls(const std::vector<int>& controls) {
+    std::array<std::uint64_t, std::tuple_size_v<decltype(relative_)>> bits{};
+    for (const int c : controls)
+        if (c >= 0 && c < 16 * 128) bits[static_cast<std::size_t>(c) / 64] |= std::uint64_t{1} << (c % 64);
+    for (std::size_t i = 0; i < bits.size(); ++i) relative_[i].store(bits[i], std::memory_order_relaxed);
+}
+
+bool MidiPorts::readInboxes() {
+    bool batches = false;
+    // By index, and no inbox freed meanwhile: an operation may run a nested event loop, where a look at
+    // the ports closes some.
+    ++reading_;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) batches |= inputs_[i]->inbox->read();
+    for (std::size_t i = 0; i < ownInboxes_.size(); ++i) batches |= ownInboxes_[i]->read();
+    if (--reading_ == 0) retired_.clear();
+    return batches;
+}
+
+void MidiPorts::closeInputs(std::vector<std::unique_ptr<Input>>::iterator from) {
+    for (auto it = from; it != inputs_.end(); ++it) {
+        (*it)->port.reset();
+        if (reading_ > 0) retired_.push_back(std::move((*it)->inbox));
+    }
+    inputs_.erase(from, inputs_.end());
+}
+
+void MidiPorts::wake() {
+    if (wakeQueued_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            wakeQueued_ = false;
+            readInboxes();
+        },
+        Qt::QueuedConnection);
+}
+
+void MidiPorts::armBatches() {
+    if (batchesArmed_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this, [this] { batchTimer_.start(); }, Qt::QueuedConnection);
+}
+
+void MidiPorts::batchTick() {
+    // Batches keep coming: read again in kBatchMs.
+    if (readInboxes()) return;
+    // None: stop, unless one came in between (its port's thread then saw the timer as running).
+    batchesArmed_ = false;
+    if (readInboxes()) {
+        batchesArmed_ = true;
+        return;
+    }
+    batchTimer_.stop();
 }
 
 bool MidiPorts::jackServerUp() {
     if (jack_ != nullptr && jackGone_.load()) {
-        inputs_.clear();
+        // The server went away (killed, stopped): every port is let go, on a thread of its own: RtMidi waits
+        // a second for a JACK cycle that will never come before it closes each output port.
+        auto gone = std::make_shared<Gone>();
+        for (auto& in : inputs_) {
+            gone->inputs.push_back(std::move(in->port));
+            // An inbox stays until its port is closed (unless it is being read: it waits for that then).
+            if (reading_ == 0) gone->inboxes.push_back(std::move(in->inbox));
+        }
+        closeInputs(inputs_.begin());
+        for (auto& out : outputs_) gone->outputs.push_back(std::move(out->port));
         outputs_.clear();
-        probe_.reset();
-        available_.clear();
-        jack_client_close(static_cast<jack_client_t*>(jack_));
+        if (probe_) {
+            gone->inputs.push_back(std::move(probe_->in));
+            gone->outputs.push_back(std::move(probe_->out));
+            probe_.reset();
+        }
+        gone->watch = jack_;
         jack_ = nullptr;
         jackGone_ = false;
+        available_.clear();
+        lettingGo_ = true;
+        letGo_ = std::thread([this, gone] {
+            // One after the other: JACK's library cannot close clients of a dead server side by side.
+            gone->outputs.clear();
+            gone->inputs.clear();
+            gone->inboxes.clear();
+            jack_client_close(static_cast<jack_client_t*>(gone->watch));
+            lettingGo_ = false;
+            // Looks again at once: the server may be back already.
+            QMetaObject::invokeMethod(
+                this, [this] { rescan(); }, Qt::QueuedConnection);
+        });
         if (onPortsChanged) onPortsChanged();
+    }
+    // A new server is joined once the old one's clients are all closed.
+    if (letGo_.joinable()) {
+        if (lettingGo_.load()) return false;
+        letGo_.join();
     }
     if (jack_ != nullptr) return true;
     const QByteArray name = (client_ + QStringLiteral("-watch")).toUtf8();
@@ -162,14 +348,15 @@ bool MidiPorts::rescan() {
     outputs.erase(
         std::remove_if(outputs.begin(), outputs.end(), [this](const QString& n) { return ownPort(n); }),
         outputs.end());
+    // A port listed or gone counts as a change even when it is not opened (the dialog lists them all).
+    bool changed = available_ != inputs;
     available_ = inputs;
-    bool changed = false;
     // Let go of what is gone (or no longer chosen).
     const auto goneIn = std::remove_if(inputs_.begin(), inputs_.end(), [&](const std::unique_ptr<Input>& in) {
         return !inputs.contains(in->name) || (!chosen_.isEmpty() && !chosen_.contains(in->name));
     });
     changed |= goneIn != inputs_.end();
-    inputs_.erase(goneIn, inputs_.end());
+    closeInputs(goneIn);
     const auto goneOut =
         std::remove_if(outputs_.begin(), outputs_.end(),
                        [&](const std::unique_ptr<Output>& out) { return !outputs.contains(out->name); });
@@ -182,17 +369,17 @@ bool MidiPorts::rescan() {
             continue;
         auto input = std::make_unique<Input>();
         input->name = name;
-        input->owner = this;
+        input->inbox = std::make_unique<Inbox>(*this, name);
         try {
             input->port = std::make_unique<RtMidiIn>(rtApi(api_), client_.toStdString());
             input->port->setErrorCallback(quietly);
             input->port->ignoreTypes(true, true, true);
             input->port->setCallback(
                 [](double, std::vector<unsigned char>* message, void* user) {
-                    auto* in = static_cast<Input*>(user);
-                    in->owner->post(in->name, std::vector<std::uint8_t>(message->begin(), message->end()));
+                    static_cast<Inbox*>(user)->post(
+                        std::span<const std::uint8_t>(message->data(), message->size()));
                 },
-                input.get());
+                input->inbox.get());
             if (!openByName(*input->port, name, "in")) continue;
         } catch (const RtMidiError&) {
             continue;
@@ -239,15 +426,6 @@ void MidiPorts::send(const QString& port, std::span<const std::uint8_t> bytes) {
         } catch (const RtMidiError&) {
         }
     }
-}
-
-void MidiPorts::post(const QString& port, std::vector<std::uint8_t> bytes) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, port, bytes = std::move(bytes)] {
-            if (onMessage) onMessage(port, bytes);
-        },
-        Qt::QueuedConnection);
 }
 
 }  // namespace korvex::midi

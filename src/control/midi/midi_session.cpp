@@ -15,14 +15,23 @@ constexpr qint64 kMappingLimit = 1024 * 1024;
 
 MidiSession::MidiSession(PlayerTargets targets, MidiApi api, QString client)
     : operations_(control_, std::move(targets)), ports_(std::make_unique<MidiPorts>(api, std::move(client))) {
+    control_.onMappingChanged = [this] { ports_->setRelativeControls(control_.relativeControls()); };
     QStringList errors;
     control_.setMappingText(genericMappingText(), errors);
+    ports_->onSteps = [this](const QString& port, int channel, int number, int steps) {
+        const std::uint64_t before = control_.revision();
+        control_.handleSteps(port, channel, number, steps);
+        if (control_.revision() != before && onWorked) onWorked();
+    };
     ports_->onMessage = [this](const QString& port, std::span<const std::uint8_t> bytes) {
         const std::uint64_t before = control_.revision();
         control_.handle(port, bytes);
         if (control_.revision() != before && onWorked) onWorked();
     };
-    ports_->onPortsChanged = [this] { updateLights(); };
+    ports_->onPortsChanged = [this] {
+        updateLights();
+        if (onPortsChanged) onPortsChanged();
+    };
 }
 
 bool MidiSession::loadMapping(const QString& path, QString& message) {

@@ -35,6 +35,8 @@ public:
 
     // A message worked an operation (the window redraws).
     std::function<void()> onWorked;
+    // The ports listed or open changed (after the lights were sent to them).
+    std::function<void()> onPortsChanged;
 
 private:
     MidiControl control_;

@@ -166,10 +166,13 @@ MidiWindow::MidiWindow(MidiSession& session, QWidget* parent) : QDialog(parent),
         if (mappingChosen) mappingChosen(QString());
         showState();
     });
+    // Ports plugged in or out while the dialog is open show at once (the ports are looked at once a second).
+    session_.onPortsChanged = [this] { showState(); };
     showState();
 }
 
 MidiWindow::~MidiWindow() {
+    session_.onPortsChanged = nullptr;
     stopLearning();
 }
 
