@@ -65,6 +65,11 @@ TEST(RealtimeOutput, AnIdleEngineRestsAndAPlayWakesItWithNothingLost) {
     const std::string tool = KORVEX_PULSE_TOOL;
     if (std::system(("'" + tool + "' start '" + dir + "' > /dev/null").c_str()) != 0)
         GTEST_SKIP() << "no PulseAudio server could be started";
+    // The server goes however the test ends (a failed assertion returns early).
+    struct Stop {
+        std::string command;
+        ~Stop() { std::system(command.c_str()); }
+    } stop{"'" + tool + "' stop '" + dir + "'"};
     ::setenv("XDG_RUNTIME_DIR", (dir + "/run").c_str(), 1);
     ::setenv("PULSE_SERVER", ("unix:" + dir + "/run/pulse/native").c_str(), 1);
     {
@@ -106,7 +111,6 @@ TEST(RealtimeOutput, AnIdleEngineRestsAndAPlayWakesItWithNothingLost) {
         EXPECT_LT(longest, 20u) << "a gap of " << longest << " frames";
         output->stop();
     }
-    std::system(("'" + tool + "' stop '" + dir + "'").c_str());
 }
 
 }  // namespace
