@@ -21,15 +21,7 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" --seconds "$seconds" --runs "$runs"
 fi
 
-make_mp3() {
-  [ -f "$2" ] && return
-  ffmpeg -hide_banner -loglevel error -y -f lavfi -i "anoisesrc=color=pink:amplitude=0.2:d=300" \
-    -f lavfi -i "sine=f=$1:d=300" -filter_complex amix=inputs=2 -ac 2 -ar 44100 -c:a libmp3lame -b:a 192k "$2"
-}
-a=/tmp/korvex-bench-5min-220.mp3
-b=/tmp/korvex-bench-5min-330.mp3
-make_mp3 220 "$a"
-make_mp3 330 "$b"
+source "$here/bench/cpu_common.sh"
 
 tool="$here/tests/tools/pulse-null-sink"
 work=$(mktemp -d /tmp/korvex-peer-cpu.XXXXXX)
@@ -42,17 +34,6 @@ cleanup() {
 }
 trap cleanup EXIT
 eval "$("$tool" start "$work")"
-
-ticks=$(getconf CLK_TCK)
-cputicks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-measure() {
-  local before after
-  before=$(cputicks "$1")
-  sleep "$seconds"
-  after=$(cputicks "$1")
-  awk -v d=$((after - before)) -v t="$ticks" -v s="$seconds" 'BEGIN { printf "%.2f", 100 * d / t / s }'
-}
-median() { tr ' ' '\n' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Starts a fresh Mixxx with the songs given; sets pid. Mixxx puts the first song named on its command line into
 # deck 2 and lists both in its library; a double click on the second row puts that one into deck 1.
