@@ -4,7 +4,8 @@
 #include <qt6keychain/keychain.h>
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
@@ -15,6 +16,9 @@
 namespace korvex::broadcast {
 
 namespace {
+
+// How long the keyring's presence may be asked about on the user-interface thread.
+constexpr int kAskLimitMs = 500;
 
 // libsecret talks over GLib's shared session-bus connection, which by default ends the program (SIGTERM)
 // when the bus goes away: a player on air must not stop because a desktop service did. The shared
@@ -74,9 +78,15 @@ bool PasswordKeeper::keyringAnswers() {
     bool answers = false;
     {
         QDBusConnection bus = QDBusConnection::connectToBus(address, name);
-        if (bus.isConnected() && bus.interface() != nullptr) {
+        if (bus.isConnected()) {
             for (const char* service : {"org.freedesktop.secrets", "org.kde.kwalletd5"}) {
-                const QDBusReply<bool> there = bus.interface()->isServiceRegistered(QLatin1String(service));
+                // Asked with a short limit: a bus daemon that hangs must not hold the window up for D-Bus's
+                // usual 25 s.
+                QDBusMessage ask = QDBusMessage::createMethodCall(
+                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+                ask << QLatin1String(service);
+                const QDBusReply<bool> there = bus.call(ask, QDBus::Block, kAskLimitMs);
                 if (there.isValid() && there.value()) answers = true;
             }
         }
