@@ -230,7 +230,10 @@ void MainWindow::showEffectList(int slot, const QStringList& entries) {
 
 void MainWindow::moveTo(const std::string& name, int index, int leftTwips, int topTwips) {
     QWidget* widget = picture(name, index);
-    if (widget != nullptr) widget->move(px(leftTwips), px(topTwips));
+    // Only a real move: QWidget::move marks the parent's opaque regions dirty even when the place is the same,
+    // and the knobs are placed again on every tick.
+    if (widget != nullptr && widget->pos() != QPoint(px(leftTwips), px(topTwips)))
+        widget->move(px(leftTwips), px(topTwips));
 }
 
 void MainWindow::applyLayout(bool samplerView, bool listView, bool menuView) {
