@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
+#include <QTemporaryDir>
 #include <QToolTip>
 #include <cmath>
 
@@ -282,6 +283,59 @@ TEST_P(WindowLook, TheMiniBarShowsItsTitleWhole) {
     }
     const QString shots = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR");
     if (!shots.isEmpty()) window().grab().save(shots + QStringLiteral("/minibar-%1.png").arg(GetParam()));
+}
+
+// A picture the window counts as hiding what lies behind it (so the panels under a display that changes 33
+// times a second are not painted again) really covers every pixel of its place; the panels do.
+TEST_P(WindowLook, APictureCountedOpaqueCoversItsWholePlace) {
+    int opaque = 0;
+    for (auto* picture : window().findChildren<appearance::PictureWidget*>()) {
+        if (!picture->testAttribute(Qt::WA_OpaquePaintEvent)) continue;
+        ++opaque;
+        QImage drawn(picture->size(), QImage::Format_ARGB32);
+        drawn.fill(Qt::transparent);
+        picture->render(&drawn, QPoint(), QRegion(), QWidget::RenderFlags());
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                ASSERT_EQ(qAlpha(drawn.pixel(x, y)), 255) << picture->picturePath().toStdString() << " at " << x
+                                                          << "," << y;
+    }
+    EXPECT_GT(opaque, 3);
+    // The sampler strip, the player panel and the list panel.
+    for (const char* panel : {"Picture8", "Picture4", "Picture5"})
+        EXPECT_TRUE(window().picture(panel)->testAttribute(Qt::WA_OpaquePaintEvent)) << panel;
+}
+
+// A picture lets what lies behind it show where it does not paint: without a bitmap (a skin that lacks it),
+// with a bitmap smaller than its place, or with transparency.
+TEST(PictureWidgetLook, APictureThatLeavesGapsIsNotOpaque) {
+    QTemporaryDir dir;
+    auto bitmap = [&](const char* name, QSize size, QImage::Format format, QColor fill) {
+        QImage image(size, format);
+        image.fill(fill);
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        image.save(path);
+        return path;
+    };
+    const QString full = bitmap("full.bmp", {20, 10}, QImage::Format_RGB32, Qt::red);
+    const QString small = bitmap("small.bmp", {10, 10}, QImage::Format_RGB32, Qt::red);
+    const QString clear = bitmap("clear.png", {20, 10}, QImage::Format_ARGB32, QColor(255, 0, 0, 100));
+    appearance::PictureWidget picture;
+    picture.resize(20, 10);
+    picture.show();
+    EXPECT_FALSE(picture.testAttribute(Qt::WA_OpaquePaintEvent));
+    ASSERT_TRUE(picture.setPicture(full));
+    EXPECT_TRUE(picture.testAttribute(Qt::WA_OpaquePaintEvent));
+    picture.resize(21, 10);
+    EXPECT_FALSE(picture.testAttribute(Qt::WA_OpaquePaintEvent));
+    picture.resize(20, 10);
+    ASSERT_TRUE(picture.setPicture(small));
+    EXPECT_FALSE(picture.testAttribute(Qt::WA_OpaquePaintEvent));
+    ASSERT_TRUE(picture.setPicture(clear));
+    EXPECT_FALSE(picture.testAttribute(Qt::WA_OpaquePaintEvent));
+    ASSERT_TRUE(picture.setPicture(full));
+    picture.clearPicture();
+    EXPECT_FALSE(picture.testAttribute(Qt::WA_OpaquePaintEvent));
 }
 
 INSTANTIATE_TEST_SUITE_P(ShippedSkins, WindowLook, ::testing::Values("orange", "steel"));

@@ -39,12 +39,26 @@ PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
+void PictureWidget::updateOpaque() {
+    // A bitmap without transparency that fills the widget hides everything behind it: the window then
+    // leaves what lies under it (the panels under a label whose text changes 33 times a second) unpainted.
+    const bool opaque = !pixmap_.isNull() && !pixmap_.hasAlphaChannel() && pixmap_.width() >= width() &&
+                        pixmap_.height() >= height();
+    if (testAttribute(Qt::WA_OpaquePaintEvent) != opaque) setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+}
+
+void PictureWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    updateOpaque();
+}
+
 bool PictureWidget::setPicture(const QString& path) {
     if (path == path_ && !pixmap_.isNull()) return true;
     const QPixmap pixmap = QPixmap::fromImage(readPicture(path));
     if (pixmap.isNull()) return false;
     path_ = path;
     pixmap_ = pixmap;
+    updateOpaque();
     update();
     return true;
 }
@@ -59,6 +73,7 @@ void PictureWidget::setPaintedLook(const QString& text, bool lit) {
 void PictureWidget::clearPicture() {
     path_.clear();
     pixmap_ = QPixmap();
+    updateOpaque();
     update();
 }
 
