@@ -29,6 +29,10 @@ int main(int argc, char* argv[]) {
             break;
     }
     const std::vector<std::string>& args = line.player;
+    // On X11 the window's updates go to the server in the request itself, not through shared memory. They
+    // are small (a display's text, a knob) and come 33 times a second, and the shared-memory path waits
+    // on the server twice for each: a fifth of the playing player's CPU. A user's own setting stands.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvex"));
     // SIGTERM, SIGINT and SIGHUP leave as the leave question's "No" does, through the normal shutdown. The
