@@ -104,6 +104,8 @@ public:
     int slidestate() const { return slidestate_; }
     // True from the start of a slide until it reaches its end (a cancelled slide leaves it set).
     bool slideflag() const { return slideflag_; }
+    // Whether the main timer's next steps would move anything here: a slide, or a pitch change held back.
+    bool moving() const { return slideflag_ || pitchHeld_[0] || pitchHeld_[1]; }
     // The selected pattern, 0 .. 2 (A, B, C).
     int faderpattern() const { return faderpattern_; }
     // True while "CUT IN" is the selected pattern button.

@@ -118,6 +118,36 @@ TEST_F(Glue, AnIdlePlayerTicksSlowlyUntilItHasWork) {
     EXPECT_EQ(player().tickInterval(), 30);
 }
 
+// A loaded player that stands still takes its ticks ten at a time after a second: the title marquee moves on
+// at its pace, and a Play brings the tick back at once; a playing deck keeps it at full speed.
+TEST_F(Glue, AStillPlayerTakesItsTicksTogetherUntilAPlay) {
+    start();
+    auto* list = window().titleList(0);
+    dropFiles(list->viewport(), {tone(QStringLiteral("a title long enough to roll.wav"))});
+    const QRect first = list->visualItemRect(list->item(0));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    EXPECT_EQ(player().tickInterval(), 30);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player().tickInterval() == 300; }, 3000))
+        << "a still player ticks at full speed";
+    QLabel* display = window().label("text2", 0);
+    QStringList frames{display->text()};
+    QElapsedTimer rolling;
+    rolling.start();
+    while (frames.size() < 4 && rolling.elapsed() < 3000) {
+        QTest::qWait(20);
+        if (display->text() != frames.last()) frames << display->text();
+    }
+    ASSERT_EQ(frames.size(), 4) << "the marquee stopped";
+    EXPECT_NEAR(rolling.elapsed(), 900, 300) << "ten ticks to a character, as at full speed";
+    for (int i = 1; i < frames.size(); ++i)
+        EXPECT_TRUE(frames[i].startsWith(frames[i - 1].mid(1, 8))) << "one character a step: "
+                                                                   << frames.join(u'|').toStdString();
+    pressPlay(window(), 0);
+    EXPECT_EQ(player().tickInterval(), 30);
+    QTest::qWait(1500);
+    EXPECT_EQ(player().tickInterval(), 30) << "a playing deck slowed the tick";
+}
+
 TEST_F(Glue, DropsTakeWmaSongsAndFoldersTheirWmaAndMpgSongs) {
     start();
     dropFiles(window().titleList(0)->viewport(), {QStringLiteral(KORVEX_TEST_DATA "/tone440.wma")});

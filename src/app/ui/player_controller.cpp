@@ -15,6 +15,12 @@ constexpr int kTickMs = 30;
 // The tick while the player has nothing to do: every action redraws through refresh(), which brings the
 // tick back to speed at once, so this only bounds how stale something missed could look.
 constexpr int kIdleTickMs = 500;
+// While songs are loaded but nothing moves, the ticks are taken ten at a time: the same steps (the title
+// marquee moves one character per ten ticks), one wake-up and one redraw instead of ten.
+constexpr int kStillTickMs = 10 * kTickMs;
+// How long the player stays still before its ticks are taken together: an action's after-effects (a pressed
+// button's picture, a song coming in) show at the usual pace.
+constexpr int kStillAfterTicks = 1000 / kTickMs;
 
 void setText(QLabel* label, const QString& text) {
     if (label != nullptr && label->text() != text) label->setText(text);
@@ -70,16 +76,27 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
             };
         }
     }
-    QObject::connect(&tick_, &QTimer::timeout, [this] {
-        if (beforeTick) beforeTick();
+    QObject::connect(&tick_, &QTimer::timeout, [this] { onTick(); });
+    tick_.start(kTickMs);
+    refresh();
+}
+
+void PlayerController::onTick() {
+    if (beforeTick) beforeTick();
+    const int steps = tick_.interval() == kStillTickMs ? kStillTickMs / kTickMs : 1;
+    for (int step = 0; step < steps; ++step) {
         timer_->tick();
         beatSync_->tick();
         beatLoop_->tick();
-        applyAutoTrim();
-        refresh();
-    });
-    tick_.start(kTickMs);
-    refresh();
+        if (!still()) {
+            // Something started moving (continuous play starting the other deck): its steps run one by one.
+            stillTicks_ = 0;
+            break;
+        }
+        ++stillTicks_;
+    }
+    applyAutoTrim();
+    redraw();
 }
 
 PlayerController::~PlayerController() {
@@ -198,6 +215,11 @@ void PlayerController::refreshList(int deck) {
 }
 
 void PlayerController::refresh() {
+    stillTicks_ = 0;
+    redraw();
+}
+
+void PlayerController::redraw() {
     for (int deck = 0; deck < 2; ++deck) {
         const deck::DeckView& view = transport_->view(deck);
         setText(window_.label("text2", deck), deckDisplay(deck, view.text2));
@@ -273,8 +295,21 @@ bool PlayerController::idle() const {
                        [](const auto& player) { return player->fileName().empty(); });
 }
 
+bool PlayerController::still() const {
+    if (mixer_->moving() || settings_.pitchwait > 0) return false;
+    for (int deck = 0; deck < 2; ++deck) {
+        const deck::DeckRecord& record = transport_->record(deck);
+        if (record.headplay || record.searchback || record.searchfwd) return false;
+        if (players_[static_cast<std::size_t>(deck)]->playState() == deck::kPlaying) return false;
+    }
+    // Something sounding (a pad, a fading tail) moves the meters; a recording or a broadcast counts its time.
+    return engine_.mayRest(0.1);
+}
+
 void PlayerController::paceTick() {
-    const int interval = idle() ? kIdleTickMs : kTickMs;
+    int interval = kTickMs;
+    if (idle()) interval = kIdleTickMs;
+    else if (stillTicks_ >= kStillAfterTicks && still()) interval = kStillTickMs;
     if (!tick_.isActive() || tick_.interval() == interval) return;
     tick_.start(interval);
 }

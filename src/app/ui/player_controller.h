@@ -54,7 +54,7 @@ public:
     songlist::TagTitles& tagTitles() { return tagTitles_; }
     // The deck hooks, for the parts that plug in later (the recorder).
     PlayerHooks& hooks() { return *hooks_; }
-    // Draws the models' state into the window.
+    // Draws the models' state into the window, after an action: the tick runs at full speed again.
     void refresh();
     // Called at the end of every refresh(), for what the window draws beyond the decks and the mixer.
     std::function<void()> afterRefresh;
@@ -92,9 +92,18 @@ private:
                        std::function<void()> click);
     void refreshMixer();
     void connectKeyboard();
+    // One firing of the main timer: the engine's events, the tick's steps (ten while still()) and a redraw.
+    void onTick();
+    // Draws the models' state into the window.
+    void redraw();
     // True while no deck holds a song and no slide runs: the tick has nothing to move or show.
     bool idle() const;
-    // Slows the tick while idle() and brings it back to speed as soon as it is not.
+    // True while no deck plays, loops or searches, no slide or held-back pitch moves, and the engine has
+    // nothing to sound and nobody listening: the tick only moves the title marquees. (A knob turned by the
+    // mouse or a key is drawn by its own event.)
+    bool still() const;
+    // Slows the tick while idle() or, after a second of it, still(), and brings it back to speed as soon as
+    // neither holds.
     void paceTick();
     // What the deck's displays show over the models' texts: why its song cannot play, or that the sound
     // device is gone.
@@ -126,6 +135,8 @@ private:
     std::unique_ptr<mixer::BeatSync> beatSync_;
     std::unique_ptr<mixer::BeatLoop> beatLoop_;
     QTimer tick_;
+    // Ticks in a row the player has been still() (refresh() after an action starts the count again).
+    int stillTicks_ = 0;
     // What the title lists show: the list's revision, the tag titles' revision and whether titles come from
     // tags (nothing yet: the first refresh draws them).
     struct ShownTitles {
