@@ -338,6 +338,33 @@ TEST(PictureWidgetLook, APictureThatLeavesGapsIsNotOpaque) {
     EXPECT_FALSE(picture.testAttribute(Qt::WA_OpaquePaintEvent));
 }
 
+// A bitmap the skin lacks is looked for once, not on every redraw, until the skin changes; the picture
+// shown before it stays, and a painted key shows where the skin has none.
+TEST(PictureWidgetLook, ABitmapTheSkinLacksIsLookedForOnce) {
+    QTemporaryDir dir;
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(dir.filePath(QStringLiteral("play1.bmp"))));
+    QStringList asked;
+    app::MainWindow window([&](const std::string&, int, const QString& bitmap) {
+        asked << bitmap;
+        return dir.filePath(bitmap);
+    });
+    asked.clear();
+    window.forgetBitmaps();
+    ASSERT_TRUE(window.showBitmap("Pause", 0, QStringLiteral("play1.bmp")));
+    for (int tick = 0; tick < 3; ++tick) {
+        EXPECT_FALSE(window.showBitmap("Pause", 0, QStringLiteral("play2.bmp")));
+        window.showPaintedButton("keylock", 0, QStringLiteral("keylock1.bmp"), QStringLiteral("KEY"), false);
+    }
+    EXPECT_EQ(asked.join(u' ').toStdString(), "play1.bmp play2.bmp keylock1.bmp");
+    EXPECT_TRUE(window.picture("Pause", 0)->picturePath().endsWith(QStringLiteral("play1.bmp")));
+    EXPECT_TRUE(window.picture("keylock", 0)->picturePath().isEmpty());
+    window.forgetBitmaps();
+    EXPECT_FALSE(window.showBitmap("Pause", 0, QStringLiteral("play2.bmp")));
+    EXPECT_EQ(asked.size(), 4);
+}
+
 INSTANTIATE_TEST_SUITE_P(ShippedSkins, WindowLook, ::testing::Values("orange", "steel"));
 
 }  // namespace

@@ -178,7 +178,14 @@ bool MainWindow::showBitmap(const std::string& name, int index, const QString& b
     if (widget == nullptr) return false;
     QString& shown = shownBitmap_[{name, index}];
     if (shown == bitmap) return true;
-    if (!widget->setPicture(picturePath_(name, index, bitmap))) return false;
+    // A bitmap the skin lacks is not looked for again until the skin changes (forgetBitmaps()): the redraw
+    // asks for it 33 times a second.
+    if (shown.size() == bitmap.size() + 1 && shown.startsWith(u'!') && QStringView(shown).mid(1) == bitmap)
+        return false;
+    if (!widget->setPicture(picturePath_(name, index, bitmap))) {
+        shown = QLatin1Char('!') + bitmap;
+        return false;
+    }
     shown = bitmap;
     return true;
 }
@@ -193,14 +200,7 @@ void MainWindow::showPaintedButton(const std::string& name, int index, const QSt
     auto* widget = picture(name, index);
     if (widget == nullptr) return;
     widget->setPaintedLook(text, lit);
-    // A bitmap the skin lacks is not looked for again until the skin changes (forgetBitmaps()).
-    QString& shown = shownBitmap_[{name, index}];
-    const QString missing = QLatin1Char('!') + bitmap;
-    if (shown == missing) return;
-    if (!showBitmap(name, index, bitmap)) {
-        widget->clearPicture();
-        shownBitmap_[{name, index}] = missing;
-    }
+    if (!showBitmap(name, index, bitmap)) widget->clearPicture();
 }
 
 appearance::PictureWidget* MainWindow::picture(const std::string& name, int index) const {

@@ -71,6 +71,7 @@ void PictureWidget::setPaintedLook(const QString& text, bool lit) {
 }
 
 void PictureWidget::clearPicture() {
+    if (path_.isEmpty() && pixmap_.isNull()) return;
     path_.clear();
     pixmap_ = QPixmap();
     updateOpaque();
