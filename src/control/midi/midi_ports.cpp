@@ -4,6 +4,7 @@
 #include <rtmidi/RtMidi.h>
 
 #include <QFileInfo>
+#include <unistd.h>
 #include <QMetaObject>
 #include <algorithm>
 
@@ -22,6 +23,14 @@ void quietJack(const char*) {}
 
 bool sequencerPresent() {
     return QFileInfo::exists(QStringLiteral("/dev/snd/seq"));
+}
+
+// Whether a JACK 2 server of the user's default name listens: it keeps a socket in /dev/shm named after
+// the server and the user.
+bool jackSocketPresent() {
+    const QByteArray named = qgetenv("JACK_DEFAULT_SERVER");
+    const QString server = named.isEmpty() ? QStringLiteral("default") : QString::fromLocal8Bit(named);
+    return QFileInfo::exists(QStringLiteral("/dev/shm/jack_%1_%2_0").arg(server).arg(getuid()));
 }
 
 template <typename Port>
@@ -290,6 +299,10 @@ bool MidiPorts::jackServerUp() {
         letGo_.join();
     }
     if (jack_ != nullptr) return true;
+    // Opening a client where no server answers costs a thread and some eighty system calls. While no JACK 2
+    // socket shows, the server is looked for every fifth time only (other servers, PipeWire's among them,
+    // leave none).
+    if (!jackSocketPresent() && jackMisses_++ % kJackMissStride != 0) return false;
     const QByteArray name = (client_ + QStringLiteral("-watch")).toUtf8();
     jack_client_t* watch = jack_client_open(name.constData(), JackNoStartServer, nullptr);
     if (watch == nullptr) return false;
