@@ -174,33 +174,49 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
 }
 
 bool MainWindow::showBitmap(const std::string& name, int index, const QString& bitmap) {
-    auto* widget = picture(name, index);
+    return showBitmap(picture(name, index), name, index, bitmap);
+}
+
+bool MainWindow::showBitmap(appearance::PictureWidget* widget, const std::string& name, int index,
+                            const QString& bitmap) {
     if (widget == nullptr) return false;
-    QString& shown = shownBitmap_[{name, index}];
+    const QString& shown = widget->bitmapName();
     if (shown == bitmap) return true;
     // A bitmap the skin lacks is not looked for again until the skin changes (forgetBitmaps()): the redraw
     // asks for it 33 times a second.
     if (shown.size() == bitmap.size() + 1 && shown.startsWith(u'!') && QStringView(shown).mid(1) == bitmap)
         return false;
     if (!widget->setPicture(picturePath_(name, index, bitmap))) {
-        shown = QLatin1Char('!') + bitmap;
+        widget->setBitmapName(QLatin1Char('!') + bitmap);
         return false;
     }
-    shown = bitmap;
+    widget->setBitmapName(bitmap);
     return true;
 }
 
+void MainWindow::forgetBitmaps() {
+    for (const auto& [key, widget] : pictures_) widget->setBitmapName(QString());
+}
+
 void MainWindow::showKillSwitch(int index, const QString& bitmap, bool killed) {
+    showKillSwitch(picture("eqkill", index), index, bitmap, killed);
+}
+
+void MainWindow::showKillSwitch(appearance::PictureWidget* widget, int index, const QString& bitmap, bool killed) {
     static const QString kBands[] = {QStringLiteral("LOW"), QStringLiteral("MID"), QStringLiteral("HI")};
-    showPaintedButton("eqkill", index, bitmap, kBands[index % 3], killed);
+    showPaintedButton(widget, "eqkill", index, bitmap, kBands[index % 3], killed);
 }
 
 void MainWindow::showPaintedButton(const std::string& name, int index, const QString& bitmap, const QString& text,
                                    bool lit) {
-    auto* widget = picture(name, index);
+    showPaintedButton(picture(name, index), name, index, bitmap, text, lit);
+}
+
+void MainWindow::showPaintedButton(appearance::PictureWidget* widget, const std::string& name, int index,
+                                   const QString& bitmap, const QString& text, bool lit) {
     if (widget == nullptr) return;
     widget->setPaintedLook(text, lit);
-    if (!showBitmap(name, index, bitmap)) widget->clearPicture();
+    if (!showBitmap(widget, name, index, bitmap)) widget->clearPicture();
 }
 
 appearance::PictureWidget* MainWindow::picture(const std::string& name, int index) const {
@@ -229,7 +245,10 @@ void MainWindow::showEffectList(int slot, const QStringList& entries) {
 }
 
 void MainWindow::moveTo(const std::string& name, int index, int leftTwips, int topTwips) {
-    QWidget* widget = picture(name, index);
+    moveTo(picture(name, index), leftTwips, topTwips);
+}
+
+void MainWindow::moveTo(QWidget* widget, int leftTwips, int topTwips) {
     // Only a real move: QWidget::move marks the parent's opaque regions dirty even when the place is the same,
     // and the knobs are placed again on every tick.
     if (widget != nullptr && widget->pos() != QPoint(px(leftTwips), px(topTwips)))

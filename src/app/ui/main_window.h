@@ -33,14 +33,19 @@ public:
 
     // Shows a picture child's bitmap from the current skin; false when it cannot be loaded.
     bool showBitmap(const std::string& name, int index, const QString& bitmap);
+    // The same for a child already looked up (`name`(index) is `widget`).
+    bool showBitmap(appearance::PictureWidget* widget, const std::string& name, int index, const QString& bitmap);
     // An equaliser kill switch (`eqkill`(index)): its bitmap, or where the skin has none, a painted key that
     // is lit while `killed`.
     void showKillSwitch(int index, const QString& bitmap, bool killed);
+    void showKillSwitch(appearance::PictureWidget* widget, int index, const QString& bitmap, bool killed);
     // A lit button of Korvex's own (`name`(index)): its bitmap, or where the skin has none, a painted key
     // with `text`, lit while `lit`.
     void showPaintedButton(const std::string& name, int index, const QString& bitmap, const QString& text, bool lit);
+    void showPaintedButton(appearance::PictureWidget* widget, const std::string& name, int index,
+                           const QString& bitmap, const QString& text, bool lit);
     // Forgets which bitmaps the children show (after a skin change every picture is looked up again).
-    void forgetBitmaps() { shownBitmap_.clear(); }
+    void forgetBitmaps();
     appearance::PictureWidget* picture(const std::string& name, int index = -1) const;
     QLabel* label(const std::string& name, int index = -1) const;
     // A short flash behind the deck display (`text2`): a load was refused to keep the deck's song playing.
@@ -57,6 +62,7 @@ public:
     void showEffectList(int slot, const QStringList& entries);
     // Moves a child to a position in twips on its panel (knob indicators, pressed buttons).
     void moveTo(const std::string& name, int index, int leftTwips, int topTwips);
+    static void moveTo(QWidget* widget, int leftTwips, int topTwips);
 
     // Places the panels and sizes the window for the view (sampler strip, song list, menu bar).
     void applyLayout(bool samplerView, bool listView, bool menuView);
@@ -106,9 +112,6 @@ private:
     PicturePath picturePath_;
     std::unordered_map<Key, appearance::PictureWidget*, KeyHash> pictures_;
     std::unordered_map<Key, QLabel*, KeyHash> labels_;
-    // The bitmap each picture child shows, so the 30 ms redraw touches neither the disk nor the pixmaps
-    // when nothing changed.
-    std::unordered_map<Key, QString, KeyHash> shownBitmap_;
     TitleList* lists_[2] = {nullptr, nullptr};
     TrimNeedle* needles_[2] = {nullptr, nullptr};
     WaveformStrip* strips_[2] = {nullptr, nullptr};

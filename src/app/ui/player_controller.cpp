@@ -62,6 +62,7 @@ PlayerController::PlayerController(MainWindow& window, audio::AudioEngine& engin
     keyboard_->setBeatLoop(*beatLoop_);
     // Continuous play steps through the lists as the Next button does.
     continuous_->setNextsong([this](int deck) { editor_->Nextsong(deck, false); });
+    findChildren();
     for (int deck = 0; deck < 2; ++deck) connectDeck(deck);
     connectMixer();
     connectKeyboard();
@@ -219,36 +220,87 @@ void PlayerController::refresh() {
     redraw();
 }
 
+namespace {
+// The list buttons in the order the redraw shows them.
+constexpr std::pair<const char*, control::ListButton> kListButtons[] = {
+    {"Imgadd", control::ListButton::Add},  {"Imgdell", control::ListButton::Delete},
+    {"Imgup", control::ListButton::Up},    {"Imgdwn", control::ListButton::Down},
+    {"SongNext", control::ListButton::Next}, {"SongPre", control::ListButton::Previous}};
+}  // namespace
+
+void PlayerController::findChildren() {
+    for (int deck = 0; deck < 2; ++deck) {
+        DeckChildren& c = decks_[static_cast<std::size_t>(deck)];
+        c.text2 = window_.label("text2", deck);
+        c.lbfilename = window_.label("lbfilename", deck);
+        c.totaltime = window_.label("Totaltime", deck);
+        c.modelabel = window_.label("modelabel", deck);
+        c.keyfocus = window_.label("Keyfocus", deck);
+        c.pitchper = window_.label("Pitchper", deck);
+        c.tempo = window_.label("Tempo", deck);
+        c.pause = window_.picture("Pause", deck);
+        c.cue = window_.picture("Play", deck);
+        c.stop = window_.picture("Stop", deck);
+        for (std::size_t i = 0; i < c.listButtons.size(); ++i)
+            c.listButtons[i] = window_.picture(kListButtons[i].first, deck);
+        c.pitchbtn = window_.picture("pitchbtn", deck);
+        c.jogbtn = window_.picture("jogbtn", deck);
+        c.volbtn = window_.picture("Volbtn", deck);
+        c.panbtn = window_.picture("panbtn", deck);
+        c.masterbtn = window_.picture("masterbtn", deck);
+        for (int band = 0; band < mixer::kEqBands; ++band) {
+            c.eqbtn[static_cast<std::size_t>(band)] = window_.picture("eqbtn", deck * mixer::kEqBands + band);
+            c.eqkill[static_cast<std::size_t>(band)] = window_.picture("eqkill", deck * mixer::kEqBands + band);
+        }
+        c.keylock = window_.picture("keylock", deck);
+        c.searchL = window_.picture("searchL", deck);
+        c.searchR = window_.picture("searchR", deck);
+        c.sync = window_.picture("sync", deck);
+        c.pfl = window_.picture("pfl", deck);
+    }
+    toB_ = window_.picture("ImgtoB");
+    toA_ = window_.picture("ImgtoA");
+    phmixbtn_ = window_.picture("phmixbtn");
+    faderbtn_ = window_.picture("Faderbtn");
+    for (int i = 0; i < 4; ++i) patterns_[static_cast<std::size_t>(i)] = window_.picture("FDpaturn", i);
+    switch_ = window_.picture("switch");
+    center_ = window_.picture("center");
+    lvol_ = window_.picture("Lvol");
+    volR_ = window_.picture("volR");
+}
+
 void PlayerController::redraw() {
     for (int deck = 0; deck < 2; ++deck) {
+        const DeckChildren& c = decks_[static_cast<std::size_t>(deck)];
         const deck::DeckView& view = transport_->view(deck);
-        setText(window_.label("text2", deck), deckDisplay(deck, view.text2));
-        if (QLabel* display = window_.label("text2", deck)) {
+        setText(c.text2, deckDisplay(deck, view.text2));
+        if (c.text2 != nullptr) {
             const QString tip = refusalTip(deck);
-            if (display->toolTip() != tip) display->setToolTip(tip);
+            if (c.text2->toolTip() != tip) c.text2->setToolTip(tip);
         }
         const QString& syncSays = beatSync_->message(deck);
-        setText(window_.label("lbfilename", deck), fileLabel(syncSays.isEmpty() ? view.lbfilename : syncSays));
-        setText(window_.label("Totaltime", deck), view.totaltime);
-        window_.showBitmap("Pause", deck, view.playPicture);
-        window_.showBitmap("Play", deck, view.cuePicture);
-        window_.showBitmap("Stop", deck, view.stopPicture);
+        setText(c.lbfilename, fileLabel(syncSays.isEmpty() ? view.lbfilename : syncSays));
+        setText(c.totaltime, view.totaltime);
+        window_.showBitmap(c.pause, "Pause", deck, view.playPicture);
+        window_.showBitmap(c.cue, "Play", deck, view.cuePicture);
+        window_.showBitmap(c.stop, "Stop", deck, view.stopPicture);
         const auto play = appearance::boxOf("Pause", deck);
-        window_.moveTo("Pause", deck, play.left, play.top + view.playOffset);
+        MainWindow::moveTo(c.pause, play.left, play.top + view.playOffset);
         const auto cue = appearance::boxOf("Play", deck);
-        window_.moveTo("Play", deck, cue.left, cue.top + view.cueOffset);
-        setText(window_.label("modelabel", deck), memories_->modeCaption(deck));
-        if (QLabel* focus = window_.label("Keyfocus", deck)) focus->setVisible(keyboard_->keyfocusVisible(deck));
-        using control::ListButton;
-        const std::pair<const char*, ListButton> buttons[] = {
-            {"Imgadd", ListButton::Add},    {"Imgdell", ListButton::Delete}, {"Imgup", ListButton::Up},
-            {"Imgdwn", ListButton::Down},   {"SongNext", ListButton::Next},  {"SongPre", ListButton::Previous}};
-        for (const auto& [name, button] : buttons) window_.showBitmap(name, deck, editor_->picture(button, deck));
+        MainWindow::moveTo(c.cue, cue.left, cue.top + view.cueOffset);
+        setText(c.modelabel, memories_->modeCaption(deck));
+        if (c.keyfocus != nullptr) {
+            const bool focus = keyboard_->keyfocusVisible(deck);
+            if (c.keyfocus->isHidden() == focus) c.keyfocus->setVisible(focus);
+        }
+        for (std::size_t i = 0; i < c.listButtons.size(); ++i)
+            window_.showBitmap(c.listButtons[i], kListButtons[i].first, deck,
+                               editor_->picture(kListButtons[i].second, deck));
         refreshList(deck);
         refreshStrip(deck);
     }
-    window_.showBitmap("ImgtoB", -1, editor_->picture(control::ListButton::ToB, 0));
-    window_.showBitmap("ImgtoA", -1, editor_->picture(control::ListButton::ToA, 1));
+    window_.showBitmap(toB_, "ImgtoB", -1, editor_->picture(control::ListButton::ToB, 0));
+    window_.showBitmap(toA_, "ImgtoA", -1, editor_->picture(control::ListButton::ToA, 1));
     refreshMixer();
     if (afterRefresh) afterRefresh();
     paceTick();
@@ -466,41 +518,48 @@ void PlayerController::connectKeyboard() {
 
 void PlayerController::refreshMixer() {
     mixer::Mixer& m = *mixer_;
-    auto place = [this](const char* name, int index, const mixer::Knob& knob) {
-        window_.moveTo(name, index, qRound(knob.left()), qRound(knob.top()));
+    auto place = [](appearance::PictureWidget* widget, const mixer::Knob& knob) {
+        MainWindow::moveTo(widget, qRound(knob.left()), qRound(knob.top()));
     };
     const mixer::MixerView& view = m.view();
     for (int deck = 0; deck < 2; ++deck) {
         const auto d = static_cast<std::size_t>(deck);
-        place("pitchbtn", deck, m.pitchKnob(deck));
-        place("jogbtn", deck, m.jogKnob(deck));
-        place("Volbtn", deck, m.volumeKnob(deck));
-        place("panbtn", deck, m.panKnob(deck));
-        place("masterbtn", deck, m.masterKnob(deck));
+        const DeckChildren& c = decks_[d];
+        place(c.pitchbtn, m.pitchKnob(deck));
+        place(c.jogbtn, m.jogKnob(deck));
+        place(c.volbtn, m.volumeKnob(deck));
+        place(c.panbtn, m.panKnob(deck));
+        place(c.masterbtn, m.masterKnob(deck));
         if (TrimNeedle* needle = window_.trimNeedle(deck))
             needle->setEnd(m.trimKnob(deck).lineX2(), m.trimKnob(deck).lineY2());
-        setText(window_.label("Pitchper", deck), view.pitchper[d]);
+        setText(c.pitchper, view.pitchper[d]);
         for (int band = 0; band < mixer::kEqBands; ++band) {
+            const auto b = static_cast<std::size_t>(band);
             const int i = deck * mixer::kEqBands + band;
-            place("eqbtn", i, m.equalizer().knob(deck, band));
-            window_.showKillSwitch(i, m.equalizer().killPicture(deck, band), m.equalizer().killed(deck, band));
+            place(c.eqbtn[b], m.equalizer().knob(deck, band));
+            window_.showKillSwitch(c.eqkill[b], i, m.equalizer().killPicture(deck, band),
+                                   m.equalizer().killed(deck, band));
         }
-        window_.showPaintedButton("keylock", deck, m.keylockPicture(deck), QStringLiteral("KEY"), m.keylocked(deck));
-        window_.showBitmap("searchL", deck, view.searchLPicture[d]);
-        window_.showBitmap("searchR", deck, view.searchRPicture[d]);
+        window_.showPaintedButton(c.keylock, "keylock", deck, m.keylockPicture(deck), QStringLiteral("KEY"),
+                                  m.keylocked(deck));
+        window_.showBitmap(c.searchL, "searchL", deck, view.searchLPicture[d]);
+        window_.showBitmap(c.searchR, "searchR", deck, view.searchRPicture[d]);
         const bool synced = beatSync_->lit(deck);
-        window_.showPaintedButton("sync", deck, synced ? QStringLiteral("sync2.bmp") : QStringLiteral("sync1.bmp"),
+        window_.showPaintedButton(c.sync, "sync", deck,
+                                  synced ? QStringLiteral("sync2.bmp") : QStringLiteral("sync1.bmp"),
                                   QStringLiteral("SYNC"), synced);
-        setText(window_.label("Tempo", deck), beatSync_->tempoText(deck));
-        window_.showPaintedButton("pfl", deck, m.headphones().prelistenPicture(deck), QStringLiteral("PFL"), m.headphones().prelisten(deck));
+        setText(c.tempo, beatSync_->tempoText(deck));
+        window_.showPaintedButton(c.pfl, "pfl", deck, m.headphones().prelistenPicture(deck), QStringLiteral("PFL"),
+                                  m.headphones().prelisten(deck));
     }
-    place("phmixbtn", -1, m.headphones().mixKnob());
-    place("Faderbtn", -1, m.faderKnob());
-    for (int i = 0; i < 4; ++i) window_.showBitmap("FDpaturn", i, view.patternPicture[static_cast<std::size_t>(i)]);
-    window_.showBitmap("switch", -1, view.switchPicture);
-    window_.showBitmap("center", -1, view.centerPicture);
-    window_.showBitmap("Lvol", -1, view.lvolPicture);
-    window_.showBitmap("volR", -1, view.volRPicture);
+    place(phmixbtn_, m.headphones().mixKnob());
+    place(faderbtn_, m.faderKnob());
+    for (std::size_t i = 0; i < patterns_.size(); ++i)
+        window_.showBitmap(patterns_[i], "FDpaturn", static_cast<int>(i), view.patternPicture[i]);
+    window_.showBitmap(switch_, "switch", -1, view.switchPicture);
+    window_.showBitmap(center_, "center", -1, view.centerPicture);
+    window_.showBitmap(lvol_, "Lvol", -1, view.lvolPicture);
+    window_.showBitmap(volR_, "volR", -1, view.volRPicture);
 }
 
 }  // namespace korvex::app

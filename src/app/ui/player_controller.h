@@ -134,6 +134,43 @@ private:
     std::unique_ptr<analysis::AnalysisWorker> analysisWorker_;
     std::unique_ptr<mixer::BeatSync> beatSync_;
     std::unique_ptr<mixer::BeatLoop> beatLoop_;
+    // The children the redraw writes on every tick, looked up once (the window keeps them for its life).
+    struct DeckChildren {
+        QLabel* text2 = nullptr;
+        QLabel* lbfilename = nullptr;
+        QLabel* totaltime = nullptr;
+        QLabel* modelabel = nullptr;
+        QLabel* keyfocus = nullptr;
+        QLabel* pitchper = nullptr;
+        QLabel* tempo = nullptr;
+        appearance::PictureWidget* pause = nullptr;
+        appearance::PictureWidget* cue = nullptr;
+        appearance::PictureWidget* stop = nullptr;
+        std::array<appearance::PictureWidget*, 6> listButtons{};
+        appearance::PictureWidget* pitchbtn = nullptr;
+        appearance::PictureWidget* jogbtn = nullptr;
+        appearance::PictureWidget* volbtn = nullptr;
+        appearance::PictureWidget* panbtn = nullptr;
+        appearance::PictureWidget* masterbtn = nullptr;
+        std::array<appearance::PictureWidget*, mixer::kEqBands> eqbtn{};
+        std::array<appearance::PictureWidget*, mixer::kEqBands> eqkill{};
+        appearance::PictureWidget* keylock = nullptr;
+        appearance::PictureWidget* searchL = nullptr;
+        appearance::PictureWidget* searchR = nullptr;
+        appearance::PictureWidget* sync = nullptr;
+        appearance::PictureWidget* pfl = nullptr;
+    };
+    void findChildren();
+    std::array<DeckChildren, 2> decks_{};
+    appearance::PictureWidget* toB_ = nullptr;
+    appearance::PictureWidget* toA_ = nullptr;
+    appearance::PictureWidget* phmixbtn_ = nullptr;
+    appearance::PictureWidget* faderbtn_ = nullptr;
+    std::array<appearance::PictureWidget*, 4> patterns_{};
+    appearance::PictureWidget* switch_ = nullptr;
+    appearance::PictureWidget* center_ = nullptr;
+    appearance::PictureWidget* lvol_ = nullptr;
+    appearance::PictureWidget* volR_ = nullptr;
     QTimer tick_;
     // Ticks in a row the player has been still() (refresh() after an action starts the count again).
     int stillTicks_ = 0;

@@ -29,6 +29,10 @@ public:
     void setPaintedLook(const QString& text, bool lit);
     // Drops the bitmap, so the painted look shows.
     void clearPicture();
+    // The name of the skin bitmap the window last asked this picture to show ("cue1.bmp"; "!cue1.bmp" when
+    // the skin lacks it), so the 30 ms redraw neither looks it up nor reads it again.
+    const QString& bitmapName() const { return bitmapName_; }
+    void setBitmapName(const QString& name) { bitmapName_ = name; }
 
     // Mouse hooks; coordinates are in twips relative to the widget.
     std::function<void(Qt::MouseButton, int x, int y)> onPress;
@@ -48,6 +52,7 @@ protected:
 private:
     void updateOpaque();
     QString path_;
+    QString bitmapName_;
     QPixmap pixmap_;
     QString lookText_;
     bool lookLit_ = false;
