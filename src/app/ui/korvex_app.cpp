@@ -505,13 +505,16 @@ void KorvexApp::drawChrome() {
     }
     drawSoundStatus();
     const int top = mini_->miniButtonsTop();
-    for (const char* name : {"miniplay", "ministop", "minipre", "mininext"}) {
-        if (auto* button = window_->picture(name)) {
-            window_->moveTo(name, -1, appearance::boxOf(name).left, top);
-            // Parked below the bar, where the panels would cover them.
-            button->setVisible(top == control::kMiniButtonsShownTop);
-            if (button->isVisible()) button->raise();
-        }
+    const bool shown = top == control::kMiniButtonsShownTop;
+    static constexpr const char* kMiniButtons[] = {"miniplay", "ministop", "minipre", "mininext"};
+    for (std::size_t i = 0; i < miniButtons_.size(); ++i) {
+        appearance::PictureWidget*& button = miniButtons_[i];
+        if (button == nullptr) button = window_->picture(kMiniButtons[i]);
+        if (button == nullptr) continue;
+        MainWindow::moveTo(button, appearance::boxOf(kMiniButtons[i]).left, top);
+        // Parked below the bar, where the panels would cover them.
+        if (button->isHidden() == shown) button->setVisible(shown);
+        if (shown) button->raise();
     }
 }
 

@@ -143,6 +143,8 @@ private:
     void layoutPanels();
     // The title bar's texts, the caption and the mini buttons from the mini-bar model.
     void drawChrome();
+    // The mini bar's four buttons, looked up by the first drawChrome().
+    std::array<appearance::PictureWidget*, 4> miniButtons_{};
     // The title bar's count of gaps in the sound, as they happen.
     void drawSoundStatus();
     void connectMiniBar();

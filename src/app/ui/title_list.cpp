@@ -1,5 +1,7 @@
 #include "app/ui/title_list.h"
 
+#include <QItemSelectionModel>
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -28,8 +30,9 @@ TitleList::TitleList(QWidget* parent) : QListWidget(parent) {
 }
 
 int TitleList::highlightedRow() const {
-    const QList<QListWidgetItem*> items = selectedItems();
-    return items.isEmpty() ? -1 : row(items.first());
+    // Asked on every tick: the selection's first range, without a list of the selected items.
+    const QItemSelection selection = selectionModel()->selection();
+    return selection.isEmpty() ? -1 : selection.first().top();
 }
 
 void TitleList::dragEnterEvent(QDragEnterEvent* event) {
