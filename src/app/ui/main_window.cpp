@@ -89,6 +89,9 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
         } else if (entry.role == Role::kLabel) {
             auto* text = new QLabel(parentWidget);
             text->setGeometry(pixels(entry.box));
+            // A label whose size may change tells its panel to lay out again with every new text: an event
+            // posted, and the loop woken, for each display on every tick. Its place is the skin's.
+            text->setFixedSize(text->size());
             text->setAttribute(Qt::WA_TransparentForMouseEvents, entry.name != "text2");
             labels_[key] = text;
         } else if (entry.role == Role::kKnobBase) {
@@ -149,6 +152,7 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
     // buttons are parked out of sight.
     soundStatus_ = new QLabel(content_);
     soundStatus_->setGeometry(pixels({kSoundStatusLeft, 75, kSoundStatusWidth, 180}));
+    soundStatus_->setFixedSize(soundStatus_->size());
     {
         QFont font(QStringLiteral("Noto Sans CJK JP"));
         font.setPixelSize(10);
