@@ -28,8 +28,20 @@ std::int64_t roundHalfEven(double x) {
 }
 
 // The number with at least `width` digits, zero-padded on the left.
+// Written digit by digit: the deck displays take two of these per deck on every tick.
 QString padded(std::int64_t value, int width) {
-    return QStringLiteral("%1").arg(static_cast<qlonglong>(value), width, 10, QLatin1Char('0'));
+    if (value < 0) return QStringLiteral("%1").arg(static_cast<qlonglong>(value), width, 10, QLatin1Char('0'));
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    QString out;
+    out.reserve(std::max(count, width));
+    for (int i = count; i < width; ++i) out += QLatin1Char('0');
+    while (count > 0) out += QLatin1Char(digits[--count]);
+    return out;
 }
 
 QString minutesSeconds(std::int64_t seconds, const QString& separator) {

@@ -217,7 +217,8 @@ std::vector<MidiControl::Outgoing> MidiControl::lights(const QStringList& ports)
         else
             ++it;
     }
-    if (mapping_.lights.empty()) return out;
+    // No controller to light (the usual case, every tick): the states are not even read.
+    if (mapping_.lights.empty() || ports.isEmpty()) return out;
     // Each state once, whatever number of ports.
     std::vector<int> values(mapping_.lights.size(), -1);
     for (std::size_t j = 0; j < mapping_.lights.size(); ++j) {
