@@ -15,6 +15,7 @@
 #include <QToolTip>
 #include <cmath>
 
+#include "app/ui/deck_display.h"
 #include "ui/ui_helpers.h"
 
 namespace korvex::test {
@@ -304,6 +305,48 @@ TEST_P(WindowLook, APictureCountedOpaqueCoversItsWholePlace) {
     // The sampler strip, the player panel and the list panel.
     for (const char* panel : {"Picture8", "Picture4", "Picture5"})
         EXPECT_TRUE(window().picture(panel)->testAttribute(Qt::WA_OpaquePaintEvent)) << panel;
+}
+
+// A deck's display paints a time from the shape it laid out once, and what it paints is what the label it
+// stands in for would paint, pixel for pixel, in each skin's display font: any time, the flash, a font of
+// another size. A title or a message is painted as a label paints it.
+TEST_P(WindowLook, ADeckDisplayPaintsATimeAsALabelWould) {
+    for (int deck = 0; deck < 2; ++deck) {
+        auto* display = dynamic_cast<app::DeckDisplay*>(window().label("text2", deck));
+        ASSERT_NE(display, nullptr);
+        QLabel label(display->parentWidget());
+        label.setGeometry(display->geometry());
+        label.setFont(display->font());
+        label.setAlignment(display->alignment());
+        auto draw = [](QLabel* widget, const QString& text) {
+            widget->setText(text);
+            QImage drawn(widget->size(), QImage::Format_ARGB32_Premultiplied);
+            drawn.fill(Qt::transparent);
+            widget->render(&drawn, QPoint(), QRegion(), QWidget::RenderFlags());
+            return drawn;
+        };
+        auto compare = [&](const QString& text, bool fromShape) {
+            label.setStyleSheet(display->styleSheet());
+            const QImage expected = draw(&label, text);
+            const QImage drawn = draw(display, text);
+            EXPECT_EQ(display->paintedFromShape(), fromShape) << text.toStdString();
+            EXPECT_TRUE(drawn == expected) << GetParam() << " deck " << deck << ": " << text.toStdString();
+        };
+        for (const char* time : {"00'06''739", "00'00''000", "12'34''567", "59'59''999", "125'00''000", "98'76''543",
+                                 "01'11''111", "-", "07:41"})
+            compare(QString::fromLatin1(time), std::string_view(time) != "-");
+        for (const QString& text : {QStringLiteral("korvex-bench-5min-2"), QStringLiteral("曲 01'00''000"),
+                                    QStringLiteral("サウンドデバイスがありません")})
+            compare(text, false);
+        window().flashTitle(deck);
+        compare(QStringLiteral("03'21''004"), true);
+        QFont larger = display->font();
+        larger.setPointSizeF(larger.pointSizeF() * 1.5);
+        display->setFont(larger);
+        label.setFont(larger);
+        compare(QStringLiteral("03'21''004"), true);
+        compare(QStringLiteral("10'09''876"), true);
+    }
 }
 
 // A picture lets what lies behind it show where it does not paint: without a bitmap (a skin that lacks it),

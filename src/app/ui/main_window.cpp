@@ -1,5 +1,7 @@
 #include "app/ui/main_window.h"
 
+#include "app/ui/deck_display.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QTimer>
@@ -87,7 +89,7 @@ MainWindow::MainWindow(PicturePath picturePath, QWidget* parent)
             list->setToolTip(QStringLiteral("右ｸﾘｯｸするとﾌｧｲﾙの編集ができます。"));
             lists_[entry.index] = list;
         } else if (entry.role == Role::kLabel) {
-            auto* text = new QLabel(parentWidget);
+            QLabel* text = entry.name == "text2" ? new DeckDisplay(parentWidget) : new QLabel(parentWidget);
             text->setGeometry(pixels(entry.box));
             // A label whose size may change tells its panel to lay out again with every new text: an event
             // posted, and the loop woken, for each display on every tick. Its place is the skin's.
