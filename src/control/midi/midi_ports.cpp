@@ -25,12 +25,23 @@ bool sequencerPresent() {
     return QFileInfo::exists(QStringLiteral("/dev/snd/seq"));
 }
 
-// Whether a JACK 2 server of the user's default name listens: it keeps a socket in /dev/shm named after
-// the server and the user.
-bool jackSocketPresent() {
+// Whether a server the JACK library could join may be listening: a JACK 2 server of the user's default
+// name keeps a socket in /dev/shm named after the server and the user, a JACK 1 server a folder of the
+// same names, and PipeWire (whose JACK library stands in for JACK's) its socket in the runtime folder.
+bool jackServerMayListen() {
     const QByteArray named = qgetenv("JACK_DEFAULT_SERVER");
     const QString server = named.isEmpty() ? QStringLiteral("default") : QString::fromLocal8Bit(named);
-    return QFileInfo::exists(QStringLiteral("/dev/shm/jack_%1_%2_0").arg(server).arg(getuid()));
+    const uid_t uid = getuid();
+    if (QFileInfo::exists(QStringLiteral("/dev/shm/jack_%1_%2_0").arg(server).arg(uid))) return true;
+    for (const char* folder : {"/dev/shm", "/tmp"})
+        if (QFileInfo::exists(QStringLiteral("%1/jack-%2/%3").arg(QLatin1String(folder)).arg(uid).arg(server)))
+            return true;
+    QString runtime = qEnvironmentVariable("PIPEWIRE_RUNTIME_DIR");
+    if (runtime.isEmpty()) runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString remote = qEnvironmentVariable("PIPEWIRE_REMOTE");
+    if (remote.isEmpty()) remote = QStringLiteral("pipewire-0");
+    if (remote.startsWith(QLatin1Char('/'))) return QFileInfo::exists(remote);
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QLatin1Char('/') + remote);
 }
 
 template <typename Port>
@@ -299,10 +310,9 @@ bool MidiPorts::jackServerUp() {
         letGo_.join();
     }
     if (jack_ != nullptr) return true;
-    // Opening a client where no server answers costs a thread and some eighty system calls. While no JACK 2
-    // socket shows, the server is looked for every fifth time only (other servers, PipeWire's among them,
-    // leave none).
-    if (!jackSocketPresent() && jackMisses_++ % kJackMissStride != 0) return false;
+    // Opening a client where no server answers costs a thread, a database opened and some milliseconds. While
+    // no server's socket shows, the library is asked every thirtieth time only (a server kept somewhere else).
+    if (!jackServerMayListen() && jackMisses_++ % kJackMissStride != 0) return false;
     const QByteArray name = (client_ + QStringLiteral("-watch")).toUtf8();
     jack_client_t* watch = jack_client_open(name.constData(), JackNoStartServer, nullptr);
     if (watch == nullptr) return false;

@@ -160,8 +160,9 @@ private:
     // The JACK watch client (a jack_client_t), and whether its server has shut down (set on JACK's thread).
     void* jack_ = nullptr;
     std::atomic<bool> jackGone_{false};
-    // Looks for a server without a JACK 2 socket: every kJackMissStride-th look tries to open a client.
-    static constexpr unsigned kJackMissStride = 5;
+    // Looks for a server without a socket where servers keep theirs: every kJackMissStride-th look tries to
+    // open a client.
+    static constexpr unsigned kJackMissStride = 30;
     unsigned jackMisses_ = 0;
     // Closes the clients of a server that went away; lettingGo_ until it is done.
     std::thread letGo_;
