@@ -6,6 +6,7 @@
 #include <jack/jack.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -41,6 +42,12 @@ public:
             }
         }
         qunsetenv("JACK_DEFAULT_SERVER");
+        // A server killed under its clients leaves their semaphores (and maybe its socket) behind.
+        QDir shm(QStringLiteral("/dev/shm"));
+        const QStringList left = shm.entryList(
+            {QStringLiteral("jack_sem.*_%1_*").arg(name_), QStringLiteral("jack_%1_*").arg(name_)},
+            QDir::Files | QDir::System | QDir::Hidden);
+        for (const QString& file : left) shm.remove(file);
     }
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
