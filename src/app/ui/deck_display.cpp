@@ -64,19 +64,19 @@ QString DeckDisplay::shapeOf(const QString& text) {
     return digit ? shape : QString();
 }
 
-bool DeckDisplay::layOut(const QString& shape) {
+void DeckDisplay::layOut(const QString& shape) {
     shape_ = shape;
     runs_.clear();
     const qreal width = contentsRect().width();
     const Line line = layOutLine(shape, font(), this, width);
     // One run in the display's own font: a digit from another font would need that font's glyphs.
-    if (line.runs.size() != 1) return false;
+    if (line.runs.size() != 1) return;
     const QGlyphRun& run = line.runs.front();
     const QVector<quint32> digits = run.rawFont().glyphIndexesForString(QStringLiteral("0123456789"));
     const qsizetype first = shape.indexOf(QLatin1Char('0'));
     if (digits.size() != 10 || run.glyphIndexes().size() != shape.size() || first < 0 ||
         run.glyphIndexes()[first] != digits[0])
-        return false;
+        return;
     // Every digit must go where the '0' went: the same advance, nothing joined or kerned differently.
     for (int d = 1; d < 10; ++d) {
         QString same = shape;
@@ -84,18 +84,17 @@ bool DeckDisplay::layOut(const QString& shape) {
         const Line other = layOutLine(same, font(), this, width);
         if (other.runs.size() != 1 || other.advance != line.advance ||
             other.runs.front().positions() != run.positions())
-            return false;
+            return;
         const QVector<quint32> glyphs = other.runs.front().glyphIndexes();
         for (qsizetype i = 0; i < shape.size(); ++i) {
             const quint32 expected = shape[i] == QLatin1Char('0') ? digits[d] : run.glyphIndexes()[i];
-            if (glyphs[i] != expected) return false;
+            if (glyphs[i] != expected) return;
         }
     }
     runs_ = line.runs;
     digits_ = digits;
     advance_ = line.advance;
     height_ = line.height;
-    return true;
 }
 
 void DeckDisplay::paintEvent(QPaintEvent* event) {
@@ -110,7 +109,8 @@ void DeckDisplay::paintEvent(QPaintEvent* event) {
         QLabel::paintEvent(event);
         return;
     }
-    if (shape != shape_ && !layOut(shape)) runs_.clear();
+    // A shape that cannot be painted this way leaves no runs, and the label paints it.
+    if (shape != shape_) layOut(shape);
     if (runs_.isEmpty()) {
         QLabel::paintEvent(event);
         return;

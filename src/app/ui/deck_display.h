@@ -27,7 +27,8 @@ protected:
 private:
     // The text with every digit as '0', or empty when the text is not a time.
     static QString shapeOf(const QString& text);
-    bool layOut(const QString& shape);
+    // Lays out `shape`; runs_ stays empty when its digits cannot be swapped in place.
+    void layOut(const QString& shape);
 
     QString shape_;               // the shape laid out, empty when none is
     QList<QGlyphRun> runs_;       // its glyphs and their places, from the line's origin
